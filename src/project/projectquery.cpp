@@ -1,0 +1,118 @@
+#include "project/projectquery.h"
+
+#include "project/urltable.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+
+namespace {
+
+QString errorText(const QSqlError &error, const QString &fallback)
+{
+    const QString text = error.text().trimmed();
+    return text.isEmpty() ? fallback : text;
+}
+
+} // namespace
+
+ProjectQuery::ProjectQuery(const QString &connectionName) : m_connectionName(connectionName) {}
+
+QSqlQuery &ProjectQuery::prepared(const QString &statement, const QVariantList &values)
+{
+    m_lastStatement = statement;
+    auto it = m_statements.find(statement);
+    if (it == m_statements.end()) {
+        QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+        query.setForwardOnly(true);
+        if (!query.prepare(statement))
+            throw UrlTableError(errorText(query.lastError(), QStringLiteral("Cannot prepare: ") + statement));
+        it = m_statements.insert(statement, query);
+    }
+    QSqlQuery &query = it.value();
+    query.finish();
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values.at(i));
+    if (!query.exec())
+        throw UrlTableError(errorText(query.lastError(), QStringLiteral("Cannot execute: ") + statement));
+    return query;
+}
+
+int ProjectQuery::exec(const QString &statement, const QVariantList &values)
+{
+    QSqlQuery &query = prepared(statement, values);
+    const int changed = query.numRowsAffected();
+    query.finish();
+    return changed;
+}
+
+QSqlQuery &ProjectQuery::select(const QString &statement, const QVariantList &values)
+{
+    return prepared(statement, values);
+}
+
+int ProjectQuery::deleteProject(int projectId)
+{
+    return exec(QStringLiteral("delete from urls2 where Projectid = ?"), {projectId});
+}
+
+int ProjectQuery::enableColumn(int column, int projectId)
+{
+    if (column < 1 || column > FlagColumnCount)
+        throw UrlTableError(QStringLiteral("Invalid URL table column: E%1").arg(column));
+    return exec(QStringLiteral("update urls2 set E%1 = true where Projectid = ?").arg(column), {projectId});
+}
+
+int ProjectQuery::enableAllColumns(int projectId)
+{
+    QString assignments;
+    for (int column = 1; column <= FlagColumnCount; ++column) {
+        if (column > 1)
+            assignments += QStringLiteral(", ");
+        assignments += columnName(column) + QStringLiteral(" = true");
+    }
+    return exec(QStringLiteral("update urls2 set %1 where Projectid = ?").arg(assignments), {projectId});
+}
+
+int ProjectQuery::setUrlFlag(const QString &column, int projectId, const QString &url, bool value)
+{
+    const QString name = checkedColumn(column);
+    const QString statement = QStringLiteral("update urls2 set %1 = %2 where Projectid = ? and url = ?")
+                                  .arg(name, value ? QStringLiteral("true") : QStringLiteral("false"));
+    return exec(statement, {projectId, UrlTable::storedText(url)});
+}
+
+std::optional<int> ProjectQuery::columnNumber(const QString &column)
+{
+    if (column.size() < 2 || column.size() > 3 || (column.at(0) != u'E' && column.at(0) != u'e'))
+        return std::nullopt;
+    if (column.at(1) == u'0')
+        return std::nullopt;
+    int number = 0;
+    for (int i = 1; i < column.size(); ++i) {
+        const QChar c = column.at(i);
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        number = number * 10 + (c.unicode() - u'0');
+    }
+    if (number < 1 || number > FlagColumnCount)
+        return std::nullopt;
+    return number;
+}
+
+QString ProjectQuery::columnName(int column)
+{
+    return QStringLiteral("E%1").arg(column);
+}
+
+QString ProjectQuery::checkedColumn(const QString &column)
+{
+    const std::optional<int> number = columnNumber(column);
+    if (!number)
+        throw UrlTableError(QStringLiteral("Invalid URL table column: \"%1\"").arg(column.left(40)));
+    return columnName(*number);
+}
+
+void ProjectQuery::clear()
+{
+    m_statements.clear();
+}

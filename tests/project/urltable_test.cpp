@@ -1,0 +1,357 @@
+#include "project/urltable.h"
+#include "project/urltablemodel.h"
+#include "support/tempdir.h"
+
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+#include <ostream>
+
+void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+struct StoredRow
+{
+    QVariant projectId;
+    QString url;
+    QVariantList flags; // E1 ... E30 as stored, NULL included
+};
+
+class UrlTableTest : public ::testing::Test
+{
+protected:
+    // Reads the stored rows directly, so the checks do not go through the code under test.
+    QList<StoredRow> stored(std::optional<int> projectId = std::nullopt)
+    {
+        QString sql = QStringLiteral("select Projectid, Url");
+        for (int column = 1; column <= 30; ++column)
+            sql += QStringLiteral(", E%1").arg(column);
+        sql += QStringLiteral(" from urls2");
+        if (projectId)
+            sql += QStringLiteral(" where Projectid = %1").arg(*projectId);
+        sql += QStringLiteral(" order by rowid");
+        QSqlQuery query(QSqlDatabase::database(table.connectionName()));
+        EXPECT_TRUE(query.exec(sql));
+        QList<StoredRow> rows;
+        while (query.next()) {
+            StoredRow row{query.value(0), query.value(1).toString(), {}};
+            for (int column = 0; column < 30; ++column)
+                row.flags << query.value(2 + column);
+            rows << row;
+        }
+        return rows;
+    }
+
+    QStringList urls(std::optional<int> projectId = std::nullopt)
+    {
+        QStringList list;
+        for (const StoredRow &row : stored(projectId))
+            list << row.url;
+        return list;
+    }
+
+    static bool allFlags(const StoredRow &row, const QVariant &expected)
+    {
+        for (const QVariant &flag : row.flags)
+            if (flag.isNull() != expected.isNull() || (!expected.isNull() && flag.toInt() != expected.toInt()))
+                return false;
+        return true;
+    }
+
+    QString writeList(const QByteArray &bytes)
+    {
+        const QString path = dir.file(QStringLiteral("list.txt"));
+        qctest::writeFile(path, bytes);
+        return path;
+    }
+
+    qctest::ScopedBaseDir dir;
+    UrlTable table{dir.path()};
+};
+
+TEST_F(UrlTableTest, AddStoresTheTextAsTypedWithAllThirtyFlagsTrue)
+{
+    QSignalSpy posted(&table, &UrlTable::afterPost);
+    table.addUrl(7, QStringLiteral(" http://a.example/ "));
+    table.addUrl(7, QStringLiteral(" http://a.example/ "));
+    const QList<StoredRow> rows = stored(7);
+    ASSERT_EQ(rows.size(), 2);
+    for (const StoredRow &row : rows) {
+        EXPECT_EQ(row.url, QStringLiteral(" http://a.example/ "));
+        EXPECT_EQ(row.projectId.toDouble(), 7.0);
+        EXPECT_TRUE(allFlags(row, 1));
+    }
+    EXPECT_EQ(posted.count(), 2);
+}
+
+TEST_F(UrlTableTest, TextLongerThan255CharactersIsCutWhenStoredAndStillMatched)
+{
+    const QString longUrl = QStringLiteral("http://a.example/") + QString(300, u'p');
+    table.addUrl(1, longUrl);
+    ASSERT_EQ(urls(1), QStringList{longUrl.left(255)});
+    table.setFlag(QStringLiteral("E2"), 1, longUrl, false);
+    EXPECT_EQ(stored(1).at(0).flags.at(1).toInt(), 0);
+
+    // A cut never leaves half of a surrogate pair behind.
+    const QString emoji = QString(254, u'x') + QString::fromUtf8("\xF0\x9F\x98\x80");
+    EXPECT_EQ(UrlTable::storedText(emoji), QString(254, u'x'));
+}
+
+TEST_F(UrlTableTest, ImportSplitsLinesIntoPiecesAndSkipsShortOnes)
+{
+    const QByteArray xs(1023, 'x'), ys(977, 'y');
+    const struct
+    {
+        const char *name;
+        QByteArray file;
+        QStringList expected;
+    } cases[] = {
+        {"empty line and final single character skipped", "a\n\nbc\nd", {"a", "bc"}},
+        {"CR LF line ends", "a\r\n\r\nbc\r\nd", {"a", "bc"}},
+        {"spaces kept", " x \n  \n", {" x ", "  "}},
+        {"two characters at the end kept", "ab\nde", {"ab", "de"}},
+        {"a lone CR stays in the text", "a\rb\n", {"a\rb"}},
+        {"empty file", "", {}},
+        {"2000-character line yields two pieces cut to 255", xs + ys + "\n", {xs.left(255), ys.left(255)}},
+        {"1023 characters and LF is one piece", xs + "\nend\n", {xs.left(255), "end"}},
+        {"one character past a full piece at the end is skipped", xs + "z", {xs.left(255)}},
+        {"CR LF split over a piece boundary", QByteArray(1022, 'x') + "\r\nok\n", {QString(255, u'x'), "ok"}},
+        {"a UTF-8 character is never split", QByteArray(1022, 'x') + "\xC3\xA9\n", {QString(255, u'x'), "é"}},
+        {"8-bit text kept as Latin-1", "caf\xE9\n", {"café"}},
+    };
+    int project = 100;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ++project;
+        EXPECT_EQ(table.importFile(project, writeList(c.file)), c.expected.size());
+        EXPECT_EQ(urls(project), c.expected);
+    }
+}
+
+TEST_F(UrlTableTest, ImportLeavesFlagsNullWhichReadAsFalse)
+{
+    QSignalSpy posted(&table, &UrlTable::afterPost);
+    ASSERT_EQ(table.importFile(3, writeList("http://a.example/\nhttp://b.example/\n")), 2);
+    for (const StoredRow &row : stored(3))
+        EXPECT_TRUE(allFlags(row, QVariant()));
+    table.setFilter(3);
+    const QList<qint64> ids = table.rowIds();
+    ASSERT_EQ(ids.size(), 2);
+    EXPECT_EQ(table.url(ids.at(1)), QStringLiteral("http://b.example/"));
+    EXPECT_EQ(table.flag(ids.at(0), QStringLiteral("E1")), std::optional<bool>(false));
+    EXPECT_EQ(posted.count(), 1);
+}
+
+TEST_F(UrlTableTest, ImportOfAFileThatCannotBeOpenedAddsNothing)
+{
+    table.addUrl(1, QStringLiteral("keep"));
+    EXPECT_EQ(table.importFile(1, dir.file(QStringLiteral("missing.txt"))), -1);
+    EXPECT_EQ(table.importFile(1, dir.path()), -1);
+    EXPECT_EQ(urls(), QStringList{"keep"});
+}
+
+TEST_F(UrlTableTest, EnableAllTouchesOnlyThatProject)
+{
+    table.importFile(1, writeList("one\ntwo\n"));
+    table.importFile(2, writeList("other\n"));
+    table.setFlag(QStringLiteral("E4"), 1, QStringLiteral("one"), false);
+    table.enableAll(1);
+    for (const StoredRow &row : stored(1))
+        EXPECT_TRUE(allFlags(row, 1)) << row.url.toStdString();
+    EXPECT_TRUE(allFlags(stored(2).at(0), QVariant()));
+}
+
+TEST_F(UrlTableTest, ReplaceDeletesTheProjectsRowsEvenWhenTheFileIsMissing)
+{
+    table.addUrl(5, QStringLiteral("old"));
+    table.addUrl(6, QStringLiteral("other project"));
+    EXPECT_FALSE(table.replaceFromFile(5, dir.file(QStringLiteral("missing.txt"))));
+    EXPECT_TRUE(urls(5).isEmpty());
+    EXPECT_EQ(urls(6), QStringList{"other project"});
+}
+
+TEST_F(UrlTableTest, ReplaceImportsTheFileWithAllFlagsTrue)
+{
+    table.importFile(5, writeList("old\n"));
+    ASSERT_TRUE(table.replaceFromFile(5, writeList("new1\n\nnew2\nx")));
+    const QList<StoredRow> rows = stored(5);
+    ASSERT_EQ(urls(5), (QStringList{"new1", "new2"}));
+    for (const StoredRow &row : rows)
+        EXPECT_TRUE(allFlags(row, 1));
+}
+
+TEST_F(UrlTableTest, HostileUrlsAreStoredUpdatedAndDeletedLikeAnyOther)
+{
+    const QStringList hostile = {
+        QStringLiteral("http://a.example/it's"),
+        QStringLiteral("http://a.example/back\\slash"),
+        QStringLiteral("http://a.example/100%"),
+        QStringLiteral("'); drop table urls2; --"),
+        QStringLiteral("http://a.example/\"double\""),
+    };
+    for (const QString &url : hostile) {
+        SCOPED_TRACE(url.toStdString());
+        table.addUrl(9, url);
+        table.addUrl(9, QStringLiteral("http://a.example/100")); // a near neighbour that must not change
+        table.addUrl(9, url);                                    // duplicates share their flag changes
+        table.setFlag(QStringLiteral("E3"), 9, url, false);
+        const QList<StoredRow> rows = stored(9);
+        ASSERT_EQ(rows.size(), 3);
+        EXPECT_EQ(rows.at(0).url, url);
+        EXPECT_EQ(rows.at(0).flags.at(2).toInt(), 0);
+        EXPECT_EQ(rows.at(1).flags.at(2).toInt(), 1);
+        EXPECT_EQ(rows.at(2).flags.at(2).toInt(), 0);
+
+        table.setFilter(9);
+        table.deleteRow(table.rowIds().at(0));
+        EXPECT_EQ(urls(9), (QStringList{"http://a.example/100", url}));
+        table.deleteProject(9);
+        EXPECT_TRUE(urls(9).isEmpty());
+    }
+}
+
+TEST_F(UrlTableTest, OnlyTheThirtyFlagColumnsAreAcceptedAsColumnNames)
+{
+    table.addUrl(1, QStringLiteral("u"));
+    table.setFilter(1);
+    const qint64 id = table.rowIds().at(0);
+    for (const char *bad : {"", "E", "E0", "E31", "E01", "E100", "Url", "Projectid", "E1 ", "E1; drop table urls2",
+                            "E1 = true, Url", "F1"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_THROW(table.setFlag(QString::fromLatin1(bad), 1, QStringLiteral("u"), false), UrlTableError);
+        EXPECT_EQ(table.flag(id, QString::fromLatin1(bad)), std::nullopt);
+    }
+    EXPECT_TRUE(allFlags(stored(1).at(0), 1));
+
+    for (const char *good : {"E1", "E9", "E30", "e7"}) {
+        SCOPED_TRACE(good);
+        table.setFlag(QString::fromLatin1(good), 1, QStringLiteral("u"), false);
+        EXPECT_EQ(table.flag(id, QString::fromLatin1(good)), std::optional<bool>(false));
+    }
+    EXPECT_THROW(table.query().enableColumn(31, 1), UrlTableError);
+}
+
+TEST_F(UrlTableTest, CountsAndRowIdsAreTheTrueTotalsOfTheFilteredView)
+{
+    QByteArray lines;
+    for (int i = 0; i < 300; ++i)
+        lines += "http://a.example/" + QByteArray::number(i) + "\n";
+    ASSERT_EQ(table.importFile(4, writeList(lines)), 300);
+    table.addUrl(8, QStringLiteral("other"));
+
+    EXPECT_EQ(table.filter(), QString());
+    EXPECT_EQ(table.rowCount(), 301);
+    table.setFilter(4);
+    EXPECT_EQ(table.filter(), QStringLiteral("Projectid = 4"));
+    EXPECT_EQ(table.rowCount(), 300);
+    const QList<qint64> ids = table.rowIds();
+    ASSERT_EQ(ids.size(), 300);
+    EXPECT_EQ(table.url(ids.last()), QStringLiteral("http://a.example/299"));
+
+    UrlTableModel model(table);
+    EXPECT_EQ(model.rowCount(), 300);
+    table.clearFilter();
+    EXPECT_EQ(model.rowCount(), 301);
+}
+
+TEST_F(UrlTableTest, TheFilterCountAndFlagUpdatesUseTheIndex)
+{
+    const QStringList statements = {
+        QStringLiteral("select count(*) from urls2 where Projectid = 1"),
+        QStringLiteral("select rowid from urls2 where Projectid = 1 order by rowid"),
+        QStringLiteral("update urls2 set E1 = false where Projectid = 1 and url = 'x'"),
+    };
+    QSqlQuery query(QSqlDatabase::database(table.connectionName()));
+    for (const QString &statement : statements) {
+        SCOPED_TRACE(statement.toStdString());
+        ASSERT_TRUE(query.exec(QStringLiteral("explain query plan ") + statement));
+        QString plan;
+        while (query.next())
+            plan += query.value(3).toString() + u'\n';
+        EXPECT_TRUE(plan.contains(QStringLiteral("urls2_project_url"))) << plan.toStdString();
+    }
+}
+
+TEST_F(UrlTableTest, RowsSurviveReopeningAndANewConnection)
+{
+    table.addUrl(2, QStringLiteral("kept"));
+    table.reopen();
+    EXPECT_EQ(urls(2), QStringList{"kept"});
+    UrlTable second(dir.path());
+    second.setFilter(2);
+    EXPECT_EQ(second.rowCount(), 1);
+}
+
+TEST(UrlTableOpen, AFileThatIsNoDatabaseIsReportedAndLeftAsItWas)
+{
+    qctest::ScopedBaseDir dir;
+    const QByteArray garbage(4096, 'g');
+    qctest::writeFile(dir.file(QStringLiteral("urls2.db")), garbage);
+    EXPECT_THROW(UrlTable table(dir.path()), UrlTableError);
+    EXPECT_EQ(qctest::readFile(dir.file(QStringLiteral("urls2.db"))), garbage);
+    EXPECT_THROW(UrlTable table(dir.file(QStringLiteral("no/such/dir"))), UrlTableError);
+}
+
+TEST_F(UrlTableTest, GridInsertedRowGetsNoProjectAndLeavesTheFilteredView)
+{
+    table.addUrl(1, QStringLiteral("first"));
+    table.setFilter(1);
+    UrlTableModel model(table);
+    QSignalSpy posted(&model, &UrlTableModel::afterPost);
+    const int row = model.insertAt(0);
+    ASSERT_EQ(model.rowCount(), 2);
+    ASSERT_TRUE(model.setData(model.index(row, 0), QStringLiteral("typed")));
+    ASSERT_TRUE(model.post());
+    EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(posted.count(), 1);
+    const QList<StoredRow> rows = stored();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_TRUE(rows.at(1).projectId.isNull());
+    EXPECT_EQ(rows.at(1).url, QStringLiteral("typed"));
+    EXPECT_TRUE(allFlags(rows.at(1), QVariant()));
+}
+
+TEST_F(UrlTableTest, GridEditsArePostedOrCancelledForOneRowOnly)
+{
+    table.addUrl(1, QStringLiteral("same"));
+    table.addUrl(1, QStringLiteral("same"));
+    table.importFile(1, writeList("blank\n"));
+    table.setFilter(1);
+    UrlTableModel model(table);
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal), QStringLiteral("URL's to submit"));
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal), QStringLiteral("Enabled"));
+    EXPECT_FALSE(model.data(model.index(0, 1), Qt::CheckStateRole).isValid()); // no column bound yet
+    EXPECT_FALSE(model.setFlagColumn(QStringLiteral("Url")));
+    ASSERT_TRUE(model.setFlagColumn(QStringLiteral("E2")));
+    EXPECT_EQ(model.data(model.index(2, 1), Qt::CheckStateRole), Qt::Unchecked);
+
+    // Editing the second duplicate changes that row alone.
+    ASSERT_TRUE(model.setData(model.index(1, 0), QStringLiteral("edited")));
+    ASSERT_TRUE(model.setData(model.index(1, 1), Qt::Unchecked, Qt::CheckStateRole));
+    ASSERT_TRUE(model.post());
+    EXPECT_EQ(urls(1), (QStringList{"same", "edited", "blank"}));
+    EXPECT_EQ(stored(1).at(1).flags.at(1).toInt(), 0);
+    EXPECT_EQ(stored(1).at(0).flags.at(1).toInt(), 1);
+
+    // Cancel restores what is stored; editing another row posts the pending one.
+    model.setData(model.index(0, 0), QStringLiteral("dropped"));
+    model.cancel();
+    EXPECT_EQ(model.data(model.index(0, 0)), QStringLiteral("same"));
+    model.setData(model.index(0, 0), QStringLiteral("auto-posted"));
+    model.setData(model.index(2, 1), Qt::Checked, Qt::CheckStateRole);
+    EXPECT_EQ(urls(1).at(0), QStringLiteral("auto-posted"));
+
+    // Deleting one of two equal URLs removes only that row.
+    table.addUrl(1, QStringLiteral("twin"));
+    table.addUrl(1, QStringLiteral("twin"));
+    ASSERT_EQ(model.rowCount(), 5);
+    ASSERT_TRUE(model.deleteAt(3));
+    EXPECT_EQ(urls(1), (QStringList{"auto-posted", "edited", "blank", "twin"}));
+}
+
+} // namespace
