@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QList>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -313,6 +314,29 @@ QStringList ProfileFile::keyNames(const QString &section) const
                 names << decode(doc.parsed[i].name);
     }
     return cutNameList(names);
+}
+
+QList<QPair<QString, QString>> ProfileFile::keyValues(const QString &section) const
+{
+    const Document doc = Document::load(m_path);
+    QList<QPair<QString, QString>> result;
+    const qsizetype header = doc.findSection(trimSpaces(section));
+    if (header < 0)
+        return result;
+    QStringList names;
+    QHash<QString, QString> firstValues; // by case-folded name: the first key of a name wins
+    const qsizetype end = doc.sectionEnd(header);
+    for (qsizetype i = header + 1; i < end; ++i) {
+        if (doc.parsed[i].kind != LineKind::Key)
+            continue;
+        names << decode(doc.parsed[i].name);
+        const QString folded = names.last().toCaseFolded();
+        if (!firstValues.contains(folded))
+            firstValues.insert(folded, valueText(doc.parsed[i].value));
+    }
+    for (const QString &name : cutNameList(names))
+        result.append({name, firstValues.value(name.toCaseFolded())});
+    return result;
 }
 
 void ProfileFile::writeString(const QString &section, const QString &key, const QString &value)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <stdexcept>
@@ -50,6 +52,8 @@ public:
     // A missing file or section gives an empty list.
     QStringList sectionNames() const;
     QStringList keyNames(const QString &section) const;
+    // keyNames() with the value readString() gives for each name, from one read of the file.
+    QList<QPair<QString, QString>> keyValues(const QString &section) const;
 
     // Replaces the value of the first matching key (keeping the file's spelling of the
     // names), or adds the key after the last key line of its section, or adds the

@@ -107,6 +107,8 @@ TEST(ProfileFileRead, ListingsKeepFileOrderAndDuplicates)
     EXPECT_EQ(ProfileFile(fixture("key_lines.ini")).keyNames("s"), QStringList({"k", "name2", "spaced key", "k2"}));
     EXPECT_EQ(ProfileFile(fixture("comments.ini")).keyNames("s"), QStringList({"#hash", "semi"}));
     EXPECT_EQ(ProfileFile(fixture("section_headers.ini")).sectionNames(), QStringList({"section1", "two", "open", ""}));
+    const QList<QPair<QString, QString>> pairs = ProfileFile(fixture("duplicates.ini")).keyValues("s");
+    EXPECT_EQ(pairs, (QList<QPair<QString, QString>>{{"k", "first"}, {"K", "first"}})) << "as readString reads them";
     EXPECT_TRUE(ProfileFile(fixture("no_such_file.ini")).sectionNames().isEmpty());
     EXPECT_TRUE(ProfileFile(fixture("duplicates.ini")).keyNames("none").isEmpty());
 }
