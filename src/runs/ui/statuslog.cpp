@@ -1,0 +1,120 @@
+#include "runs/ui/statuslog.h"
+
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+bool styleForKind(int kind, QTextCharFormat &format)
+{
+    QColor color;
+    bool bold = false;
+    bool underline = false;
+    switch (kind) {
+    case 0:
+        color = Qt::black;
+        break;
+    case 1:
+        color = QColor(255, 0, 0);
+        bold = true;
+        break;
+    case 3:
+        color = QColor(255, 0, 0);
+        bold = true;
+        underline = true;
+        break;
+    case 4:
+        color = QColor(0, 128, 0);
+        break;
+    case 5:
+        color = QColor(0, 0, 255);
+        break;
+    case 6:
+        color = Qt::black;
+        bold = true;
+        break;
+    default:
+        return false;
+    }
+    format.setForeground(color);
+    format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    format.setFontUnderline(underline);
+    return true;
+}
+
+} // namespace
+
+StatusLog::StatusLog(QWidget *parent) : QPlainTextEdit(parent)
+{
+    setObjectName(QStringLiteral("SubmitStatusRichEdit"));
+    setReadOnly(true);
+    // Without this every appended and trimmed line would stay on the undo stack
+    // for the life of the window.
+    setUndoRedoEnabled(false);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, Qt::white);
+    setPalette(colours);
+    styleForKind(0, m_format);
+}
+
+void StatusLog::AddStatusLine(const QString &text, int kind)
+{
+    styleForKind(kind, m_format);
+
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|[\r\n\u2028\u2029]"));
+    QStringList lines = text.split(lineBreak);
+    if (lines.size() > 1 && lines.last().isEmpty())
+        lines.removeLast();
+
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    for (const QString &line : std::as_const(lines)) {
+        if (m_lineCount > KeptLines) {
+            cursor.movePosition(QTextCursor::Start);
+            cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            --m_lineCount;
+        }
+        cursor.movePosition(QTextCursor::End);
+        if (m_lineCount > 0)
+            cursor.insertBlock(QTextBlockFormat(), m_format);
+        else
+            cursor.setBlockCharFormat(m_format);
+        cursor.insertText(line, m_format);
+        ++m_lineCount;
+    }
+    cursor.endEditBlock();
+
+    // Moving the view's own cursor and asking it to be visible costs a layout
+    // pass per line; the new line is the last one, so the bottom shows it.
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+QString StatusLog::lineText(int i) const
+{
+    if (i < 0 || i >= m_lineCount)
+        return QString();
+    return document()->findBlockByNumber(i).text();
+}
+
+StatusLog::LineStyle StatusLog::lineStyle(int i) const
+{
+    if (i < 0 || i >= m_lineCount)
+        return {};
+    const QTextBlock block = document()->findBlockByNumber(i);
+    // An empty line has no fragment of its own; its style is the block's.
+    QTextCharFormat format = block.charFormat();
+    if (block.begin() != block.end())
+        format = block.begin().fragment().charFormat();
+    return {format.foreground().color(), format.fontWeight() >= QFont::Bold, format.fontUnderline()};
+}
+
+void StatusLog::clear()
+{
+    QPlainTextEdit::clear();
+    m_lineCount = 0;
+}
