@@ -211,7 +211,7 @@ TEST(StatusLog, KeepsTheNewest201Lines)
     EXPECT_EQ(log.lineText(-1), "");
 }
 
-TEST(StatusLog, TextWithLineBreaksAddsOneLinePerPieceUnderTheSameCap)
+TEST(StatusLog, BreaksAndHugeTextStayWithinTheLineCaps)
 {
     StatusLog log;
     log.AddStatusLine("HTTP/1.0 200 OK\r\nServer: x\nDate: y\r\n", 1);
@@ -226,6 +226,12 @@ TEST(StatusLog, TextWithLineBreaksAddsOneLinePerPieceUnderTheSameCap)
     log.AddStatusLine(many, 0);
     EXPECT_EQ(log.lineCount(), 201);
     EXPECT_EQ(log.lineText(200), "line 499");
+
+    const QString huge = QStringLiteral("x").repeated(StatusLog::MaxLineLength) + QStringLiteral("tail");
+    log.AddStatusLine(huge, 0);
+    EXPECT_EQ(log.lineText(200), huge.left(StatusLog::MaxLineLength) + " ...");
+    log.AddStatusLine(huge.left(StatusLog::MaxLineLength), 0);
+    EXPECT_EQ(log.lineText(200), huge.left(StatusLog::MaxLineLength));
 }
 
 TEST(StatusLog, ClearEmptiesAndTheNextLineIsTheFirst)

@@ -84,7 +84,10 @@ void StatusLog::AddStatusLine(const QString &text, int kind)
             cursor.insertBlock(QTextBlockFormat(), m_format);
         else
             cursor.setBlockCharFormat(m_format);
-        cursor.insertText(line, m_format);
+        if (line.size() > MaxLineLength)
+            cursor.insertText(line.left(MaxLineLength) + QStringLiteral(" ..."), m_format);
+        else
+            cursor.insertText(line, m_format);
         ++m_lineCount;
     }
     cursor.endEditBlock();

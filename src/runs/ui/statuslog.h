@@ -13,6 +13,9 @@ class StatusLog : public QPlainTextEdit
 public:
     // Lines kept before the oldest is dropped; one more is appended after the drop.
     static constexpr int KeptLines = 200;
+    // Longer lines (a hostile server's error text) are cut there and end in " ...":
+    // laying out megabytes in one line would stall the window for every later line.
+    static constexpr int MaxLineLength = 8192;
 
     struct LineStyle
     {
