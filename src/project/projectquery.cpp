@@ -15,7 +15,8 @@ QString errorText(const QSqlError &error, const QString &fallback)
 
 } // namespace
 
-ProjectQuery::ProjectQuery(const QString &connectionName) : m_connectionName(connectionName) {}
+ProjectQuery::ProjectQuery(const QString &connectionName) : m_connectionName(connectionName)
+{}
 
 QSqlQuery &ProjectQuery::prepared(const QString &statement, const QVariantList &values)
 {

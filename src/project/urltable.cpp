@@ -85,11 +85,9 @@ std::atomic<int> connectionCounter{0};
 } // namespace
 
 UrlTable::UrlTable(const QString &directory, QObject *parent)
-    : QObject(parent),
-      m_filePath(QDir(directory).filePath(QStringLiteral("urls2.db"))),
+    : QObject(parent), m_filePath(QDir(directory).filePath(QStringLiteral("urls2.db"))),
       m_connectionName(QStringLiteral("quillcast-urls-%1").arg(++connectionCounter)),
-      m_db(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName)),
-      m_query(m_connectionName)
+      m_db(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName)), m_query(m_connectionName)
 {
     try {
         if (!m_db.isValid())
@@ -188,9 +186,8 @@ int UrlTable::rowCount()
 
 QList<qint64> UrlTable::rowIds()
 {
-    QSqlQuery &query =
-        m_query.select(QStringLiteral("select rowid from urls2") + viewWhere() + QStringLiteral(" order by rowid"),
-                       viewValues());
+    QSqlQuery &query = m_query.select(
+        QStringLiteral("select rowid from urls2") + viewWhere() + QStringLiteral(" order by rowid"), viewValues());
     QList<qint64> ids;
     while (query.next())
         ids.append(query.value(0).toLongLong());

@@ -72,11 +72,16 @@ protected:
 TEST_F(UrlNavigatorTest, TenButtonsInOrderWithShortAndLongHints)
 {
     const QStringList expected = {
-        "First|First URL|Jump to first URL",          "Prior|Previous URL|Go to previous URL",
-        "Next|Next URL|Go to next URL",               "Last|Last URL|Jump to last URL",
-        "Insert|Add URL|Add a URL",                   "Delete|Delete URL|Delete the current URL",
-        "Edit|Edit URL|Edit the current URL",         "Post|Save URL|Save changes made to this URL",
-        "Cancel|Cancel|Cancel",                       "Refresh|Refresh|Refresh the URL list",
+        "First|First URL|Jump to first URL",
+        "Prior|Previous URL|Go to previous URL",
+        "Next|Next URL|Go to next URL",
+        "Last|Last URL|Jump to last URL",
+        "Insert|Add URL|Add a URL",
+        "Delete|Delete URL|Delete the current URL",
+        "Edit|Edit URL|Edit the current URL",
+        "Post|Save URL|Save changes made to this URL",
+        "Cancel|Cancel|Cancel",
+        "Refresh|Refresh|Refresh the URL list",
     };
     QStringList actual;
     for (QToolButton *b : navigator->findChildren<QToolButton *>(Qt::FindDirectChildrenOnly))

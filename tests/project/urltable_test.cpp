@@ -188,10 +188,8 @@ TEST_F(UrlTableTest, ReplaceImportsTheFileWithAllFlagsTrue)
 TEST_F(UrlTableTest, HostileUrlsAreStoredUpdatedAndDeletedLikeAnyOther)
 {
     const QStringList hostile = {
-        QStringLiteral("http://a.example/it's"),
-        QStringLiteral("http://a.example/back\\slash"),
-        QStringLiteral("http://a.example/100%"),
-        QStringLiteral("'); drop table urls2; --"),
+        QStringLiteral("http://a.example/it's"),       QStringLiteral("http://a.example/back\\slash"),
+        QStringLiteral("http://a.example/100%"),       QStringLiteral("'); drop table urls2; --"),
         QStringLiteral("http://a.example/\"double\""),
     };
     for (const QString &url : hostile) {

@@ -43,11 +43,10 @@ URLDBNavigator::URLDBNavigator(Platform &platform, QTableView *grid, UrlTableMod
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     using Slot = void (URLDBNavigator::*)();
-    constexpr Slot handlers[ButtonCount] = {&URLDBNavigator::first,  &URLDBNavigator::prior,
-                                         &URLDBNavigator::next,   &URLDBNavigator::last,
-                                         &URLDBNavigator::insert, &URLDBNavigator::deleteCurrent,
-                                         &URLDBNavigator::edit,   &URLDBNavigator::post,
-                                         &URLDBNavigator::cancel, &URLDBNavigator::refresh};
+    constexpr Slot handlers[ButtonCount] = {
+        &URLDBNavigator::first,  &URLDBNavigator::prior,         &URLDBNavigator::next, &URLDBNavigator::last,
+        &URLDBNavigator::insert, &URLDBNavigator::deleteCurrent, &URLDBNavigator::edit, &URLDBNavigator::post,
+        &URLDBNavigator::cancel, &URLDBNavigator::refresh};
     for (int i = 0; i < ButtonCount; ++i) {
         const QString hint = QString::fromUtf8(Specs[i].hint);
         auto *button = new QToolButton(this);
