@@ -1,0 +1,158 @@
+#include "net/httpengine.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "net/httpclient.h"
+
+namespace {
+enum HttpCode : quint16 {
+    StatusFailedCode = 151,
+    NoServerCode = 152,
+    BadSchemeCode = 153,
+    AttachedFileCode = 302,
+};
+}
+
+HttpEngine::HttpEngine(THTTPClient &owner) : ClientSocket(owner), m_owner(owner), m_parser(*this) {}
+
+void HttpEngine::perform(const QByteArray &method, const HttpRequestFields &fields, QByteArray *statusLine)
+{
+    if (fields.URLServer.isEmpty())
+        throw ENetCore(NoServerCode, QStringLiteral("No server specified in URL"));
+    const bool viaProxy = !fields.ProxyServer.isEmpty();
+    if (!viaProxy && fields.URLScheme != "http")
+        throw ENetCore(BadSchemeCode, QStringLiteral("Specified URLScheme is invalid."));
+    // A request started from inside a pending one must not touch that one's state.
+    if (hasSocket())
+        throw ENetCore(net::RemoteHostBusyCode,
+                       QStringLiteral("You cannot change the RemoteHost at this time. A connection is in progress."));
+
+    m_parser.reset();
+    setSplitLines(true);
+    m_bodyFile.begin(fields.LocalFile);
+    try {
+        setRemoteHost(viaProxy ? fields.ProxyServer : fields.URLServer);
+        setRemotePort(viaProxy ? fields.ProxyPort : fields.URLPort);
+        exchange(method, fields);
+    } catch (...) {
+        m_bodyFile.close();
+        closeQuietly();
+        throw;
+    }
+    if (!m_parser.hasStatusLine())
+        return;
+    *statusLine = m_parser.statusLine();
+    const QByteArray statusText = HttpResponseParser::statusText(*statusLine);
+    if (!statusText.startsWith('2'))
+        throw ENetCore(StatusFailedCode, QString::fromLatin1(statusText));
+}
+
+void HttpEngine::exchange(const QByteArray &method, const HttpRequestFields &fields)
+{
+    connectAndWait();
+    const bool withBody = method == "POST" || method == "PUT";
+    QByteArray head;
+    if (!withBody) {
+        http::writeRequestHead(head, method, fields);
+        writeAll(head.constData(), head.size());
+    } else {
+        qint64 attachedLength = 0;
+        if (!fields.AttachedFile.isEmpty()) {
+            QFile attached(fields.AttachedFile);
+            if (!attached.open(QIODevice::ReadOnly))
+                throw ENetCore(AttachedFileCode, QStringLiteral("Can't open attached file for reading."));
+            attachedLength = attached.size();
+        }
+        http::writeRequestHead(head, method, fields, fields.PostData.size() + attachedLength);
+        writeAll(head.constData(), head.size());
+        writeAll(fields.PostData.constData(), fields.PostData.size());
+        if (!fields.AttachedFile.isEmpty())
+            sendAttachedFile(fields.AttachedFile, attachedLength);
+    }
+    const int code = waitForClose();
+    if (code != 0)
+        throw ENetCore(static_cast<quint16>(code));
+}
+
+void HttpEngine::sendAttachedFile(const QString &path, qint64 length)
+{
+    QFile attached(path);
+    if (!attached.open(QIODevice::ReadOnly))
+        throw ENetCore(AttachedFileCode, QStringLiteral("Can't open file for reading."));
+    char piece[LineBuffer::m_lenBuffer];
+    // Never more than the announced Content-Length, even if the file grew.
+    while (length > 0) {
+        const qint64 n = attached.read(piece, std::min<qint64>(length, sizeof piece));
+        if (n <= 0)
+            break;
+        writeAll(piece, n);
+        length -= n;
+    }
+}
+
+void HttpEngine::deliver(const char *data, int len)
+{
+    m_parser.feed(data, len);
+}
+
+void HttpEngine::header(const QByteArray &field, const QByteArray &value)
+{
+    if (m_owner.OnHeader)
+        m_owner.OnHeader(&m_owner, field, value);
+}
+
+void HttpEngine::startTransfer()
+{
+    // Bytes already received after the empty line are body: they go on raw.
+    setSplitLines(false);
+    if (m_owner.OnStartTransfer)
+        m_owner.OnStartTransfer(&m_owner);
+}
+
+void HttpEngine::body(const char *data, int len, qint64 bodyCount)
+{
+    switch (m_bodyFile.append(data, len)) {
+    case BodyFile::Outcome::OpenFailed:
+        m_owner.fireError(0, QStringLiteral("Can't open local file for writing."));
+        return;
+    case BodyFile::Outcome::WriteFailed:
+        m_owner.fireError(7, QStringLiteral("Error writing to LocalFile"));
+        break;
+    default:
+        break;
+    }
+    if (!m_owner.OnTransfer)
+        return;
+    std::memcpy(m_text, data, static_cast<size_t>(len));
+    m_text[len] = '\0';
+    // The count is 32-bit: past 2 GiB it stays at its maximum instead of going negative.
+    const auto count = static_cast<qint32>(std::min<qint64>(bodyCount, std::numeric_limits<qint32>::max()));
+    m_owner.OnTransfer(&m_owner, count, m_text, static_cast<quint16>(len));
+}
+
+void HttpEngine::connectionFinished(int code, const QString &description)
+{
+    if (m_owner.OnConnected)
+        m_owner.OnConnected(&m_owner, code, description);
+}
+
+void HttpEngine::closing()
+{
+    m_bodyFile.close();
+    if (m_owner.OnEndTransfer)
+        m_owner.OnEndTransfer(&m_owner);
+}
+
+void HttpEngine::disconnected(int code, const QString &description)
+{
+    if (m_owner.OnDisconnected)
+        m_owner.OnDisconnected(&m_owner, code, description);
+}
+
+void HttpEngine::receiveError(int code, const QString &description)
+{
+    m_owner.fireError(code, description);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+
+#include "net/bodyfile.h"
+#include "net/clientsock.h"
+#include "net/httprequest.h"
+#include "net/httpresponse.h"
+
+class THTTPClient;
+
+// The HTTP side of the component's connection: writes one HTTP/1.0 request,
+// parses the response as it arrives, streams the body into the local file and
+// fires the component's events.
+class HttpEngine : public ClientSocket, private HttpResponseSink
+{
+public:
+    explicit HttpEngine(THTTPClient &owner);
+
+    // Performs one exchange with the given method ("GET", "HEAD", "POST",
+    // "PUT"; the last two send a body). Returns when the server has closed the
+    // connection or the exchange was interrupted. Throws ENetCore: 152 and 153
+    // before anything happens, 101 while a connection exists, the connection
+    // and socket codes, 302 for an unreadable attached file, 301 when a wait
+    // was ended, and 151 when the status text does not begin with "2".
+    // statusLine receives the status line on success and for 151.
+    // Whatever fails after the socket was made, the connection is closed
+    // without further events, so the next exchange starts clean.
+    void perform(const QByteArray &method, const HttpRequestFields &fields, QByteArray *statusLine);
+
+    const HttpResponseParser &parser() const { return m_parser; }
+
+private:
+    void exchange(const QByteArray &method, const HttpRequestFields &fields);
+    void sendAttachedFile(const QString &path, qint64 length);
+
+    void deliver(const char *data, int len) override;
+    void connectionFinished(int code, const QString &description) override;
+    void closing() override;
+    void disconnected(int code, const QString &description) override;
+    void receiveError(int code, const QString &description) override;
+
+    void header(const QByteArray &field, const QByteArray &value) override;
+    void startTransfer() override;
+    void body(const char *data, int len, qint64 bodyCount) override;
+
+    THTTPClient &m_owner;
+    HttpResponseParser m_parser;
+    BodyFile m_bodyFile;
+    char m_text[LineBuffer::m_lenBuffer + 1];
+};

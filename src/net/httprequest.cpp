@@ -1,0 +1,126 @@
+#include "net/httprequest.h"
+
+namespace {
+
+quint16 leadingPort(const QByteArray &text)
+{
+    quint32 port = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            break;
+        port = port * 10 + static_cast<quint32>(c - '0');
+        // Beyond the port range the number names no port at all.
+        if (port > 65535)
+            return 0;
+    }
+    return static_cast<quint16>(port);
+}
+
+void writeHeader(QByteArray &out, const char *name, const QByteArray &value)
+{
+    if (value.isEmpty())
+        return;
+    out += name;
+    out += value;
+    out += "\r\n";
+}
+
+} // namespace
+
+void HttpRequestFields::assignUrl(const QByteArray &url)
+{
+    URL = url;
+    URLScheme = QByteArrayLiteral("http");
+    URLPort = 80;
+    URLPath.clear();
+
+    QByteArray rest = url;
+    const qsizetype colon = url.indexOf(':');
+    if (colon >= 0) {
+        URLScheme = url.left(colon);
+        rest = url.mid(colon + 1);
+    }
+    if (rest.startsWith("//")) {
+        QByteArray host = rest.mid(2);
+        const qsizetype slash = host.indexOf('/');
+        if (slash >= 0) {
+            URLPath = host.mid(slash);
+            host.truncate(slash);
+        }
+        const qsizetype portColon = host.indexOf(':');
+        if (portColon >= 0) {
+            URLPort = leadingPort(host.mid(portColon + 1));
+            host.truncate(portColon);
+        }
+        if (host != URLServer && !URLServer.isEmpty()) {
+            User.clear();
+            Password.clear();
+            Authorization.clear();
+        }
+        URLServer = host;
+    }
+    if (URLPath.isEmpty())
+        URLPath = QByteArrayLiteral("/");
+}
+
+void HttpRequestFields::assignUser(const QByteArray &user)
+{
+    User = user;
+    rebuildAuthorization();
+}
+
+void HttpRequestFields::assignPassword(const QByteArray &password)
+{
+    Password = password;
+    rebuildAuthorization();
+}
+
+void HttpRequestFields::rebuildAuthorization()
+{
+    Authorization.clear();
+    if (!User.isEmpty() && !Password.isEmpty())
+        Authorization = "Basic " + (User + ':' + Password).toBase64();
+}
+
+void HttpRequestFields::resetHeaders()
+{
+    for (QByteArray *field : {&URL, &URLScheme, &URLServer, &URLPath, &PostData, &ContentType, &User, &Password,
+                              &Authorization, &Accept, &From, &IfModifiedSince, &Referer, &Pragma, &OtherHeaders})
+        field->clear();
+    AttachedFile.clear();
+    LocalFile.clear();
+    URLPort = 80;
+}
+
+QByteArray HttpRequestFields::requestTarget() const
+{
+    if (ProxyServer.isEmpty())
+        return URLPath;
+    QByteArray target = URLScheme + "://" + URLServer;
+    if (URLPort != 80)
+        target += ':' + QByteArray::number(URLPort);
+    return target + URLPath;
+}
+
+namespace http {
+
+void writeRequestHead(QByteArray &out, const QByteArray &method, const HttpRequestFields &fields, qint64 bodyLength)
+{
+    out += method + ' ' + fields.requestTarget() + ' ' + fields.HTTPVersion + "\r\n";
+    writeHeader(out, "Authorization: ", fields.Authorization);
+    writeHeader(out, "Accept: ", fields.Accept);
+    writeHeader(out, "From: ", fields.From);
+    writeHeader(out, "User-Agent: ", fields.UserAgent);
+    writeHeader(out, "If-Modified-Since: ", fields.IfModifiedSince);
+    writeHeader(out, "Referer: ", fields.Referer);
+    writeHeader(out, "Pragma: ", fields.Pragma);
+    out += fields.OtherHeaders;
+    if (bodyLength < 0) {
+        out += "\r\n";
+        return;
+    }
+    writeHeader(out, "Content-Type: ", fields.ContentType);
+    out += "Content-Length: " + QByteArray::number(bodyLength) + "\r\n\r\n";
+}
+
+} // namespace http

@@ -1,0 +1,114 @@
+#include "net/netcore.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
+
+namespace {
+
+QString fixedOrOwn(quint16 code, const QString &message)
+{
+    if (code == net::InterruptedCode)
+        return QStringLiteral("Interrupted.");
+    if (code == net::OutOfMemoryCode)
+        return QStringLiteral("Out of memory.");
+    return message;
+}
+
+class WakeUpEvent : public QEvent
+{
+public:
+    explicit WakeUpEvent(quint64 serial) : QEvent(type()), serial(serial) {}
+    static QEvent::Type type()
+    {
+        static const auto registered = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return registered;
+    }
+    const quint64 serial;
+};
+
+} // namespace
+
+ENetCore::ENetCore(quint16 code) : ENetCore(code, SocketErrorText(code)) {}
+
+ENetCore::ENetCore(quint16 code, const QString &message)
+    : m_code(code), m_message(fixedOrOwn(code, message)),
+      m_what((QString::number(code) + QStringLiteral(": ") + m_message).toStdString())
+{
+}
+
+NetCore::NetCore(QObject *parent) : QObject(parent)
+{
+    m_pumpTimer.setInterval(100);
+}
+
+NetCore::~NetCore()
+{
+    if (m_filterInstalled && QCoreApplication::instance())
+        QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool NetCore::pumpOnce()
+{
+    if (!m_filterInstalled && QCoreApplication::instance()) {
+        QCoreApplication::instance()->installEventFilter(this);
+        m_filterInstalled = true;
+    }
+    if (m_waitDepth++ == 0)
+        m_pumpTimer.start();
+    // An end request taken by a wait further out belongs to that wait.
+    const PassTaken outer = m_taken;
+    m_taken = {};
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const PassTaken mine = m_taken;
+    m_taken = outer;
+    if (--m_waitDepth == 0)
+        m_pumpTimer.stop();
+    if (mine.quit && QCoreApplication::instance())
+        QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+    return !mine.any();
+}
+
+void NetCore::drainToWakeUp()
+{
+    QCoreApplication::postEvent(this, new WakeUpEvent(++m_wakeSerial));
+    while (pumpOnce()) {
+    }
+}
+
+bool NetCore::isWindowCloseRequest(QObject *receiver, const QEvent *event)
+{
+    if (event->type() != QEvent::Close || receiver == nullptr)
+        return false;
+    return receiver->isWindowType() || (receiver->isWidgetType() && receiver->parent() == nullptr);
+}
+
+bool NetCore::event(QEvent *event)
+{
+    if (event->type() == WakeUpEvent::type()) {
+        // A wake-up left over from an earlier wait that ended otherwise is dropped.
+        if (m_waitDepth > 0 && static_cast<WakeUpEvent *>(event)->serial == m_wakeSerial)
+            m_taken.wakeUp = true;
+        return true;
+    }
+    return QObject::event(event);
+}
+
+bool NetCore::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_waitDepth == 0)
+        return false;
+    if (event->type() == QEvent::Quit && watched == QCoreApplication::instance()) {
+        m_taken.quit = true;
+        return true;
+    }
+    if (isWindowCloseRequest(watched, event))
+        m_taken.close = true;
+    return false;
+}
+
+void NetCore::fireError(int code, const QString &description)
+{
+    if (OnError)
+        OnError(this, code, description);
+}
