@@ -17,6 +17,13 @@
 #include <QTextDocument>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <ostream>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -131,6 +138,22 @@ TEST(AdvancedEngineForm, OkCopiesTheThreeTextsAsShownIncludingTypedOnes)
     EXPECT_EQ(settings.category, "Travel");
     // A typed value is a setting, never a new entry of the pick list.
     EXPECT_EQ(comboItems(form.ExciteLocationComboBox), ExciteLocations());
+}
+
+TEST(AdvancedEngineForm, TypedTextIsKeptLetterForLetterWhenEnterAccepts)
+{
+    ExciteSettings settings;
+    TAdvancedEngineForm form(&settings.language, &settings.location, &settings.category);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QLineEdit *location = form.ExciteLocationComboBox->lineEdit();
+    location->setFocus();
+    location->selectAll();
+    QTest::keyClicks(location, "united states");
+    QTest::keyClick(location, Qt::Key_Return);
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(settings.location, "united states");
+    EXPECT_EQ(LookupCountryCode(settings.location), "");
 }
 
 // ---- Status log

@@ -2,6 +2,13 @@
 
 #include <QSet>
 #include <gtest/gtest.h>
+#include <ostream>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 

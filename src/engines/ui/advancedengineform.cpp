@@ -3,6 +3,7 @@
 #include "engines/countrycodes.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -24,6 +25,9 @@ QComboBox *addLabelledCombo(QVBoxLayout *page, const QString &objectName, const 
     combo->setEditable(true);
     // Typed text is a setting of its own; it must never be added to the pick list.
     combo->setInsertPolicy(QComboBox::NoInsert);
+    // ...and what was typed is kept letter for letter: "united states" is not a
+    // listed location and must not silently become one.
+    combo->completer()->setCaseSensitivity(Qt::CaseSensitive);
     combo->addItems(items);
     combo->setFixedWidth(ComboWidth);
     combo->setMaxVisibleItems(16);
