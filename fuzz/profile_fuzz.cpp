@@ -1,5 +1,6 @@
-// Any bytes as a profile file: every listing and read must hold, and a write must read
-// back without changing any other value.
+// Any bytes as a profile file (and as an engine list): every listing and read must hold,
+// and a write must read back without changing any other value.
+#include "engines/enginelist.h"
 #include "project/profilefile.h"
 
 #include <QFile>
@@ -63,6 +64,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QList<QPair<QString, QString>> pairs = profile.keyValues(sections.first());
         const QStringList names = profile.keyNames(sections.first());
         require(pairs.size() == names.size(), "keyValues and keyNames list different keys");
+        const EngineSection engine = readEngineSection(path, sections.first());
+        require(engine.valueLines.size() <= engine.names.size(), "more value lines than keys");
+        for (int position = 0; position < EngineField::Count; ++position) {
+            const QString field = engineField(engine, EngineField::Position(position));
+            require(field.size() <= MaxEngineFieldLength, "engine field longer than the limit");
+            require(!field.contains(u' ') && !field.contains(u'\t'), "engine field holds a blank");
+            engineIntField(engine, EngineField::Position(position));
+        }
+        const QString column = engineColumn(engine);
+        require(column.isEmpty() || isEngineColumnName(column), "engine column not E1 ... E30");
         for (qsizetype i = 0; i < pairs.size() && i < MaxReads; ++i)
             require(pairs[i].first == names[i] &&
                         pairs[i].second == profile.readString(sections.first(), names[i], QString()),

@@ -1,0 +1,129 @@
+#include "runs/report.h"
+#include "support/tempdir.h"
+
+#include <QBuffer>
+#include <gtest/gtest.h>
+
+namespace {
+
+ReportContext fixedContext()
+{
+    ReportContext context;
+    context.ProjectFile = "/home/ann/sites/shop.qlc";
+    context.HomePageURL = "http://quillcast.example/quillcast";
+    context.ReportImageFile = "quillcast.jpg";
+    context.AppTitle = "Quillcast";
+    context.DateText = "07/12/2026";
+    context.TimeText = "08:30:15";
+    context.ResponseFileName = "PR_0.htm";
+    return context;
+}
+
+QByteArray written(int kind, const QString &text, const ReportContext &context = fixedContext())
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    WriteReport(buffer, kind, text, context);
+    return buffer.data();
+}
+
+TEST(Report, OneEngineOneUrlMatchesTheGoldenFile)
+{
+    QBuffer report;
+    report.open(QIODevice::WriteOnly);
+    const ReportContext context = fixedContext();
+    WriteReport(report, ReportHeader, QString(), context);
+    WriteReport(report, ReportEngineHeading, "Alpha", context);
+    WriteReport(report, ReportURLRow, "a.b/x", context);
+    WriteReport(report, ReportFooter, QString(), context);
+    EXPECT_EQ(report.data(), qctest::readFile(qctest::sourcePath("tests/data/report/one_engine_one_url.htm")));
+}
+
+TEST(Report, OutcomeRowsFollowTheirTemplates)
+{
+    const struct
+    {
+        const char *behaviour;
+        QString row;
+        QString expected;
+    } cases[] = {
+        {"skipped engine", skippedEngineReportRow("Alpha"),
+         "<tr>\n<td colspan=2>\n\tSkipped engine: Alpha\n</td>\n</tr>\n\n"},
+        {"stopped", stoppedReportRow(),
+         "<tr>\n<td colspan=2>\n\tSubmission project was stopped by the user.\n</td>\n</tr>\n\n"},
+        {"timeout", timeoutReportRow("a.b/x"), "<tr>\n<td colspan=2>\n\tTimeout: a.b/x\n</td>\n</tr>\n\n"},
+        {"error accessing", errorAccessingReportRow("Alpha", "a.b/x"),
+         "<tr>\n<td colspan=2>\n\tError accessing: Alpha: a.b/x\n</td>\n</tr>\n\n"},
+        {"redirection", redirectionReportRow("a.b/x", "http://e.x/thanks"),
+         "<tr><td><a href=\"a.b/x\" target=newbie>a.b/x</a></td><td><a href=\"http://e.x/thanks\" "
+         "target=newbie>View Server Response</a></td></tr>\n\n"},
+        {"disabled", disabledReportRow("a.b/x"), "<tr>\n<td colspan=2>\n\tDisabled: a.b/x\n</td>\n</tr>\n\n"},
+        {"skipped", skippedReportRow("a.b/x"), "<tr>\n<td colspan=2>\n\tSkipped: a.b/x\n</td>\n</tr>\n\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        EXPECT_EQ(c.row, c.expected);
+    }
+    EXPECT_EQ(written(ReportText, timeoutReportRow("a.b/x")),
+              "<tr>\r\n<td colspan=2>\r\n\tTimeout: a.b/x\r\n</td>\r\n</tr>\r\n\r\n")
+        << "a kind-4 text is written unchanged but for its line ends";
+}
+
+TEST(Report, OutsideValuesCannotInjectMarkup)
+{
+    const QString hostile = "a.b/x\"><script>alert(1)</script>";
+    const QString escaped = "a.b/x&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;";
+
+    const QByteArray urlRow = written(ReportURLRow, hostile);
+    EXPECT_FALSE(urlRow.contains("<script>"));
+    EXPECT_TRUE(urlRow.contains("<a href=\"" + escaped.toUtf8() + "\" target=newbie>" + escaped.toUtf8() + "</a>"));
+
+    EXPECT_EQ(
+        written(ReportEngineHeading, "<b>Bold & Co</b>"),
+        "<tr><td colspan=2 valign=center align=center><b>&lt;b&gt;Bold &amp; Co&lt;/b&gt;</b></td></tr><p>\r\n\r\n");
+
+    ReportContext context = fixedContext();
+    context.ProjectFile = "/home/ann/</title><script>x</script>.qlc";
+    const QByteArray header = written(ReportHeader, QString(), context);
+    EXPECT_FALSE(header.contains("<script>"));
+    EXPECT_TRUE(header.contains("<title>/home/ann/&lt;/title&gt;&lt;script&gt;x&lt;/script&gt;.qlc</title>"));
+
+    const QString rows[] = {
+        skippedEngineReportRow(hostile), timeoutReportRow(hostile), errorAccessingReportRow(hostile, hostile),
+        disabledReportRow(hostile),      skippedReportRow(hostile), redirectionReportRow(hostile, hostile),
+    };
+    for (const QString &row : rows) {
+        EXPECT_FALSE(row.contains("<script>")) << row.toStdString();
+        EXPECT_TRUE(row.contains(escaped)) << row.toStdString();
+    }
+}
+
+TEST(Report, ScriptLinksAreNeutralised)
+{
+    for (const char *location : {"javascript:alert(1)", "JavaScript:alert(1)", " java\tscript:alert(1)",
+                                 "vbscript:msgbox", "data:text/html,<b>x</b>"}) {
+        SCOPED_TRACE(location);
+        EXPECT_TRUE(redirectionReportRow("a.b/x", location).contains("<a href=\"about:blank\" target=newbie>View"));
+    }
+    EXPECT_TRUE(redirectionReportRow("a.b/x", "/thanks?data:x").contains("href=\"/thanks?data:x\""))
+        << "only a leading scheme counts";
+    EXPECT_TRUE(written(ReportURLRow, "javascript:alert(1)").contains(">javascript:alert(1)</a>"))
+        << "the URL is still shown";
+}
+
+TEST(Report, NothingIsWrittenOutsideAnOpenReport)
+{
+    QBuffer closed;
+    WriteReport(closed, ReportHeader, QString(), fixedContext());
+    EXPECT_TRUE(closed.data().isEmpty());
+
+    QBuffer readOnly;
+    readOnly.open(QIODevice::ReadOnly);
+    WriteReport(readOnly, ReportFooter, QString(), fixedContext());
+    EXPECT_TRUE(readOnly.data().isEmpty());
+
+    for (const int kind : {-1, 2, 6})
+        EXPECT_TRUE(written(kind, "text").isEmpty()) << kind;
+}
+
+} // namespace
