@@ -188,10 +188,13 @@ struct Document
 Document Document::load(const QString &path)
 {
     Document doc;
-    QFile file(path);
-    if (!file.exists() || QFileInfo(path).isDir())
+    const QFileInfo info(path);
+    if (!info.exists())
         return doc;
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file(path);
+    // Only a regular file is read or replaced: a device or a pipe could never be read
+    // to its end, and renaming over one would destroy it.
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
         doc.state = Unreadable;
         return doc;
     }

@@ -262,6 +262,8 @@ TEST(ProfileFileWrite, FailedWritesThrowAndLeaveTheFile)
         EXPECT_EQ(error.text(), "Unable to write to " + noDirectory);
     }
     EXPECT_THROW(ProfileFile(dir.path()).writeString("a", "k", "1"), ProfileWriteError) << "a directory";
+    EXPECT_THROW(ProfileFile("/dev/null").writeString("a", "k", "1"), ProfileWriteError) << "not a regular file";
+    EXPECT_EQ(ProfileFile("/dev/zero").readString("a", "k", "d"), "d") << "a device is never read";
 
     const QString path = dir.filePath("p.ini");
     const QByteArray before = "[a]\r\nk=1\r\n";
