@@ -1,0 +1,43 @@
+// Activation of the main window and the unattended open, run and exit sequence.
+
+#include "app/mainform.h"
+
+#include <QApplication>
+#include <QTabWidget>
+#include <QTimer>
+
+void TMainForm::FormActivate()
+{
+    m_activated = true;
+    // The start-up actions run once, at the first activation: closing a dialog
+    // later activates the window again and must not reopen the project or
+    // start another run.
+    if (Startup.LoadFlag && !m_startupDone)
+        StartupActions();
+    m_startupDone = true;
+    LoadManualEngineList();
+}
+
+void TMainForm::StartupActions()
+{
+    OpenProjectClick();
+    m_startupDone = true;
+    QApplication::processEvents();
+    if (ProjectId == 0)
+        return; // the error is shown; the program stays open
+    if (Startup.RunFlag) {
+        m_pageControl->setCurrentWidget(Submit.StatusTabSheet);
+        SubmitBitBtnClick();
+        QApplication::processEvents();
+    }
+    if (Startup.SearchFlag) {
+        m_pageControl->setCurrentWidget(Submit.StatusTabSheet);
+        SearchURLsBitBtnClick();
+        QApplication::processEvents();
+    }
+    if (Startup.ExitFlag) {
+        QApplication::processEvents();
+        // Queued, so that it ends the program's own loop even before that loop runs.
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    }
+}
