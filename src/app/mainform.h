@@ -115,6 +115,7 @@ public:
     Platform &platform() const { return m_platform; }
     UrlTable &urlTable() const { return *m_urlTable; }
     THTTPClient &HTTPClient() const { return *m_http; }
+    TURLCodec &URLCodec() const { return *m_codec; }
     QTabWidget *pageControl() const { return m_pageControl; }
     bool DebugMode() const { return Startup.DebugMode; }
     bool TestMode() const { return Startup.TestMode; }
@@ -167,10 +168,11 @@ public:
     void ManualEnginesListBoxClick();
     void ManualRefreshBitBtnClick();
 
-    // The runs.
+    // --- runs (begin): the submission run, the URL search and their timer.
     void SubmitBitBtnClick();
     void SearchURLsBitBtnClick();
     void ViewReportBitBtnClick();
+    // --- runs (end)
 
     // Activation and the unattended sequence.
     void FormActivate();
@@ -226,8 +228,10 @@ private:
     void showFailure(const std::exception &failure);
     void applyUrlFilter();
     void LoadEngineCheckList();
+    // --- runs private (begin)
     void SubmitEngines();
     void SearchEngines();
+    // --- runs private (end)
     // Downloads url into path through a file beside it; path is replaced only
     // when the exchange succeeded. Failures are not reported.
     bool DownloadFile(const QString &url, const QString &path);
