@@ -2,8 +2,8 @@
 // response state machine, exactly as the connection hands them on.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 
 #include "net/httpresponse.h"
 #include "net/linebuf.h"
@@ -80,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     handOn(false);
     handOn(true);
-    if (buffer.held() != 0 || buffer.consumed() != static_cast<qint64>(wireSize) ||
-        parser.consumed() != handedOn || parser.statusLine().size() > HttpResponseParser::maxStatusLine)
+    if (buffer.held() != 0 || buffer.consumed() != static_cast<qint64>(wireSize) || parser.consumed() != handedOn ||
+        parser.statusLine().size() > HttpResponseParser::maxStatusLine)
         std::abort();
     return 0;
 }

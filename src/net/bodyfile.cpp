@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -14,45 +15,78 @@ void BodyFile::begin(const QString &path)
     m_writeFailed = false;
 }
 
+bool BodyFile::open()
+{
+    const QByteArray name = QFile::encodeName(m_path);
+    if (name.contains('\0'))
+        return false;
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    struct stat info
+    {
+    };
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &info) != 0 ||
+        (S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0)) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    if (!m_held)
+        m_held = std::make_unique<char[]>(holdLimit);
+    m_heldBytes = 0;
+    return true;
+}
+
 BodyFile::Outcome BodyFile::append(const char *data, int len)
 {
     if (m_path.isEmpty())
         return Outcome::NoFile;
     if (m_writeFailed)
         return Outcome::Skipped;
-    if (m_fd < 0) {
-        const QByteArray name = QFile::encodeName(m_path);
-        if (name.contains('\0'))
-            return Outcome::OpenFailed;
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0)
-            return Outcome::OpenFailed;
-        struct stat info{};
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &info) != 0 ||
-            (S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0)) {
-            ::close(fd);
-            return Outcome::OpenFailed;
-        }
-        m_fd = fd;
-    }
+    if (m_fd < 0 && !open())
+        return Outcome::OpenFailed;
+    if (m_heldBytes + len > holdLimit && !flush())
+        return Outcome::WriteFailed;
+    if (len > holdLimit)
+        return writeOut(data, len) ? Outcome::Written : Outcome::WriteFailed;
+    std::memcpy(m_held.get() + m_heldBytes, data, static_cast<size_t>(len));
+    m_heldBytes += len;
+    return Outcome::Written;
+}
+
+bool BodyFile::flush()
+{
+    const int len = m_heldBytes;
+    m_heldBytes = 0;
+    return writeOut(m_held.get(), len);
+}
+
+bool BodyFile::writeOut(const char *data, int len)
+{
     while (len > 0) {
         const ssize_t n = ::write(m_fd, data, static_cast<size_t>(len));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            close();
+            ::close(m_fd);
+            m_fd = -1;
             m_writeFailed = true;
-            return Outcome::WriteFailed;
+            return false;
         }
         data += n;
         len -= static_cast<int>(n);
     }
-    return Outcome::Written;
+    return true;
 }
 
-void BodyFile::close()
+BodyFile::Outcome BodyFile::finish()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    if (m_fd < 0)
+        return Outcome::NoFile;
+    if (!flush())
+        return Outcome::WriteFailed;
+    ::close(m_fd);
     m_fd = -1;
+    return Outcome::Written;
 }

@@ -16,7 +16,8 @@ enum HttpCode : quint16 {
 };
 }
 
-HttpEngine::HttpEngine(THTTPClient &owner) : ClientSocket(owner), m_owner(owner), m_parser(*this) {}
+HttpEngine::HttpEngine(THTTPClient &owner) : ClientSocket(owner), m_owner(owner), m_parser(*this)
+{}
 
 void HttpEngine::perform(const QByteArray &method, const HttpRequestFields &fields, QByteArray *statusLine)
 {
@@ -141,7 +142,8 @@ void HttpEngine::connectionFinished(int code, const QString &description)
 
 void HttpEngine::closing()
 {
-    m_bodyFile.close();
+    if (m_bodyFile.finish() == BodyFile::Outcome::WriteFailed)
+        m_owner.fireError(7, QStringLiteral("Error writing to LocalFile"));
     if (m_owner.OnEndTransfer)
         m_owner.OnEndTransfer(&m_owner);
 }

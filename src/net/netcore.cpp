@@ -29,13 +29,13 @@ public:
 
 } // namespace
 
-ENetCore::ENetCore(quint16 code) : ENetCore(code, SocketErrorText(code)) {}
+ENetCore::ENetCore(quint16 code) : ENetCore(code, SocketErrorText(code))
+{}
 
 ENetCore::ENetCore(quint16 code, const QString &message)
     : m_code(code), m_message(fixedOrOwn(code, message)),
       m_what((QString::number(code) + QStringLiteral(": ") + m_message).toStdString())
-{
-}
+{}
 
 NetCore::NetCore(QObject *parent) : QObject(parent)
 {
@@ -54,16 +54,18 @@ bool NetCore::pumpOnce()
         QCoreApplication::instance()->installEventFilter(this);
         m_filterInstalled = true;
     }
-    if (m_waitDepth++ == 0)
+    // Started with the first wait and kept for the component's life: starting
+    // and stopping it around every pass costs more than its ten idle ticks a second.
+    if (!m_pumpTimer.isActive())
         m_pumpTimer.start();
+    ++m_waitDepth;
     // An end request taken by a wait further out belongs to that wait.
     const PassTaken outer = m_taken;
     m_taken = {};
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const PassTaken mine = m_taken;
     m_taken = outer;
-    if (--m_waitDepth == 0)
-        m_pumpTimer.stop();
+    --m_waitDepth;
     if (mine.quit && QCoreApplication::instance())
         QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
     return !mine.any();

@@ -60,7 +60,8 @@ enum NetCoreCode : quint16 {
 //    first) or to a parentless widget. Unlike the quit it is dispatched as
 //    usual: a window that asked to close must not stay open;
 //  - this component's own wake-up event (postWakeUp/drainToWakeUp).
-// A 100 ms timer runs while any wait does, so a pass never blocks longer.
+// A 100 ms timer, running from the first wait on, keeps any pass from
+// blocking longer.
 //
 // Contract: the component must not be deleted from inside one of its own
 // events or while an action is pending; use deleteLater().

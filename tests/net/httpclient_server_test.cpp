@@ -83,8 +83,8 @@ TEST_F(RealServer, FormPostReachesTheScriptDecoded)
     client.setUserAgent("Quillcast");
     client.setURL(web->url("/cgi-bin/echo.cgi"));
     client.setContentType("application/x-www-form-urlencoded");
-    client.setPostData("url=" + encoded("http://www.example.org/a b?x=1&y=2") + "&email=" +
-                       encoded("me+you@example.org") + "&name=" + encoded("Zoë O'Hara"));
+    client.setPostData("url=" + encoded("http://www.example.org/a b?x=1&y=2") +
+                       "&email=" + encoded("me+you@example.org") + "&name=" + encoded("Zoë O'Hara"));
     QByteArray answer;
     client.OnTransfer = [&](QObject *, qint32, const char *text, quint16 len) { answer.append(text, len); };
     EXPECT_EQ(perform(client, httpPost), "");

@@ -178,11 +178,10 @@ TEST(ComponentProperties, InitialValuesAndResetHeaders)
     client.setAttachedFile("in.bin");
     client.setAction(httpResetHeaders);
 
-    for (const QByteArray &cleared :
-         {client.URL(), client.URLScheme(), client.URLServer(), client.URLPath(), client.PostData(),
-          client.ContentType(), client.User(), client.Password(), client.Authorization(), client.Accept(),
-          client.From(), client.IfModifiedSince(), client.Referer(), client.Pragma(), client.OtherHeaders(),
-          client.StatusLine()})
+    for (const QByteArray &cleared : {client.URL(), client.URLScheme(), client.URLServer(), client.URLPath(),
+                                      client.PostData(), client.ContentType(), client.User(), client.Password(),
+                                      client.Authorization(), client.Accept(), client.From(), client.IfModifiedSince(),
+                                      client.Referer(), client.Pragma(), client.OtherHeaders(), client.StatusLine()})
         EXPECT_TRUE(cleared.isEmpty()) << cleared.constData();
     EXPECT_TRUE(client.LocalFile().isEmpty());
     EXPECT_TRUE(client.AttachedFile().isEmpty());

@@ -30,10 +30,22 @@ TEST(SocketErrorText, PlatformErrorsMapOntoTheTable)
         int err;
         int code;
     };
-    const Case errnos[] = {{0, 0},           {ECONNREFUSED, 10061}, {ECONNRESET, 10054}, {ETIMEDOUT, 10060},
-                           {EHOSTUNREACH, 10065}, {ENETUNREACH, 10051}, {EADDRINUSE, 10048}, {EAGAIN, 10035},
-                           {EINPROGRESS, 10036},  {EBADF, 10009},       {EINVAL, 10022},     {EACCES, 10013},
-                           {EMFILE, 10024},       {ENOTSOCK, 10038},    {EPIPE, 10058},      {ENODATA, 10000}};
+    const Case errnos[] = {{0, 0},
+                           {ECONNREFUSED, 10061},
+                           {ECONNRESET, 10054},
+                           {ETIMEDOUT, 10060},
+                           {EHOSTUNREACH, 10065},
+                           {ENETUNREACH, 10051},
+                           {EADDRINUSE, 10048},
+                           {EAGAIN, 10035},
+                           {EINPROGRESS, 10036},
+                           {EBADF, 10009},
+                           {EINVAL, 10022},
+                           {EACCES, 10013},
+                           {EMFILE, 10024},
+                           {ENOTSOCK, 10038},
+                           {EPIPE, 10058},
+                           {ENODATA, 10000}};
     for (const Case &c : errnos)
         EXPECT_EQ(net::socketErrorFromErrno(c.err), c.code) << "errno " << c.err;
     EXPECT_EQ(net::lookupErrorFromGai(EAI_NONAME, 0), 11001);
@@ -84,7 +96,8 @@ TEST(WaitLoop, EventsQueuedBeforeTheWakeUpAreDispatchedFirst)
     NetCore core;
     QList<int> order;
     QTimer::singleShot(0, &core, [&] { order << 1; });
-    QMetaObject::invokeMethod(&core, [&] { order << 2; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &core, [&] { order << 2; }, Qt::QueuedConnection);
     core.drainToWakeUp();
     EXPECT_EQ(order, (QList<int>{1, 2}));
 }

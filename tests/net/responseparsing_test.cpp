@@ -70,7 +70,7 @@ const QByteArray sampleResponse = "HTTP/1.0 200 OK\r\n"
 TEST(ResponseParsing, SameEventsWhateverTheSliceSize)
 {
     const QList<QByteArray> expected = {"H[Server|Apache]", "H[X-A| b]", "H[|continued here]",
-                                        "H[NoColonAtAll|]",  "H[Empty|]",  "start"};
+                                        "H[NoColonAtAll|]", "H[Empty|]", "start"};
     for (int slice : {1, 2, 3, 7, 16, 64, 2048, 100000}) {
         Recorder recorder;
         HttpResponseParser parser(recorder);

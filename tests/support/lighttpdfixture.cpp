@@ -111,7 +111,8 @@ bool LighttpdFixture::startOnce()
     }
     writeConfig();
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(program, {QStringLiteral("-D"), QStringLiteral("-f"), m_dir.filePath(QStringLiteral("lighttpd.conf"))});
+    m_process.start(program,
+                    {QStringLiteral("-D"), QStringLiteral("-f"), m_dir.filePath(QStringLiteral("lighttpd.conf"))});
     if (!m_process.waitForStarted(startDeadlineMs)) {
         m_error = QStringLiteral("lighttpd did not start: ") + m_process.errorString();
         return false;

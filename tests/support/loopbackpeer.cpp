@@ -205,8 +205,8 @@ bool LoopbackPeer::sendOn(int fd, const QByteArray &bytes)
     while (offset < bytes.size()) {
         if (!waitFor(fd, POLLOUT))
             return false;
-        const ssize_t n = ::send(fd, bytes.constData() + offset, static_cast<size_t>(bytes.size() - offset),
-                                 MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(fd, bytes.constData() + offset, static_cast<size_t>(bytes.size() - offset), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
