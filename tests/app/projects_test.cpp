@@ -1,0 +1,267 @@
+// Projects in the window: New, Open, Save, Close, Delete and the project file.
+
+#include "engines/ui/enginechecklist.h"
+#include "project/profilefile.h"
+#include "project/urltable.h"
+#include "support/gui/windowfixture.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QToolButton>
+
+using qctest::WindowTest;
+
+namespace {
+
+const QByteArray TwoEngines = "[Beta]\r\nQC_Action=http://b/\r\n[alpha]\r\nQC_Action=http://a/\r\n";
+
+class Projects : public WindowTest
+{
+protected:
+    void SetUp() override { start(); }
+    QByteArray projectBytes(const QString &path) { return qctest::readFile(path); }
+};
+
+TEST_F(Projects, NewProjectGetsTheNextIdItsDirectoryAndCountsAsModified)
+{
+    const QString path = newProject("first.qlc");
+    EXPECT_EQ(window().ProjectId, 1);
+    EXPECT_TRUE(window().Modified) << "the engine list boxes changed to the built-in addresses";
+    EXPECT_TRUE(find<QToolButton>("SaveProjectSpeedButton")->isEnabled());
+    EXPECT_TRUE(QDir(base.file("Projects/1")).exists());
+    EXPECT_EQ(window().ProjectDir, base.file("Projects/1"));
+    EXPECT_EQ(window().ReportPath, base.file("Projects/1/StatusLog.htm"));
+    EXPECT_EQ(window().windowTitle(), "Quillcast : " + path);
+    EXPECT_EQ(find<QLabel>("StatusBarIdPanel")->text(), QStringLiteral("1"));
+    EXPECT_TRUE(window().pageControl()->isVisibleTo(&window()));
+    EXPECT_EQ(window().pageControl()->currentWidget(), window().Info.InfoTabSheet);
+
+    const auto save = platform.ofKind("save").first().fileDialog;
+    EXPECT_EQ(save.title, QStringLiteral("Give a name to this new project"));
+    EXPECT_EQ(save.fileName, QStringLiteral("Quillcast Project"));
+    EXPECT_EQ(save.filter, QStringLiteral("Quillcast Project (*.qlc)|*.qlc"));
+    EXPECT_EQ(save.defaultSuffix, QStringLiteral("qlc"));
+    EXPECT_TRUE(save.promptOverwrite);
+
+    // Sections in the order they were first written, "Setup" last.
+    EXPECT_EQ(ProfileFile(path).sectionNames(),
+              QStringList({"Search Engine Settings", "Submit", "Info", "Advanced Engine Settings", "Setup"}));
+    EXPECT_EQ(ProfileFile(base.file("Quillcast.ini")).readInteger("Projects", "Project Counter", 0), 1);
+
+    // Close asks, and a second New gets the next ID and proposes the last name.
+    platform.answers.enqueue(Platform::No);
+    newProject("second.qlc");
+    EXPECT_EQ(platform.captions().last(), QStringLiteral("Confirm"));
+    EXPECT_EQ(window().ProjectId, 2);
+    EXPECT_EQ(platform.ofKind("save").last().fileDialog.fileName, QStringLiteral("first.qlc"));
+}
+
+TEST_F(Projects, CancelledNewKeepsTheOpenProject)
+{
+    newProject();
+    window().SaveProjectClick();
+    window().NewProjectClick(); // no file answer queued: cancelled
+    EXPECT_EQ(window().ProjectId, 1);
+    EXPECT_FALSE(window().Modified);
+}
+
+TEST_F(Projects, SettingsSurviveSaveCloseAndOpen)
+{
+    const QString path = newProject();
+    find<QLineEdit>("InfoFirstNameEdit")->setText("Ann");
+    find<QLineEdit>("InfoMIEdit")->setText("Q");
+    find<QLineEdit>("InfoLastNameEdit")->setText("Lee");
+    find<QPlainTextEdit>("InfoEmailMemo")->setPlainText("ann@site.example\n\nlee@site.example");
+    find<QLineEdit>("SubmitTimeoutEdit")->setText("45");
+    window().SaveProjectClick();
+    // An empty line is saved with an empty value.
+    EXPECT_TRUE(projectBytes(path).contains("[Emails]\r\nEmail0=ann@site.example\r\nEmail1=\r\nEmail2=lee@site.example\r\n"));
+    window().CloseProjectClick();
+    EXPECT_EQ(find<QLineEdit>("InfoFirstNameEdit")->text(), QString());
+    EXPECT_EQ(window().ProjectId, 0);
+
+    platform.fileAnswers.enqueue(path);
+    window().OpenProjectClick();
+    EXPECT_EQ(window().ProjectId, 1);
+    EXPECT_FALSE(window().Modified);
+    EXPECT_EQ(find<QLineEdit>("InfoFirstNameEdit")->text(), QStringLiteral("Ann"));
+    EXPECT_EQ(find<QLineEdit>("InfoLastNameEdit")->text(), QStringLiteral("Lee"));
+    EXPECT_EQ(find<QLineEdit>("SubmitTimeoutEdit")->text(), QStringLiteral("45"));
+    // Empty lines close up.
+    EXPECT_EQ(find<QPlainTextEdit>("InfoEmailMemo")->toPlainText(), QStringLiteral("ann@site.example\nlee@site.example"));
+    EXPECT_EQ(platform.ofKind("open").last().fileDialog.title, QStringLiteral("Open a Quillcast Project"));
+}
+
+TEST_F(Projects, EmailKeysAreReadByNumberUpToTheirCount)
+{
+    qctest::writeFile(base.file("gap.qlc"), "[Setup]\r\nProject ID=7\r\n[Emails]\r\nEmail0=a@x\r\nEmail5=f@x\r\n");
+    platform.fileAnswers.enqueue(base.file("gap.qlc"));
+    window().OpenProjectClick();
+    EXPECT_EQ(find<QPlainTextEdit>("InfoEmailMemo")->toPlainText(), QStringLiteral("a@x"));
+    EXPECT_EQ(window().ProjectId, 7);
+}
+
+TEST_F(Projects, EngineChoiceMatchesNamesExactlyAndKeepsUnknownEngines)
+{
+    qctest::writeFile(base.file("engines205.txt"), TwoEngines);
+    qctest::writeFile(base.file("p.qlc"),
+                      "[Setup]\r\nProject ID=3\r\n[Search Engines]\r\nBETA=1\r\nalpha=1\r\nGone=1\r\n");
+    platform.fileAnswers.enqueue(base.file("p.qlc"));
+    window().OpenProjectClick();
+    auto *engines = find<EngineCheckList>("SettingsSearchEnginesCheckList");
+    ASSERT_EQ(engines->count(), 2);
+    EXPECT_TRUE(engines->isChecked(engines->indexOf("alpha")));
+    EXPECT_FALSE(engines->isChecked(engines->indexOf("Beta")));
+
+    engines->setChecked(engines->indexOf("Beta"), true);
+    engines->setChecked(engines->indexOf("alpha"), false);
+    window().SaveProjectClick();
+    window().SaveProjectClick();
+    const ProfileFile saved(base.file("p.qlc"));
+    EXPECT_EQ(saved.readString("Search Engines", "Gone", ""), QStringLiteral("1"));
+    EXPECT_EQ(saved.readString("Search Engines", "Beta", ""), QStringLiteral("1"));
+    EXPECT_EQ(saved.readString("Search Engines", "alpha", "none"), QStringLiteral("none"));
+}
+
+TEST_F(Projects, OpenWithChangesAndCancelKeepsTheProject)
+{
+    newProject();
+    platform.answers.enqueue(Platform::Cancel);
+    window().OpenProjectClick();
+    EXPECT_TRUE(platform.ofKind("open").isEmpty());
+    EXPECT_EQ(window().ProjectId, 1);
+    EXPECT_TRUE(window().Modified);
+}
+
+TEST_F(Projects, FilesWithoutAValidIdAreRefused)
+{
+    qctest::writeFile(base.file("noid.qlc"), "[Info]\r\nFirst Name=Ann\r\n");
+    qctest::writeFile(base.file("negative.qlc"), "[Setup]\r\nProject ID=-4\r\n");
+    qctest::writeFile(base.file("binary.qlc"), QByteArray("\x00\xff[Setup\x00]\nProject ID=\x01", 24));
+    for (const char *name : {"noid.qlc", "negative.qlc", "binary.qlc", "missing.qlc"}) {
+        platform.fileAnswers.enqueue(base.file(name));
+        window().OpenProjectClick();
+        ASSERT_FALSE(platform.ofKind("message").isEmpty()) << name;
+        EXPECT_EQ(platform.ofKind("message").last().text, QStringLiteral("This project has an invalid ID")) << name;
+        EXPECT_EQ(platform.ofKind("message").last().caption, QStringLiteral("Error"));
+        EXPECT_EQ(window().ProjectId, 0);
+        EXPECT_FALSE(window().pageControl()->isVisibleTo(&window()));
+        EXPECT_EQ(window().windowTitle(), "Quillcast : " + base.file(name));
+    }
+}
+
+TEST_F(Projects, CloseAnswersYesNoAndCancel)
+{
+    const QString path = newProject();
+    find<QLineEdit>("InfoFirstNameEdit")->setText("Ann");
+    platform.answers.enqueue(Platform::Cancel);
+    window().CloseProjectClick();
+    EXPECT_EQ(window().ProjectId, 1);
+
+    platform.answers.enqueue(Platform::Yes);
+    window().CloseProjectClick();
+    EXPECT_EQ(window().ProjectId, 0);
+    EXPECT_EQ(ProfileFile(path).readString("Info", "First Name", ""), QStringLiteral("Ann"));
+    EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillcast"));
+    EXPECT_EQ(platform.ofKind("message").last().text,
+              QStringLiteral("Do you want to save the current settings for this project?"));
+    EXPECT_EQ(platform.ofKind("message").last().buttons, Platform::Yes | Platform::No | Platform::Cancel);
+}
+
+TEST_F(Projects, AProjectFileThatCannotBeWrittenIsReportedAndKeptOpen)
+{
+    const QString path = newProject();
+    window().SaveProjectClick();
+    find<QLineEdit>("InfoFirstNameEdit")->setText("Ann");
+    // A directory in place of the file makes every write fail.
+    QFile::remove(path);
+    QDir().mkdir(path);
+    window().SaveProjectClick();
+    ASSERT_FALSE(platform.ofKind("error").isEmpty());
+    EXPECT_EQ(platform.ofKind("error").last().text, "Unable to write to " + path);
+    EXPECT_TRUE(window().Modified);
+
+    platform.answers.enqueue(Platform::Yes);
+    window().CloseProjectClick();
+    EXPECT_EQ(window().ProjectId, 1) << "a close whose save failed is abandoned";
+}
+
+TEST_F(Projects, DeleteAskedNoLeavesEverything)
+{
+    const QString path = newProject();
+    window().urlTable().addUrl(1, "http://a.example/");
+    window().SaveProjectClick();
+    window().CloseProjectClick();
+    EXPECT_TRUE(find<QAction>("DeleteProject1")->isEnabled());
+
+    platform.fileAnswers.enqueue(path);
+    platform.answers.enqueue(Platform::No);
+    window().DeleteProjectClick();
+    const auto question = platform.ofKind("message").last();
+    EXPECT_EQ(question.caption, QStringLiteral("Deleting Project"));
+    EXPECT_EQ(question.text, "About to delete \"" + path + "\" permanently, press YES to do it and NO to keep it");
+    EXPECT_EQ(question.buttons, Platform::Yes | Platform::No);
+    EXPECT_EQ(question.icon, Platform::Icon::Stop);
+    EXPECT_EQ(platform.ofKind("open").last().fileDialog.title, QStringLiteral("Delete a project"));
+    EXPECT_EQ(window().ProjectId, 0);
+    EXPECT_EQ(find<QLineEdit>("InfoFirstNameEdit")->text(), QString());
+    EXPECT_TRUE(QFile::exists(path));
+    window().urlTable().setFilter(1);
+    EXPECT_EQ(window().urlTable().rowCount(), 1);
+}
+
+TEST_F(Projects, DeleteAskedYesRemovesRowsDirectoryAndFile)
+{
+    const QString path = newProject();
+    window().urlTable().addUrl(1, "http://a.example/");
+    window().urlTable().addUrl(2, "http://other.example/");
+    qctest::writeFile(base.file("Projects/1/PR_0.htm"), "answer");
+    window().SaveProjectClick();
+    window().CloseProjectClick();
+
+    platform.fileAnswers.enqueue(path);
+    platform.answers.enqueue(Platform::Yes);
+    window().DeleteProjectClick();
+    EXPECT_EQ(platform.ofKind("message").last().text, QStringLiteral("Project has been deleted"));
+    EXPECT_EQ(platform.ofKind("message").last().caption, QStringLiteral("Finished"));
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_FALSE(QDir(base.file("Projects/1")).exists());
+    EXPECT_EQ(window().ProjectId, 0);
+    window().urlTable().setFilter(1);
+    EXPECT_EQ(window().urlTable().rowCount(), 0);
+    window().urlTable().setFilter(2);
+    EXPECT_EQ(window().urlTable().rowCount(), 1) << "another project's rows stay";
+    // IDs are never reused.
+    platform.answers.enqueue(Platform::No);
+    newProject("next.qlc");
+    EXPECT_EQ(window().ProjectId, 2);
+}
+
+TEST_F(Projects, RemoveProjectDirectoryKeepsADirectoryWithSubdirectories)
+{
+    EXPECT_FALSE(TMainForm::RemoveProjectDirectory(base.file("nothing")));
+    QDir().mkpath(base.file("d/sub"));
+    qctest::writeFile(base.file("d/a.htm"), "x");
+    EXPECT_TRUE(TMainForm::RemoveProjectDirectory(base.file("d")));
+    EXPECT_FALSE(QFile::exists(base.file("d/a.htm")));
+    EXPECT_TRUE(QDir(base.file("d/sub")).exists());
+}
+
+TEST_F(Projects, SenderEmailIsANonEmptyLineOfTheEmailBox)
+{
+    newProject();
+    find<QPlainTextEdit>("InfoEmailMemo")->setPlainText("\na@x\n\nb@x");
+    for (int i = 0; i < 50; ++i) {
+        window().PickSenderEmail();
+        EXPECT_TRUE(window().SenderEmail == "a@x" || window().SenderEmail == "b@x") << window().SenderEmail.toStdString();
+    }
+    find<QPlainTextEdit>("InfoEmailMemo")->setPlainText("\n\n");
+    window().PickSenderEmail();
+    EXPECT_EQ(window().SenderEmail, QString());
+}
+
+} // namespace
