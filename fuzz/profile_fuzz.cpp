@@ -3,6 +3,7 @@
 #include "engines/enginelist.h"
 #include "project/profilefile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdint>
@@ -15,7 +16,9 @@ constexpr int MaxReads = 256;
 
 const QString &scratchPath()
 {
-    static QTemporaryDir dir;
+    // Memory-backed when the system has it: every write of a profile file syncs it to disk.
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/profile_fuzz-XXXXXX")
+                                                                       : QDir::tempPath() + "/profile_fuzz-XXXXXX");
     static const QString path = dir.filePath("fuzz.ini");
     return path;
 }
