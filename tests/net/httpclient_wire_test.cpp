@@ -187,6 +187,7 @@ TEST(ResponseHandling, RedirectLocationOnlyReachesTheHeaderEvent)
     EXPECT_EQ(perform(client, httpGet), "151: 302 Found");
     EXPECT_TRUE(log.lines.contains("header Location|http://elsewhere/"));
     EXPECT_EQ(client.URL(), url);
+    peer.stop();
     EXPECT_EQ(peer.served(), 1);
 }
 
@@ -347,8 +348,7 @@ TEST(Interrupting, IdleEndsAServerThatNeverClosesWithoutError)
     EXPECT_EQ(log.lines.mid(log.lines.size() - 2), (QList<QByteArray>{"end", "disconnected 0 OK"}));
     EXPECT_EQ(client.StatusLine(), "HTTP/1.0 200 OK");
     EXPECT_EQ(client.SocketHandle(), -1);
-    peer.stop();
-    EXPECT_TRUE(peer.sawClientClose());
+    EXPECT_TRUE(peer.waitForClientClose());
 }
 
 TEST(Interrupting, IdleAfterAFailingStatusLineStillFails)

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -80,6 +81,15 @@ void LoopbackPeer::stop()
     if (m_listenFd >= 0)
         ::close(m_listenFd);
     m_listenFd = -1;
+}
+
+bool LoopbackPeer::waitForClientClose() const
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_sawClientClose && !m_stopping && clock.elapsed() < stepDeadlineMs)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return m_sawClientClose;
 }
 
 QByteArray LoopbackPeer::url(const QByteArray &path) const

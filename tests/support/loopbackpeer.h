@@ -51,6 +51,8 @@ public:
     int served() const { return m_served.load(); }
     // True once the client closed a held connection (holdOpen saw its FIN).
     bool sawClientClose() const { return m_sawClientClose.load(); }
+    // Waits (at most the step deadline) until the client closed a held connection.
+    bool waitForClientClose() const;
 
     // Milliseconds any single step may take before the peer gives up.
     static constexpr int stepDeadlineMs = 10000;
