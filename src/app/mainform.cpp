@@ -253,6 +253,8 @@ void TMainForm::createToolBarAndPages(QWidget *central)
     Manual.build(page(QStringLiteral("Manual Submit")));
     Hidden.build(page(QStringLiteral("Hidden")));
     layout->addWidget(m_pageControl, 1);
+    // Takes the room while no project is open and the pages are hidden.
+    layout->addStretch(0);
     Info.LogoImage->installEventFilter(this);
 }
 

@@ -3,8 +3,17 @@
 #include <QDir>
 #include <QFile>
 
+static void initPictureResources()
+{
+    Q_INIT_RESOURCE(pictures);
+}
+
 static QString builtIn(const QString &fileName)
 {
+    // The pictures are compiled into a static library, whose resources must be
+    // registered by hand.
+    static const bool registered = (initPictureResources(), true);
+    Q_UNUSED(registered);
     return QStringLiteral(":/pictures/") + fileName;
 }
 

@@ -304,17 +304,15 @@ void TMainForm::DeleteProjectClick()
             m_urlTable->deleteProject(ProjectId);
             RemoveProjectDirectory(BaseDir + QStringLiteral("/Projects/") + QString::number(ProjectId));
         }
-        if (!QFile::remove(ProjectFile)) {
-            Modified = false;
-            CloseProjectClick();
-            m_platform.messageBox(this, QStringLiteral("Cannot delete the project, make sure it is not in use."),
-                                  QStringLiteral("Error Deleting the Project"), Platform::Ok);
-        } else {
+        const bool deleted = QFile::remove(ProjectFile);
+        if (deleted)
             m_platform.messageBox(this, QStringLiteral("Project has been deleted"), QStringLiteral("Finished"),
                                   Platform::Ok);
-            Modified = false;
-            CloseProjectClick();
-        }
+        Modified = false;
+        CloseProjectClick();
+        if (!deleted)
+            m_platform.messageBox(this, QStringLiteral("Cannot delete the project, make sure it is not in use."),
+                                  QStringLiteral("Error Deleting the Project"), Platform::Ok);
     } catch (const std::exception &failure) {
         Modified = false;
         CloseProjectClick();
