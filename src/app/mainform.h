@@ -13,6 +13,7 @@
 #include <memory>
 
 class Platform;
+struct PlaceholderValues;
 class QAction;
 class QLabel;
 class QMenu;
@@ -169,9 +170,26 @@ public:
     void ManualRefreshBitBtnClick();
 
     // --- runs (begin): the submission run, the URL search and their timer.
+    // Both runs return when they are over; a click while a run is in progress
+    // (from inside its wait) is ignored.
     void SubmitBitBtnClick();
     void SearchURLsBitBtnClick();
     void ViewReportBitBtnClick();
+    // Set SkipURLFlag, SkipEngineFlag or StopFlag and nothing else; the run acts
+    // at its next timer tick or check.
+    void SkipURLBitBtnClick();
+    void SkipEngineBitBtnClick();
+    void StopBitBtnClick();
+    // One tick of SubmitTimer: interrupts the pending request for a set flag or
+    // when TimeoutCount has reached TimeoutSeconds (then also TimedOutFlag).
+    void SubmitTimerTimer();
+    // Every URL row of the project to one engine of the check list (none when
+    // the engine is not checked). Throws UrlTableError when the URL table fails
+    // outside a request; the engine pass ignores it and goes on.
+    void SubmitToEngine(const QString &engine, const QString &column);
+    // Searches one checked engine for every URL row and writes its "None_" log.
+    void SearchEngine(const QString &engine);
+    bool RunInProgress() const { return m_runInProgress; }
     // --- runs (end)
 
     // Activation and the unattended sequence.
@@ -229,8 +247,37 @@ private:
     void applyUrlFilter();
     void LoadEngineCheckList();
     // --- runs private (begin)
+    struct RunReport; // the report file this run opened, with its header values
     void SubmitEngines();
     void SearchEngines();
+    // A user's close ends a run in progress (StopFlag) and then the program.
+    void closeEvent(QCloseEvent *event) override;
+    // The steps both runs start with; false when the sender fields are missing.
+    bool startRun(const QString &answerPrefix);
+    void finishRun(const QString &doneLine);
+    void endRun();
+    bool openRunReport();
+    void closeRunReport();
+    // Writes to the report only when this run opened one.
+    void writeRunReport(int kind, const QString &text);
+    void interruptRequest();
+    // The test endpoint ("Test"/"Server" of the application ini + path) for TestMode.
+    QByteArray testEndpoint(bool post) const;
+    PlaceholderValues runValues() const;
+    QString encodeForRun(const QString &text);
+    void debugLine(const QString &text, int kind);
+    // Sends the prepared request as a POST or a GET (the address gets "?" and
+    // URLPostData); LastHeaderField/Value and the answer buffer are emptied first.
+    // Throws ENetCore when the exchange fails.
+    void sendRequest(bool post, QString &URLPostData);
+    // True when the project the run started with is no longer open.
+    bool runProjectGone();
+    RunReport *m_report = nullptr;
+    bool m_runInProgress = false;
+    bool m_closedDuringRun = false;
+    int m_runProjectId = 0;
+    QString m_testServer;
+    QString m_answerLocation; // the Location header of the current answer, "" when it had none
     // --- runs private (end)
     // Downloads url into path through a file beside it; path is replaced only
     // when the exchange succeeded. Failures are not reported.
