@@ -1,0 +1,136 @@
+// The program run unattended from the command line, without a display, against
+// a local engine farm.
+
+#include "project/urltable.h"
+#include "support/enginefarm.h"
+#include "support/tempdir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome
+{
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray standardError;
+};
+
+class Unattended : public ::testing::Test
+{
+protected:
+    qctest::EngineFarm farm;
+    QTemporaryDir base;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(base.isValid());
+        ASSERT_TRUE(farm.start()) << farm.lastError().toStdString();
+        ASSERT_TRUE(QFile::exists(program())) << "build the quillcast target first: " << program().toStdString();
+    }
+
+    static QString program() { return qEnvironmentVariable("QC_BINARY_DIR") + QStringLiteral("/quillcast"); }
+    QString file(const QString &name) const { return base.filePath(name); }
+
+    // The engines Alpha (accepting, E1) and Bravo (failing, E2), both checked, and
+    // a project with the sender given (no first name when firstName is empty).
+    void writeSite(const QByteArray &firstName = "Ann")
+    {
+        qctest::EngineSpec alpha;
+        alpha.action = farm.script("accept.cgi");
+        alpha.searchAction = farm.script("search.cgi");
+        alpha.searchNone = "Sorry%2C+no+documents+matched";
+        alpha.column = "E1";
+        qctest::EngineSpec bravo = alpha;
+        bravo.action = farm.script("fail.cgi");
+        bravo.searchAction = "NONE";
+        bravo.column = "E2";
+        qctest::writeFile(file("engines205.txt"), qctest::engineSection("Alpha", alpha) + qctest::engineSection("Bravo", bravo));
+        qctest::writeFile(file("site.qlc"), "[Setup]\r\nProject ID=1\r\n[Search Engine Settings]\r\nEngine List=1\r\n"
+                                            "[Submit]\r\nDownload Engines=0\r\nTimeout=5\r\nStatus Log=1\r\n"
+                                            "[Info]\r\nFirst Name=" + firstName + "\r\nLast Name=Lee\r\n"
+                                            "[Emails]\r\nEmail0=ann@lee.example\r\n"
+                                            "[Search Engines]\r\nAlpha=1\r\nBravo=1\r\n");
+        qctest::writeFile(file("urls.txt"), "http://known.example/\r\nhttp://unknown.example/a\r\n");
+    }
+
+    Outcome run(const QStringList &arguments)
+    {
+        QProcess process;
+        process.setWorkingDirectory(base.path());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process.setProcessEnvironment(environment);
+        process.start(program(), arguments);
+        Outcome outcome;
+        outcome.finished = process.waitForFinished(60000);
+        if (!outcome.finished) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+        outcome.exitCode = process.exitCode();
+        outcome.standardError = process.readAllStandardError();
+        return outcome;
+    }
+
+    QList<bool> flags(const QString &column)
+    {
+        UrlTable table(base.path());
+        table.setFilter(1);
+        QList<bool> values;
+        for (const qint64 row : table.rowIds())
+            values << table.flag(row, column).value_or(false);
+        return values;
+    }
+};
+
+TEST_F(Unattended, LoadImportRunAndExit)
+{
+    writeSite();
+    const Outcome outcome = run({"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/exit"});
+    ASSERT_TRUE(outcome.finished) << outcome.standardError.toStdString();
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
+
+    const QList<qctest::FarmRequest> got = farm.received();
+    ASSERT_EQ(got.size(), 4);
+    EXPECT_EQ(got.at(0).body, "url=http%3A%2F%2Fknown%2Eexample%2F");
+    EXPECT_EQ(got.at(3).script, "fail.cgi");
+    EXPECT_EQ(flags("E1"), QList<bool>({false, false}));
+    EXPECT_EQ(flags("E2"), QList<bool>({true, true}));
+
+    const QString project = file("Projects/1");
+    const QByteArray report = qctest::readFile(project + "/StatusLog.htm");
+    EXPECT_TRUE(report.contains("Error accessing: Bravo: http://unknown.example/a"));
+    EXPECT_TRUE(report.endsWith("</body>\r\n</html>\r\n\r\n"));
+    EXPECT_EQ(qctest::readFile(project + "/PR_1.htm"), "<html><body>Thank you, your URL was added.</body></html>\n");
+    EXPECT_TRUE(QFile::exists(file("quillcast.jpg")));
+}
+
+TEST_F(Unattended, SearchAfterLoadWritesTheSearchLogs)
+{
+    writeSite();
+    const Outcome outcome = run({"/load", "site.qlc", "/urllist", "urls.txt", "/search", "/exit"});
+    ASSERT_TRUE(outcome.finished) << outcome.standardError.toStdString();
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(farm.received().size(), 2);
+    EXPECT_EQ(qctest::readFile(file("Projects/1/None_Alpha.txt")), "http://unknown.example/a\r\n");
+    EXPECT_EQ(qctest::readFile(file("Projects/1/None_Bravo.txt")), "");
+    EXPECT_EQ(flags("E1"), QList<bool>({true, true}));
+}
+
+TEST_F(Unattended, MissingSenderFieldsAreReportedWithoutWaitingForAnyone)
+{
+    writeSite("");
+    const Outcome outcome = run({"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/exit"});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_TRUE(outcome.standardError.contains("Required Fields Missing")) << outcome.standardError.toStdString();
+    EXPECT_TRUE(farm.received().isEmpty());
+    EXPECT_EQ(flags("E1"), QList<bool>({true, true}));
+}
+
+} // namespace
