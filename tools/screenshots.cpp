@@ -6,7 +6,10 @@
 #include "app/desktopplatform.h"
 #include "app/mainform.h"
 
+#include "engines/ui/enginechecklist.h"
+
 #include <QApplication>
+#include <QListWidget>
 #include <QDir>
 #include <QTabWidget>
 
@@ -26,6 +29,15 @@ int main(int argc, char *argv[])
     TMainForm window(platform, arguments);
     window.show();
     window.FormActivate();
+    // Show an engine's flags in the grid and a manual engine's details.
+    if (window.Settings.SettingsSearchEnginesCheckList->count() > 0) {
+        window.Settings.SettingsSearchEnginesCheckList->setSelectedIndex(0);
+        window.RefreshControls();
+    }
+    if (window.Manual.ManualEnginesListBox->count() > 0) {
+        window.Manual.ManualEnginesListBox->setCurrentRow(0);
+        window.ManualEnginesListBoxClick();
+    }
     QApplication::processEvents();
 
     const struct

@@ -36,14 +36,14 @@ void ManualPage::build(QWidget *sheet)
     layout->addWidget(ManualRightPanel, 1);
     QWidget *p = ManualRightPanel;
     const auto field = [p](const QString &name, const QString &label, int y, const QString &hint) {
-        Place<QLabel>(p, name + QStringLiteral("Label"), 4, y + 2, 88, 18, label);
-        auto *edit = Place<QLineEdit>(p, name, 92, y, 210, 22);
+        Place<QLabel>(p, name + QStringLiteral("Label"), 4, y + 2, 96, 18, label);
+        auto *edit = Place<QLineEdit>(p, name, 100, y, 206, 22);
         edit->setReadOnly(true);
         SetHint(edit, hint);
         return edit;
     };
     const auto goButton = [p](const QString &name, int y, const QString &hint) {
-        auto *button = Place<QPushButton>(p, name, 306, y - 1, 40, 24, QStringLiteral("Go"));
+        auto *button = Place<QPushButton>(p, name, 310, y - 1, 40, 24, QStringLiteral("Go"));
         SetHint(button, hint);
         return button;
     };

@@ -46,6 +46,10 @@ void SettingsPage::build(QWidget *sheet, URLDBNavigator *navigator, QTableView *
                                                       QStringLiteral("SettingsEngineAdvancedBitBtn"), 4, 0, 105, 25,
                                                       QStringLiteral("Advanced Settings"));
     SettingsEngineAdvancedBitBtn->setEnabled(false);
+    // The caption is wider than the panel at the default size.
+    QFont narrow = SettingsEngineAdvancedBitBtn->font();
+    narrow.setPointSizeF(narrow.pointSizeF() * 0.85);
+    SettingsEngineAdvancedBitBtn->setFont(narrow);
     SettingsEnginePanel->setResizeRule([this](int, int h) {
         SettingsEnableAllSearchEnginesBitBtn->move(4, h - 82);
         SettingsDisableAllSearchEnginesBitBtn->move(4, h - 55);
