@@ -272,12 +272,15 @@ private:
     void sendRequest(bool post, QString &URLPostData);
     // True when the project the run started with is no longer open.
     bool runProjectGone();
+    // Lets the window paint at most every PaintIntervalMs while a run is in progress.
+    void throttlePainting();
     RunReport *m_report = nullptr;
     bool m_runInProgress = false;
     bool m_closedDuringRun = false;
     int m_runProjectId = 0;
     QString m_testServer;
     QString m_answerLocation; // the Location header of the current answer, "" when it had none
+    qint64 m_lastPaintMs = -1; // when throttlePainting() last let the window paint
     // --- runs private (end)
     // Downloads url into path through a file beside it; path is replaced only
     // when the exchange succeeded. Failures are not reported.

@@ -24,6 +24,7 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
@@ -34,6 +35,24 @@
 #include <QTimer>
 
 using namespace Quillcast;
+
+namespace {
+
+// A fast run changes its gauges and its log hundreds of times a second; painting
+// every change would cost more than the requests themselves.
+constexpr qint64 PaintIntervalMs = 40;
+
+qint64 monotonicMs()
+{
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return clock.elapsed();
+}
+
+} // namespace
 
 struct TMainForm::RunReport
 {
@@ -87,6 +106,7 @@ void TMainForm::StopBitBtnClick()
 
 void TMainForm::SubmitTimerTimer()
 {
+    throttlePainting();
     if (SkipURLFlag)
         interruptRequest();
     if (SkipEngineFlag)
@@ -173,8 +193,21 @@ void TMainForm::finishRun(const QString &doneLine)
     AddStatusLine(doneLine, 1);
 }
 
+void TMainForm::throttlePainting()
+{
+    const qint64 now = monotonicMs();
+    const bool due = m_lastPaintMs < 0 || now - m_lastPaintMs >= PaintIntervalMs;
+    if (due)
+        m_lastPaintMs = now;
+    // Enabling updates again repaints the whole window at the next chance.
+    if (updatesEnabled() != due)
+        setUpdatesEnabled(due);
+}
+
 void TMainForm::endRun()
 {
+    setUpdatesEnabled(true);
+    m_lastPaintMs = -1;
     SubmitTimer->stop();
     TimeoutCount = 0;
     closeRunReport();
@@ -277,7 +310,9 @@ void TMainForm::sendRequest(bool post, QString &URLPostData)
     LastHeaderField.clear();
     LastHeaderValue.clear();
     m_answerLocation.clear();
-    ClearAnswerBuffer();
+    // Nothing reads an answer after its URL: the buffer holds one answer at most.
+    if (!AnswerBuffer.isEmpty())
+        ClearAnswerBuffer();
     if (post) {
         if (TestMode())
             m_http->setURL(testEndpoint(true));

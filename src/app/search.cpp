@@ -161,6 +161,7 @@ void TMainForm::SearchEngine(const QString &engine)
         }
         // D.9
         AdvanceFullProgress();
+        throttlePainting();
         QApplication::processEvents();
         m_http->setAction(httpResetHeaders);
         m_http->setURL(QByteArray());

@@ -105,11 +105,10 @@ void TMainForm::SubmitToEngine(const QString &engine, const QString &column)
     for (const qint64 row : rows) {
         if (runProjectGone())
             return;
-        // 1.–2. Nothing reads an answer after its URL: the buffer never grows over a run.
+        // 1.–2.
         SingleProgress = 0;
         Submit.SingleGauge->setValue(0);
         PickSenderEmail();
-        ClearAnswerBuffer();
         CurrentURL = m_urlTable->url(row);
         // A column that cannot be read leaves the URL disabled: nothing is sent that could not be recorded.
         bool enabled = false;
@@ -214,6 +213,7 @@ void TMainForm::SubmitToEngine(const QString &engine, const QString &column)
             debugLine(QStringLiteral("Acutal submitted URLPostData: ") + URLPostData, 1);
         }
         AdvanceFullProgress();
+        throttlePainting();
         QApplication::processEvents();
         m_http->setAction(httpResetHeaders);
         m_http->setURL(QByteArray());

@@ -211,6 +211,7 @@ TEST_F(SubmissionRun, AcceptedRedirectedAndFailedAnswersAreRecordedInTableAndRep
     EXPECT_EQ(form.Submit.SubmitTimeoutMeter->faceColor(), QColor(0, 0, 255));
     EXPECT_FALSE(form.SubmitTimer->isActive());
     EXPECT_TRUE(form.Submit.SubmitBitBtn->isEnabled());
+    EXPECT_TRUE(form.updatesEnabled());
     // The answer buffer keeps only the answer to the last request.
     EXPECT_EQ(form.AnswerBuffer, QStringList({"<html><body>Engine down</body></html>\n"}));
 }
