@@ -140,6 +140,9 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 bool TMainForm::startRun(const QString &answerPrefix)
 {
+    // Without a project there is nothing to run, and no directory whose old answers could go.
+    if (ProjectId == 0 || ProjectDir.isEmpty())
+        return false;
     m_runInProgress = true;
     m_runProjectId = ProjectId;
     Submit.SubmitBitBtn->setEnabled(false);

@@ -36,8 +36,9 @@ QString SearchLogFileName(const QString &engine)
 
 int DeleteRunFiles(const QString &dir, const QString &prefix)
 {
+    // An empty path would name the current directory.
     QDir directory(dir);
-    if (!directory.exists())
+    if (dir.isEmpty() || !directory.exists())
         return 0;
     int removed = 0;
     const QStringList names =

@@ -19,5 +19,5 @@ QString SearchLogFileName(const QString &engine);
 
 // Deletes the plain files of dir matching prefix + "*.*" ("PR_", "SRCH_"),
 // letter case ignored as on the program's first platform. Directories stay.
-// Returns how many files went.
+// Returns how many files went; an empty dir deletes nothing.
 int DeleteRunFiles(const QString &dir, const QString &prefix);

@@ -232,6 +232,10 @@ TEST(RunFiles, AnswerNamesAndTheirDeletion)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
               QStringList({"PRX.htm", "PR_dir.d", "PR_noext", "SRCH_0.htm", "StatusLog.htm"}));
     EXPECT_EQ(DeleteRunFiles(dir.file("missing"), "PR_"), 0);
+    // The current directory is not an empty path's directory.
+    qctest::writeFile(dir.file("PR_5.htm"), "x");
+    EXPECT_EQ(DeleteRunFiles("", "PR_"), 0);
+    EXPECT_TRUE(QFile::exists(dir.file("PR_5.htm")));
 }
 
 } // namespace
