@@ -182,9 +182,9 @@ bool TMainForm::startRun(const QString &answerPrefix)
     if (Submit.SubmitDLEnginesCheckBox->isChecked())
         DownloadEngineLists();
     const SettingsKeys::Key &server = SettingsKeys::TestServer;
-    m_testServer = ProfileFile(AppIniPath)
-                       .readString(QLatin1String(server.section), QLatin1String(server.key),
-                                   QLatin1String(server.defaultValue));
+    m_testServer =
+        ProfileFile(AppIniPath)
+            .readString(QLatin1String(server.section), QLatin1String(server.key), QLatin1String(server.defaultValue));
     QDir().mkpath(ProjectDir);
     return true;
 }

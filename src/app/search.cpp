@@ -74,8 +74,8 @@ void TMainForm::SearchEngine(const QString &engine)
     SkipEngineFlag = false;
     AddStatusLine(QStringLiteral("Searching for URLs in ") + engine, 1);
 
-    const RunLog debug = DebugMode() ? RunLog([this](const QString &text, int kind) { AddStatusLine(text, kind); })
-                                     : RunLog();
+    const RunLog debug =
+        DebugMode() ? RunLog([this](const QString &text, int kind) { AddStatusLine(text, kind); }) : RunLog();
     const ValueEncoder encoder = [this](const QString &text) { return encodeForRun(text); };
     const QList<qint64> rows = m_urlTable->rowIds();
     for (qsizetype j = 0; j < rows.size(); ++j) {

@@ -97,8 +97,8 @@ void TMainForm::SubmitToEngine(const QString &engine, const QString &column)
         } catch (const std::exception &) {
         }
     });
-    const RunLog debug = DebugMode() ? RunLog([this](const QString &text, int kind) { AddStatusLine(text, kind); })
-                                     : RunLog();
+    const RunLog debug =
+        DebugMode() ? RunLog([this](const QString &text, int kind) { AddStatusLine(text, kind); }) : RunLog();
     const ValueEncoder encoder = [this](const QString &text) { return encodeForRun(text); };
 
     const QList<qint64> rows = m_urlTable->rowIds();

@@ -12,13 +12,13 @@ using RunLog = std::function<void(const QString &text, int kind)>;
 // One URL's submission to an engine, read from the engine's section by position.
 struct SubmissionForm
 {
-    QString action;   // line 0: where the form goes
-    QString method;   // line 1: "post" or "get"; anything else sends nothing
-    QString encode;   // line 3: "yes" leaves later substituted values unencoded
-    int sleep = 0;    // line 4: seconds to pause before the request
+    QString action;    // line 0: where the form goes
+    QString method;    // line 1: "post" or "get"; anything else sends nothing
+    QString encode;    // line 3: "yes" leaves later substituted values unencoded
+    int sleep = 0;     // line 4: seconds to pause before the request
     int maxSubmit = 0; // line 8: the engine's per-run limit (0 when missing or no number)
-    QString column;   // line 9 as written (check it before using it in the URL table)
-    QString postData; // line 2, filled: one substitution pass after every line from line 2 on
+    QString column;    // line 9 as written (check it before using it in the URL table)
+    QString postData;  // line 2, filled: one substitution pass after every line from line 2 on
 };
 
 // One URL's search request to an engine.

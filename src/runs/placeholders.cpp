@@ -9,7 +9,7 @@ namespace {
 
 enum Placeholder { Location, Category, Language, Url, Email, Contact, FirstName, MiddleName, LastName, Ip, Count };
 
-constexpr std::array<const char *, Count> Names = {"$LOCATION", "$CATEGORY", "$LANGUAGE", "$URL", "$EMAIL",
+constexpr std::array<const char *, Count> Names = {"$LOCATION", "$CATEGORY", "$LANGUAGE", "$URL",   "$EMAIL",
                                                    "$CONTACT",  "$FNAME",    "$MNAME",    "$LNAME", "$IP"};
 
 QString valueOf(Placeholder placeholder, const PlaceholderValues &values)

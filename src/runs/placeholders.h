@@ -7,7 +7,7 @@
 // filling a template never changes where they came from.
 struct PlaceholderValues
 {
-    QString engine;        // the engine's section name; only "Excite" (exactly) gets the three Excite values
+    QString engine;         // the engine's section name; only "Excite" (exactly) gets the three Excite values
     QString exciteLocation; // a location name of the Excite settings, turned into its country code
     QString exciteCategory;
     QString exciteLanguage;

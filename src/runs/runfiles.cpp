@@ -42,8 +42,7 @@ int DeleteRunFiles(const QString &dir, const QString &prefix)
         return 0;
     int removed = 0;
     const QStringList names =
-        directory.entryList({prefix + QStringLiteral("*.*")}, QDir::Files | QDir::Hidden | QDir::System,
-                            QDir::Name);
+        directory.entryList({prefix + QStringLiteral("*.*")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     for (const QString &name : names)
         if (directory.remove(name))
             ++removed;

@@ -131,8 +131,9 @@ QByteArray heading(const QByteArray &engine)
 
 QByteArray urlRow(const QByteArray &url, int answer)
 {
-    return "<tr>\r\n<td>\r\n\t<a href=\"" + url + "\" target=newbie>" + url + "</a>\r\n</td>\r\n\r\n<td>\r\n\t<a href=\"PR_" +
-           QByteArray::number(answer) + ".htm\" target=newbie>View Server Response</a>\r\n</td>\r\n</tr>\r\n\r\n";
+    return "<tr>\r\n<td>\r\n\t<a href=\"" + url + "\" target=newbie>" + url +
+           "</a>\r\n</td>\r\n\r\n<td>\r\n\t<a href=\"PR_" + QByteArray::number(answer) +
+           ".htm\" target=newbie>View Server Response</a>\r\n</td>\r\n</tr>\r\n\r\n";
 }
 
 QByteArray wideRow(const QByteArray &text)
@@ -166,14 +167,14 @@ TEST_F(SubmissionRun, AcceptedRedirectedAndFailedAnswersAreRecordedInTableAndRep
     EXPECT_EQ(got.at(0).requestLine, "POST /cgi-bin/accept.cgi HTTP/1.0");
     EXPECT_EQ(got.at(0).body, "url=http%3A%2F%2Fa%2Eexample%2Fone+page");
     EXPECT_EQ(got.at(0).headers,
-              QList<QByteArray>({"Content-Length: 39", "Content-Type: application/x-www-form-urlencoded",
-                                 "User-Agent: Quillcast"}));
+              QList<QByteArray>(
+                  {"Content-Length: 39", "Content-Type: application/x-www-form-urlencoded", "User-Agent: Quillcast"}));
     EXPECT_EQ(got.at(1).body, "url=http%3A%2F%2Fa%2Eexample%2Ftwo");
     QList<QByteArray> scripts;
     for (const FarmRequest &r : got)
         scripts << r.script;
-    EXPECT_EQ(scripts, QList<QByteArray>({"accept.cgi", "accept.cgi", "redirect.cgi", "redirect.cgi", "fail.cgi",
-                                          "fail.cgi"}));
+    EXPECT_EQ(scripts,
+              QList<QByteArray>({"accept.cgi", "accept.cgi", "redirect.cgi", "redirect.cgi", "fail.cgi", "fail.cgi"}));
 
     // Accepted and redirected URLs are done; a failure is tried again next run;
     // an unchecked engine is not touched.
@@ -185,14 +186,15 @@ TEST_F(SubmissionRun, AcceptedRedirectedAndFailedAnswersAreRecordedInTableAndRep
     // An earlier redirection never makes a failure count as accepted.
     const QByteArray oneHtml = "http://a.example/one page";
     const QByteArray twoHtml = "http://a.example/two";
-    EXPECT_EQ(reportRows(),
-              heading("Alpha") + urlRow(oneHtml, 0) + urlRow(twoHtml, 1) + heading("Bravo") +
-                  "<tr><td><a href=\"http://a.example/one page\" target=newbie>http://a.example/one page</a></td>"
-                  "<td><a href=\"http://127.0.0.1/thanks.html\" target=newbie>View Server Response</a></td></tr>\r\n\r\n" +
-                  "<tr><td><a href=\"http://a.example/two\" target=newbie>http://a.example/two</a></td>"
-                  "<td><a href=\"http://127.0.0.1/thanks.html\" target=newbie>View Server Response</a></td></tr>\r\n\r\n" +
-                  heading("Charlie") + wideRow("Error accessing: Charlie: " + oneHtml) +
-                  wideRow("Error accessing: Charlie: " + twoHtml) + heading("Delta"));
+    EXPECT_EQ(
+        reportRows(),
+        heading("Alpha") + urlRow(oneHtml, 0) + urlRow(twoHtml, 1) + heading("Bravo") +
+            "<tr><td><a href=\"http://a.example/one page\" target=newbie>http://a.example/one page</a></td>"
+            "<td><a href=\"http://127.0.0.1/thanks.html\" target=newbie>View Server Response</a></td></tr>\r\n\r\n" +
+            "<tr><td><a href=\"http://a.example/two\" target=newbie>http://a.example/two</a></td>"
+            "<td><a href=\"http://127.0.0.1/thanks.html\" target=newbie>View Server Response</a></td></tr>\r\n\r\n" +
+            heading("Charlie") + wideRow("Error accessing: Charlie: " + oneHtml) +
+            wideRow("Error accessing: Charlie: " + twoHtml) + heading("Delta"));
 
     // Saved answers beside the report, numbered through the run.
     EXPECT_EQ(qctest::readFile(projectFile("PR_0.htm")), "<html><body>Thank you, your URL was added.</body></html>\n");
@@ -335,8 +337,8 @@ TEST_F(SubmissionRun, SkipEnginePassesOverTheRestOfTheEngine)
                                 urlRow("http://fast.example/3", 2) + heading("Slow") + wideRow("Skipped engine: Slow"));
     const QStringList lines = status();
     EXPECT_EQ(lines.count("Skipped engine: Slow"), 1);
-    EXPECT_FALSE(lines.contains("http://fast.example/3") && lines.lastIndexOf("http://fast.example/3") >
-                                                                lines.indexOf("Skipped engine: Slow"));
+    EXPECT_FALSE(lines.contains("http://fast.example/3") &&
+                 lines.lastIndexOf("http://fast.example/3") > lines.indexOf("Skipped engine: Slow"));
     // Passed-over URLs still count.
     EXPECT_EQ(form.FullProgress, 6);
     EXPECT_EQ(form.ResponseFileCounter, 6);

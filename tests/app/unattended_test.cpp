@@ -49,12 +49,15 @@ protected:
         bravo.action = farm.script("fail.cgi");
         bravo.searchAction = "NONE";
         bravo.column = "E2";
-        qctest::writeFile(file("engines205.txt"), qctest::engineSection("Alpha", alpha) + qctest::engineSection("Bravo", bravo));
+        qctest::writeFile(file("engines205.txt"),
+                          qctest::engineSection("Alpha", alpha) + qctest::engineSection("Bravo", bravo));
         qctest::writeFile(file("site.qlc"), "[Setup]\r\nProject ID=1\r\n[Search Engine Settings]\r\nEngine List=1\r\n"
                                             "[Submit]\r\nDownload Engines=0\r\nTimeout=5\r\nStatus Log=1\r\n"
-                                            "[Info]\r\nFirst Name=" + firstName + "\r\nLast Name=Lee\r\n"
-                                            "[Emails]\r\nEmail0=ann@lee.example\r\n"
-                                            "[Search Engines]\r\nAlpha=1\r\nBravo=1\r\n");
+                                            "[Info]\r\nFirst Name=" +
+                                                firstName +
+                                                "\r\nLast Name=Lee\r\n"
+                                                "[Emails]\r\nEmail0=ann@lee.example\r\n"
+                                                "[Search Engines]\r\nAlpha=1\r\nBravo=1\r\n");
         qctest::writeFile(file("urls.txt"), "http://known.example/\r\nhttp://unknown.example/a\r\n");
     }
 

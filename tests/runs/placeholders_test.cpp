@@ -30,11 +30,11 @@ PlaceholderValues sender()
 // A section in the ten-key layout; postData and encode vary per test.
 EngineSection section(const QString &postData, const QString &encode = "no", const QString &searchData = "q=$URL")
 {
-    const QStringList keys = {"QC_Action",          "QC_Method",      "QC_PostData",  "QC_Encode",
-                              "QC_Sleep",           "QC_Search_Action", "QC_Search_PostData", "QC_Search_None",
-                              "QC_MaxSubmit",       "QC_InternalIndex"};
-    const QStringList values = {"http://e.x/add", "post", postData, encode, "3", "http://e.x/find",
-                                searchData,       "No+match%21", "7",      "E4"};
+    const QStringList keys = {"QC_Action",    "QC_Method",        "QC_PostData",        "QC_Encode",
+                              "QC_Sleep",     "QC_Search_Action", "QC_Search_PostData", "QC_Search_None",
+                              "QC_MaxSubmit", "QC_InternalIndex"};
+    const QStringList values = {"http://e.x/add",  "post",     postData,      encode, "3",
+                                "http://e.x/find", searchData, "No+match%21", "7",    "E4"};
     EngineSection result;
     for (qsizetype i = 0; i < keys.size(); ++i) {
         result.names.append(keys.at(i));
@@ -134,8 +134,7 @@ TEST(SubmissionForm, FirstOccurrenceIsAlwaysEncodedLaterOnesFollowTheEncodeLine)
     EXPECT_EQ(ReadSubmissionForm(section("url=$URL&who=$CONTACT", "yes"), sender()).postData,
               "url=a%2Eb%2Fc+d&who=Ann+Lee");
     EXPECT_EQ(ReadSubmissionForm(section("a=$URL&b=$URL", "yes"), sender()).postData, "a=a%2Eb%2Fc+d&b=a.b/c d");
-    EXPECT_EQ(ReadSubmissionForm(section("a=$URL&b=$URL", "no"), sender()).postData,
-              "a=a%2Eb%2Fc+d&b=a%2Eb%2Fc+d");
+    EXPECT_EQ(ReadSubmissionForm(section("a=$URL&b=$URL", "no"), sender()).postData, "a=a%2Eb%2Fc+d&b=a%2Eb%2Fc+d");
 }
 
 TEST(SubmissionForm, EightPassesFillEightOccurrences)
@@ -170,9 +169,8 @@ TEST(SubmissionForm, ShortOrMisorderedSectionsGiveEmptyFields)
 TEST(SubmissionForm, DebugLinesFollowTheLinesAsTheyAreRead)
 {
     QStringList lines;
-    ReadSubmissionForm(section("u=$URL"), sender(), {}, [&](const QString &text, int kind) {
-        lines << QString::number(kind) + " " + text;
-    });
+    ReadSubmissionForm(section("u=$URL"), sender(), {},
+                       [&](const QString &text, int kind) { lines << QString::number(kind) + " " + text; });
     ASSERT_EQ(lines.size(), 4 + 10 * 3);
     EXPECT_EQ(lines.at(0), "0 ATmpURL: http://e.x/add");
     EXPECT_EQ(lines.at(1), "0 URLPos: 0");

@@ -25,8 +25,8 @@ QByteArray engineSection(const QByteArray &name, const EngineSpec &spec)
 EngineFarm::EngineFarm()
 {
     m_web.addFile(QStringLiteral("farmlib/farm.pl"), readFile(sourcePath(QStringLiteral("tests/data/farm/farm.pl"))));
-    for (const char *name : {"accept.cgi", "redirect.cgi", "fail.cgi", "slow.cgi", "search.cgi", "post-query.cgi",
-                             "query"})
+    for (const char *name :
+         {"accept.cgi", "redirect.cgi", "fail.cgi", "slow.cgi", "search.cgi", "post-query.cgi", "query"})
         m_web.addCgiScript(QLatin1String(name),
                            readFile(sourcePath(QStringLiteral("tests/data/farm/") + QLatin1String(name))));
 }

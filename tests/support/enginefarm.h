@@ -28,9 +28,9 @@ QByteArray engineSection(const QByteArray &name, const EngineSpec &spec);
 // What one of the farm's scripts received.
 struct FarmRequest
 {
-    QByteArray script;           // "accept.cgi", "query", ...
-    QByteArray requestLine;      // method, target and protocol as the server saw them
-    QList<QByteArray> headers;   // "Name: value", sorted, as the server passes them to scripts
+    QByteArray script;         // "accept.cgi", "query", ...
+    QByteArray requestLine;    // method, target and protocol as the server saw them
+    QList<QByteArray> headers; // "Name: value", sorted, as the server passes them to scripts
     QByteArray body;
 };
 
