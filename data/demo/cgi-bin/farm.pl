@@ -41,7 +41,7 @@ if ($kind eq 'accept') {
     my $url = $form{url} // '(none)';
     page('200 OK', 'Thank you', "Your URL $url will be visited within two weeks.");
 } elsif ($kind eq 'redirect') {
-    print "Status: 302 Found\r\nLocation: http://$ENV{HTTP_HOST}/thanks.htm\r\nContent-Type: text/html\r\n\r\n";
+    print "Status: 302 Found\r\nLocation: http://$ENV{SERVER_ADDR}:$ENV{SERVER_PORT}/thanks.htm\r\nContent-Type: text/html\r\n\r\n";
     print "<html><body>Moved to <a href=\"/thanks.htm\">the thank-you page</a>.</body></html>\n";
 } elsif ($kind eq 'fail') {
     page('500 Internal Server Error', 'Server error', 'The submission service is down for maintenance.');
