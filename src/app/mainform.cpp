@@ -366,6 +366,10 @@ void TMainForm::RefreshControls()
     // 2. Without a project only New, Open, Delete, Exit and Help act.
     if (ProjectId == 0) {
         m_pageControl->hide();
+        for (QToolButton *button : {NewProjectSpeedButton, OpenProjectSpeedButton})
+            button->setEnabled(true);
+        for (QAction *action : {NewProjectAction, OpenProjectAction})
+            action->setEnabled(true);
         CloseProjectSpeedButton->setEnabled(false);
         CloseProjectAction->setEnabled(false);
         DeleteProjectSpeedButton->setEnabled(true);
@@ -376,14 +380,19 @@ void TMainForm::RefreshControls()
         SaveProjectAction->setEnabled(false);
         return;
     }
-    // 3.
+    // 3. While a run is in progress the project cannot change under it.
+    const bool idle = !RunInProgress();
     m_pageControl->show();
-    CloseProjectSpeedButton->setEnabled(true);
-    CloseProjectAction->setEnabled(true);
+    for (QToolButton *button : {NewProjectSpeedButton, OpenProjectSpeedButton, CloseProjectSpeedButton})
+        button->setEnabled(idle);
+    for (QAction *action : {NewProjectAction, OpenProjectAction, CloseProjectAction})
+        action->setEnabled(idle);
     DeleteProjectSpeedButton->setEnabled(false);
     DeleteProjectAction->setEnabled(false);
-    DataMenu->setEnabled(true);
-    DataMenu->menuAction()->setEnabled(true);
+    DataMenu->setEnabled(idle);
+    DataMenu->menuAction()->setEnabled(idle);
+    Settings.DownloadEnginesNowBitBtn->setEnabled(idle);
+    Manual.ManualRefreshBitBtn->setEnabled(idle);
     // 4.
     Settings.SettingsURLAddBitBtn->setEnabled(!Settings.SettingsURLAddEdit->text().isEmpty());
     // 5.
@@ -444,7 +453,13 @@ void TMainForm::RefreshControls()
         setSliderPosition(TimeoutSeconds);
     }
     // 12.
-    Settings.URLCountEdit->setText(QString::number(m_urlTable->rowCount()));
+    // A state pass runs inside event handlers: a failing count shows nothing
+    // rather than throw through the event loop.
+    try {
+        Settings.URLCountEdit->setText(QString::number(m_urlTable->rowCount()));
+    } catch (const std::exception &) {
+        Settings.URLCountEdit->clear();
+    }
 }
 
 void TMainForm::setSliderPosition(int value)
