@@ -8,20 +8,22 @@
 
 void TMainForm::FormActivate()
 {
-    m_activated = true;
-    // The start-up actions run once, at the first activation: closing a dialog
-    // later activates the window again and must not reopen the project or
-    // start another run.
-    if (Startup.LoadFlag && !m_startupDone)
+    // The start-up actions run once, at the first activation: a box or dialog
+    // closed later activates the window again and must not reopen the project
+    // or start another run.
+    if (Startup.LoadFlag && !m_startupDone) {
+        m_startupDone = true;
         StartupActions();
-    m_startupDone = true;
+    }
     LoadManualEngineList();
 }
 
 void TMainForm::StartupActions()
 {
+    // Open takes the load argument instead of asking, during these actions only.
+    m_inStartupActions = true;
     OpenProjectClick();
-    m_startupDone = true;
+    m_inStartupActions = false;
     QApplication::processEvents();
     if (ProjectId == 0)
         return; // the error is shown; the program stays open

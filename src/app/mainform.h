@@ -294,8 +294,8 @@ private:
     QTabWidget *m_pageControl = nullptr;
     QSize m_fixedSize;
     QString m_lastProjectName;
-    bool m_activated = false;
     bool m_startupDone = false;    // the start-up actions run at the first activation only
+    bool m_inStartupActions = false;
     bool m_closeCancelled = false; // the close-cancelled signal of the Close command
     int m_refreshCount = 0;
 };

@@ -207,7 +207,7 @@ void TMainForm::OpenProjectClick()
                 return;
             }
         }
-        if (Startup.LoadFlag && !m_startupDone) {
+        if (Startup.LoadFlag && m_inStartupActions) {
             // The unattended open: the name is relative to the base directory.
             ProjectFile = BaseDir + QLatin1Char('/') + Startup.LoadArgument;
             LoadProjectSettings();
