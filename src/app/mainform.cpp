@@ -360,7 +360,6 @@ void TMainForm::MarkModified()
 
 void TMainForm::RefreshControls()
 {
-    ++m_refreshCount;
     // 1.
     StatusBarIdPanel->setText(QString::number(ProjectId));
     // 2. Without a project only New, Open, Delete, Exit and Help act.

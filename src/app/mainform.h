@@ -130,9 +130,6 @@ public:
     void AdvanceSingleProgress();
     void AdvanceFullProgress();
     void SetBusyCursor(int on);
-    // The window's state rule passes can nest (a box written by a pass marks the
-    // project modified, which runs a pass); this counts them for tests.
-    int refreshCount() const { return m_refreshCount; }
 
     // Projects.
     void NewProjectClick();
@@ -272,15 +269,13 @@ private:
     void sendRequest(bool post, QString &URLPostData);
     // True when the project the run started with is no longer open.
     bool runProjectGone();
-    // Lets the window paint at most every PaintIntervalMs while a run is in progress.
-    void throttlePainting();
     RunReport *m_report = nullptr;
     bool m_runInProgress = false;
     bool m_closedDuringRun = false;
     int m_runProjectId = 0;
     QString m_testServer;
     QString m_answerLocation; // the Location header of the current answer, "" when it had none
-    qint64 m_lastPaintMs = -1; // when throttlePainting() last let the window paint
+    class PaintThrottle *m_paintThrottle = nullptr; // engaged while a run is in progress
     // --- runs private (end)
     // Downloads url into path through a file beside it; path is replaced only
     // when the exchange succeeded. Failures are not reported.
@@ -297,5 +292,4 @@ private:
     bool m_startupDone = false;    // the start-up actions run at the first activation only
     bool m_inStartupActions = false;
     bool m_closeCancelled = false; // the close-cancelled signal of the Close command
-    int m_refreshCount = 0;
 };
