@@ -237,6 +237,11 @@ private:
     void connectRunControls();
     void connectHttpEvents();
     void RestoreWindowPosition();
+    // Reads path as the open project; unattended, the URL list replaces its URLs
+    // and an invalid ID is reported with the path.
+    void openProjectFile(const QString &path, bool unattended);
+    // Runs Close when the project is modified; false when the user cancelled.
+    bool closeIfModified();
     void SubmitTimeoutEditChange();
     void TimeoutSlideBarChange(int value);
     void setSliderPosition(int value);

@@ -153,13 +153,8 @@ void TMainForm::ShowProject()
 void TMainForm::NewProjectClick()
 {
     try {
-        if (Modified) {
-            CloseProjectClick();
-            if (m_closeCancelled) {
-                m_closeCancelled = false;
-                return;
-            }
-        }
+        if (!closeIfModified())
+            return;
         Platform::FileDialog dialog;
         dialog.title = QStringLiteral("Give a name to this new project");
         dialog.directory = BaseDir;
@@ -200,43 +195,52 @@ void TMainForm::NewProjectClick()
 void TMainForm::OpenProjectClick()
 {
     try {
-        if (Modified) {
-            CloseProjectClick();
-            if (m_closeCancelled) {
-                m_closeCancelled = false;
-                return;
-            }
-        }
+        if (!closeIfModified())
+            return;
         if (Startup.LoadFlag && m_inStartupActions) {
             // The unattended open: the name is relative to the base directory.
-            ProjectFile = BaseDir + QLatin1Char('/') + Startup.LoadArgument;
-            LoadProjectSettings();
-            if (Startup.UrlListFlag)
-                ReplaceURLsFromFile();
-            if (ProjectId == 0)
-                m_platform.messageBox(this, ProjectFile, QStringLiteral("Cannot open project"), Platform::Ok);
-            ShowProject();
-            Modified = false;
+            openProjectFile(BaseDir + QLatin1Char('/') + Startup.LoadArgument, true);
         } else {
             Platform::FileDialog dialog;
             dialog.title = QStringLiteral("Open a ") + AppTitle + QStringLiteral(" Project");
             dialog.directory = BaseDir;
             dialog.filter = ProjectFilter;
             const QString chosen = m_platform.openFileName(this, dialog);
-            if (!chosen.isEmpty()) {
-                ProjectFile = chosen;
-                LoadProjectSettings();
-                if (ProjectId == 0)
-                    m_platform.messageBox(this, QStringLiteral("This project has an invalid ID"), QStringLiteral("Error"),
-                                          Platform::Ok);
-                ShowProject();
-                Modified = false;
-            }
+            if (!chosen.isEmpty())
+                openProjectFile(chosen, false);
         }
     } catch (const std::exception &failure) {
         showFailure(failure);
     }
     RefreshControls();
+}
+
+void TMainForm::openProjectFile(const QString &path, bool unattended)
+{
+    ProjectFile = path;
+    LoadProjectSettings();
+    if (unattended && Startup.UrlListFlag)
+        ReplaceURLsFromFile();
+    if (ProjectId == 0) {
+        if (unattended)
+            m_platform.messageBox(this, ProjectFile, QStringLiteral("Cannot open project"), Platform::Ok);
+        else
+            m_platform.messageBox(this, QStringLiteral("This project has an invalid ID"), QStringLiteral("Error"),
+                                  Platform::Ok);
+    }
+    ShowProject();
+    Modified = false;
+}
+
+bool TMainForm::closeIfModified()
+{
+    if (!Modified)
+        return true;
+    CloseProjectClick();
+    if (!m_closeCancelled)
+        return true;
+    m_closeCancelled = false;
+    return false;
 }
 
 void TMainForm::SaveProjectClick()
@@ -348,13 +352,8 @@ void TMainForm::PickSenderEmail()
 
 void TMainForm::ExitClick()
 {
-    if (Modified) {
-        CloseProjectClick();
-        if (m_closeCancelled) {
-            m_closeCancelled = false;
-            return;
-        }
-    }
+    if (!closeIfModified())
+        return;
     try {
         SaveWindowPosition();
     } catch (const std::exception &failure) {
