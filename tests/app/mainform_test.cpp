@@ -5,6 +5,8 @@
 #include "support/gui/windowfixture.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QStatusTipEvent>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDir>
@@ -127,6 +129,32 @@ TEST_F(StartUp, HelpCommandsAndTheLogoOpenThePublishersPages)
     EXPECT_TRUE(opened[0].text.endsWith("/quillcast/help.htm"));
     EXPECT_TRUE(opened[1].text.endsWith("/quillcast/includeyourengine.htm"));
     EXPECT_TRUE(opened[2].text.endsWith("/quillcast"));
+}
+
+TEST_F(StartUp, HintsGoToTheSecondStatusPanelAndToolTipsOnlyToTheToolBar)
+{
+    start();
+    QStatusTipEvent tip(QStringLiteral("Create a new project"));
+    QApplication::sendEvent(&window(), &tip);
+    EXPECT_EQ(find<QLabel>("StatusBarHintPanel")->text(), QStringLiteral("Create a new project"));
+    EXPECT_EQ(find<QToolButton>("NewProjectSpeedButton")->toolTip(), QStringLiteral("New project"));
+    EXPECT_EQ(find<QToolButton>("NewProjectSpeedButton")->statusTip(), QStringLiteral("Create a new project"));
+    EXPECT_EQ(find<QLineEdit>("InfoFirstNameEdit")->toolTip(), QString());
+    EXPECT_EQ(find<QAction>("DeleteProject1")->statusTip(), QStringLiteral("Delete a saved project"));
+}
+
+TEST_F(StartUp, BusyCursorCoversTheWindowAndTheDownloadControls)
+{
+    start();
+    window().SetBusyCursor(1);
+    for (const char *name : {"DownloadEnginesNowBitBtn", "SettingsURLPanel", "ManualRefreshBitBtn", "ManualRightPanel"})
+        EXPECT_EQ(find<QWidget>(name)->cursor().shape(), Qt::WaitCursor) << name;
+    EXPECT_EQ(window().cursor().shape(), Qt::WaitCursor);
+    window().SetBusyCursor(2); // any other value changes nothing
+    EXPECT_EQ(window().cursor().shape(), Qt::WaitCursor);
+    window().SetBusyCursor(0);
+    EXPECT_EQ(window().cursor().shape(), Qt::ArrowCursor);
+    EXPECT_FALSE(find<QWidget>("ManualRightPanel")->testAttribute(Qt::WA_SetCursor));
 }
 
 TEST_F(StartUp, AboutBoxShowsItsTexts)
