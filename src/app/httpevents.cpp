@@ -9,6 +9,7 @@
 
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTextDocument>
 #include <QTimer>
 
 void TMainForm::AddStatusLine(const QString &text, int kind)
@@ -27,7 +28,9 @@ void TMainForm::AddAnswerLine(const QString &line)
 void TMainForm::ClearAnswerBuffer()
 {
     AnswerBuffer.clear();
-    Hidden.SubmitStatusMemo->clear();
+    // Emptying an empty memo still rebuilds its document, once per request.
+    if (!Hidden.SubmitStatusMemo->document()->isEmpty())
+        Hidden.SubmitStatusMemo->clear();
 }
 
 QString TMainForm::AnswerText() const

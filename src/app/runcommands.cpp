@@ -16,6 +16,7 @@
 #include "runs/placeholders.h"
 #include "runs/report.h"
 #include "runs/runfiles.h"
+#include "runs/ui/paintthrottle.h"
 #include "runs/ui/statuslog.h"
 #include "runs/ui/timeoutmeter.h"
 
@@ -24,7 +25,6 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
@@ -38,19 +38,8 @@ using namespace Quillcast;
 
 namespace {
 
-// A fast run changes its gauges and its log hundreds of times a second; painting
-// every change would cost more than the requests themselves.
-constexpr qint64 PaintIntervalMs = 40;
-
-qint64 monotonicMs()
-{
-    static const QElapsedTimer clock = [] {
-        QElapsedTimer started;
-        started.start();
-        return started;
-    }();
-    return clock.elapsed();
-}
+// How often a run lets the window paint: often enough to look live.
+constexpr int PaintIntervalMs = 40;
 
 } // namespace
 
@@ -66,6 +55,7 @@ void TMainForm::connectRunControls()
     SubmitTimer->setObjectName(QStringLiteral("SubmitTimer"));
     SubmitTimer->setInterval(1000);
     connect(SubmitTimer, &QTimer::timeout, this, &TMainForm::SubmitTimerTimer);
+    m_paintThrottle = new PaintThrottle(this, PaintIntervalMs, this);
     connectHttpEvents();
     // A redirection is known by its Location header wherever it stands among the
     // answer's headers, not only when it happens to be the last one.
@@ -106,7 +96,6 @@ void TMainForm::StopBitBtnClick()
 
 void TMainForm::SubmitTimerTimer()
 {
-    throttlePainting();
     if (SkipURLFlag)
         interruptRequest();
     if (SkipEngineFlag)
@@ -145,6 +134,7 @@ bool TMainForm::startRun(const QString &answerPrefix)
         return false;
     m_runInProgress = true;
     m_runProjectId = ProjectId;
+    m_paintThrottle->engage();
     Submit.SubmitBitBtn->setEnabled(false);
     Submit.SearchURLsBitBtn->setEnabled(false);
 
@@ -196,21 +186,9 @@ void TMainForm::finishRun(const QString &doneLine)
     AddStatusLine(doneLine, 1);
 }
 
-void TMainForm::throttlePainting()
-{
-    const qint64 now = monotonicMs();
-    const bool due = m_lastPaintMs < 0 || now - m_lastPaintMs >= PaintIntervalMs;
-    if (due)
-        m_lastPaintMs = now;
-    // Enabling updates again repaints the whole window at the next chance.
-    if (updatesEnabled() != due)
-        setUpdatesEnabled(due);
-}
-
 void TMainForm::endRun()
 {
-    setUpdatesEnabled(true);
-    m_lastPaintMs = -1;
+    m_paintThrottle->release();
     SubmitTimer->stop();
     TimeoutCount = 0;
     closeRunReport();

@@ -161,7 +161,6 @@ void TMainForm::SearchEngine(const QString &engine)
         }
         // D.9
         AdvanceFullProgress();
-        throttlePainting();
         QApplication::processEvents();
         m_http->setAction(httpResetHeaders);
         m_http->setURL(QByteArray());

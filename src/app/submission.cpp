@@ -109,13 +109,10 @@ void TMainForm::SubmitToEngine(const QString &engine, const QString &column)
         SingleProgress = 0;
         Submit.SingleGauge->setValue(0);
         PickSenderEmail();
-        CurrentURL = m_urlTable->url(row);
         // A column that cannot be read leaves the URL disabled: nothing is sent that could not be recorded.
-        bool enabled = false;
-        try {
-            enabled = m_urlTable->flag(row, column).value_or(false);
-        } catch (const std::exception &) {
-        }
+        const UrlTable::UrlAndFlag current = m_urlTable->urlAndFlag(row, column);
+        CurrentURL = current.url;
+        const bool enabled = current.flag.value_or(false);
         // 3.–7.
         if (!SkipEngineFlag)
             AddStatusLine(CurrentURL, 5);
@@ -213,7 +210,6 @@ void TMainForm::SubmitToEngine(const QString &engine, const QString &column)
             debugLine(QStringLiteral("Acutal submitted URLPostData: ") + URLPostData, 1);
         }
         AdvanceFullProgress();
-        throttlePainting();
         QApplication::processEvents();
         m_http->setAction(httpResetHeaders);
         m_http->setURL(QByteArray());

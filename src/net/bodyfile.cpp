@@ -26,8 +26,11 @@ bool BodyFile::open()
     struct stat info
     {
     };
+    // An empty file (the usual new one) is not truncated: emptying a file makes
+    // some file systems write its blocks out when it is closed, as if it were
+    // being replaced, which costs more than the whole exchange.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &info) != 0 ||
-        (S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0)) {
+        (S_ISREG(info.st_mode) && info.st_size != 0 && ::ftruncate(fd, 0) != 0)) {
         ::close(fd);
         return false;
     }

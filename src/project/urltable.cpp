@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QStringDecoder>
 #include <atomic>
 
@@ -114,6 +115,16 @@ void UrlTable::open()
 {
     if (!m_db.open())
         throw UrlTableError(QStringLiteral("Cannot open %1: %2").arg(m_filePath, m_db.lastError().text()));
+    // A run changes one flag per request. With the default rollback journal each
+    // change creates, syncs twice and deletes a journal file, which makes a run
+    // disk-bound. A write-ahead log synced only at checkpoints keeps every change
+    // safe against a crash of the program; a power failure can lose the last
+    // changes (never the file's consistency), so a URL may be submitted again.
+    // Where the log cannot be used (a file system without shared memory), the
+    // file keeps its journal and only costs time.
+    QSqlQuery pragma(m_db);
+    pragma.exec(QStringLiteral("pragma journal_mode = wal"));
+    pragma.exec(QStringLiteral("pragma synchronous = normal"));
 }
 
 void UrlTable::close()
@@ -215,6 +226,28 @@ std::optional<bool> UrlTable::flag(qint64 rowId, const QString &column)
         value = !query.value(0).isNull() && query.value(0).toInt() != 0;
     query.finish();
     return value;
+}
+
+UrlTable::UrlAndFlag UrlTable::urlAndFlag(qint64 rowId, const QString &column)
+{
+    const std::optional<int> number = ProjectQuery::columnNumber(column);
+    if (!number)
+        return {url(rowId), std::nullopt};
+    // One statement text per column, so each stays prepared for the whole run.
+    static const QStringList statements = [] {
+        QStringList texts;
+        for (int n = 1; n <= FlagColumnCount; ++n)
+            texts << QStringLiteral("select Url, %1 from urls2 where rowid = ?").arg(ProjectQuery::columnName(n));
+        return texts;
+    }();
+    QSqlQuery &query = m_query.select(statements.at(*number - 1), {rowId});
+    UrlAndFlag row;
+    if (query.next()) {
+        row.url = query.value(0).toString();
+        row.flag = !query.value(1).isNull() && query.value(1).toInt() != 0;
+    }
+    query.finish();
+    return row;
 }
 
 void UrlTable::addUrl(int projectId, const QString &url)

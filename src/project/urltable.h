@@ -59,6 +59,13 @@ public:
     // A flag of a row (NULL reads false); nullopt for a column other than
     // E1 ... E30 or a row that no longer exists.
     std::optional<bool> flag(qint64 rowId, const QString &column);
+    // url() and flag() of one row in a single read, as a run needs them per URL.
+    struct UrlAndFlag
+    {
+        QString url;
+        std::optional<bool> flag;
+    };
+    UrlAndFlag urlAndFlag(qint64 rowId, const QString &column);
 
     // Appends one row of the project with all thirty flags true, the URL as
     // given (cut to 255 characters). Emits viewChanged() and afterPost().

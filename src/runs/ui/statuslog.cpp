@@ -70,16 +70,19 @@ void StatusLog::AddStatusLine(const QString &text, int kind)
     if (lines.size() > 1 && lines.last().isEmpty())
         lines.removeLast();
 
-    QTextCursor cursor(document());
+    QTextDocument *doc = document();
+    QTextCursor cursor(doc);
+    // Positions are set directly rather than moved to: a cursor move lays out
+    // the block it leaves, and the first line is about to go unseen anyway.
     cursor.beginEditBlock();
     for (const QString &line : std::as_const(lines)) {
         if (m_lineCount > KeptLines) {
-            cursor.movePosition(QTextCursor::Start);
-            cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+            cursor.setPosition(0);
+            cursor.setPosition(doc->firstBlock().next().position(), QTextCursor::KeepAnchor);
             cursor.removeSelectedText();
             --m_lineCount;
         }
-        cursor.movePosition(QTextCursor::End);
+        cursor.setPosition(doc->characterCount() - 1);
         if (m_lineCount > 0)
             cursor.insertBlock(QTextBlockFormat(), m_format);
         else
