@@ -135,6 +135,7 @@ bool TMainForm::startRun(const QString &answerPrefix)
     m_runInProgress = true;
     m_runProjectId = ProjectId;
     m_paintThrottle->engage();
+    Submit.SubmitStatusRichEdit->setGathering(true);
     Submit.SubmitBitBtn->setEnabled(false);
     Submit.SearchURLsBitBtn->setEnabled(false);
 
@@ -188,6 +189,7 @@ void TMainForm::finishRun(const QString &doneLine)
 
 void TMainForm::endRun()
 {
+    Submit.SubmitStatusRichEdit->setGathering(false);
     m_paintThrottle->release();
     SubmitTimer->stop();
     TimeoutCount = 0;

@@ -57,6 +57,9 @@ PlaceholderPositions PlaceholderSubstitution(QString &templ, const PlaceholderVa
                                              const ValueEncoder &encoder)
 {
     PlaceholderPositions found;
+    // Every pass after the one that filled the template usually finds nothing.
+    if (!templ.contains(QLatin1Char('$')))
+        return found;
     const bool encode = encodeText != QLatin1String("yes");
     for (int i = 0; i < Count; ++i) {
         const auto placeholder = static_cast<Placeholder>(i);

@@ -59,6 +59,9 @@ StatusLog::StatusLog(QWidget *parent) : QPlainTextEdit(parent)
     colours.setColor(QPalette::Base, Qt::white);
     setPalette(colours);
     styleForKind(0, m_format);
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(GatherIntervalMs);
+    connect(&m_flushTimer, &QTimer::timeout, this, &StatusLog::flush);
 }
 
 void StatusLog::AddStatusLine(const QString &text, int kind)
@@ -70,30 +73,58 @@ void StatusLog::AddStatusLine(const QString &text, int kind)
     if (lines.size() > 1 && lines.last().isEmpty())
         lines.removeLast();
 
+    for (const QString &line : std::as_const(lines)) {
+        m_pending.append({line.size() > MaxLineLength ? line.left(MaxLineLength) + QStringLiteral(" ...") : line,
+                          m_format});
+        if (m_pending.size() > KeptLines + 1)
+            m_pending.removeFirst();
+        m_lineCount = qMin(m_lineCount + 1, KeptLines + 1);
+    }
+    if (!m_gathering)
+        flush();
+    else if (!m_flushTimer.isActive())
+        m_flushTimer.start();
+}
+
+void StatusLog::setGathering(bool on)
+{
+    m_gathering = on;
+    if (!on) {
+        m_flushTimer.stop();
+        flush();
+    }
+}
+
+void StatusLog::flush()
+{
+    if (m_pending.isEmpty())
+        return;
     QTextDocument *doc = document();
     QTextCursor cursor(doc);
     // Positions are set directly rather than moved to: a cursor move lays out
-    // the block it leaves, and the first line is about to go unseen anyway.
+    // the block it leaves, and the dropped lines are never seen.
     cursor.beginEditBlock();
-    for (const QString &line : std::as_const(lines)) {
-        if (m_lineCount > KeptLines) {
-            cursor.setPosition(0);
-            cursor.setPosition(doc->firstBlock().next().position(), QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
-            --m_lineCount;
-        }
+    const int dropped = qMin(m_lineInDocument, m_lineInDocument + int(m_pending.size()) - (KeptLines + 1));
+    if (dropped > 0) {
+        cursor.setPosition(0);
+        if (dropped == m_lineInDocument)
+            cursor.setPosition(doc->characterCount() - 1, QTextCursor::KeepAnchor);
+        else
+            cursor.setPosition(doc->findBlockByNumber(dropped).position(), QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        m_lineInDocument -= dropped;
+    }
+    for (const PendingLine &line : std::as_const(m_pending)) {
         cursor.setPosition(doc->characterCount() - 1);
-        if (m_lineCount > 0)
-            cursor.insertBlock(QTextBlockFormat(), m_format);
+        if (m_lineInDocument > 0)
+            cursor.insertBlock(QTextBlockFormat(), line.format);
         else
-            cursor.setBlockCharFormat(m_format);
-        if (line.size() > MaxLineLength)
-            cursor.insertText(line.left(MaxLineLength) + QStringLiteral(" ..."), m_format);
-        else
-            cursor.insertText(line, m_format);
-        ++m_lineCount;
+            cursor.setBlockCharFormat(line.format);
+        cursor.insertText(line.text, line.format);
+        ++m_lineInDocument;
     }
     cursor.endEditBlock();
+    m_pending.clear();
 
     // Moving the view's own cursor and asking it to be visible costs a layout
     // pass per line; the new line is the last one, so the bottom shows it.
@@ -102,6 +133,7 @@ void StatusLog::AddStatusLine(const QString &text, int kind)
 
 QString StatusLog::lineText(int i) const
 {
+    const_cast<StatusLog *>(this)->flush();
     if (i < 0 || i >= m_lineCount)
         return QString();
     return document()->findBlockByNumber(i).text();
@@ -109,6 +141,7 @@ QString StatusLog::lineText(int i) const
 
 StatusLog::LineStyle StatusLog::lineStyle(int i) const
 {
+    const_cast<StatusLog *>(this)->flush();
     if (i < 0 || i >= m_lineCount)
         return {};
     const QTextBlock block = document()->findBlockByNumber(i);
@@ -121,6 +154,9 @@ StatusLog::LineStyle StatusLog::lineStyle(int i) const
 
 void StatusLog::clear()
 {
+    m_pending.clear();
+    m_flushTimer.stop();
     QPlainTextEdit::clear();
     m_lineCount = 0;
+    m_lineInDocument = 0;
 }
