@@ -18,14 +18,14 @@ inline void PrintTo(const QByteArray &bytes, std::ostream *os)
     *os << '"' << bytes.toStdString() << '"';
 }
 
-using qctest::EngineSpec;
+using qctest::FarmEngine;
 
 namespace {
 
 struct Engine
 {
     QByteArray name;
-    EngineSpec spec;
+    FarmEngine engine;
     bool checked = true;
 };
 
@@ -42,23 +42,23 @@ protected:
 
     // An engine searched through search.cgi, whose "not listed" page says
     // "Sorry, no documents matched your query."
-    EngineSpec searcher(const QByteArray &method, const QByteArray &column) const
+    FarmEngine searcher(const QByteArray &method, const QByteArray &column) const
     {
-        EngineSpec spec;
-        spec.action = farm.script("accept.cgi");
-        spec.method = method;
-        spec.searchAction = farm.script("search.cgi");
-        spec.searchPostData = "q=$URL";
-        spec.searchNone = "Sorry%2C+no+documents+matched";
-        spec.column = column;
-        return spec;
+        FarmEngine made;
+        made.action = farm.script("accept.cgi");
+        made.method = method;
+        made.searchAction = farm.script("search.cgi");
+        made.searchPostData = "q=$URL";
+        made.searchNone = "Sorry%2C+no+documents+matched";
+        made.column = column;
+        return made;
     }
 
     TMainForm &open(const QList<Engine> &engines, const QStringList &urls)
     {
         QByteArray list;
         for (const Engine &e : engines)
-            list += qctest::engineSection(e.name, e.spec);
+            list += qctest::engineSection(e.name, e.engine);
         qctest::writeFile(base.file("engines205.txt"), list);
         TMainForm &form = start();
         newProject();
@@ -90,9 +90,9 @@ protected:
 
 TEST_F(SearchRun, SearchLogsListTheUrlsEachEngineDoesNotKnow)
 {
-    EngineSpec poster = searcher("post", "E2");
+    FarmEngine poster = searcher("post", "E2");
     poster.searchNone = "Sorry%2C%20no%20documents"; // blanks written as %20
-    EngineSpec blind = searcher("post", "E3");
+    FarmEngine blind = searcher("post", "E3");
     blind.searchAction = "NONE";
     TMainForm &form = open({{"Blind", blind},
                             {"Finder", searcher("get", "E1")},
@@ -142,10 +142,10 @@ TEST_F(SearchRun, SearchLogsListTheUrlsEachEngineDoesNotKnow)
 
 TEST_F(SearchRun, FailedAnswersNeverCountAsNotListedButAreSaved)
 {
-    EngineSpec failing = searcher("get", "E1");
+    FarmEngine failing = searcher("get", "E1");
     failing.searchAction = farm.script("fail.cgi");
     failing.searchNone = "Engine+down"; // the text of the error page
-    EngineSpec moved = searcher("get", "E2");
+    FarmEngine moved = searcher("get", "E2");
     moved.searchAction = farm.script("redirect.cgi");
     moved.searchNone = "Moved";
     TMainForm &form = open({{"Failing", failing}, {"Moved", moved}}, {UnknownA, UnknownB});
@@ -161,7 +161,7 @@ TEST_F(SearchRun, FailedAnswersNeverCountAsNotListedButAreSaved)
 
 TEST_F(SearchRun, AStopClosesTheLogAndSearchesNoLaterEngine)
 {
-    EngineSpec slow = searcher("get", "E1");
+    FarmEngine slow = searcher("get", "E1");
     slow.searchAction = farm.script("slow.cgi");
     TMainForm &form = open({{"Alpha", searcher("get", "E2")}, {"Bravo", slow}, {"Charlie", searcher("get", "E3")}},
                            {UnknownA, "http://slow.example/"});
@@ -188,7 +188,7 @@ TEST_F(SearchRun, AStopClosesTheLogAndSearchesNoLaterEngine)
 
 TEST_F(SearchRun, SkipUrlAndTimeoutAreReported)
 {
-    EngineSpec slow = searcher("post", "E1");
+    FarmEngine slow = searcher("post", "E1");
     slow.searchAction = farm.script("slow.cgi");
     TMainForm &form = open({{"Slow", slow}}, {"http://slow.example/1", "http://slow.example/2"});
     auto *poll = new QTimer(&form);

@@ -22,7 +22,7 @@ inline void PrintTo(const QByteArray &bytes, std::ostream *os)
     *os << '"' << bytes.toStdString() << '"';
 }
 
-using qctest::EngineSpec;
+using qctest::FarmEngine;
 using qctest::FarmRequest;
 
 namespace {
@@ -30,7 +30,7 @@ namespace {
 struct Engine
 {
     QByteArray name;
-    EngineSpec spec;
+    FarmEngine engine;
     bool checked = true;
 };
 
@@ -41,12 +41,12 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(farm.start()) << farm.lastError().toStdString(); }
 
-    EngineSpec engine(const QByteArray &script, const QByteArray &column) const
+    FarmEngine engine(const QByteArray &script, const QByteArray &column) const
     {
-        EngineSpec spec;
-        spec.action = farm.script(script);
-        spec.column = column;
-        return spec;
+        FarmEngine made;
+        made.action = farm.script(script);
+        made.column = column;
+        return made;
     }
 
     // A new project "site.qlc" with the sender Ann Lee, the engines listed (and
@@ -55,7 +55,7 @@ protected:
     {
         QByteArray list;
         for (const Engine &e : engines)
-            list += qctest::engineSection(e.name, e.spec);
+            list += qctest::engineSection(e.name, e.engine);
         qctest::writeFile(base.file("engines205.txt"), list);
         TMainForm &form = start(arguments);
         newProject();
@@ -220,10 +220,10 @@ TEST_F(SubmissionRun, AcceptedRedirectedAndFailedAnswersAreRecordedInTableAndRep
 
 TEST_F(SubmissionRun, GetAppendsTheFilledTemplateToTheAction)
 {
-    EngineSpec spec = engine("accept.cgi", "E1");
-    spec.method = "get";
-    spec.postData = "q=$URL&who=$CONTACT&x=1";
-    TMainForm &form = open({{"Getter", spec}}, {"a.b/c d"});
+    FarmEngine getter = engine("accept.cgi", "E1");
+    getter.method = "get";
+    getter.postData = "q=$URL&who=$CONTACT&x=1";
+    TMainForm &form = open({{"Getter", getter}}, {"a.b/c d"});
     form.SubmitBitBtnClick();
     const QList<FarmRequest> got = farm.received();
     ASSERT_EQ(got.size(), 1);
@@ -235,9 +235,9 @@ TEST_F(SubmissionRun, GetAppendsTheFilledTemplateToTheAction)
 TEST_F(SubmissionRun, TestModeSendsToTheFormEchoEndpoints)
 {
     qctest::writeFile(base.file("Quillcast.ini"), "[Test]\r\nServer=" + farm.url("") + "\r\n");
-    EngineSpec post = engine("accept.cgi", "E1");
+    FarmEngine post = engine("accept.cgi", "E1");
     post.action = "http://engine.invalid/add";
-    EngineSpec get = post;
+    FarmEngine get = post;
     get.method = "get";
     get.column = "E2";
     TMainForm &form = open({{"Getter", get}, {"Poster", post}}, {"http://a.example/"}, {"/test"});
@@ -252,11 +252,11 @@ TEST_F(SubmissionRun, TestModeSendsToTheFormEchoEndpoints)
 
 TEST_F(SubmissionRun, MaxSubmitCountsOnlyRequestsThatDidNotFail)
 {
-    EngineSpec spec = engine("accept.cgi", "E1");
-    spec.maxSubmit = 2;
+    FarmEngine alpha = engine("accept.cgi", "E1");
+    alpha.maxSubmit = 2;
     const QStringList urls = {"http://broken.example/", "http://a.example/2", "http://a.example/3",
                               "http://a.example/4", "http://a.example/5"};
-    TMainForm &form = open({{"Alpha", spec}}, urls);
+    TMainForm &form = open({{"Alpha", alpha}}, urls);
     form.SubmitBitBtnClick();
     EXPECT_EQ(farm.received().size(), 3);
     EXPECT_EQ(flags("E1"), QList<bool>({true, false, false, true, true}));
@@ -270,9 +270,9 @@ TEST_F(SubmissionRun, MaxSubmitCountsOnlyRequestsThatDidNotFail)
 
 TEST_F(SubmissionRun, DisabledUrlsAreAnnouncedButNotSentAndThePauseIsKept)
 {
-    EngineSpec spec = engine("accept.cgi", "E1");
-    spec.sleep = 1;
-    TMainForm &form = open({{"Alpha", spec}}, {"http://off.example/", "http://on.example/"});
+    FarmEngine alpha = engine("accept.cgi", "E1");
+    alpha.sleep = 1;
+    TMainForm &form = open({{"Alpha", alpha}}, {"http://off.example/", "http://on.example/"});
     form.urlTable().setFlag("E1", form.ProjectId, "http://off.example/", false);
     form.SubmitBitBtnClick();
     ASSERT_EQ(farm.received().size(), 1);
@@ -289,9 +289,9 @@ TEST_F(SubmissionRun, DisabledUrlsAreAnnouncedButNotSentAndThePauseIsKept)
 
 TEST_F(SubmissionRun, AnUnknownMethodSendsNothingAndLeavesTheUrlToDo)
 {
-    EngineSpec spec = engine("accept.cgi", "E1");
-    spec.method = "POST";
-    TMainForm &form = open({{"Alpha", spec}}, {"http://a.example/"});
+    FarmEngine alpha = engine("accept.cgi", "E1");
+    alpha.method = "POST";
+    TMainForm &form = open({{"Alpha", alpha}}, {"http://a.example/"});
     form.SubmitBitBtnClick();
     EXPECT_TRUE(farm.received().isEmpty());
     EXPECT_EQ(flags("E1"), QList<bool>({true}));

@@ -40,12 +40,12 @@ protected:
     // a project with the sender given (no first name when firstName is empty).
     void writeSite(const QByteArray &firstName = "Ann")
     {
-        qctest::EngineSpec alpha;
+        qctest::FarmEngine alpha;
         alpha.action = farm.script("accept.cgi");
         alpha.searchAction = farm.script("search.cgi");
         alpha.searchNone = "Sorry%2C+no+documents+matched";
         alpha.column = "E1";
-        qctest::EngineSpec bravo = alpha;
+        qctest::FarmEngine bravo = alpha;
         bravo.action = farm.script("fail.cgi");
         bravo.searchAction = "NONE";
         bravo.column = "E2";

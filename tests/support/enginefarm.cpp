@@ -6,19 +6,19 @@
 
 namespace qctest {
 
-QByteArray engineSection(const QByteArray &name, const EngineSpec &spec)
+QByteArray engineSection(const QByteArray &name, const FarmEngine &engine)
 {
     QByteArray text = "[" + name + "]\r\n";
-    text += "QC_Action=" + spec.action + "\r\n";
-    text += "QC_Method=" + spec.method + "\r\n";
-    text += "QC_PostData=" + spec.postData + "\r\n";
-    text += "QC_Encode=" + spec.encode + "\r\n";
-    text += "QC_Sleep=" + QByteArray::number(spec.sleep) + "\r\n";
-    text += "QC_Search_Action=" + spec.searchAction + "\r\n";
-    text += "QC_Search_PostData=" + spec.searchPostData + "\r\n";
-    text += "QC_Search_None=" + spec.searchNone + "\r\n";
-    text += "QC_MaxSubmit=" + QByteArray::number(spec.maxSubmit) + "\r\n";
-    text += "QC_InternalIndex=" + spec.column + "\r\n";
+    text += "QC_Action=" + engine.action + "\r\n";
+    text += "QC_Method=" + engine.method + "\r\n";
+    text += "QC_PostData=" + engine.postData + "\r\n";
+    text += "QC_Encode=" + engine.encode + "\r\n";
+    text += "QC_Sleep=" + QByteArray::number(engine.sleep) + "\r\n";
+    text += "QC_Search_Action=" + engine.searchAction + "\r\n";
+    text += "QC_Search_PostData=" + engine.searchPostData + "\r\n";
+    text += "QC_Search_None=" + engine.searchNone + "\r\n";
+    text += "QC_MaxSubmit=" + QByteArray::number(engine.maxSubmit) + "\r\n";
+    text += "QC_InternalIndex=" + engine.column + "\r\n";
     return text;
 }
 

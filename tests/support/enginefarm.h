@@ -8,7 +8,7 @@
 namespace qctest {
 
 // One engine of an automatic engine list, written in the ten-key layout.
-struct EngineSpec
+struct FarmEngine
 {
     QByteArray action;
     QByteArray method = "post";
@@ -23,7 +23,7 @@ struct EngineSpec
 };
 
 // "[name]" and the ten key lines, CR LF ended.
-QByteArray engineSection(const QByteArray &name, const EngineSpec &spec);
+QByteArray engineSection(const QByteArray &name, const FarmEngine &engine);
 
 // What one of the farm's scripts received.
 struct FarmRequest
