@@ -2,8 +2,10 @@
 // check list, the engine table and the manual page, downloading them, choosing
 // engines and the Excite settings.
 
+#include "app/constants.h"
 #include "app/mainform.h"
 #include "app/memolines.h"
+#include "app/pictures.h"
 #include "app/platform.h"
 #include "engines/enginelist.h"
 #include "engines/ui/advancedengineform.h"
@@ -39,6 +41,7 @@ void TMainForm::connectEngineControls()
     connect(Manual.ManualAddURLBitBtn, &QPushButton::clicked, this,
             [this] { m_platform.openInShell(Manual.ManualAddURLEdit->text()); });
     AdvancedEngineForm = new TAdvancedEngineForm(&ExciteLanguage, &ExciteLocation, &ExciteCategory, this);
+    AdvancedEngineForm->setWindowIcon(LoadIcon(BaseDir, Quillcast::IconFile));
 }
 
 void TMainForm::ProcessEngines(int mode)
