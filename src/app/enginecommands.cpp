@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 
 void TMainForm::connectEngineControls()
@@ -120,15 +121,26 @@ bool TMainForm::DownloadFile(const QString &url, const QString &path)
     // destroys the list the program has.
     const QString partial = path + QStringLiteral(".download");
     QFile::remove(partial);
+    // A server that never finishes must not hold the program (or an unattended
+    // run) for ever: the download gets the project's timeout.
+    bool interrupted = false;
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, this, [this, &interrupted] {
+        interrupted = true;
+        m_http->setAction(httpIdle);
+    });
+    limit.start(qMax(TimeoutSeconds, 5) * 1000);
     bool succeeded = false;
     try {
         m_http->setURL(url.toUtf8());
         m_http->setLocalFile(partial);
         m_http->setAction(httpGet);
-        succeeded = true;
+        succeeded = !interrupted;
     } catch (const std::exception &) {
         // A failed download is not reported: the run goes on with the local list.
     }
+    limit.stop();
     QApplication::processEvents();
     if (succeeded && QFile::exists(partial)) {
         QFile::remove(path);

@@ -6,6 +6,7 @@
 #include "project/urltablemodel.h"
 #include "support/gui/windowfixture.h"
 #include "support/lighttpdfixture.h"
+#include "support/loopbackpeer.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -243,6 +244,20 @@ TEST_F(Download, FailedDownloadsLeaveTheLocalLists)
     EXPECT_TRUE(QFile::exists(base.file("manual_engines205.txt")));
     EXPECT_EQ(list->count(), 5);
     EXPECT_EQ(platform.ofKind("message").last().text, QStringLiteral("Search Engine list is now updated"));
+    EXPECT_FALSE(QFile::exists(base.file("engines205.txt.download")));
+}
+
+TEST_F(Download, AServerThatNeverFinishesIsGivenUpAfterTheTimeout)
+{
+    qctest::LoopbackPeer silent;
+    silent.readRequest().send("HTTP/1.0 200 OK\r\n\r\n[Half").holdOpen();
+    ASSERT_TRUE(silent.start());
+    const QByteArray before = qctest::readFile(base.file("engines205.txt"));
+    find<QLineEdit>("SubmitTimeoutEdit")->setText("5");
+    pointListsAt(silent.url("/auto.txt"),
+                 "http://127.0.0.1:" + QByteArray::number(qctest::freeLoopbackPort()) + "/manual.txt");
+    window().DownloadEngineLists();
+    EXPECT_EQ(qctest::readFile(base.file("engines205.txt")), before);
     EXPECT_FALSE(QFile::exists(base.file("engines205.txt.download")));
 }
 
