@@ -129,7 +129,6 @@ void ClientSocket::connectAndWait()
     m_fd = fd;
     m_readNotifier.setSocket(fd);
     m_writeNotifier.setSocket(fd);
-    m_writeNotifier.setEnabled(true);
 
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
@@ -142,12 +141,15 @@ void ClientSocket::connectAndWait()
             throw ENetCore(static_cast<quint16>(net::socketErrorFromErrno(err)));
         }
         connectionNotification(net::socketErrorFromErrno(err));
-    } else if (m_fd >= 0) {
+    } else {
         // On loopback the connection is made within connect() itself: taking
-        // its outcome now saves a pass over the event queue for every request.
+        // its outcome now saves a pass over the event queue for every request,
+        // and the notifier is only asked for when there is something to wait for.
         pollfd outcome{fd, POLLOUT, 0};
         if (::poll(&outcome, 1, 0) == 1)
             guarded(&ClientSocket::onWritable);
+        else
+            m_writeNotifier.setEnabled(true);
     }
 
     for (;;) {
