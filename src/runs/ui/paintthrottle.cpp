@@ -14,7 +14,9 @@ PaintThrottle::PaintThrottle(QWidget *window, int intervalMs, QObject *parent)
 
 PaintThrottle::~PaintThrottle()
 {
-    release();
+    // The window may be going too: nothing is posted to it any more.
+    if (m_engaged)
+        m_window->removeEventFilter(this);
 }
 
 void PaintThrottle::engage()

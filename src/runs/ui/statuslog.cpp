@@ -74,8 +74,8 @@ void StatusLog::AddStatusLine(const QString &text, int kind)
         lines.removeLast();
 
     for (const QString &line : std::as_const(lines)) {
-        m_pending.append({line.size() > MaxLineLength ? line.left(MaxLineLength) + QStringLiteral(" ...") : line,
-                          m_format});
+        m_pending.append(
+            {line.size() > MaxLineLength ? line.left(MaxLineLength) + QStringLiteral(" ...") : line, m_format});
         if (m_pending.size() > KeptLines + 1)
             m_pending.removeFirst();
         m_lineCount = qMin(m_lineCount + 1, KeptLines + 1);
