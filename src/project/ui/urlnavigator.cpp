@@ -10,14 +10,14 @@
 
 namespace {
 
-struct ButtonSpec
+struct ButtonLook
 {
     const char *name;
     const char *glyph;
     const char *hint;
 };
 
-constexpr ButtonSpec Specs[URLDBNavigator::ButtonCount] = {
+constexpr ButtonLook Looks[URLDBNavigator::ButtonCount] = {
     {"First", "|\u25C0", "First URL|Jump to first URL"},
     {"Prior", "\u25C0", "Previous URL|Go to previous URL"},
     {"Next", "\u25B6", "Next URL|Go to next URL"},
@@ -48,10 +48,10 @@ URLDBNavigator::URLDBNavigator(Platform &platform, QTableView *grid, UrlTableMod
         &URLDBNavigator::insert, &URLDBNavigator::deleteCurrent, &URLDBNavigator::edit, &URLDBNavigator::post,
         &URLDBNavigator::cancel, &URLDBNavigator::refresh};
     for (int i = 0; i < ButtonCount; ++i) {
-        const QString hint = QString::fromUtf8(Specs[i].hint);
+        const QString hint = QString::fromUtf8(Looks[i].hint);
         auto *button = new QToolButton(this);
-        button->setObjectName(QStringLiteral("URLDBNavigator") + QLatin1String(Specs[i].name));
-        button->setText(QString::fromUtf8(Specs[i].glyph));
+        button->setObjectName(QStringLiteral("URLDBNavigator") + QLatin1String(Looks[i].name));
+        button->setText(QString::fromUtf8(Looks[i].glyph));
         button->setToolTip(hint.section(u'|', 0, 0));
         button->setStatusTip(hint.section(u'|', 1));
         button->setProperty("hint", hint);
