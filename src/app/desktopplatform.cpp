@@ -90,6 +90,7 @@ void DesktopPlatform::showError(QWidget *parent, const QString &message)
 static QString runFileDialog(QWidget *parent, const Platform::FileDialog &dialog, QFileDialog::AcceptMode mode)
 {
     QFileDialog fileDialog(parent, dialog.title, dialog.directory, QtFileFilter(dialog.filter));
+    fileDialog.setObjectName(dialog.objectName);
     fileDialog.setAcceptMode(mode);
     fileDialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     fileDialog.setDefaultSuffix(dialog.defaultSuffix);

@@ -19,6 +19,7 @@ public:
 
     struct FileDialog
     {
+        QString objectName;      // "ProjOpenDialog", "ProjSaveDialog", "DataOpenDialog"
         QString title;
         QString directory;       // where the dialog starts
         QString fileName;        // proposed name ("" for none)

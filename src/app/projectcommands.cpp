@@ -156,6 +156,7 @@ void TMainForm::NewProjectClick()
         if (!closeIfModified())
             return;
         Platform::FileDialog dialog;
+        dialog.objectName = QStringLiteral("ProjSaveDialog");
         dialog.title = QStringLiteral("Give a name to this new project");
         dialog.directory = BaseDir;
         dialog.fileName = m_lastProjectName;
@@ -202,6 +203,7 @@ void TMainForm::OpenProjectClick()
             openProjectFile(BaseDir + QLatin1Char('/') + Startup.LoadArgument, true);
         } else {
             Platform::FileDialog dialog;
+            dialog.objectName = QStringLiteral("ProjOpenDialog");
             dialog.title = QStringLiteral("Open a ") + AppTitle + QStringLiteral(" Project");
             dialog.directory = BaseDir;
             dialog.filter = ProjectFilter;
@@ -287,6 +289,7 @@ void TMainForm::DeleteProjectClick()
 {
     try {
         Platform::FileDialog dialog;
+        dialog.objectName = QStringLiteral("ProjOpenDialog");
         dialog.title = QStringLiteral("Delete a project");
         dialog.directory = BaseDir;
         dialog.filter = ProjectFilter;

@@ -34,6 +34,7 @@ void TMainForm::AddURL()
 void TMainForm::ImportfromfileClick()
 {
     Platform::FileDialog dialog;
+    dialog.objectName = QStringLiteral("DataOpenDialog");
     dialog.title = QStringLiteral("Import data from a text file");
     dialog.directory = BaseDir;
     dialog.filter = QStringLiteral("Text file (*.txt)|*.txt");

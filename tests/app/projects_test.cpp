@@ -41,6 +41,7 @@ TEST_F(Projects, NewProjectGetsTheNextIdItsDirectoryAndCountsAsModified)
     EXPECT_EQ(window().pageControl()->currentWidget(), window().Info.InfoTabSheet);
 
     const auto save = platform.ofKind("save").first().fileDialog;
+    EXPECT_EQ(save.objectName, QStringLiteral("ProjSaveDialog"));
     EXPECT_EQ(save.title, QStringLiteral("Give a name to this new project"));
     EXPECT_EQ(save.fileName, QStringLiteral("Quillcast Project"));
     EXPECT_EQ(save.filter, QStringLiteral("Quillcast Project (*.qlc)|*.qlc"));

@@ -65,6 +65,7 @@ TEST_F(Urls, ImportTakesPiecesAndLeavesFlagsBlank)
     platform.fileAnswers.enqueue(base.file("list.txt"));
     find<QAction>("Importfromfile")->trigger();
     const auto dialog = platform.ofKind("open").last().fileDialog;
+    EXPECT_EQ(dialog.objectName, QStringLiteral("DataOpenDialog"));
     EXPECT_EQ(dialog.title, QStringLiteral("Import data from a text file"));
     EXPECT_EQ(dialog.filter, QStringLiteral("Text file (*.txt)|*.txt"));
     EXPECT_EQ(dialog.defaultSuffix, QStringLiteral("txt"));
