@@ -5,6 +5,7 @@
 
 #include "app/mainform.h"
 #include "net/httpclient.h"
+#include "runs/ui/paintthrottle.h"
 #include "runs/ui/statuslog.h"
 
 #include <QPlainTextEdit>
@@ -41,13 +42,13 @@ QString TMainForm::AnswerText() const
 void TMainForm::AdvanceSingleProgress()
 {
     SingleProgress += 16.67f;
-    Submit.SingleGauge->setValue(qBound(0, int(SingleProgress), Submit.SingleGauge->maximum()));
+    PaintThrottle::setGaugeValue(Submit.SingleGauge, qBound(0, int(SingleProgress), Submit.SingleGauge->maximum()));
 }
 
 void TMainForm::AdvanceFullProgress()
 {
     ++FullProgress;
-    Submit.FullGauge->setValue(qMin(FullProgress, Submit.FullGauge->maximum()));
+    PaintThrottle::setGaugeValue(Submit.FullGauge, qMin(FullProgress, Submit.FullGauge->maximum()));
     if (DebugMode())
         AddStatusLine(QStringLiteral("iTmpFullPosition = ") + QString::number(FullProgress), 6);
 }

@@ -9,6 +9,7 @@
 #include "project/urltable.h"
 #include "runs/engineform.h"
 #include "runs/runfiles.h"
+#include "runs/ui/paintthrottle.h"
 #include "runs/ui/timeoutmeter.h"
 
 #include <QApplication>
@@ -83,7 +84,7 @@ void TMainForm::SearchEngine(const QString &engine)
             return;
         // D.1–D.3
         SingleProgress = 0;
-        Submit.SingleGauge->setValue(0);
+        PaintThrottle::setGaugeValue(Submit.SingleGauge, 0);
         CurrentURL = m_urlTable->url(rows.at(j));
         const SearchForm form = ReadSearchForm(CurrentSection, runValues(), encoder, debug);
         m_http->setURL(form.action.toUtf8());

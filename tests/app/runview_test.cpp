@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QProgressBar>
+#include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QWidget>
@@ -169,6 +171,62 @@ TEST_F(PaintThrottleTest, AHeldPaintArrivesByItselfOnceTheIntervalIsOver)
     const int before = child->paints;
     EXPECT_TRUE(waitFor([&] { return child->paints > before; }));
     throttle.release();
+}
+
+// Counts the paints a widget receives.
+class PaintWatch : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+TEST_F(PaintThrottleTest, AGaugeValueIsCurrentAtOnceWhileItsPaintWaitsForTheThrottle)
+{
+    auto *gauge = new QProgressBar(&window);
+    gauge->setGeometry(0, 50, 200, 50);
+    gauge->setRange(0, 100);
+    gauge->show();
+    PaintWatch watch;
+    gauge->installEventFilter(&watch);
+    gauge->update();
+    ASSERT_TRUE(waitFor([&] { return watch.paints > 0; }));
+    QSignalSpy changed(gauge, &QProgressBar::valueChanged);
+    constexpr int hour = 3600 * 1000;
+    PaintThrottle throttle(&window, hour);
+    throttle.engage();
+    child->repaint(); // uses up the one paint the interval allows
+    QCoreApplication::processEvents();
+    watch.paints = 0;
+
+    for (const int value : {17, 34, 34, 100, 0}) {
+        PaintThrottle::setGaugeValue(gauge, value);
+        EXPECT_EQ(gauge->value(), value);
+    }
+    EXPECT_EQ(changed.count(), 4); // the repeated 34 is no change
+    EXPECT_EQ(watch.paints, 0);
+    EXPECT_TRUE(gauge->updatesEnabled());
+
+    throttle.release();
+    EXPECT_TRUE(waitFor([&] { return watch.paints > 0; }));
+    gauge->removeEventFilter(&watch);
+}
+
+TEST(GaugeValue, AGaugeWithUpdatesTurnedOffKeepsThemOff)
+{
+    QProgressBar gauge;
+    gauge.setRange(0, 10);
+    gauge.setUpdatesEnabled(false);
+    PaintThrottle::setGaugeValue(&gauge, 3);
+    EXPECT_EQ(gauge.value(), 3);
+    EXPECT_FALSE(gauge.updatesEnabled());
 }
 
 } // namespace
