@@ -37,6 +37,11 @@ int main(int argc, char *argv[])
         }
     }
 
+    // Qt's own event dispatcher costs less per pass than the glib one, and a run
+    // passes over the event queue several times for every URL; an unattended
+    // program ("/exit") shows no native dialog that would need the glib loop.
+    if (std::find_if(argv, argv + argc, [](const char *arg) { return std::strcmp(arg, "/exit") == 0; }) != argv + argc)
+        qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
     DesktopPlatform platform;
     std::unique_ptr<TMainForm> window;
