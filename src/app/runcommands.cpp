@@ -38,8 +38,9 @@ using namespace Quillcast;
 
 namespace {
 
-// How often a run lets the window paint: often enough to look live.
-constexpr int PaintIntervalMs = 40;
+// How often a run lets the window paint: often enough to look live, and
+// rarely enough that painting the window costs little beside the requests.
+constexpr int PaintIntervalMs = 100;
 
 } // namespace
 
