@@ -76,10 +76,17 @@ int ProjectQuery::enableAllColumns(int projectId)
 
 int ProjectQuery::setUrlFlag(const QString &column, int projectId, const QString &url, bool value)
 {
-    const QString name = checkedColumn(column);
-    const QString statement = QStringLiteral("update urls2 set %1 = %2 where Projectid = ? and url = ?")
-                                  .arg(name, value ? QStringLiteral("true") : QStringLiteral("false"));
-    return exec(statement, {projectId, UrlTable::storedText(url)});
+    const int number = *columnNumber(checkedColumn(column));
+    // The texts are made once: a run sets a flag for every URL it sends.
+    static const QStringList statements = [] {
+        QStringList texts;
+        for (int n = 1; n <= FlagColumnCount; ++n)
+            for (const char *text : {"false", "true"})
+                texts << QStringLiteral("update urls2 set %1 = %2 where Projectid = ? and url = ?")
+                             .arg(columnName(n), QLatin1String(text));
+        return texts;
+    }();
+    return exec(statements.at((number - 1) * 2 + (value ? 1 : 0)), {projectId, UrlTable::storedText(url)});
 }
 
 std::optional<int> ProjectQuery::columnNumber(const QString &column)

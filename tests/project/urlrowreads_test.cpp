@@ -88,4 +88,25 @@ TEST_F(UrlRowReads, ChangesAreSharedWithAnotherConnectionBothWays)
     QSqlDatabase::removeDatabase(QStringLiteral("plain-reader"));
 }
 
+// The flag statements are kept per column and value: each must reach its own column only.
+TEST_F(UrlRowReads, SetFlagChangesExactlyTheNamedColumnBothWays)
+{
+    UrlTable table(dir.path());
+    table.addUrl(1, QStringLiteral("http://flags.example/"));
+    table.setFilter(1);
+    const qint64 row = table.rowIds().value(0);
+    for (const char *column : {"E1", "e17", "E30"}) {
+        SCOPED_TRACE(column);
+        const QString name = QString::fromLatin1(column);
+        for (const bool value : {false, true}) {
+            table.setFlag(name, 1, QStringLiteral("http://flags.example/"), value);
+            for (int n = 1; n <= UrlTable::FlagColumnCount; ++n) {
+                const QString other = ProjectQuery::columnName(n);
+                const bool named = other.compare(name, Qt::CaseInsensitive) == 0;
+                EXPECT_EQ(table.flag(row, other), std::optional<bool>(named ? value : true)) << other.toStdString();
+            }
+        }
+    }
+}
+
 } // namespace
