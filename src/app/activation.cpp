@@ -1,6 +1,7 @@
 // Activation of the main window and the unattended open, run and exit sequence.
 
 #include "app/mainform.h"
+#include "app/platform.h"
 
 #include <QApplication>
 #include <QTabWidget>
@@ -25,8 +26,13 @@ void TMainForm::StartupActions()
     OpenProjectClick();
     m_inStartupActions = false;
     QApplication::processEvents();
-    if (ProjectId == 0)
-        return; // the error is shown; the program stays open
+    if (ProjectId == 0) {
+        // The error is shown and the program stays open, unless nobody can see
+        // it: an unattended program without a display ends with status 1.
+        if (Startup.ExitFlag && !m_platform.interactive())
+            QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(1); });
+        return;
+    }
     if (Startup.RunFlag) {
         m_pageControl->setCurrentWidget(Submit.StatusTabSheet);
         SubmitBitBtnClick();

@@ -19,8 +19,7 @@ public:
     QString saveFileName(QWidget *parent, const FileDialog &dialog) override;
     int execDialog(QDialog &dialog) override;
     void openInShell(const QString &target) override;
-
-    bool headless() const { return m_headless; }
+    bool interactive() const override { return !m_headless; }
 
 private:
     bool m_headless;

@@ -26,6 +26,7 @@ static const char Usage[] =
 int main(int argc, char *argv[])
 {
     // --help and --version answer without opening a window.
+    bool unattended = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
             std::fputs(Usage, stdout);
@@ -35,12 +36,18 @@ int main(int argc, char *argv[])
             std::puts("Quillcast 2.05");
             return 0;
         }
+        if (std::strcmp(argv[i], "/exit") == 0)
+            unattended = true;
     }
-
+    // Without any display (cron, a server) the window lives offscreen, where
+    // message boxes go to standard error, instead of the program failing to start.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt's own event dispatcher costs less per pass than the glib one, and a run
     // passes over the event queue several times for every URL; an unattended
     // program ("/exit") shows no native dialog that would need the glib loop.
-    if (std::find_if(argv, argv + argc, [](const char *arg) { return std::strcmp(arg, "/exit") == 0; }) != argv + argc)
+    if (unattended)
         qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
     DesktopPlatform platform;

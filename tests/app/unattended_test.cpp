@@ -136,4 +136,26 @@ TEST_F(Unattended, MissingSenderFieldsAreReportedWithoutWaitingForAnyone)
     EXPECT_EQ(flags("E1"), QList<bool>({true, true}));
 }
 
+TEST_F(Unattended, AProjectThatCannotBeOpenedEndsTheProgramWithStatusOne)
+{
+    // Nobody could ever close a program left open without a display.
+    const Outcome outcome = run({"/load", "missing.qlc", "/run", "/exit"});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_TRUE(outcome.standardError.contains("Cannot open project")) << outcome.standardError.toStdString();
+    EXPECT_TRUE(farm.received().isEmpty());
+}
+
+TEST_F(Unattended, HelpAndVersionAnswerWithoutAWindow)
+{
+    QProcess process;
+    process.start(program(), {"--version"});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(process.readAllStandardOutput(), "Quillcast 2.05\n");
+    process.start(program(), {"--help"});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_TRUE(process.readAllStandardOutput().contains("/urllist"));
+}
+
 } // namespace

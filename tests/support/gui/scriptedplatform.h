@@ -37,6 +37,8 @@ public:
     QString saveFileName(QWidget *parent, const FileDialog &dialog) override;
     int execDialog(QDialog &dialog) override;
     void openInShell(const QString &target) override;
+    bool interactive() const override { return answersInteractively; }
+    bool answersInteractively = true;
 
     // The shown entries of one kind, in order.
     QList<Shown> ofKind(const QString &kind) const;
