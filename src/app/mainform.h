@@ -10,6 +10,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 
 class Platform;
@@ -252,6 +253,9 @@ private:
     struct RunReport; // the report file this run opened, with its header values
     void SubmitEngines();
     void SearchEngines();
+    // The engine pass both runs share: every engine of the check list in order,
+    // its section read, until a stop; an error of one engine never ends the pass.
+    void forEachEngine(const std::function<void(int index)> &visit);
     // A user's close ends a run in progress (StopFlag) and then the program.
     void closeEvent(QCloseEvent *event) override;
     // The steps both runs start with; false when the sender fields are missing.

@@ -37,24 +37,7 @@ void TMainForm::SearchURLsBitBtnClick()
 void TMainForm::SearchEngines()
 {
     AddStatusLine(QStringLiteral("Searching for URLs"), 6);
-    Submit.SingleGauge->setValue(0);
-    Submit.FullGauge->setValue(0);
-    for (int j = 0; j < EngineCount; ++j) {
-        if (StopFlag || runProjectGone()) {
-            Submit.SingleGauge->setValue(0);
-            Submit.FullGauge->setValue(0);
-            break;
-        }
-        CurrentEngine = Settings.SettingsSearchEnginesCheckList->text(j);
-        AddStatusLine(QStringLiteral("Processing: ") + CurrentEngine, 6);
-        ReadEngineSection(CurrentEngine);
-        try {
-            SearchEngine(CurrentEngine);
-        } catch (const std::exception &) {
-            // One engine's trouble never ends the run.
-        }
-    }
-    ClearEngineSection();
+    forEachEngine([this](int) { SearchEngine(CurrentEngine); });
     AddStatusLine(QStringLiteral("Done searching for URLs."), 6);
 }
 

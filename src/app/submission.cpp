@@ -60,6 +60,16 @@ void TMainForm::SubmitBitBtnClick()
 void TMainForm::SubmitEngines()
 {
     AddStatusLine(QStringLiteral("Processing search engines"), 6);
+    forEachEngine([this](int i) {
+        // Every engine of the list gets its heading, checked or not.
+        writeRunReport(ReportEngineHeading, CurrentEngine);
+        SubmitToEngine(CurrentEngine, EngineTable[size_t(i)].column);
+    });
+    AddStatusLine(QStringLiteral("Done processing search engines"), 6);
+}
+
+void TMainForm::forEachEngine(const std::function<void(int index)> &visit)
+{
     Submit.SingleGauge->setValue(0);
     Submit.FullGauge->setValue(0);
     for (int i = 0; i < EngineCount; ++i) {
@@ -72,15 +82,13 @@ void TMainForm::SubmitEngines()
         ClearEngineSection();
         AddStatusLine(QStringLiteral("Processing: ") + CurrentEngine, 6);
         ReadEngineSection(CurrentEngine);
-        writeRunReport(ReportEngineHeading, CurrentEngine);
         try {
-            SubmitToEngine(CurrentEngine, EngineTable[size_t(i)].column);
+            visit(i);
         } catch (const std::exception &) {
             // One engine's trouble never ends the run.
         }
     }
     ClearEngineSection();
-    AddStatusLine(QStringLiteral("Done processing search engines"), 6);
 }
 
 void TMainForm::SubmitToEngine(const QString &engine, const QString &column)
