@@ -146,6 +146,21 @@ TEST_F(Unattended, AProjectThatCannotBeOpenedEndsTheProgramWithStatusOne)
     EXPECT_TRUE(farm.received().isEmpty());
 }
 
+TEST_F(Unattended, WithoutAnyDisplayTheProgramStartsOffscreenByItself)
+{
+    writeSite();
+    QProcess process;
+    process.setWorkingDirectory(base.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QLatin1String(name));
+    process.setProcessEnvironment(environment);
+    process.start(program(), {"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/exit"});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(farm.received().size(), 4);
+}
+
 TEST_F(Unattended, HelpAndVersionAnswerWithoutAWindow)
 {
     QProcess process;
