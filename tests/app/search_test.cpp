@@ -4,7 +4,7 @@
 #include "project/urltable.h"
 #include "runs/ui/statuslog.h"
 #include "support/enginefarm.h"
-#include "support/gui/windowfixture.h"
+#include "support/gui/runfixture.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -13,33 +13,19 @@
 #include <QPushButton>
 #include <QTimer>
 
-inline void PrintTo(const QByteArray &bytes, std::ostream *os)
-{
-    *os << '"' << bytes.toStdString() << '"';
-}
-
 using qctest::FarmEngine;
 
 namespace {
 
-struct Engine
-{
-    QByteArray name;
-    FarmEngine engine;
-    bool checked = true;
-};
+using Engine = qctest::RunEngine;
 
 const QString Known = "http://known.example/";
 const QString UnknownA = "http://unknown.example/a";
 const QString UnknownB = "http://unknown.example/b";
 
-class SearchRun : public qctest::WindowTest
+class SearchRun : public qctest::RunTest
 {
 protected:
-    qctest::EngineFarm farm;
-
-    void SetUp() override { ASSERT_TRUE(farm.start()) << farm.lastError().toStdString(); }
-
     // An engine searched through search.cgi, whose "not listed" page says
     // "Sorry, no documents matched your query."
     FarmEngine searcher(const QByteArray &method, const QByteArray &column) const
@@ -52,37 +38,6 @@ protected:
         made.searchNone = "Sorry%2C+no+documents+matched";
         made.column = column;
         return made;
-    }
-
-    TMainForm &open(const QList<Engine> &engines, const QStringList &urls)
-    {
-        QByteArray list;
-        for (const Engine &e : engines)
-            list += qctest::engineSection(e.name, e.engine);
-        qctest::writeFile(base.file("engines205.txt"), list);
-        TMainForm &form = start();
-        newProject();
-        form.Info.InfoFirstNameEdit->setText("Ann");
-        form.Info.InfoLastNameEdit->setText("Lee");
-        form.Info.InfoEmailMemo->setPlainText("ann@lee.example");
-        form.Submit.SubmitDLEnginesCheckBox->setChecked(false);
-        form.Submit.SubmitTimeoutEdit->setText("5");
-        EngineCheckList *checks = form.Settings.SettingsSearchEnginesCheckList;
-        for (const Engine &e : engines)
-            checks->setChecked(checks->indexOf(QString::fromUtf8(e.name)), e.checked);
-        for (const QString &url : urls)
-            form.urlTable().addUrl(form.ProjectId, url);
-        form.RefreshControls();
-        return form;
-    }
-
-    QStringList status()
-    {
-        QStringList lines;
-        const StatusLog *log = window().Submit.SubmitStatusRichEdit;
-        for (int i = 0; i < log->lineCount(); ++i)
-            lines << log->lineText(i);
-        return lines;
     }
 
     QByteArray projectFile(const QString &name) { return qctest::readFile(window().ProjectDir + "/" + name); }

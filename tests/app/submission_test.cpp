@@ -5,7 +5,7 @@
 #include "runs/ui/statuslog.h"
 #include "runs/ui/timeoutmeter.h"
 #include "support/enginefarm.h"
-#include "support/gui/windowfixture.h"
+#include "support/gui/runfixture.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -16,70 +16,22 @@
 #include <QTimer>
 #include <QWindow>
 
-// Readable failure messages for byte strings.
-inline void PrintTo(const QByteArray &bytes, std::ostream *os)
-{
-    *os << '"' << bytes.toStdString() << '"';
-}
-
 using qctest::FarmEngine;
 using qctest::FarmRequest;
 
 namespace {
 
-struct Engine
-{
-    QByteArray name;
-    FarmEngine engine;
-    bool checked = true;
-};
+using Engine = qctest::RunEngine;
 
-class SubmissionRun : public qctest::WindowTest
+class SubmissionRun : public qctest::RunTest
 {
 protected:
-    qctest::EngineFarm farm;
-
-    void SetUp() override { ASSERT_TRUE(farm.start()) << farm.lastError().toStdString(); }
-
     FarmEngine engine(const QByteArray &script, const QByteArray &column) const
     {
         FarmEngine made;
         made.action = farm.script(script);
         made.column = column;
         return made;
-    }
-
-    // A new project "site.qlc" with the sender Ann Lee, the engines listed (and
-    // checked as given), the URLs, no download and a 5-second timeout.
-    TMainForm &open(const QList<Engine> &engines, const QStringList &urls, const QStringList &arguments = {})
-    {
-        QByteArray list;
-        for (const Engine &e : engines)
-            list += qctest::engineSection(e.name, e.engine);
-        qctest::writeFile(base.file("engines205.txt"), list);
-        TMainForm &form = start(arguments);
-        newProject();
-        form.Info.InfoFirstNameEdit->setText("Ann");
-        form.Info.InfoLastNameEdit->setText("Lee");
-        form.Info.InfoEmailMemo->setPlainText("ann@lee.example");
-        form.Submit.SubmitDLEnginesCheckBox->setChecked(false);
-        form.Submit.SubmitTimeoutEdit->setText("5");
-        EngineCheckList *list2 = form.Settings.SettingsSearchEnginesCheckList;
-        for (const Engine &e : engines)
-            list2->setChecked(list2->indexOf(QString::fromUtf8(e.name)), e.checked);
-        for (const QString &url : urls)
-            form.urlTable().addUrl(form.ProjectId, url);
-        form.RefreshControls();
-        return form;
-    }
-
-    QStringList status()
-    {
-        QStringList lines;
-        const StatusLog *log = window().Submit.SubmitStatusRichEdit;
-        for (int i = 0; i < log->lineCount(); ++i)
-            lines << log->lineText(i);
-        return lines;
     }
 
     // The engine column of every URL row, in row order.
