@@ -6,6 +6,7 @@
 #include "engines/ui/enginechecklist.h"
 #include "net/httpclient.h"
 #include "net/urlcodec.h"
+#include "project/urlpass.h"
 #include "project/urltable.h"
 #include "runs/engineform.h"
 #include "runs/runfiles.h"
@@ -61,14 +62,14 @@ void TMainForm::SearchEngine(const QString &engine)
     const RunLog debug =
         DebugMode() ? RunLog([this](const QString &text, int kind) { AddStatusLine(text, kind); }) : RunLog();
     const ValueEncoder encoder = [this](const QString &text) { return encodeForRun(text); };
-    const QList<qint64> rows = m_urlTable->rowIds();
-    for (qsizetype j = 0; j < rows.size(); ++j) {
+    UrlPass pass(*m_urlTable, QString());
+    for (qsizetype j = 0; j < pass.size(); ++j) {
         if (runProjectGone())
             return;
         // D.1–D.3
         SingleProgress = 0;
         PaintThrottle::setGaugeValue(Submit.SingleGauge, 0);
-        CurrentURL = m_urlTable->url(rows.at(j));
+        CurrentURL = pass.at(j).url;
         const SearchForm form = ReadSearchForm(CurrentSection, runValues(), encoder, debug);
         m_http->setURL(form.action.toUtf8());
         const bool unsearchable = m_http->URL() == "NONE";

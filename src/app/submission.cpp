@@ -6,6 +6,7 @@
 #include "app/platform.h"
 #include "engines/ui/enginechecklist.h"
 #include "net/httpclient.h"
+#include "project/urlpass.h"
 #include "project/urltable.h"
 #include "runs/engineform.h"
 #include "runs/report.h"
@@ -110,8 +111,8 @@ void TMainForm::SubmitToEngine(const QString &engine, const QString &column)
         DebugMode() ? RunLog([this](const QString &text, int kind) { AddStatusLine(text, kind); }) : RunLog();
     const ValueEncoder encoder = [this](const QString &text) { return encodeForRun(text); };
 
-    const QList<qint64> rows = m_urlTable->rowIds();
-    for (const qint64 row : rows) {
+    UrlPass pass(*m_urlTable, column);
+    for (qsizetype row = 0; row < pass.size(); ++row) {
         if (runProjectGone())
             return;
         // 1.–2.
@@ -119,7 +120,7 @@ void TMainForm::SubmitToEngine(const QString &engine, const QString &column)
         PaintThrottle::setGaugeValue(Submit.SingleGauge, 0);
         PickSenderEmail();
         // A column that cannot be read leaves the URL disabled: nothing is sent that could not be recorded.
-        const UrlTable::UrlAndFlag current = m_urlTable->urlAndFlag(row, column);
+        const UrlTable::UrlAndFlag current = pass.at(row);
         CurrentURL = current.url;
         const bool enabled = current.flag.value_or(false);
         // 3.–7.
@@ -158,7 +159,7 @@ void TMainForm::SubmitToEngine(const QString &engine, const QString &column)
                 } else if (SubmittedCount < form.maxSubmit) {
                     ++SubmittedCount;
                     sent = Sent::Request;
-                    m_urlTable->setFlag(column, ProjectId, CurrentURL, false);
+                    pass.setFlag(ProjectId, CurrentURL, false);
                     if (form.sleep > 0)
                         QThread::sleep(unsigned(qMin(form.sleep, MaxPauseSeconds)));
                     sendRequest(post, URLPostData);
@@ -211,7 +212,7 @@ void TMainForm::SubmitToEngine(const QString &engine, const QString &column)
                 if (sent == Sent::Request) {
                     // Tried again in a later run, without using up this run's limit.
                     --SubmittedCount;
-                    m_urlTable->setFlag(column, ProjectId, url, true);
+                    pass.setFlag(ProjectId, url, true);
                 }
             }
             // 11.

@@ -250,8 +250,27 @@ UrlTable::UrlAndFlag UrlTable::urlAndFlag(qint64 rowId, const QString &column)
     return row;
 }
 
+QList<UrlTable::UrlRow> UrlTable::viewRows(const QString &column)
+{
+    const std::optional<int> number = ProjectQuery::columnNumber(column);
+    const QString flag = number ? ProjectQuery::columnName(*number) : QStringLiteral("null");
+    QSqlQuery &query = m_query.select(QStringLiteral("select rowid, Url, %1 from urls2").arg(flag) + viewWhere() +
+                                          QStringLiteral(" order by rowid"),
+                                      viewValues());
+    QList<UrlRow> rows;
+    while (query.next()) {
+        UrlRow row{query.value(0).toLongLong(), query.value(1).toString(), std::nullopt};
+        if (number)
+            row.flag = !query.value(2).isNull() && query.value(2).toInt() != 0;
+        rows.append(std::move(row));
+    }
+    query.finish();
+    return rows;
+}
+
 void UrlTable::addUrl(int projectId, const QString &url)
 {
+    changing();
     close();
     open();
     m_query.exec(enabledInsertStatement(), {projectId, storedText(url)});
@@ -266,6 +285,7 @@ int UrlTable::importFile(int projectId, const QString &path)
 
 bool UrlTable::replaceFromFile(int projectId, const QString &path)
 {
+    changing();
     m_query.deleteProject(projectId);
     if (importPieces(projectId, path, true) < 0) {
         emit viewChanged();
@@ -276,6 +296,7 @@ bool UrlTable::replaceFromFile(int projectId, const QString &path)
 
 int UrlTable::importPieces(int projectId, const QString &path, bool enabled)
 {
+    changing();
     QFile file(path);
     if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
         return -1;
@@ -305,23 +326,27 @@ int UrlTable::importPieces(int projectId, const QString &path, bool enabled)
 
 void UrlTable::enableAll(int projectId)
 {
+    changing();
     m_query.enableAllColumns(projectId);
     emit viewChanged();
 }
 
 void UrlTable::deleteProject(int projectId)
 {
+    changing();
     m_query.deleteProject(projectId);
     emit viewChanged();
 }
 
 void UrlTable::setFlag(const QString &column, int projectId, const QString &url, bool value)
 {
+    changing();
     m_query.setUrlFlag(column, projectId, url, value);
 }
 
 qint64 UrlTable::appendRow(const std::optional<QString> &url, const QString &flagColumn, std::optional<bool> flag)
 {
+    changing();
     QStringList columns;
     QVariantList values;
     if (url) {
@@ -361,6 +386,7 @@ void UrlTable::updateRow(qint64 rowId, const std::optional<QString> &url, const 
     }
     if (assignments.isEmpty())
         return;
+    changing();
     values << rowId;
     m_query.exec(QStringLiteral("update urls2 set %1 where rowid = ?").arg(assignments.join(QStringLiteral(", "))),
                  values);
@@ -369,6 +395,7 @@ void UrlTable::updateRow(qint64 rowId, const std::optional<QString> &url, const 
 
 void UrlTable::deleteRow(qint64 rowId)
 {
+    changing();
     m_query.exec(QStringLiteral("delete from urls2 where rowid = ?"), {rowId});
     emit afterDelete();
 }

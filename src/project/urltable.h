@@ -66,6 +66,19 @@ public:
         std::optional<bool> flag;
     };
     UrlAndFlag urlAndFlag(qint64 rowId, const QString &column);
+    // Every row of the filtered view with its Url and one flag, in the view's
+    // order, in a single read; the flag as flag() reads it.
+    struct UrlRow
+    {
+        qint64 rowId = 0;
+        QString url;
+        std::optional<bool> flag;
+    };
+    QList<UrlRow> viewRows(const QString &column);
+
+    // Counts the changes made through this table: every call that writes to
+    // the file (or tries to) moves it on, whether or not a row changed.
+    quint64 revision() const { return m_revision; }
 
     // Appends one row of the project with all thirty flags true, the URL as
     // given (cut to 255 characters). Emits viewChanged() and afterPost().
@@ -111,6 +124,7 @@ private:
     void open();
     void close();
     void createSchema();
+    void changing() { ++m_revision; }
     int importPieces(int projectId, const QString &path, bool enabled);
     QString viewWhere() const;
     QVariantList viewValues() const;
@@ -120,4 +134,5 @@ private:
     QSqlDatabase m_db;
     ProjectQuery m_query;
     std::optional<int> m_filterProject;
+    quint64 m_revision = 0;
 };

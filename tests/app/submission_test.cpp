@@ -239,6 +239,36 @@ TEST_F(SubmissionRun, DisabledUrlsAreAnnouncedButNotSentAndThePauseIsKept)
     EXPECT_FALSE(form.SubmitTimer->isActive());
 }
 
+TEST_F(SubmissionRun, ACopyOfASubmittedUrlCountsAsDone)
+{
+    TMainForm &form = open({{"Alpha", engine("accept.cgi", "E1")}},
+                           {"http://dup.example/", "http://b.example/", "http://dup.example/"});
+    form.SubmitBitBtnClick();
+    ASSERT_EQ(farm.received().size(), 2);
+    EXPECT_EQ(flags("E1"), QList<bool>({false, false, false}));
+    EXPECT_EQ(reportRows(), heading("Alpha") + urlRow("http://dup.example/", 0) + urlRow("http://b.example/", 1) +
+                                wideRow("Disabled: http://dup.example/"));
+}
+
+TEST_F(SubmissionRun, AFlagClearedInTheGridDuringARequestIsHonouredForItsUrl)
+{
+    TMainForm &form = open({{"Slow", engine("slow.cgi", "E1")}}, {"http://slow.example/", "http://later.example/"});
+    const qint64 later = form.urlTable().rowIds().value(1);
+    auto *poll = new QTimer(&form);
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, poll, [&form, poll, later, this] {
+        if (farm.received().isEmpty())
+            return;
+        poll->stop();
+        form.urlTable().updateRow(later, std::nullopt, QStringLiteral("E1"), false);
+        form.Submit.SkipURLBitBtn->click();
+    });
+    poll->start();
+    form.SubmitBitBtnClick();
+    EXPECT_EQ(farm.received().size(), 1);
+    EXPECT_TRUE(status().contains("Disabled: http://later.example/"));
+}
+
 TEST_F(SubmissionRun, AnUnknownMethodSendsNothingAndLeavesTheUrlToDo)
 {
     FarmEngine alpha = engine("accept.cgi", "E1");

@@ -1,0 +1,46 @@
+#include "project/urlpass.h"
+
+#include <algorithm>
+
+UrlPass::UrlPass(UrlTable &table, const QString &column)
+    : m_table(table), m_column(column), m_project(table.filterProjectId())
+{
+    read();
+    m_rows.reserve(m_current.size());
+    for (auto it = m_current.cbegin(); it != m_current.cend(); ++it)
+        m_rows.append(it.key());
+    // The view's order is rowid order.
+    std::sort(m_rows.begin(), m_rows.end());
+}
+
+void UrlPass::read()
+{
+    m_current.clear();
+    m_byUrl.clear();
+    for (UrlTable::UrlRow &row : m_table.viewRows(m_column)) {
+        m_byUrl.insert(row.url, row.rowId);
+        m_current.insert(row.rowId, {std::move(row.url), row.flag});
+    }
+    m_revision = m_table.revision();
+}
+
+UrlTable::UrlAndFlag UrlPass::at(qsizetype index)
+{
+    // Rows added since the pass began are not part of it; those deleted read as gone.
+    if (m_revision != m_table.revision())
+        read();
+    return m_current.value(m_rows.at(index));
+}
+
+void UrlPass::setFlag(int projectId, const QString &url, bool value)
+{
+    const bool current = m_revision == m_table.revision();
+    m_table.setFlag(m_column, projectId, url, value);
+    if (!current || m_project != projectId)
+        return; // the next at() reads the rows again
+    // The table's statement matches the stored text exactly, as this does.
+    const QString stored = UrlTable::storedText(url);
+    for (auto it = m_byUrl.constFind(stored); it != m_byUrl.cend() && it.key() == stored; ++it)
+        m_current[it.value()].flag = value;
+    m_revision = m_table.revision();
+}
