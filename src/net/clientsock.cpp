@@ -108,19 +108,17 @@ void ClientSocket::connectAndWait()
         throw ENetCore(net::LayerNotLoadedCode);
 
     m_buffer.reset();
+    m_peerClosed = false;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         throw ENetCore(static_cast<quint16>(net::socketErrorFromErrno(errno)));
     try {
-        const int off = 0;
         const int on = 1;
-        const linger noLinger{0, 0};
         // The kernel's own socket buffers are left alone: fixing them at the line
         // buffer's 2048 bytes turns off window scaling and makes a large download
         // about ten times slower. Received data still goes on in pieces of at most
-        // 2048 bytes.
-        setOption(fd, SOL_SOCKET, SO_KEEPALIVE, &off, sizeof off);
-        setOption(fd, SOL_SOCKET, SO_LINGER, &noLinger, sizeof noLinger);
+        // 2048 bytes. Keep-alive and lingering are off on every new socket, so
+        // only out-of-band data inline needs a call.
         setOption(fd, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on);
     } catch (...) {
         ::close(fd);
@@ -266,6 +264,7 @@ void ClientSocket::receive()
                 continue;
             }
             if (n == 0) {
+                m_peerClosed = true;
                 handOnPieces(true);
                 closeCode = 0;
                 break;
@@ -338,7 +337,7 @@ void ClientSocket::close(int code)
         m_closePendingCode = code;
         return;
     }
-    if (m_acceptData) {
+    if (m_acceptData && !m_peerClosed) {
         m_reading = true;
         try {
             drainReadable();

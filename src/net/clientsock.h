@@ -98,6 +98,8 @@ private:
     bool m_reading = false;
     bool m_readSuppressed = false;
     bool m_closePending = false;
+    // The peer's end of the stream has been read: nothing more can arrive.
+    bool m_peerClosed = false;
     bool m_interrupted = false;
     int m_closePendingCode = 0;
     int m_pending = 0;
