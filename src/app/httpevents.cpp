@@ -5,11 +5,10 @@
 
 #include "app/mainform.h"
 #include "net/httpclient.h"
-#include "runs/ui/paintthrottle.h"
+#include "runs/ui/gauge.h"
 #include "runs/ui/statuslog.h"
 
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -42,13 +41,13 @@ QString TMainForm::AnswerText() const
 void TMainForm::AdvanceSingleProgress()
 {
     SingleProgress += 16.67f;
-    PaintThrottle::setGaugeValue(Submit.SingleGauge, qBound(0, int(SingleProgress), Submit.SingleGauge->maximum()));
+    Submit.SingleGauge->setValue(qBound(0, int(SingleProgress), Submit.SingleGauge->maximum()));
 }
 
 void TMainForm::AdvanceFullProgress()
 {
     ++FullProgress;
-    PaintThrottle::setGaugeValue(Submit.FullGauge, qMin(FullProgress, Submit.FullGauge->maximum()));
+    Submit.FullGauge->setValue(qMin(FullProgress, Submit.FullGauge->maximum()));
     if (DebugMode())
         AddStatusLine(QStringLiteral("iTmpFullPosition = ") + QString::number(FullProgress), 6);
 }

@@ -16,6 +16,7 @@
 #include "runs/placeholders.h"
 #include "runs/report.h"
 #include "runs/runfiles.h"
+#include "runs/ui/gauge.h"
 #include "runs/ui/paintthrottle.h"
 #include "runs/ui/statuslog.h"
 #include "runs/ui/timeoutmeter.h"
@@ -28,7 +29,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTime>

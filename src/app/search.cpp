@@ -10,12 +10,11 @@
 #include "project/urltable.h"
 #include "runs/engineform.h"
 #include "runs/runfiles.h"
-#include "runs/ui/paintthrottle.h"
+#include "runs/ui/gauge.h"
 #include "runs/ui/timeoutmeter.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QProgressBar>
 #include <QScopeGuard>
 #include <QTimer>
 
@@ -68,7 +67,7 @@ void TMainForm::SearchEngine(const QString &engine)
             return;
         // D.1–D.3
         SingleProgress = 0;
-        PaintThrottle::setGaugeValue(Submit.SingleGauge, 0);
+        Submit.SingleGauge->setValue(0);
         CurrentURL = pass.at(j).url;
         const SearchForm form = ReadSearchForm(CurrentSection, runValues(), encoder, debug);
         m_http->setURL(form.action.toUtf8());

@@ -11,11 +11,10 @@
 #include "runs/engineform.h"
 #include "runs/report.h"
 #include "runs/runfiles.h"
-#include "runs/ui/paintthrottle.h"
+#include "runs/ui/gauge.h"
 #include "runs/ui/timeoutmeter.h"
 
 #include <QApplication>
-#include <QProgressBar>
 #include <QScopeGuard>
 #include <QThread>
 #include <QTimer>
@@ -117,7 +116,7 @@ void TMainForm::SubmitToEngine(const QString &engine, const QString &column)
             return;
         // 1.–2.
         SingleProgress = 0;
-        PaintThrottle::setGaugeValue(Submit.SingleGauge, 0);
+        Submit.SingleGauge->setValue(0);
         PickSenderEmail();
         // A column that cannot be read leaves the URL disabled: nothing is sent that could not be recorded.
         const UrlTable::UrlAndFlag current = pass.at(row);

@@ -1,6 +1,7 @@
 #include "app/submitpage.h"
 
 #include "app/hints.h"
+#include "runs/ui/gauge.h"
 #include "runs/ui/statuslog.h"
 #include "runs/ui/timeoutmeter.h"
 
@@ -9,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -39,11 +39,11 @@ void SubmitPage::build(QWidget *sheet)
     SetHint(SubmitDLEnginesCheckBox,
             QStringLiteral("Download engines|Download the latest search engine configuration file"));
 
-    SingleGauge = make<QProgressBar>(sheet, QStringLiteral("SingleGauge"));
+    SingleGauge = make<Gauge>(sheet, QStringLiteral("SingleGauge"));
     SingleGauge->setRange(0, 100);
     SingleGauge->setValue(0);
     SetHint(SingleGauge, QStringLiteral("Single progress|Progress bar for current submission"));
-    FullGauge = make<QProgressBar>(sheet, QStringLiteral("FullGauge"));
+    FullGauge = make<Gauge>(sheet, QStringLiteral("FullGauge"));
     FullGauge->setRange(0, 100);
     FullGauge->setValue(0);
     SetHint(FullGauge, QStringLiteral("Full progress|Progress bar for full submission project"));

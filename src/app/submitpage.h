@@ -2,7 +2,7 @@
 
 class QCheckBox;
 class QLineEdit;
-class QProgressBar;
+class Gauge;
 class QPushButton;
 class QSlider;
 class QWidget;
@@ -18,8 +18,8 @@ struct SubmitPage
     QPushButton *SearchURLsBitBtn = nullptr;
     QCheckBox *StatusLogCheckBox = nullptr;
     QCheckBox *SubmitDLEnginesCheckBox = nullptr;
-    QProgressBar *SingleGauge = nullptr;
-    QProgressBar *FullGauge = nullptr;
+    Gauge *SingleGauge = nullptr;
+    Gauge *FullGauge = nullptr;
     TimeoutMeter *SubmitTimeoutMeter = nullptr;
     QSlider *TimeoutSlideBar = nullptr;
     QLineEdit *SubmitTimeoutEdit = nullptr;

@@ -5,7 +5,7 @@
 #include "support/gui/windowfixture.h"
 #include "support/loopbackpeer.h"
 
-#include <QProgressBar>
+#include "runs/ui/gauge.h"
 
 using qctest::WindowTest;
 
@@ -59,7 +59,7 @@ TEST_F(HttpEvents, WithoutDebugModeOnlyTheBodyIsCollectedAndTheGaugeMoves)
     EXPECT_EQ(window().AnswerBuffer.join(QString()), QString::fromLatin1(Body));
     EXPECT_EQ(find<StatusLog>("SubmitStatusRichEdit")->lineCount(), 0);
     // Connected, three headers, start, two or more chunks, end, disconnected: the bar is full.
-    EXPECT_EQ(find<QProgressBar>("SingleGauge")->value(), 100);
+    EXPECT_EQ(find<Gauge>("SingleGauge")->value(), 100);
 }
 
 TEST_F(HttpEvents, AnErrorEventBecomesARedUnderlinedStatusLine)

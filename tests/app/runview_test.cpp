@@ -1,9 +1,9 @@
+#include "runs/ui/gauge.h"
 #include "runs/ui/paintthrottle.h"
 #include "runs/ui/statuslog.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -190,7 +190,7 @@ protected:
 
 TEST_F(PaintThrottleTest, AGaugeValueIsCurrentAtOnceWhileItsPaintWaitsForTheThrottle)
 {
-    auto *gauge = new QProgressBar(&window);
+    auto *gauge = new Gauge(&window);
     gauge->setGeometry(0, 50, 200, 50);
     gauge->setRange(0, 100);
     gauge->show();
@@ -198,7 +198,7 @@ TEST_F(PaintThrottleTest, AGaugeValueIsCurrentAtOnceWhileItsPaintWaitsForTheThro
     gauge->installEventFilter(&watch);
     gauge->update();
     ASSERT_TRUE(waitFor([&] { return watch.paints > 0; }));
-    QSignalSpy changed(gauge, &QProgressBar::valueChanged);
+    QSignalSpy changed(gauge, &Gauge::valueChanged);
     constexpr int hour = 3600 * 1000;
     PaintThrottle throttle(&window, hour);
     throttle.engage();
@@ -207,26 +207,57 @@ TEST_F(PaintThrottleTest, AGaugeValueIsCurrentAtOnceWhileItsPaintWaitsForTheThro
     watch.paints = 0;
 
     for (const int value : {17, 34, 34, 100, 0}) {
-        PaintThrottle::setGaugeValue(gauge, value);
+        gauge->setValue(value);
         EXPECT_EQ(gauge->value(), value);
     }
     EXPECT_EQ(changed.count(), 4); // the repeated 34 is no change
     EXPECT_EQ(watch.paints, 0);
-    EXPECT_TRUE(gauge->updatesEnabled());
 
     throttle.release();
     EXPECT_TRUE(waitFor([&] { return watch.paints > 0; }));
     gauge->removeEventFilter(&watch);
 }
 
-TEST(GaugeValue, AGaugeWithUpdatesTurnedOffKeepsThemOff)
+// A gauge counts like a progress bar and asks for a paint only when what it
+// shows changes, so thousands of steps of a long run cost no paint each.
+TEST_F(PaintThrottleTest, AGaugeCountsLikeAProgressBarAndPaintsOnlyVisibleChanges)
 {
-    QProgressBar gauge;
-    gauge.setRange(0, 10);
-    gauge.setUpdatesEnabled(false);
-    PaintThrottle::setGaugeValue(&gauge, 3);
-    EXPECT_EQ(gauge.value(), 3);
-    EXPECT_FALSE(gauge.updatesEnabled());
+    auto *gauge = new Gauge(&window);
+    EXPECT_EQ(gauge->value(), -1);
+    EXPECT_EQ(gauge->text(), "");
+    gauge->setGeometry(0, 50, 100, 30);
+    gauge->setRange(0, 3000);
+    gauge->show();
+    PaintWatch watch;
+    gauge->installEventFilter(&watch);
+    ASSERT_TRUE(waitFor([&] { return watch.paints > 0; }));
+
+    watch.paints = 0;
+    gauge->setValue(0);
+    EXPECT_EQ(gauge->text(), "0%");
+    ASSERT_TRUE(waitFor([&] { return watch.paints > 0; })); // from empty to 0%
+    watch.paints = 0;
+    for (int value = 1; value < 30; ++value) // under one percent and one pixel
+        gauge->setValue(value);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(watch.paints, 0);
+    gauge->setValue(30);
+    EXPECT_EQ(gauge->text(), "1%");
+    EXPECT_TRUE(waitFor([&] { return watch.paints > 0; }));
+
+    // Out of range is ignored; a range that leaves the value out empties the gauge.
+    gauge->setValue(3001);
+    gauge->setValue(-2);
+    EXPECT_EQ(gauge->value(), 30);
+    gauge->setRange(0, 10);
+    EXPECT_EQ(gauge->value(), -1);
+    EXPECT_EQ(gauge->text(), "");
+    gauge->setRange(5, 5);
+    gauge->setValue(5);
+    EXPECT_EQ(gauge->text(), "100%");
+    gauge->setRange(7, 3);
+    EXPECT_EQ(gauge->maximum(), 7);
+    gauge->removeEventFilter(&watch);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "engines/ui/enginechecklist.h"
 #include "project/urltable.h"
+#include "runs/ui/gauge.h"
 #include "runs/ui/statuslog.h"
 #include "runs/ui/timeoutmeter.h"
 #include "support/enginefarm.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QWindow>

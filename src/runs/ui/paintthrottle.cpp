@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QProgressBar>
 #include <QWidget>
 
 PaintThrottle::PaintThrottle(QWidget *window, int intervalMs, QObject *parent)
@@ -75,19 +74,4 @@ void PaintThrottle::deliver()
     QEvent request(QEvent::UpdateRequest);
     QCoreApplication::sendEvent(m_window, &request);
     m_delivering = false;
-}
-
-void PaintThrottle::setGaugeValue(QProgressBar *gauge, int value)
-{
-    if (gauge->value() == value)
-        return;
-    // With updates off the bar's repaint() does nothing; turning them on again
-    // asks for an ordinary update, which the throttle gathers.
-    if (!gauge->updatesEnabled()) {
-        gauge->setValue(value);
-        return;
-    }
-    gauge->setUpdatesEnabled(false);
-    gauge->setValue(value);
-    gauge->setUpdatesEnabled(true);
 }

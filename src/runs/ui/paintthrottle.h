@@ -4,13 +4,11 @@
 #include <QObject>
 #include <QTimer>
 
-class QProgressBar;
 class QWidget;
 
 // Lets a window paint at most once per interval while it is engaged. A fast
-// run changes its gauges and its log hundreds of times a second, and a
-// progress bar even repaints at once on every change; painting each of them
-// would cost more than the requests themselves.
+// run changes its gauges and its log hundreds of times a second; painting each
+// change would cost more than the requests themselves.
 //
 // Widgets keep updating as usual: their changes only gather in the window's
 // dirty region, and the held-back paint request is delivered when the interval
@@ -31,13 +29,6 @@ public:
     bool engaged() const { return m_engaged; }
     // The paint requests held back since engage() (for tests).
     int heldBack() const { return m_heldBack; }
-
-    // QProgressBar::setValue(value), except that the bar's paint joins the
-    // window's gathered paint instead of happening at once: the bar's own
-    // setValue paints synchronously whenever its text or its bar changes
-    // visibly, which no throttle can hold back. The value, the signal and what
-    // is finally shown are the same.
-    static void setGaugeValue(QProgressBar *gauge, int value);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
