@@ -1,27 +1,23 @@
 #include "project/urlpass.h"
 
-#include <algorithm>
-
 UrlPass::UrlPass(UrlTable &table, const QString &column)
     : m_table(table), m_column(column), m_project(table.filterProjectId())
 {
-    read();
-    m_rows.reserve(m_current.size());
-    for (auto it = m_current.cbegin(); it != m_current.cend(); ++it)
-        m_rows.append(it.key());
-    // The view's order is rowid order.
-    std::sort(m_rows.begin(), m_rows.end());
+    m_rows = read();
 }
 
-void UrlPass::read()
+QList<qint64> UrlPass::read()
 {
     m_current.clear();
     m_byUrl.clear();
+    QList<qint64> rows;
     for (UrlTable::UrlRow &row : m_table.viewRows(m_column)) {
+        rows.append(row.rowId);
         m_byUrl.insert(row.url, row.rowId);
         m_current.insert(row.rowId, {std::move(row.url), row.flag});
     }
     m_revision = m_table.revision();
+    return rows;
 }
 
 UrlTable::UrlAndFlag UrlPass::at(qsizetype index)

@@ -35,7 +35,8 @@ public:
     void setFlag(int projectId, const QString &url, bool value);
 
 private:
-    void read();
+    // Brings the copy up to date; returns the rows of the view in its order.
+    QList<qint64> read();
 
     UrlTable &m_table;
     QString m_column;
