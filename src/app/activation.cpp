@@ -15,6 +15,13 @@ void TMainForm::FormActivate()
     if (Startup.LoadFlag && !m_startupDone) {
         m_startupDone = true;
         StartupActions();
+    } else if (Startup.ExitFlag && !m_startupDone && !m_platform.interactive()) {
+        // "/exit" acts only after "/load"; without one, a program nobody can
+        // see would wait for ever for someone to close it.
+        m_startupDone = true;
+        m_platform.messageBox(this, QStringLiteral("Nothing to do: \"/exit\" needs a project named by \"/load\"."),
+                              QStringLiteral("Error"), Platform::Ok, Platform::Icon::Error);
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(1); });
     }
     LoadManualEngineList();
 }

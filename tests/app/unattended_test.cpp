@@ -146,6 +146,15 @@ TEST_F(Unattended, AProjectThatCannotBeOpenedEndsTheProgramWithStatusOne)
     EXPECT_TRUE(farm.received().isEmpty());
 }
 
+TEST_F(Unattended, ExitWithoutAProjectToLoadEndsTheProgramWithStatusOne)
+{
+    const Outcome outcome = run({"/urllist", "urls.txt", "/run", "/exit"});
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_TRUE(outcome.standardError.contains("needs a project named by")) << outcome.standardError.toStdString();
+    EXPECT_TRUE(farm.received().isEmpty());
+}
+
 TEST_F(Unattended, WithoutAnyDisplayTheProgramStartsOffscreenByItself)
 {
     writeSite();
