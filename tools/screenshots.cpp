@@ -2,16 +2,29 @@
 //   qc_screenshots OUTPUT_DIR [program arguments…]
 // Run it in a base directory (it opens what the arguments ask, e.g. /load site.qlc).
 
-#include "app/aboutbox.h"
 #include "app/desktopplatform.h"
 #include "app/mainform.h"
 
 #include "engines/ui/enginechecklist.h"
 
 #include <QApplication>
-#include <QListWidget>
 #include <QDir>
+#include <QListWidget>
 #include <QTabWidget>
+
+namespace {
+
+// A control of the window by its name; the program's names are fixed.
+template <typename T>
+T *control(QObject *root, const char *name)
+{
+    T *found = root->findChild<T *>(QLatin1String(name));
+    if (!found)
+        std::fprintf(stderr, "qc_screenshots: no control named %s\n", name);
+    return found;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -30,12 +43,18 @@ int main(int argc, char *argv[])
     window.show();
     window.FormActivate();
     // Show an engine's flags in the grid and a manual engine's details.
-    if (window.Settings.SettingsSearchEnginesCheckList->count() > 0) {
-        window.Settings.SettingsSearchEnginesCheckList->setSelectedIndex(0);
+    auto *engines = control<EngineCheckList>(&window, "SettingsSearchEnginesCheckList");
+    auto *manual = control<QListWidget>(&window, "ManualEnginesListBox");
+    auto *pageControl = control<QTabWidget>(&window, "PageControl");
+    auto *about = control<QWidget>(&window, "AboutBox");
+    if (!engines || !manual || !pageControl || !about)
+        return 1;
+    if (engines->count() > 0) {
+        engines->setSelectedIndex(0);
         window.RefreshControls();
     }
-    if (window.Manual.ManualEnginesListBox->count() > 0) {
-        window.Manual.ManualEnginesListBox->setCurrentRow(0);
+    if (manual->count() > 0) {
+        manual->setCurrentRow(0);
         window.ManualEnginesListBoxClick();
     }
     QApplication::processEvents();
@@ -44,18 +63,20 @@ int main(int argc, char *argv[])
     {
         QWidget *page;
         const char *file;
-    } pages[] = {{window.Info.InfoTabSheet, "sender-info.png"},
-                 {window.Settings.SettingsTabSheet, "settings.png"},
-                 {window.Submit.StatusTabSheet, "submit.png"},
-                 {window.Manual.ManualSubmitTabSheet, "manual.png"}};
+    } pages[] = {{control<QWidget>(&window, "InfoTabSheet"), "sender-info.png"},
+                 {control<QWidget>(&window, "SettingsTabSheet"), "settings.png"},
+                 {control<QWidget>(&window, "StatusTabSheet"), "submit.png"},
+                 {control<QWidget>(&window, "ManualSubmitTabSheet"), "manual.png"}};
     bool saved = true;
     for (const auto &page : pages) {
-        window.pageControl()->setCurrentWidget(page.page);
+        if (!page.page)
+            return 1;
+        pageControl->setCurrentWidget(page.page);
         QApplication::processEvents();
         saved = window.grab().save(output.filePath(QLatin1String(page.file))) && saved;
     }
-    window.AboutBox->show();
+    about->show();
     QApplication::processEvents();
-    saved = window.AboutBox->grab().save(output.filePath(QStringLiteral("about.png"))) && saved;
+    saved = about->grab().save(output.filePath(QStringLiteral("about.png"))) && saved;
     return saved ? 0 : 1;
 }

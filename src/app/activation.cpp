@@ -1,58 +1,84 @@
-// Activation of the main window and the unattended open, run and exit sequence.
+// Activation of the main window and the unattended sequence: open the project,
+// take its URL list, submit, search, and end with a status that says how it went.
 
 #include "app/mainform.h"
 #include "app/platform.h"
+#include "runs/runsummary.h"
+#include "runs/ui/statuslog.h"
 
 #include <QApplication>
 #include <QTabWidget>
 #include <QTimer>
+
+namespace {
+
+enum ExitStatus { Success = 0, StepFailed = 1, RequestsFailed = 3 };
+
+} // namespace
+
+bool TMainForm::unattended() const
+{
+    return Startup.ExitFlag || !m_platform.interactive();
+}
 
 void TMainForm::FormActivate()
 {
     // The start-up actions run once, at the first activation: a box or dialog
     // closed later activates the window again and must not reopen the project
     // or start another run.
-    if (Startup.LoadFlag && !m_startupDone) {
+    if (!m_startupDone) {
         m_startupDone = true;
-        StartupActions();
-    } else if (Startup.ExitFlag && !m_startupDone && !m_platform.interactive()) {
-        // "/exit" acts only after "/load"; without one, a program nobody can
-        // see would wait for ever for someone to close it.
-        m_startupDone = true;
-        m_platform.messageBox(this, QStringLiteral("Nothing to do: \"/exit\" needs a project named by \"/load\"."),
-                              QStringLiteral("Error"), Platform::Ok, Platform::Icon::Error);
-        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(1); });
+        // With a window, a mistake on the command line is told and passed over.
+        for (const QString &error : Startup.UsageErrors)
+            AddStatusLine(QStringLiteral("Command line: ") + error, int(StatusKind::Failure));
+        const int status = StartupActions();
+        // Without a display nobody could ever close the program: it ends when
+        // its start-up actions are done, as if "/exit" had been given.
+        if (unattended()) {
+            if (status != Success)
+                m_platform.report(unattendedSummary(status));
+            // Queued, so that it ends the program's own loop even before that loop runs.
+            QTimer::singleShot(0, qApp, [status] { QCoreApplication::exit(status); });
+        }
     }
     LoadManualEngineList();
 }
 
-void TMainForm::StartupActions()
+int TMainForm::StartupActions()
 {
+    if (!Startup.LoadFlag)
+        return Success;
     // Open takes the load argument instead of asking, during these actions only.
     m_inStartupActions = true;
+    m_stepFailed = false;
     OpenProjectClick();
     m_inStartupActions = false;
     QApplication::processEvents();
-    if (ProjectId == 0) {
-        // The error is shown and the program stays open, unless nobody can see
-        // it: an unattended program without a display ends with status 1.
-        if (Startup.ExitFlag && !m_platform.interactive())
-            QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(1); });
-        return;
-    }
+    if (ProjectId == 0 || m_stepFailed)
+        return StepFailed;
     if (Startup.RunFlag) {
         m_pageControl->setCurrentWidget(Submit.StatusTabSheet);
         SubmitBitBtnClick();
+        m_submitTally = m_lastTally;
         QApplication::processEvents();
+        if (m_stepFailed)
+            return StepFailed;
     }
     if (Startup.SearchFlag) {
         m_pageControl->setCurrentWidget(Submit.StatusTabSheet);
         SearchURLsBitBtnClick();
+        m_searchTally = m_lastTally;
         QApplication::processEvents();
+        if (m_stepFailed)
+            return StepFailed;
     }
-    if (Startup.ExitFlag) {
-        QApplication::processEvents();
-        // Queued, so that it ends the program's own loop even before that loop runs.
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-    }
+    return anyRequestFailed(m_submitTally) || anyRequestFailed(m_searchTally) ? RequestsFailed : Success;
+}
+
+QString TMainForm::unattendedSummary(int status) const
+{
+    QString text = status == RequestsFailed
+                       ? QStringLiteral("quillcast: the run finished, but some requests failed or timed out\n")
+                       : QStringLiteral("quillcast: a step could not run (see above)\n");
+    return text + RunSummary(m_submitTally, m_searchTally);
 }

@@ -8,6 +8,7 @@
 #include "app/pictures.h"
 #include "app/platform.h"
 #include "engines/enginelist.h"
+#include "engines/enginelistdownload.h"
 #include "engines/ui/advancedengineform.h"
 #include "engines/ui/enginechecklist.h"
 #include "net/httpclient.h"
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
+#include <tuple>
 
 void TMainForm::connectEngineControls()
 {
@@ -45,62 +47,15 @@ void TMainForm::connectEngineControls()
     AdvancedEngineForm->setWindowIcon(LoadIcon(BaseDir, Quillcast::IconFile));
 }
 
-void TMainForm::ProcessEngines(int mode)
-{
-    ClearAnswerBuffer();
-    switch (mode) {
-    case 1:
-        SubmitEngines();
-        break;
-    case 2:
-        LoadEngineCheckList();
-        break;
-    case 3:
-        SearchEngines();
-        break;
-    default:
-        break;
-    }
-}
-
 void TMainForm::LoadEngineCheckList()
 {
-    // The check list keeps its engines sorted without regard to letter case; the
-    // URL table has columns for thirty of them, so the list holds thirty at most.
-    QStringList names = engineListSections(AutoListPath);
-    std::stable_sort(names.begin(), names.end(),
-                     [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
-    if (names.size() > MaxEngines) {
+    m_engines = EngineCatalogue::load(AutoListPath);
+    if (m_engines.isCut())
         AddStatusLine(QStringLiteral("The engine list names %1 engines; only the first %2 are listed.")
-                          .arg(names.size())
+                          .arg(m_engines.listedCount())
                           .arg(MaxEngines),
                       1);
-        names = names.mid(0, MaxEngines);
-    }
-    EngineCheckList *engines = Settings.SettingsSearchEnginesCheckList;
-    engines->setEngines(names);
-    EngineCount = engines->count();
-    for (int i = 0; i < MaxEngines; ++i)
-        EngineTable[size_t(i)] = {};
-    for (int i = 0; i < EngineCount; ++i) {
-        const QString name = engines->text(i);
-        ReadEngineSection(name);
-        EngineTable[size_t(i)] = {name, engineColumn(CurrentSection)};
-    }
-}
-
-void TMainForm::ReadEngineSection(const QString &name)
-{
-    CurrentSection = readEngineSection(AutoListPath, name);
-    SetMemoLines(Hidden.HiddenNameMemo, CurrentSection.names);
-    SetMemoLines(Hidden.HiddenValueMemo, CurrentSection.valueLines);
-}
-
-void TMainForm::ClearEngineSection()
-{
-    CurrentSection = {};
-    Hidden.HiddenNameMemo->clear();
-    Hidden.HiddenValueMemo->clear();
+    Settings.SettingsSearchEnginesCheckList->setEngines(m_engines.names());
 }
 
 void TMainForm::LoadManualEngineList()
@@ -114,51 +69,24 @@ void TMainForm::LoadManualEngineList()
         memo->clear();
 }
 
-bool TMainForm::DownloadFile(const QString &url, const QString &path)
-{
-    // The answer goes to a file beside the list and replaces the list only when
-    // the exchange succeeded, so an error page or a broken transfer never
-    // destroys the list the program has.
-    const QString partial = path + QStringLiteral(".download");
-    QFile::remove(partial);
-    // A server that never finishes must not hold the program (or an unattended
-    // run) for ever: the download gets the project's timeout.
-    bool interrupted = false;
-    QTimer limit;
-    limit.setSingleShot(true);
-    connect(&limit, &QTimer::timeout, this, [this, &interrupted] {
-        interrupted = true;
-        m_http->setAction(httpIdle);
-    });
-    limit.start(qMax(TimeoutSeconds, 5) * 1000);
-    bool succeeded = false;
-    try {
-        m_http->setURL(url.toUtf8());
-        m_http->setLocalFile(partial);
-        m_http->setAction(httpGet);
-        succeeded = !interrupted;
-    } catch (const std::exception &) {
-        // A failed download is not reported: the run goes on with the local list.
-    }
-    limit.stop();
-    QApplication::processEvents();
-    if (succeeded && QFile::exists(partial)) {
-        QFile::remove(path);
-        succeeded = QFile::rename(partial, path);
-    } else {
-        succeeded = false;
-    }
-    QFile::remove(partial);
-    return succeeded;
-}
-
-void TMainForm::DownloadEngineLists()
+QStringList TMainForm::DownloadEngineLists()
 {
     AddStatusLine(QStringLiteral("Downloading search engine configuration"), 6);
-    DownloadFile(AutoListURL, AutoListPath);
-    DownloadFile(ManualListURL, ManualListPath);
-    m_http->setLocalFile(QString());
-    m_http->setURL(QByteArray());
+    const int timeout = currentSettings().timeoutSeconds();
+    QStringList problems;
+    bool replaced = false;
+    for (const auto &[url, path, automatic] : {std::tuple{AutoListURL, AutoListPath, true},
+                                               std::tuple{ManualListURL, ManualListPath, false}}) {
+        const ListDownload download = DownloadEngineList(*m_http, url, path, timeout, automatic);
+        replaced = replaced || download.replaced();
+        if (!download.replaced()) {
+            problems << url + QStringLiteral(": ") + download.reason;
+            AddStatusLine(QStringLiteral("Engine list not updated from ") + url + QStringLiteral(": ") +
+                              download.reason + QStringLiteral("; the local list is kept."),
+                          0);
+        }
+    }
+    return replaced ? QStringList() : problems;
 }
 
 void TMainForm::SettingsEnableAllSearchEnginesBitBtnClick()
@@ -211,20 +139,29 @@ void TMainForm::ManualEnginesListBoxClick()
 void TMainForm::ManualRefreshBitBtnClick()
 {
     SetBusyCursor(1);
+    QStringList problems;
     try {
-        DownloadEngineLists();
-        LoadProjectSettings();
-        ProcessEngines(2);
+        // The lists are reloaded, not the project: what the user typed stays.
+        const ProjectSettings edited = currentSettings();
+        const bool modified = Modified;
+        problems = DownloadEngineLists();
+        LoadEngineCheckList();
         LoadManualEngineList();
-        // Reloading the list cleared the checks; the project file has them.
-        LoadProjectSettings();
-        MarkModified();
+        showSettings(edited);
+        Modified = modified;
+        RefreshControls();
     } catch (const std::exception &failure) {
         SetBusyCursor(0);
         showFailure(failure);
         return;
     }
     SetBusyCursor(0);
-    m_platform.messageBox(this, QStringLiteral("Search Engine list is now updated"), QStringLiteral("Finished"),
-                          Platform::Ok);
+    if (problems.isEmpty())
+        m_platform.messageBox(this, QStringLiteral("Search Engine list is now updated"), QStringLiteral("Finished"),
+                              Platform::Ok);
+    else
+        m_platform.messageBox(this,
+                              QStringLiteral("The engine lists could not be updated; the lists you have are kept.\n") +
+                                  problems.join(QLatin1Char('\n')),
+                              QStringLiteral("Engine lists not updated"), Platform::Ok, Platform::Icon::Error);
 }

@@ -1,56 +1,95 @@
+#include "runs/commandline.h"
 #include "app/desktopplatform.h"
 #include "app/mainform.h"
+#include "project/baselock.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstring>
 
-static const char Usage[] =
-    "Usage: quillcast [/load PROJECT.qlc [/urllist URLS.txt] [/run] [/search] [/exit]] [/debug] [/test]\n"
-    "\n"
-    "Keeps site owners' projects and submits their URLs to search engines.\n"
-    "Everything is read from and written to the current directory.\n"
-    "\n"
-    "  /load FILE     open the project FILE (a name relative to the current directory)\n"
-    "  /urllist FILE  replace the project's URLs with the lines of FILE\n"
-    "  /run           submit every enabled URL to the chosen engines\n"
-    "  /search        ask the chosen engines which URLs they do not list yet\n"
-    "  /exit          end the program after the steps above\n"
-    "  /debug         show diagnostic lines and the working page\n"
-    "  /test          send requests to the test server instead of the engines\n"
-    "  --help         this text\n"
-    "  --version      the program's version\n";
+namespace {
+
+bool hasArgument(int argc, char *argv[], const char *name)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0)
+            return true;
+    return false;
+}
+
+// Unattended, Qt's own notices (a missing XDG_RUNTIME_DIR, fonts) would make
+// cron send mail about nothing; only real failures get through.
+void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+void writeError(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     // --help and --version answer without opening a window.
-    bool unattended = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(Usage, stdout);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::puts("Quillcast 2.05");
-            return 0;
-        }
-        if (std::strcmp(argv[i], "/exit") == 0)
-            unattended = true;
+    if (hasArgument(argc, argv, "--help") || hasArgument(argc, argv, "-h")) {
+        std::fputs(CommandLineUsage, stdout);
+        return 0;
+    }
+    if (hasArgument(argc, argv, "--version")) {
+        std::puts("Quillcast 2.05");
+        return 0;
     }
     // Without any display (cron, a server) the window lives offscreen, where
     // message boxes go to standard error, instead of the program failing to start.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QByteArray platformName = qgetenv("QT_QPA_PLATFORM");
+    const bool headless = platformName == "offscreen" || platformName == "minimal";
+    const bool unattended = headless || hasArgument(argc, argv, "/exit");
+    if (unattended && !hasArgument(argc, argv, "/debug"))
+        qInstallMessageHandler(quietMessages);
     // Qt's own event dispatcher costs less per pass than the glib one, and a run
     // passes over the event queue several times for every URL; an unattended
-    // program ("/exit") shows no native dialog that would need the glib loop.
+    // program shows no native dialog that would need the glib loop.
     if (unattended)
         qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
+
+    const StartupFlags flags = ParseCommandLine(QCoreApplication::arguments());
+    if (unattended && !flags.UsageErrors.isEmpty()) {
+        for (const QString &error : flags.UsageErrors)
+            writeError(QStringLiteral("quillcast: ") + error);
+        std::fputs("\n", stderr);
+        std::fputs(CommandLineUsage, stderr);
+        return 2;
+    }
+
     DesktopPlatform platform;
+    // One program at a time works in a base directory: two would submit everything twice.
+    BaseLock lock(QDir::currentPath());
+    if (lock.tryAcquire() != BaseLock::Outcome::Acquired) {
+        const QString text =
+            lock.holderPid() > 0
+                ? QStringLiteral("The directory %1 is in use by another Quillcast (process %2).")
+                      .arg(QDir::currentPath())
+                      .arg(lock.holderPid())
+                : QStringLiteral("The directory %1 cannot be locked for Quillcast: %2")
+                      .arg(QDir::currentPath(), lock.errorText());
+        if (unattended)
+            writeError(QStringLiteral("quillcast: ") + text);
+        else
+            platform.messageBox(nullptr, text, QStringLiteral("Quillcast"), Platform::Ok, Platform::Icon::Stop);
+        return 1;
+    }
+
     std::unique_ptr<TMainForm> window;
     try {
         window = std::make_unique<TMainForm>(platform, QCoreApplication::arguments());

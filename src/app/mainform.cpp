@@ -8,7 +8,6 @@
 #include "app/platform.h"
 #include "engines/ui/enginechecklist.h"
 #include "net/httpclient.h"
-#include "net/urlcodec.h"
 #include "project/profilefile.h"
 #include "project/settingskeys.h"
 #include "project/ui/urlnavigator.h"
@@ -40,23 +39,6 @@
 using namespace Quillcast;
 
 namespace {
-
-// Reads an integer the way the timeout box is read: leading blanks skipped, an
-// optional sign, then decimal digits up to the first other character; no digits
-// gives 0.
-int leadingInteger(const QString &text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && text.at(i).isSpace())
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
-        negative = text.at(i++) == QLatin1Char('-');
-    qint64 value = 0;
-    for (; i < text.size() && text.at(i).isDigit() && text.at(i).unicode() < 128; ++i)
-        value = qMin<qint64>(value * 10 + text.at(i).digitValue(), std::numeric_limits<int>::max());
-    return int(negative ? -value : value);
-}
 
 QToolButton *speedButton(QWidget *parent, const QString &name, const QString &text, const QString &hint,
                          QStyle::StandardPixmap picture)
@@ -93,10 +75,9 @@ TMainForm::TMainForm(Platform &platform, const QStringList &arguments, QWidget *
     m_urlTable = std::make_unique<UrlTable>(BaseDir);
     m_urlModel = new UrlTableModel(*m_urlTable, this);
 
-    // The HTTP component and the codec come first: the pages show the user agent.
+    // The HTTP component comes first: the pages show the user agent.
     m_http = std::make_unique<THTTPClient>();
     m_http->setSocketLayerLoaded(true);
-    m_codec = std::make_unique<TURLCodec>();
 
     auto *central = new QWidget(this);
     setCentralWidget(central);
@@ -104,46 +85,44 @@ TMainForm::TMainForm(Platform &platform, const QStringList &arguments, QWidget *
     createToolBarAndPages(central);
     createStatusBar();
 
-    // 1. The user-agent memo holds one line, the program's title.
+    // The user-agent memo holds one line, the program's title.
     Hidden.UserAgentMemo->setPlainText(AppTitle);
-    // 2.–4. Titles, icons and the logo.
+    // Titles, icons and the logo.
     QApplication::setApplicationName(AppTitle);
     QApplication::setWindowIcon(LoadIcon(BaseDir, IconFile));
     setWindowIcon(LoadIcon(BaseDir, IconFile));
     Info.LogoImage->setPixmap(LoadPicture(BaseDir, LogoFile));
     setWindowTitle(AppTitle);
-    // 5. The HTTP user agent.
+    // The HTTP user agent.
     m_http->setUserAgent(AppTitle.toUtf8());
-    // 6. The project save dialog proposes "Quillcast Project" the first time.
+    // The project save dialog proposes "Quillcast Project" the first time.
     m_lastProjectName = AppTitle + QStringLiteral(" Project");
-    // 7. No project, nothing modified, the engine settings page in front.
+    // No project, nothing modified, the engine settings page in front.
     ProjectId = 0;
     Modified = false;
     ExciteLanguage = ExciteLocation = ExciteCategory = NothingSelected;
     Settings.SettingsURLAddEdit->clear();
     m_pageControl->setCurrentWidget(Settings.SettingsTabSheet);
 
-    // 8. The command line.
+    // The command line.
     Startup = ParseCommandLine(arguments);
     if (Startup.DebugMode)
         m_platform.messageBox(this, Startup.ParameterText, QStringLiteral("All Parameters"), Platform::Ok);
 
-    // 9. The hint handler: see event().
-    // 10. Paths.
+    // The hint handler is event(). Paths.
     ListsDir = BaseDir + QStringLiteral("/lists");
     EnsureDirectory(ListsDir);
     AppIniPath = BaseDir + QLatin1Char('/') + AppTitle + QStringLiteral(".ini");
     AutoListPath = BaseDir + QLatin1Char('/') + AutoListFileName;
     ManualListPath = BaseDir + QLatin1Char('/') + ManualListFileName;
 
-    // 11. Size from the application ini, centred when first shown.
+    // Size from the application ini, centred when first shown.
     RestoreWindowPosition();
-    // 12. The working page only in debug mode.
+    // The working page only in debug mode.
     m_pageControl->setTabVisible(m_pageControl->indexOf(Hidden.HiddenTabSheet), Startup.DebugMode);
 
     AboutBox = new TAboutBox(m_platform, BaseDir, this);
     connectControls();
-    // 13.
     setWindowTitle(AppTitle);
     RefreshControls();
 }
@@ -360,9 +339,8 @@ void TMainForm::MarkModified()
 
 void TMainForm::RefreshControls()
 {
-    // 1.
     StatusBarIdPanel->setText(QString::number(ProjectId));
-    // 2. Without a project only New, Open, Delete, Exit and Help act.
+    // Without a project only New, Open, Delete, Exit and Help act.
     if (ProjectId == 0) {
         m_pageControl->hide();
         for (QToolButton *button : {NewProjectSpeedButton, OpenProjectSpeedButton})
@@ -379,7 +357,7 @@ void TMainForm::RefreshControls()
         SaveProjectAction->setEnabled(false);
         return;
     }
-    // 3. While a run is in progress the project cannot change under it.
+    // While a run is in progress the project cannot change under it.
     const bool idle = !RunInProgress();
     m_pageControl->show();
     for (QToolButton *button : {NewProjectSpeedButton, OpenProjectSpeedButton, CloseProjectSpeedButton})
@@ -392,12 +370,10 @@ void TMainForm::RefreshControls()
     DataMenu->menuAction()->setEnabled(idle);
     Settings.DownloadEnginesNowBitBtn->setEnabled(idle);
     Manual.ManualRefreshBitBtn->setEnabled(idle);
-    // 4.
     Settings.SettingsURLAddBitBtn->setEnabled(!Settings.SettingsURLAddEdit->text().isEmpty());
-    // 5.
     StatusLogOn = Submit.StatusLogCheckBox->isChecked();
     Submit.ViewReportBitBtn->setEnabled(StatusLogOn);
-    // 6. Where the engine lists come from: "Load" (or nothing chosen) takes the boxes.
+    // Where the engine lists come from: "Load" (or nothing chosen) takes the boxes.
     const bool load = Settings.SettingsEngineListButtons->checkedId() != 0;
     for (QWidget *control : {static_cast<QWidget *>(Settings.SettingsEngineAutoLabel),
                              static_cast<QWidget *>(Settings.SettingsEngineManualLabel),
@@ -413,23 +389,20 @@ void TMainForm::RefreshControls()
     }
     Settings.SettingsEngineAutoEdit->setText(AutoListURL);
     Settings.SettingsEngineManualEdit->setText(ManualListURL);
-    // 7. The selected engine, its Advanced Settings button and its grid column.
-    SelectedEngine = QStringLiteral("None");
+    // The selected engine, its Advanced Settings button and its grid column.
     EngineCheckList *engines = Settings.SettingsSearchEnginesCheckList;
     const int selected = engines->selectedIndex();
     if (selected < 0) {
         Settings.SettingsEngineAdvancedBitBtn->setEnabled(false);
     } else {
-        SelectedEngine = engines->text(selected);
-        Settings.SettingsEngineAdvancedBitBtn->setEnabled(SelectedEngine == ExciteEngine);
-        for (int i = 0; i < EngineCount; ++i)
-            if (EngineTable[size_t(i)].name == SelectedEngine)
-                m_urlModel->setFlagColumn(EngineTable[size_t(i)].column);
+        const QString selectedEngine = engines->text(selected);
+        Settings.SettingsEngineAdvancedBitBtn->setEnabled(selectedEngine == ExciteEngine);
+        if (m_engines.indexOf(selectedEngine) >= 0)
+            m_urlModel->setFlagColumn(m_engines.columnOf(selectedEngine));
     }
-    // 8.
     SaveProjectSpeedButton->setEnabled(Modified);
     SaveProjectAction->setEnabled(Modified);
-    // 9. Excite takes part only with all three advanced settings given.
+    // Excite takes part only with all three advanced settings given.
     const bool exciteComplete = ExciteLanguage != NothingSelected && ExciteLocation != NothingSelected &&
                                 ExciteCategory != NothingSelected;
     for (int i = 0; i < engines->count(); ++i) {
@@ -441,17 +414,15 @@ void TMainForm::RefreshControls()
             engines->setChecked(i, false);
         }
     }
-    // 10.
     Manual.ManualHomeURLBitBtn->setEnabled(!Manual.ManualHomeURLEdit->text().isEmpty());
     Manual.ManualAddURLBitBtn->setEnabled(!Manual.ManualAddURLEdit->text().isEmpty());
-    // 11. The timeout; a box that does not start with a positive number changes nothing.
-    TimeoutSeconds = leadingInteger(Submit.SubmitTimeoutEdit->text());
-    if (TimeoutSeconds > 0) {
-        Submit.SubmitTimeoutMeter->setMaximum(TimeoutSeconds);
-        Submit.SubmitTimeoutMeter->setAlertMark(TimeoutSeconds - TimeoutSeconds / 4);
-        setSliderPosition(TimeoutSeconds);
+    // The timeout; a box that does not start with a positive number changes nothing.
+    const int timeout = leadingInteger(Submit.SubmitTimeoutEdit->text());
+    if (timeout > 0) {
+        Submit.SubmitTimeoutMeter->setMaximum(timeout);
+        Submit.SubmitTimeoutMeter->setAlertMark(timeout - timeout / 4);
+        setSliderPosition(timeout);
     }
-    // 12.
     // A state pass runs inside event handlers: a failing count shows nothing
     // rather than throw through the event loop.
     try {

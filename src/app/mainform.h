@@ -1,12 +1,15 @@
 #pragma once
 
-#include "app/commandline.h"
+#include "runs/commandline.h"
 #include "app/hiddenpage.h"
 #include "app/infopage.h"
 #include "app/manualpage.h"
 #include "app/settingspage.h"
 #include "app/submitpage.h"
-#include "engines/enginelist.h"
+#include "engines/enginecatalogue.h"
+#include "project/projectsettings.h"
+#include "runs/run.h"
+#include "runs/runobserver.h"
 
 #include <QMainWindow>
 #include <array>
@@ -14,7 +17,7 @@
 #include <memory>
 
 class Platform;
-struct PlaceholderValues;
+class RunControl;
 class QAction;
 class QLabel;
 class QMenu;
@@ -24,32 +27,158 @@ class QToolButton;
 class TAboutBox;
 class TAdvancedEngineForm;
 class THTTPClient;
-class TURLCodec;
 class UrlTable;
 class UrlTableModel;
-
-// One automatic engine of the check list and its column of the URL table.
-struct EngineTableEntry
-{
-    QString name;
-    QString column; // "E1" … "E30", or "" when the engine list names none
-};
+struct UrlList;
 
 // The program's only working window, and the hub of its commands and state.
 // Every user action is a handler named after its control and event; every
 // handler ends in RefreshControls(), the one place that derives what is
 // enabled, visible and shown from the state below.
-class TMainForm : public QMainWindow
+// The program's only working window. It shows the open project and forwards
+// the user's commands: the project's settings live in the pages and become a
+// ProjectSettings value whenever something needs them; runs are core objects
+// the window starts and watches (it is their observer), and its Skip and Stop
+// buttons go to the run control. Every user action is a handler named after
+// its control and event; every handler ends in RefreshControls(), the one place
+// that derives what is enabled, visible and shown.
+class TMainForm : public QMainWindow, private RunObserver
 {
     Q_OBJECT
 
 public:
-    static constexpr int MaxEngines = 30;
+    static constexpr int MaxEngines = EngineCatalogue::MaxEngines;
 
     // Runs the creation sequence. Throws UrlTableError when the URL table
     // cannot be opened (the program then ends after showing the error).
     TMainForm(Platform &platform, const QStringList &arguments, QWidget *parent = nullptr);
     ~TMainForm() override;
+
+    // What the window shows, for the program and its tests.
+    QString baseDir() const { return BaseDir; }
+    const StartupFlags &startup() const { return Startup; }
+    int projectId() const { return ProjectId; }
+    QString projectFile() const { return ProjectFile; }
+    QString projectDir() const { return ProjectDir; }
+    QString reportPath() const { return ReportPath; }
+    bool isModified() const { return Modified; }
+    Platform &platform() const { return m_platform; }
+    UrlTable &urlTable() const { return *m_urlTable; }
+    RunControl &runControl() const { return *m_control; }
+    const EngineCatalogue &engines() const { return m_engines; }
+    // The project's settings as the pages show them now.
+    ProjectSettings currentSettings() const;
+    // Per engine, what the last run did (empty before the first run).
+    const QList<EngineTally> &lastTally() const { return m_lastTally; }
+    bool RunInProgress() const;
+    bool DebugMode() const { return Startup.DebugMode; }
+    bool TestMode() const { return Startup.TestMode; }
+
+    void RefreshControls();
+    void MarkModified();
+    void SetBusyCursor(int on);
+
+    // Projects.
+    void NewProjectClick();
+    void OpenProjectClick();
+    void SaveProjectClick();
+    void CloseProjectClick();
+    void DeleteProjectClick();
+    void ExitClick();
+    static bool RemoveProjectDirectory(const QString &path);
+    static bool EnsureDirectory(const QString &path);
+
+    // The URL table.
+    void AddURL();
+    void ImportfromfileClick();
+    bool ReplaceURLsFromFile();
+    void EnableAllURLsBitBtnClick();
+    void URLTableAfterPost();
+    void URLTableAfterDelete();
+
+    // Engines.
+    void LoadManualEngineList();
+    // Fetches both lists; returns what went wrong when neither was replaced.
+    QStringList DownloadEngineLists();
+    void SettingsEnableAllSearchEnginesBitBtnClick();
+    void SettingsDisableAllSearchEnginesBitBtnClick();
+    void SettingsEngineAdvancedBitBtnClick();
+    void ManualEnginesListBoxClick();
+    void ManualRefreshBitBtnClick();
+
+    // Runs. Both return when the run is over; a click while a run is in
+    // progress (from inside its wait) is ignored.
+    void SubmitBitBtnClick();
+    void SearchURLsBitBtnClick();
+    void ViewReportBitBtnClick();
+
+    // Activation and the unattended sequence.
+    void FormActivate();
+    // The unattended sequence; returns the program's exit status.
+    int StartupActions();
+    void SaveWindowPosition();
+    void About1Click();
+
+    // Window commands that open the publisher's pages.
+    void HelpIndexClick();
+    void IncludeEngineClick();
+    void LogoImageClick();
+
+protected:
+    bool event(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    // A user's close ends a run in progress (a stop) and then the program.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // The run's observer: what a run reports lands in the status log, the gauges,
+    // the timeout meter and the working page.
+    void statusLine(const QString &text, StatusKind kind) override;
+    void requestProgress(int percent) override;
+    void runProgress(int done, int total) override;
+    void timeoutTick(int seconds, int limit) override;
+    void answerShown(const QString &piece) override;
+    void answerCleared() override;
+    void searchAnswerShown(const QString &answer) override;
+    void senderMissing() override;
+    void reportNotCreated() override;
+    void engineListMissing(const QString &path) override;
+    void runStateChanged(bool inProgress) override;
+
+    void createMenus();
+    void createToolBarAndPages(QWidget *central);
+    void createStatusBar();
+    void connectControls();
+    void connectEngineControls();
+    void connectRunControls();
+    void RestoreWindowPosition();
+    // Reads the project file into the pages; the engine list is loaded first.
+    void LoadProjectSettings();
+    void SaveProjectSettings();
+    void ShowProject();
+    void showSettings(const ProjectSettings &settings);
+    // Reads path as the open project; unattended, the URL list replaces its URLs
+    // and an invalid ID is reported with the path.
+    void openProjectFile(const QString &path, bool unattended);
+    // Runs Close when the project is modified; false when the user cancelled.
+    bool closeIfModified();
+    void SubmitTimeoutEditChange();
+    void TimeoutSlideBarChange(int value);
+    void setSliderPosition(int value);
+    void showFailure(const std::exception &failure);
+    void applyUrlFilter();
+    // Loads the automatic list into the catalogue and the check list, all unchecked.
+    void LoadEngineCheckList();
+    void AddStatusLine(const QString &text, int kind);
+    // The lines an import passed over: in the status log, and unattended also on standard error.
+    void reportUrlListWarnings(const UrlList &list);
+    // Builds what a run reads and runs it.
+    void startRun(bool search);
+    RunSetup runSetup() const;
+    // Started with "/exit" or without a display: the program ends by itself.
+    bool unattended() const;
+    QString unattendedSummary(int status) const;
 
     // Paths, all derived from the current directory at start-up.
     QString BaseDir;
@@ -64,48 +193,20 @@ public:
     QString ProjectFile;
     QString ProjectDir;
     QString ReportPath;
-    QString URLFilter;
     bool Modified = false;
     QString ExciteLanguage;
     QString ExciteLocation;
     QString ExciteCategory;
-    QString SenderEmail;
-
     // Recomputed by every RefreshControls() pass.
     QString AutoListURL;
     QString ManualListURL;
-    QString SelectedEngine;
     bool StatusLogOn = false;
-    int TimeoutSeconds = 15;
 
-    // Run state, shared by the submission run, the URL search and the HTTP event handlers.
-    bool SkipURLFlag = false;
-    bool SkipEngineFlag = false;
-    bool StopFlag = false;
-    bool TimedOutFlag = false;
-    int TimeoutCount = 0;
-    float SingleProgress = 0;
-    int FullProgress = 0;
-    int ResponseFileCounter = 0;
-    QString CurrentEngine;
-    QString CurrentURL;
-    QString ResponseFileName;
-    QString ResponseFilePath;
-    QString LastHeaderField;
-    QString LastHeaderValue;
-
-    // The section of the automatic list that the engine pass works on (the
-    // working page shows it in HiddenNameMemo and HiddenValueMemo).
-    EngineSection CurrentSection;
-
-    // The answer buffer: the body chunks (and, in debug mode, the headers) of the
-    // current answers, one line each. The working page mirrors it in debug mode.
-    QStringList AnswerBuffer;
-    QTimer *SubmitTimer = nullptr;
-
-    // The automatic engines: entry i belongs to item i of the sorted check list.
-    std::array<EngineTableEntry, MaxEngines> EngineTable;
-    int EngineCount = 0;
+    EngineCatalogue m_engines;
+    QList<EngineTally> m_lastTally;
+    QList<EngineTally> m_submitTally; // the unattended sequence's runs
+    QList<EngineTally> m_searchTally;
+    bool m_stepFailed = false; // a step of the unattended sequence could not run
 
     // The pages and their controls.
     InfoPage Info;
@@ -113,93 +214,6 @@ public:
     SubmitPage Submit;
     ManualPage Manual;
     HiddenPage Hidden;
-
-    Platform &platform() const { return m_platform; }
-    UrlTable &urlTable() const { return *m_urlTable; }
-    THTTPClient &HTTPClient() const { return *m_http; }
-    TURLCodec &URLCodec() const { return *m_codec; }
-    QTabWidget *pageControl() const { return m_pageControl; }
-    bool DebugMode() const { return Startup.DebugMode; }
-    bool TestMode() const { return Startup.TestMode; }
-
-    void RefreshControls();
-    void MarkModified();
-    void AddStatusLine(const QString &text, int kind);
-    void AddAnswerLine(const QString &line);
-    void ClearAnswerBuffer();
-    QString AnswerText() const; // the buffer's lines joined by CR LF
-    void AdvanceSingleProgress();
-    void AdvanceFullProgress();
-    void SetBusyCursor(int on);
-
-    // Projects.
-    void NewProjectClick();
-    void OpenProjectClick();
-    void SaveProjectClick();
-    void CloseProjectClick();
-    void DeleteProjectClick();
-    void ExitClick();
-    void LoadProjectSettings();
-    void SaveProjectSettings();
-    void ShowProject();
-    static bool RemoveProjectDirectory(const QString &path);
-    void PickSenderEmail();
-    static bool EnsureDirectory(const QString &path);
-
-    // The URL table.
-    void AddURL();
-    void ImportfromfileClick();
-    bool ReplaceURLsFromFile();
-    void EnableAllURLsBitBtnClick();
-    void URLTableAfterPost();
-    void URLTableAfterDelete();
-
-    // Engines. The engine pass: mode 1 submits, 2 loads the automatic list into
-    // the check list and the engine table, 3 searches.
-    void ProcessEngines(int mode);
-    void ReadEngineSection(const QString &name);
-    void ClearEngineSection();
-    void LoadManualEngineList();
-    void DownloadEngineLists();
-    void SettingsEnableAllSearchEnginesBitBtnClick();
-    void SettingsDisableAllSearchEnginesBitBtnClick();
-    void SettingsEngineAdvancedBitBtnClick();
-    void ManualEnginesListBoxClick();
-    void ManualRefreshBitBtnClick();
-
-    // --- runs (begin): the submission run, the URL search and their timer.
-    // Both runs return when they are over; a click while a run is in progress
-    // (from inside its wait) is ignored.
-    void SubmitBitBtnClick();
-    void SearchURLsBitBtnClick();
-    void ViewReportBitBtnClick();
-    // Set SkipURLFlag, SkipEngineFlag or StopFlag and nothing else; the run acts
-    // at its next timer tick or check.
-    void SkipURLBitBtnClick();
-    void SkipEngineBitBtnClick();
-    void StopBitBtnClick();
-    // One tick of SubmitTimer: interrupts the pending request for a set flag or
-    // when TimeoutCount has reached TimeoutSeconds (then also TimedOutFlag).
-    void SubmitTimerTimer();
-    // Every URL row of the project to one engine of the check list (none when
-    // the engine is not checked). Throws UrlTableError when the URL table fails
-    // outside a request; the engine pass ignores it and goes on.
-    void SubmitToEngine(const QString &engine, const QString &column);
-    // Searches one checked engine for every URL row and writes its "None_" log.
-    void SearchEngine(const QString &engine);
-    bool RunInProgress() const { return m_runInProgress; }
-    // --- runs (end)
-
-    // Activation and the unattended sequence.
-    void FormActivate();
-    void StartupActions();
-    void SaveWindowPosition();
-    void About1Click();
-
-    // Window commands that open the publisher's pages.
-    void HelpIndexClick();
-    void IncludeEngineClick();
-    void LogoImageClick();
 
     QAction *NewProjectAction = nullptr;
     QAction *OpenProjectAction = nullptr;
@@ -224,80 +238,16 @@ public:
     TAboutBox *AboutBox = nullptr;
     TAdvancedEngineForm *AdvancedEngineForm = nullptr;
 
-protected:
-    bool event(QEvent *event) override;
-    void changeEvent(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    void createMenus();
-    void createToolBarAndPages(QWidget *central);
-    void createStatusBar();
-    void connectControls();
-    void connectEngineControls();
-    void connectRunControls();
-    void connectHttpEvents();
-    void RestoreWindowPosition();
-    // Reads path as the open project; unattended, the URL list replaces its URLs
-    // and an invalid ID is reported with the path.
-    void openProjectFile(const QString &path, bool unattended);
-    // Runs Close when the project is modified; false when the user cancelled.
-    bool closeIfModified();
-    void SubmitTimeoutEditChange();
-    void TimeoutSlideBarChange(int value);
-    void setSliderPosition(int value);
-    void showFailure(const std::exception &failure);
-    void applyUrlFilter();
-    void LoadEngineCheckList();
-    // --- runs private (begin)
-    struct RunReport; // the report file this run opened, with its header values
-    void SubmitEngines();
-    void SearchEngines();
-    // The engine pass both runs share: every engine of the check list in order,
-    // its section read, until a stop; an error of one engine never ends the pass.
-    void forEachEngine(const std::function<void(int index)> &visit);
-    // A user's close ends a run in progress (StopFlag) and then the program.
-    void closeEvent(QCloseEvent *event) override;
-    // The steps both runs start with; false when the sender fields are missing.
-    bool startRun(const QString &answerPrefix);
-    void finishRun(const QString &doneLine);
-    void endRun();
-    bool openRunReport();
-    void closeRunReport();
-    // Writes to the report only when this run opened one.
-    void writeRunReport(int kind, const QString &text);
-    void interruptRequest();
-    // The test endpoint ("Test"/"Server" of the application ini + path) for TestMode.
-    QByteArray testEndpoint(bool post) const;
-    PlaceholderValues runValues() const;
-    QString encodeForRun(const QString &text);
-    void debugLine(const QString &text, int kind);
-    // Sends the prepared request as a POST or a GET (the address gets "?" and
-    // URLPostData); LastHeaderField/Value and the answer buffer are emptied first.
-    // Throws ENetCore when the exchange fails.
-    void sendRequest(bool post, QString &URLPostData);
-    // True when the project the run started with is no longer open.
-    bool runProjectGone();
-    RunReport *m_report = nullptr;
-    bool m_runInProgress = false;
-    bool m_closedDuringRun = false;
-    int m_runProjectId = 0;
-    QString m_testServer;
-    QString m_answerLocation; // the Location header of the current answer, "" when it had none
-    class PaintThrottle *m_paintThrottle = nullptr; // engaged while a run is in progress
-    // --- runs private (end)
-    // Downloads url into path through a file beside it; path is replaced only
-    // when the exchange succeeded. Failures are not reported.
-    bool DownloadFile(const QString &url, const QString &path);
-
     Platform &m_platform;
     std::unique_ptr<UrlTable> m_urlTable;
     UrlTableModel *m_urlModel = nullptr;
     std::unique_ptr<THTTPClient> m_http;
-    std::unique_ptr<TURLCodec> m_codec;
+    RunControl *m_control = nullptr;
+    class PaintThrottle *m_paintThrottle = nullptr; // engaged while a run is in progress
     QTabWidget *m_pageControl = nullptr;
     QSize m_fixedSize;
     QString m_lastProjectName;
+    bool m_closedDuringRun = false;
     bool m_startupDone = false;    // the start-up actions run at the first activation only
     bool m_inStartupActions = false;
     bool m_closeCancelled = false; // the close-cancelled signal of the Close command

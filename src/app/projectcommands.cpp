@@ -9,6 +9,7 @@
 #include "project/profilefile.h"
 #include "project/settingskeys.h"
 #include "project/urltable.h"
+#include "runs/runcontrol.h"
 #include "runs/ui/statuslog.h"
 
 #include <QApplication>
@@ -21,46 +22,22 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 
-#include <cstdlib>
-
 using namespace Quillcast;
 namespace Keys = SettingsKeys;
 
-namespace {
-
-QString readKey(const ProfileFile &file, const Keys::Key &key)
-{
-    return file.readString(QLatin1String(key.section), QLatin1String(key.key), QLatin1String(key.defaultValue));
-}
-
-bool readBoolKey(const ProfileFile &file, const Keys::Key &key)
-{
-    return file.readBool(QLatin1String(key.section), QLatin1String(key.key), QByteArray(key.defaultValue) != "0");
-}
-
-void writeKey(ProfileFile &file, const Keys::Key &key, const QString &value)
-{
-    file.writeString(QLatin1String(key.section), QLatin1String(key.key), value);
-}
-
-QString emailKey(int line)
-{
-    return QString::fromLatin1(Keys::EmailKeyFormat).arg(line);
-}
-
-} // namespace
-
 void TMainForm::LoadProjectSettings()
 {
-    // 1. The automatic engines, all unchecked.
-    ProcessEngines(2);
-    const ProfileFile project(ProjectFile);
-    // 2. An ID below 1 is no valid project ID.
-    ProjectId = qMax(0, project.readInteger(QLatin1String(Keys::ProjectID.section), QLatin1String(Keys::ProjectID.key), 0));
-    // 3. Where the engine lists come from.
-    const int source =
-        project.readInteger(QLatin1String(Keys::EngineList.section), QLatin1String(Keys::EngineList.key), 0);
-    if (QAbstractButton *button = Settings.SettingsEngineListButtons->button(source)) {
+    // The automatic engines, all unchecked, before the project's choice is applied.
+    LoadEngineCheckList();
+    const ProjectSettings settings = ProjectSettings::load(ProjectFile);
+    ProjectId = settings.projectId;
+    showSettings(settings);
+    Modified = false;
+}
+
+void TMainForm::showSettings(const ProjectSettings &settings)
+{
+    if (QAbstractButton *button = Settings.SettingsEngineListButtons->button(int(settings.listSource))) {
         button->setChecked(true);
     } else {
         // Neither item: the boxes decide, as with "Load".
@@ -69,81 +46,60 @@ void TMainForm::LoadProjectSettings()
             item->setChecked(false);
         Settings.SettingsEngineListButtons->setExclusive(true);
     }
-    Settings.SettingsEngineAutoEdit->setText(readKey(project, Keys::AutoList));
-    Settings.SettingsEngineManualEdit->setText(readKey(project, Keys::ManualList));
-    // 4. Run options.
-    Submit.SubmitDLEnginesCheckBox->setChecked(readBoolKey(project, Keys::DownloadEngines));
-    Submit.SubmitTimeoutEdit->setText(readKey(project, Keys::Timeout));
-    Submit.StatusLogCheckBox->setChecked(readBoolKey(project, Keys::StatusLog));
-    // 5. The sender.
-    Info.InfoFirstNameEdit->setText(readKey(project, Keys::FirstName));
-    Info.InfoMIEdit->setText(readKey(project, Keys::MiddleInitial));
-    Info.InfoLastNameEdit->setText(readKey(project, Keys::LastName));
-    // 6. E-mail lines: as many keys are read as the section holds, by number,
-    // so a gap in the numbering loses the lines after it.
-    const QString emails = QLatin1String(Keys::EmailsSection);
-    const qsizetype count = project.keyNames(emails).size();
-    QStringList lines;
-    for (int i = 0; i < count; ++i) {
-        const QString line = project.readString(emails, emailKey(i), QString());
-        if (!line.isEmpty())
-            lines.append(line);
-    }
-    SetMemoLines(Info.InfoEmailMemo, lines);
-    // 7.
-    ExciteLanguage = readKey(project, Keys::ExciteLanguage);
-    ExciteLocation = readKey(project, Keys::ExciteLocation);
-    ExciteCategory = readKey(project, Keys::ExciteCategory);
-    // 8. Engine names match exactly; keys naming no listed engine are ignored.
-    const QString chosen = QLatin1String(Keys::SearchEnginesSection);
-    const QStringList keys = project.keyNames(chosen);
+    Settings.SettingsEngineAutoEdit->setText(settings.autoListAddress);
+    Settings.SettingsEngineManualEdit->setText(settings.manualListAddress);
+    Submit.SubmitDLEnginesCheckBox->setChecked(settings.downloadEngines);
+    Submit.SubmitTimeoutEdit->setText(settings.timeoutText);
+    Submit.StatusLogCheckBox->setChecked(settings.statusLog);
+    Info.InfoFirstNameEdit->setText(settings.firstName);
+    Info.InfoMIEdit->setText(settings.middleInitial);
+    Info.InfoLastNameEdit->setText(settings.lastName);
+    SetMemoLines(Info.InfoEmailMemo, settings.emails);
+    ExciteLanguage = settings.exciteLanguage;
+    ExciteLocation = settings.exciteLocation;
+    ExciteCategory = settings.exciteCategory;
     EngineCheckList *engines = Settings.SettingsSearchEnginesCheckList;
     for (int i = 0; i < engines->count(); ++i)
-        for (const QString &key : keys)
-            if (engines->text(i) == key)
-                engines->setChecked(i, project.readBool(chosen, key, false));
-    // 9.
-    Modified = false;
+        engines->setChecked(i, settings.chosenEngines.contains(engines->text(i)));
+}
+
+ProjectSettings TMainForm::currentSettings() const
+{
+    ProjectSettings settings;
+    settings.projectId = ProjectId;
+    const int source = Settings.SettingsEngineListButtons->checkedId();
+    settings.listSource = source == 0   ? ProjectSettings::DefaultSource
+                          : source == 1 ? ProjectSettings::TypedSource
+                                        : ProjectSettings::NoSource;
+    settings.autoListAddress = Settings.SettingsEngineAutoEdit->text();
+    settings.manualListAddress = Settings.SettingsEngineManualEdit->text();
+    settings.downloadEngines = Submit.SubmitDLEnginesCheckBox->isChecked();
+    settings.timeoutText = Submit.SubmitTimeoutEdit->text();
+    settings.statusLog = Submit.StatusLogCheckBox->isChecked();
+    settings.firstName = Info.InfoFirstNameEdit->text();
+    settings.middleInitial = Info.InfoMIEdit->text();
+    settings.lastName = Info.InfoLastNameEdit->text();
+    settings.emails = MemoLines(Info.InfoEmailMemo);
+    settings.exciteLanguage = ExciteLanguage;
+    settings.exciteLocation = ExciteLocation;
+    settings.exciteCategory = ExciteCategory;
+    const EngineCheckList *engines = Settings.SettingsSearchEnginesCheckList;
+    for (int i = 0; i < engines->count(); ++i)
+        if (engines->isChecked(i))
+            settings.chosenEngines.insert(engines->text(i));
+    return settings;
 }
 
 void TMainForm::SaveProjectSettings()
 {
-    ProfileFile project(ProjectFile);
-    writeKey(project, Keys::EngineList, QString::number(Settings.SettingsEngineListButtons->checkedId()));
-    writeKey(project, Keys::AutoList, Settings.SettingsEngineAutoEdit->text());
-    writeKey(project, Keys::ManualList, Settings.SettingsEngineManualEdit->text());
-    writeKey(project, Keys::DownloadEngines, Submit.SubmitDLEnginesCheckBox->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    writeKey(project, Keys::Timeout, Submit.SubmitTimeoutEdit->text());
-    writeKey(project, Keys::StatusLog, Submit.StatusLogCheckBox->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    writeKey(project, Keys::FirstName, Info.InfoFirstNameEdit->text());
-    writeKey(project, Keys::MiddleInitial, Info.InfoMIEdit->text());
-    writeKey(project, Keys::LastName, Info.InfoLastNameEdit->text());
-    const QString emails = QLatin1String(Keys::EmailsSection);
-    project.eraseSection(emails);
-    const QStringList lines = MemoLines(Info.InfoEmailMemo);
-    for (int i = 0; i < lines.size(); ++i)
-        project.writeString(emails, emailKey(i), lines.at(i));
-    writeKey(project, Keys::ExciteLanguage, ExciteLanguage);
-    writeKey(project, Keys::ExciteLocation, ExciteLocation);
-    writeKey(project, Keys::ExciteCategory, ExciteCategory);
-    // Keys of engines that are no longer listed stay as they are.
-    const QString chosen = QLatin1String(Keys::SearchEnginesSection);
-    const EngineCheckList *engines = Settings.SettingsSearchEnginesCheckList;
-    for (int i = 0; i < engines->count(); ++i) {
-        if (engines->isChecked(i))
-            project.writeBool(chosen, engines->text(i), true);
-        else
-            project.deleteKey(chosen, engines->text(i));
-    }
+    currentSettings().save(ProjectFile, m_engines.names());
 }
 
 void TMainForm::ShowProject()
 {
     m_pageControl->setCurrentWidget(Info.InfoTabSheet);
-    ResponseFileCounter = 0;
     Submit.SubmitStatusRichEdit->clear();
     StatusBarIdPanel->setText(QString::number(ProjectId));
-    URLFilter = QStringLiteral("Projectid = ") + StatusBarIdPanel->text();
     ProjectDir = BaseDir + QStringLiteral("/Projects/") + QString::number(ProjectId);
     ReportPath = ProjectDir + QStringLiteral("/StatusLog.htm");
     applyUrlFilter();
@@ -199,8 +155,8 @@ void TMainForm::OpenProjectClick()
         if (!closeIfModified())
             return;
         if (Startup.LoadFlag && m_inStartupActions) {
-            // The unattended open: the name is relative to the base directory.
-            openProjectFile(BaseDir + QLatin1Char('/') + Startup.LoadArgument, true);
+            // The unattended open: a relative name is taken from the base directory.
+            openProjectFile(QDir(BaseDir).filePath(Startup.LoadArgument), true);
         } else {
             Platform::FileDialog dialog;
             dialog.objectName = QStringLiteral("ProjOpenDialog");
@@ -212,6 +168,7 @@ void TMainForm::OpenProjectClick()
                 openProjectFile(chosen, false);
         }
     } catch (const std::exception &failure) {
+        m_stepFailed = m_stepFailed || m_inStartupActions;
         showFailure(failure);
     }
     RefreshControls();
@@ -221,8 +178,9 @@ void TMainForm::openProjectFile(const QString &path, bool unattended)
 {
     ProjectFile = path;
     LoadProjectSettings();
-    if (unattended && Startup.UrlListFlag)
-        ReplaceURLsFromFile();
+    // A project without a valid ID owns no URLs: the list is not imported into nowhere.
+    if (unattended && Startup.UrlListFlag && ProjectId > 0 && !ReplaceURLsFromFile())
+        m_stepFailed = true;
     if (ProjectId == 0) {
         if (unattended)
             m_platform.messageBox(this, ProjectFile, QStringLiteral("Cannot open project"), Platform::Ok);
@@ -275,11 +233,13 @@ void TMainForm::CloseProjectClick()
             }
         }
     }
+    // A run of this project ends with it.
+    if (RunInProgress())
+        m_control->stop();
     ProjectId = 0;
     Info.InfoFirstNameEdit->clear();
     Info.InfoMIEdit->clear();
     Info.InfoLastNameEdit->clear();
-    SenderEmail.clear();
     Modified = false;
     setWindowTitle(AppTitle);
     RefreshControls();
@@ -339,20 +299,6 @@ bool TMainForm::RemoveProjectDirectory(const QString &path)
     return true;
 }
 
-void TMainForm::PickSenderEmail()
-{
-    const QStringList lines = MemoLines(Info.InfoEmailMemo);
-    SenderEmail.clear();
-    if (lines.isEmpty())
-        return;
-    // The standard generator, never seeded: each start yields the same sequence.
-    for (int attempt = 0; attempt < 1001; ++attempt) {
-        SenderEmail = lines.at((std::rand() % 32768) % lines.size());
-        if (!SenderEmail.isEmpty())
-            return;
-    }
-}
-
 void TMainForm::ExitClick()
 {
     if (!closeIfModified())
@@ -363,6 +309,6 @@ void TMainForm::ExitClick()
         showFailure(failure);
         return;
     }
-    StopFlag = true; // a run in progress stops at its next check
+    m_control->stop(); // a run in progress stops at its next check
     QApplication::exit(0);
 }

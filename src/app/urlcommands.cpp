@@ -3,10 +3,12 @@
 
 #include "app/mainform.h"
 #include "app/platform.h"
+#include "project/urllist.h"
 #include "project/urltable.h"
 #include "project/urltablemodel.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 
 void TMainForm::applyUrlFilter()
@@ -44,34 +46,58 @@ void TMainForm::ImportfromfileClick()
         return;
     try {
         m_urlTable->reopen();
+        UrlList list;
         // A file that cannot be opened is passed over silently.
-        if (m_urlTable->importFile(ProjectId, chosen) > 0) {
+        if (m_urlTable->importFile(ProjectId, chosen, &list) > 0) {
             m_urlModel->refresh();
             URLTableAfterPost();
         }
+        reportUrlListWarnings(list);
     } catch (const std::exception &failure) {
         showFailure(failure);
     }
     RefreshControls();
 }
 
+void TMainForm::reportUrlListWarnings(const UrlList &list)
+{
+    const QString name = QFileInfo(list.path).fileName();
+    for (const UrlListWarning &warning : list.warnings) {
+        const QString text = name + QStringLiteral(", ") + warning.text() + QStringLiteral(" (skipped)");
+        AddStatusLine(text, int(StatusKind::Failure));
+        if (unattended())
+            m_platform.report(QStringLiteral("quillcast: ") + text);
+    }
+    const qint64 untold = list.skippedLines - list.warnings.size();
+    if (untold > 0) {
+        const QString text = name + QStringLiteral(": %1 more lines skipped").arg(untold);
+        AddStatusLine(text, int(StatusKind::Failure));
+        if (unattended())
+            m_platform.report(QStringLiteral("quillcast: ") + text);
+    }
+}
+
 bool TMainForm::ReplaceURLsFromFile()
 {
     // A relative name is taken from the base directory.
     const QString path = QDir(BaseDir).filePath(Startup.UrlListArgument);
+    UrlList list;
     bool replaced = false;
     try {
-        // The project's rows are gone even when the file then cannot be read.
-        replaced = m_urlTable->replaceFromFile(ProjectId, path);
+        // A list that cannot be read changes nothing; URLs already submitted stay so.
+        replaced = m_urlTable->replaceFromFile(ProjectId, path, &list);
         m_urlModel->refresh();
     } catch (const std::exception &failure) {
         showFailure(failure);
         return false;
     }
-    if (!replaced)
-        m_platform.messageBox(this, Startup.UrlListArgument, QStringLiteral("URL List not found"), Platform::Ok,
-                              Platform::Icon::Stop);
-    return replaced;
+    if (!replaced) {
+        m_platform.messageBox(this, list.errorText().isEmpty() ? Startup.UrlListArgument : list.errorText(),
+                              QStringLiteral("URL List not found"), Platform::Ok, Platform::Icon::Stop);
+        return false;
+    }
+    reportUrlListWarnings(list);
+    return true;
 }
 
 void TMainForm::EnableAllURLsBitBtnClick()

@@ -131,3 +131,34 @@ ManualEngine readManualEngine(const QString &path, const QString &name)
     engine.comments = list.readString(name, QStringLiteral("QC_Comments"), QString());
     return engine;
 }
+
+QString engineSectionProblem(const EngineSection &section)
+{
+    for (int i = 0; i < EngineField::Count; ++i) {
+        const QString key = QLatin1String(EngineField::Keys[size_t(i)]);
+        if (section.valueLines.value(i).startsWith(key + u'='))
+            continue;
+        const bool present = section.names.contains(key);
+        return present ? QStringLiteral("the key %1 is out of place or has no value").arg(key)
+                       : QStringLiteral("the key %1 is missing").arg(key);
+    }
+    return {};
+}
+
+bool isAutomaticEngineList(const QString &path)
+{
+    for (const QString &name : engineListSections(path))
+        if (engineSectionProblem(readEngineSection(path, name)).isEmpty())
+            return true;
+    return false;
+}
+
+bool isManualEngineList(const QString &path)
+{
+    const ProfileFile list(path);
+    for (const QString &name : list.sectionNames())
+        for (const QString &key : list.keyNames(name))
+            if (key.startsWith(QLatin1String("QC_"), Qt::CaseInsensitive))
+                return true;
+    return false;
+}

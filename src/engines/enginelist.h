@@ -68,6 +68,17 @@ bool isEngineColumnName(const QString &name);
 // can never put anything else into a statement.
 QString engineColumn(const EngineSection &section);
 
+// What is wrong with a section of the automatic list: "" when its first ten
+// lines with values carry the ten keys in their order (letter case included),
+// otherwise e.g. "the key QC_Method is missing or out of place".
+QString engineSectionProblem(const EngineSection &section);
+
+// True when the file is an automatic list with at least one sound section, or a
+// manual list with at least one section holding a QC_ key: an error page
+// served in its place is neither.
+bool isAutomaticEngineList(const QString &path);
+bool isManualEngineList(const QString &path);
+
 // One section of the manual list; each field "" when its key is absent.
 struct ManualEngine
 {

@@ -8,11 +8,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-void BodyFile::begin(const QString &path)
+void BodyFile::begin(const QString &path, qint64 limit)
 {
     close();
     m_path = path;
     m_writeFailed = false;
+    m_limit = limit;
+    m_taken = 0;
+    m_cut = false;
 }
 
 bool BodyFile::open()
@@ -47,8 +50,15 @@ BodyFile::Outcome BodyFile::append(const char *data, int len)
         return Outcome::NoFile;
     if (m_writeFailed)
         return Outcome::Skipped;
+    if (m_cut)
+        return Outcome::Cut;
     if (m_fd < 0 && !open())
         return Outcome::OpenFailed;
+    if (m_limit > 0 && len > m_limit - m_taken) {
+        len = static_cast<int>(m_limit - m_taken);
+        m_cut = true;
+    }
+    m_taken += len;
     if (m_heldBytes + len > holdLimit && !flush())
         return Outcome::WriteFailed;
     if (len > holdLimit)

@@ -1,47 +1,33 @@
 #include "net/clientsock.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
+#include <algorithm>
 #include <unistd.h>
+
+#include "net/tcpsocket.h"
+#include "net/tcpstream.h"
 
 namespace {
 
-const QString okText = QStringLiteral("OK");
-
-QString describe(int code)
+int eventCode(std::optional<net::Error> failure)
 {
-    return code == 0 ? okText : SocketErrorText(code);
+    return failure ? static_cast<int>(*failure) : 0;
 }
 
-// Errors with which a non-blocking connect may report, at once, an attempt the
-// network has already answered; they go the way of a late connection outcome.
-bool attemptFinished(int err)
+QString describe(std::optional<net::Error> failure)
 {
-    switch (err) {
-    case ECONNREFUSED:
-    case ETIMEDOUT:
-    case ENETUNREACH:
-    case EHOSTUNREACH:
-    case EHOSTDOWN:
-    case ENETDOWN:
-    case ECONNRESET:
-    case ECONNABORTED:
-        return true;
-    default:
-        return false;
-    }
+    return failure ? net::errorText(*failure) : QStringLiteral("OK");
 }
 
-void setOption(int fd, int level, int name, const void *value, socklen_t size)
+// Marks the delivery loop as running, also while a handler's exception leaves it.
+class ReadingScope
 {
-    if (::setsockopt(fd, level, name, value, size) != 0)
-        throw ENetCore(static_cast<quint16>(net::socketErrorFromErrno(errno)));
-}
+public:
+    explicit ReadingScope(bool &reading) : m_reading(reading) { m_reading = true; }
+    ~ReadingScope() { m_reading = false; }
+
+private:
+    bool &m_reading;
+};
 
 } // namespace
 
@@ -60,123 +46,81 @@ ClientSocket::~ClientSocket()
     closeQuietly();
 }
 
+std::unique_ptr<ByteStream> ClientSocket::openStream(int fd)
+{
+    return std::make_unique<TcpStream>(fd);
+}
+
 void ClientSocket::setRemoteHost(const QByteArray &host)
 {
     if (m_fd >= 0)
-        throw ENetCore(net::RemoteHostBusyCode,
-                       QStringLiteral("You cannot change the RemoteHost at this time. A connection is in progress."));
+        throw ENetCore(net::Error::RemoteHostBusy);
     m_remoteAddress = 0;
     if (host.isEmpty() || !SocketLayerUse::running())
         return;
-    // A name with a zero byte in it would be looked up as its first part.
-    if (host.contains('\0'))
-        throw ENetCore(net::HostNotFoundCode);
-    in_addr direct{};
-    if (::inet_pton(AF_INET, host.constData(), &direct) == 1) {
-        m_remoteAddress = ntohl(direct.s_addr);
-        return;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *found = nullptr;
-    errno = 0;
-    const int rc = ::getaddrinfo(host.constData(), nullptr, &hints, &found);
-    if (rc != 0)
-        throw ENetCore(static_cast<quint16>(net::lookupErrorFromGai(rc, errno)));
-    m_remoteAddress = ntohl(reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr.s_addr);
-    ::freeaddrinfo(found);
+    if (const std::optional<net::Error> failure = net::resolveIPv4(host, &m_remoteAddress))
+        throw ENetCore(*failure);
 }
 
 void ClientSocket::connectAndWait()
 {
-    if (m_connected)
+    if (m_phase == Phase::Open)
         return;
     if (m_fd >= 0)
-        throw ENetCore(net::RemoteHostBusyCode,
-                       QStringLiteral("You cannot change the RemoteHost at this time. A connection is in progress."));
-    m_pending = 0;
+        throw ENetCore(net::Error::RemoteHostBusy);
+    m_failure.reset();
     m_acceptData = false;
     m_interrupted = false;
     m_deferred = nullptr;
     if (m_remoteAddress == 0)
-        throw ENetCore(net::AddressInvalidCode, QStringLiteral("The RemoteHost address is invalid (0.0.0.0)."));
+        throw ENetCore(net::Error::AddressInvalid);
     if (m_remotePort == 0)
-        throw ENetCore(net::PortZeroCode,
-                       QStringLiteral("RemotePort can't be zero. Please specify a valid service port number."));
+        throw ENetCore(net::Error::PortZero);
     if (!SocketLayerUse::running())
-        throw ENetCore(net::LayerNotLoadedCode);
+        throw ENetCore(net::Error::SocketLayerNotLoaded);
 
-    m_buffer.reset();
-    m_peerClosed = false;
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        throw ENetCore(static_cast<quint16>(net::socketErrorFromErrno(errno)));
-    try {
-        const int on = 1;
-        // The kernel's own socket buffers are left alone: fixing them at the line
-        // buffer's 2048 bytes turns off window scaling and makes a large download
-        // about ten times slower. Received data still goes on in pieces of at most
-        // 2048 bytes. Keep-alive and lingering are off on every new socket, so
-        // only out-of-band data inline needs a call.
-        setOption(fd, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    m_fd = fd;
-    m_readNotifier.setSocket(fd);
-    m_writeNotifier.setSocket(fd);
-
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(m_remotePort);
-    remote.sin_addr.s_addr = htonl(m_remoteAddress);
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&remote), sizeof remote) != 0 && errno != EINPROGRESS) {
-        const int err = errno;
-        if (!attemptFinished(err)) {
-            closeQuietly();
-            throw ENetCore(static_cast<quint16>(net::socketErrorFromErrno(err)));
-        }
-        connectionNotification(net::socketErrorFromErrno(err));
-    } else {
-        // On loopback the connection is made within connect() itself: taking
-        // its outcome now saves a pass over the event queue for every request,
-        // and the notifier is only asked for when there is something to wait for.
-        pollfd outcome{fd, POLLOUT, 0};
-        if (::poll(&outcome, 1, 0) == 1)
-            guarded(&ClientSocket::onWritable);
-        else
-            m_writeNotifier.setEnabled(true);
-    }
-
+    startConnect();
     for (;;) {
         rethrowDeferred();
-        if (m_connected || m_pending != 0)
+        if (m_phase == Phase::Open || m_failure)
             break;
         // Interrupted while connecting: the outcome would never come now.
         if (m_fd < 0 || !m_core.pumpOnce()) {
             rethrowDeferred();
-            throw ENetCore(net::InterruptedCode);
+            throw ENetCore(net::Error::Interrupted);
         }
     }
+    if (m_failure)
+        throw ENetCore(*m_failure);
     m_acceptData = true;
-    if (m_pending != 0)
-        throw ENetCore(static_cast<quint16>(m_pending));
     m_readNotifier.setEnabled(true);
     receive();
 }
 
-void ClientSocket::connectionNotification(int code)
+void ClientSocket::startConnect()
 {
-    m_writeNotifier.setEnabled(false);
-    m_connected = true;
-    m_pending = code;
-    if (code != 0)
-        m_core.drainToWakeUp();
-    connectionFinished(code, describe(code));
-    if (code != 0)
+    m_buffer.reset();
+    m_peerClosed = false;
+    m_readWaitsForWrite = false;
+    m_fd = net::openTcpSocket();
+    m_phase = Phase::Connecting;
+    m_readNotifier.setSocket(m_fd);
+    m_writeNotifier.setSocket(m_fd);
+    const net::ConnectStart start = net::startConnect(m_fd, m_remoteAddress, m_remotePort);
+    switch (start.state) {
+    case net::ConnectStart::Pending:
+        m_writeNotifier.setEnabled(true);
+        return;
+    case net::ConnectStart::Decided:
+        guarded(&ClientSocket::onWritable);
+        return;
+    case net::ConnectStart::Answered:
+        connectionOutcome(start.error);
+        return;
+    case net::ConnectStart::Failed:
         closeQuietly();
+        throw ENetCore(start.error);
+    }
 }
 
 void ClientSocket::onWritable()
@@ -184,13 +128,59 @@ void ClientSocket::onWritable()
     if (m_fd < 0)
         return;
     m_writeNotifier.setEnabled(false);
-    if (m_connected)
-        return; // a waiting write offers its bytes again after the pass
-    int err = 0;
-    socklen_t size = sizeof err;
-    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &size) != 0)
-        err = errno;
-    connectionNotification(net::socketErrorFromErrno(err));
+    switch (m_phase) {
+    case Phase::Connecting:
+        if (const std::optional<net::Error> failure = net::connectOutcome(m_fd)) {
+            connectionOutcome(failure);
+            return;
+        }
+        m_stream = openStream(m_fd);
+        m_phase = Phase::Handshake;
+        continueHandshake();
+        return;
+    case Phase::Handshake:
+        continueHandshake();
+        return;
+    case Phase::Open:
+        // A waiting write offers its bytes again after the pass.
+        if (m_readWaitsForWrite)
+            receive();
+        return;
+    case Phase::Closed:
+        return;
+    }
+}
+
+void ClientSocket::continueHandshake()
+{
+    const ByteStream::Result step = m_stream->handshake();
+    switch (step.status) {
+    case ByteStream::Status::Done:
+        m_readNotifier.setEnabled(false);
+        m_phase = Phase::Open;
+        connectionOutcome(std::nullopt);
+        return;
+    case ByteStream::Status::WouldBlock:
+        m_readNotifier.setEnabled(step.ready == ByteStream::Ready::Read);
+        m_writeNotifier.setEnabled(step.ready == ByteStream::Ready::Write);
+        return;
+    case ByteStream::Status::End:
+        connectionOutcome(net::Error::SocketConnectionReset);
+        return;
+    case ByteStream::Status::Failed:
+        connectionOutcome(step.error);
+        return;
+    }
+}
+
+void ClientSocket::connectionOutcome(std::optional<net::Error> failure)
+{
+    m_failure = failure;
+    if (failure)
+        m_core.drainToWakeUp();
+    connectionFinished(eventCode(failure), describe(failure));
+    if (failure)
+        closeQuietly();
 }
 
 void ClientSocket::writeAll(const char *data, qsizetype len)
@@ -198,44 +188,47 @@ void ClientSocket::writeAll(const char *data, qsizetype len)
     while (len > 0) {
         if (m_fd < 0) {
             if (m_interrupted)
-                throw ENetCore(net::InterruptedCode);
+                throw ENetCore(net::Error::Interrupted);
             // The peer closed while the request was still going out.
-            throw ENetCore(static_cast<quint16>(m_pending != 0 ? m_pending : 10058));
+            throw ENetCore(m_failure.value_or(net::Error::SocketShutDown));
         }
-        const ssize_t n = ::send(m_fd, data, static_cast<size_t>(len), MSG_NOSIGNAL);
-        if (n > 0) {
-            data += n;
-            len -= n;
-            if (len == 0)
-                return;
-        } else if (errno == EINTR) {
+        const ByteStream::Result sent = m_stream->write(data, static_cast<int>(std::min<qsizetype>(len, 1 << 30)));
+        if (sent.status == ByteStream::Status::Done) {
+            data += sent.bytes;
+            len -= sent.bytes;
             continue;
-        } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            throw ENetCore(static_cast<quint16>(net::socketErrorFromErrno(errno)));
         }
-        m_writeNotifier.setEnabled(true);
+        if (sent.status != ByteStream::Status::WouldBlock)
+            throw ENetCore(sent.status == ByteStream::Status::Failed ? sent.error : net::Error::SocketShutDown);
+        // Waiting for readability needs nothing more: the read notifier is on while open.
+        if (sent.ready == ByteStream::Ready::Write)
+            m_writeNotifier.setEnabled(true);
         const bool more = m_core.pumpOnce();
         if (m_fd >= 0)
-            m_writeNotifier.setEnabled(false);
+            m_writeNotifier.setEnabled(m_readWaitsForWrite);
         rethrowDeferred();
         if (!more)
-            throw ENetCore(net::InterruptedCode);
+            throw ENetCore(net::Error::Interrupted);
     }
 }
 
-int ClientSocket::waitForClose()
+std::optional<net::Error> ClientSocket::waitForClose()
 {
-    while (m_fd >= 0 && m_pending == 0) {
+    while (m_fd >= 0) {
         const bool more = m_core.pumpOnce();
         rethrowDeferred();
         if (!more)
-            return net::InterruptedCode;
+            return net::Error::Interrupted;
     }
-    return m_pending;
+    return m_failure;
 }
 
 void ClientSocket::onReadable()
 {
+    if (m_phase == Phase::Handshake) {
+        continueHandshake();
+        return;
+    }
     if (m_reading) {
         // A handler is pumping events inside the delivery loop; that loop reads
         // on once it unwinds. Until then the level-triggered notifier would spin.
@@ -250,49 +243,53 @@ void ClientSocket::receive()
 {
     if (m_fd < 0 || !m_acceptData || m_reading)
         return;
-    m_reading = true;
-    int closeCode = -1;
-    try {
-        for (;;) {
+    bool closeNow = false;
+    bool passSpent = false;
+    std::optional<net::Error> failure;
+    {
+        ReadingScope scope(m_reading);
+        for (int reads = 0;; ++reads) {
             handOnPieces(false);
             if (!m_acceptData || m_closePending || m_fd < 0)
                 break;
-            char *space = m_buffer.freeSpace();
-            const ssize_t n = ::recv(m_fd, space, static_cast<size_t>(m_buffer.freeSize()), 0);
-            if (n > 0) {
-                m_buffer.commit(static_cast<int>(n));
-                continue;
+            if (reads == readsPerPass) {
+                passSpent = true;
+                break;
             }
-            if (n == 0) {
+            const ByteStream::Result got = readIntoBuffer();
+            m_readWaitsForWrite = false;
+            if (got.status == ByteStream::Status::Done)
+                continue;
+            if (got.status == ByteStream::Status::WouldBlock) {
+                m_readWaitsForWrite = got.ready == ByteStream::Ready::Write;
+                if (m_readWaitsForWrite)
+                    m_writeNotifier.setEnabled(true);
+                break;
+            }
+            closeNow = true;
+            if (got.status == ByteStream::Status::End) {
                 m_peerClosed = true;
                 handOnPieces(true);
-                closeCode = 0;
                 break;
             }
-            if (errno == EINTR)
-                continue;
-            const int code = net::socketErrorFromErrno(errno);
-            if (code == net::WouldBlockCode)
-                break;
-            if (code != net::NotSocketCode)
-                receiveError(code, QStringLiteral("Winsock error in recv()"));
-            // POSIX reports a reset only here: it stands for the closed
-            // notification carrying that code.
-            closeCode = code;
+            failure = got.error;
+            if (failure != net::Error::SocketNotSocket)
+                receiveError(*failure, QStringLiteral("Winsock error in recv()"));
             break;
         }
-    } catch (...) {
-        m_reading = false;
-        throw;
     }
-    m_reading = false;
     if (m_closePending) {
         m_closePending = false;
-        close(m_closePendingCode);
-    } else if (closeCode >= 0) {
-        close(closeCode);
-    } else if (m_readSuppressed && m_fd >= 0) {
-        m_readNotifier.setEnabled(true);
+        close(m_closePendingFailure);
+    } else if (closeNow) {
+        close(failure);
+    } else if (m_fd >= 0) {
+        if (m_readSuppressed)
+            m_readNotifier.setEnabled(true);
+        // Bytes the stream holds are not announced by the socket again.
+        if (passSpent && m_stream->pendingInput() > 0)
+            QMetaObject::invokeMethod(
+                &m_readNotifier, [this] { guarded(&ClientSocket::onReadable); }, Qt::QueuedConnection);
     }
     m_readSuppressed = false;
 }
@@ -305,28 +302,36 @@ void ClientSocket::handOnPieces(bool atEnd)
         deliver(data, len);
 }
 
-bool ClientSocket::drainReadable()
+ByteStream::Result ClientSocket::readIntoBuffer()
 {
+    char *space = m_buffer.freeSpace();
+    const ByteStream::Result got = m_stream->read(space, m_buffer.freeSize());
+    if (got.status == ByteStream::Status::Done)
+        m_buffer.commit(got.bytes);
+    return got;
+}
+
+void ClientSocket::drainQueued()
+{
+    // Only what has arrived by now: a server that keeps sending is not chased.
+    qint64 left = net::queuedBytes(m_fd) + m_stream->pendingInput();
     for (;;) {
         handOnPieces(false);
         if (!m_acceptData)
-            return false;
-        const ssize_t n = ::recv(m_fd, m_buffer.freeSpace(), static_cast<size_t>(m_buffer.freeSize()), 0);
-        if (n > 0) {
-            m_buffer.commit(static_cast<int>(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        handOnPieces(true);
-        return n == 0;
+            return;
+        if (left <= 0)
+            break;
+        const ByteStream::Result got = readIntoBuffer();
+        if (got.status != ByteStream::Status::Done)
+            break;
+        left -= got.bytes;
     }
+    handOnPieces(true);
 }
 
-void ClientSocket::close(int code)
+void ClientSocket::close(std::optional<net::Error> failure)
 {
     if (m_fd < 0) {
-        m_connected = false;
         m_closePending = false;
         return;
     }
@@ -334,28 +339,23 @@ void ClientSocket::close(int code)
     m_writeNotifier.setEnabled(false);
     if (m_reading) {
         m_closePending = true;
-        m_closePendingCode = code;
+        m_closePendingFailure = failure;
         return;
     }
     if (m_acceptData && !m_peerClosed) {
-        m_reading = true;
-        try {
-            drainReadable();
-        } catch (...) {
-            m_reading = false;
-            throw;
-        }
-        m_reading = false;
+        ReadingScope scope(m_reading);
+        drainQueued();
     }
+    const bool wasOpen = m_phase == Phase::Open;
     ::close(m_fd);
     m_fd = -1;
-    const bool wasConnected = m_connected;
-    m_connected = false;
+    m_stream.reset();
+    m_phase = Phase::Closed;
     m_closePending = false;
-    m_pending = code;
-    if (wasConnected) {
+    m_failure = failure;
+    if (wasOpen) {
         closing();
-        disconnected(code, describe(code));
+        disconnected(eventCode(failure), describe(failure));
     }
 }
 
@@ -365,8 +365,8 @@ void ClientSocket::interrupt()
     if (m_fd < 0)
         return;
     m_interrupted = true;
-    if (m_connected)
-        close(0);
+    if (m_phase == Phase::Open)
+        close(std::nullopt);
     else
         closeQuietly(); // nothing was established, so nothing is reported closed
 }
@@ -378,10 +378,12 @@ void ClientSocket::closeQuietly()
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
-    m_connected = false;
+    m_stream.reset();
+    m_phase = Phase::Closed;
     m_closePending = false;
     m_acceptData = false;
     m_readSuppressed = false;
+    m_readWaitsForWrite = false;
 }
 
 void ClientSocket::rethrowDeferred()
@@ -408,19 +410,9 @@ void ClientSocket::guarded(void (ClientSocket::*step)())
 
 QByteArray ClientSocket::localHost() const
 {
-    if (m_connected && m_fd >= 0) {
-        sockaddr_in local{};
-        socklen_t size = sizeof local;
-        char text[INET_ADDRSTRLEN] = {};
-        if (::getsockname(m_fd, reinterpret_cast<sockaddr *>(&local), &size) == 0 &&
-            ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text) != nullptr)
-            return QByteArray(text);
-        return SocketErrorText(net::socketErrorFromErrno(errno)).toLatin1();
-    }
+    if (m_phase == Phase::Open && m_fd >= 0)
+        return net::localHostText(m_fd);
     if (!SocketLayerUse::running())
-        return SocketErrorText(net::LayerNotLoadedCode).toLatin1();
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0)
-        return SocketErrorText(net::socketErrorFromErrno(errno)).toLatin1();
-    return QByteArray(name, static_cast<qsizetype>(::strnlen(name, 100)));
+        return net::errorText(net::Error::SocketLayerNotLoaded).toLatin1();
+    return net::localHostText(-1);
 }

@@ -4,16 +4,20 @@
 #include <QSocketNotifier>
 #include <QString>
 #include <exception>
+#include <memory>
+#include <optional>
 
+#include "net/bytestream.h"
 #include "net/linebuf.h"
 #include "net/netcore.h"
 #include "net/socketlayer.h"
 
 // One TCP client connection over IPv4, driven by socket notifications on the
 // UI thread, with the waits that make an exchange look synchronous to its
-// caller. Failing steps throw ENetCore. Received data goes through the line
-// buffer to deliver(); the derived engine sees lines while splitting is on and
-// raw chunks of at most 2048 bytes once it is off.
+// caller. The bytes go through a ByteStream over the socket; failing steps
+// throw ENetCore. Received data goes through the line buffer to deliver(); the
+// derived engine sees lines while splitting is on and raw chunks of at most
+// 2048 bytes once it is off.
 //
 // Events (the virtual hooks) fire on the UI thread from inside the waits. If a
 // hook throws, the connection is closed without further events and the
@@ -21,6 +25,10 @@
 class ClientSocket
 {
 public:
+    // Reads taken in one go before the event loop gets its turn again, so a
+    // server that sends without pause never starves timers and input.
+    static constexpr int readsPerPass = 64;
+
     explicit ClientSocket(NetCore &core);
     virtual ~ClientSocket();
     ClientSocket(const ClientSocket &) = delete;
@@ -34,27 +42,28 @@ public:
     void setRemoteHost(const QByteArray &host);
     void setRemotePort(quint16 port) { m_remotePort = port; }
 
-    // Connects and waits for the outcome. Throws 102 (address 0.0.0.0), 116
-    // (port 0), the socket code of a failed attempt (after OnConnected for an
-    // attempt the network answered), or 301 when the wait was ended or the
-    // attempt interrupted. Does nothing while connected.
+    // Connects, lets the stream finish its handshake, and waits for the
+    // outcome. Throws 102 (address 0.0.0.0), 116 (port 0), the code of a failed
+    // attempt (after OnConnected for an attempt the network answered), or 301
+    // when the wait was ended or the attempt interrupted. Does nothing while
+    // connected.
     void connectAndWait();
-    // Returns once the socket has taken every byte; throws the socket code, or
+    // Returns once the stream has taken every byte; throws the socket code, or
     // 301 when the wait was ended or the connection closed meanwhile.
     void writeAll(const char *data, qsizetype len);
     // The line buffer's mode; the engine switches it off at the end of the headers.
     void setSplitLines(bool on) { m_buffer.setSplitLines(on); }
-    // Waits until the connection is gone; returns the close code (0 for a
-    // clean close) or 301 when the wait was ended.
-    int waitForClose();
+    // Waits until the connection is gone; nothing for a clean close, otherwise
+    // the close code, or 301 when the wait was ended.
+    std::optional<net::Error> waitForClose();
     // The interrupt: dispatches what is queued up to a fresh wake-up event,
-    // then closes the connection with code 0. Never throws.
+    // then closes the connection cleanly. Never throws.
     void interrupt();
     // Closes without any event; what is buffered is dropped.
     void closeQuietly();
 
     bool hasSocket() const { return m_fd >= 0; }
-    bool isConnected() const { return m_connected; }
+    bool isConnected() const { return m_phase == Phase::Open; }
     int socketHandle() const { return m_fd; }
     // While connected the socket's local address, otherwise the host name (or
     // the socket error text when that cannot be had).
@@ -66,22 +75,38 @@ public:
 protected:
     // A received line (splitting on) or chunk (splitting off).
     virtual void deliver(const char *data, int len) = 0;
+    // code 0 with "OK" for success.
     virtual void connectionFinished(int code, const QString &description) = 0;
     // The close hook: runs before disconnected().
     virtual void closing() = 0;
     virtual void disconnected(int code, const QString &description) = 0;
-    virtual void receiveError(int code, const QString &description) = 0;
+    virtual void receiveError(net::Error code, const QString &description) = 0;
+    // The stream over a socket whose TCP connection was just made: plain TCP
+    // unless a derived engine wants another.
+    virtual std::unique_ptr<ByteStream> openStream(int fd);
 
     NetCore &core() { return m_core; }
 
 private:
+    enum class Phase {
+        Closed,     // no socket, or the attempt failed
+        Connecting, // TCP connect under way; the write notifier tells its end
+        Handshake,  // connected; the stream's handshake waits for readiness
+        Open,       // data flows
+    };
+
+    void startConnect();
     void onWritable();
     void onReadable();
-    void connectionNotification(int code);
+    void continueHandshake();
+    void connectionOutcome(std::optional<net::Error> failure);
     void receive();
     void handOnPieces(bool atEnd);
-    bool drainReadable();
-    void close(int code);
+    // One read of the stream into the line buffer's free space (never empty
+    // once the pieces are handed on).
+    ByteStream::Result readIntoBuffer();
+    void drainQueued();
+    void close(std::optional<net::Error> failure);
     void rethrowDeferred();
     void guarded(void (ClientSocket::*step)());
 
@@ -90,18 +115,22 @@ private:
     LineBuffer m_buffer;
     QSocketNotifier m_readNotifier;
     QSocketNotifier m_writeNotifier;
+    std::unique_ptr<ByteStream> m_stream;
     int m_fd = -1;
+    Phase m_phase = Phase::Closed;
     quint32 m_remoteAddress = 0; // host byte order
     quint16 m_remotePort = 0;
-    bool m_connected = false;
     bool m_acceptData = false;
     bool m_reading = false;
     bool m_readSuppressed = false;
+    // The stream's last read waits for the socket to become writable.
+    bool m_readWaitsForWrite = false;
     bool m_closePending = false;
     // The peer's end of the stream has been read: nothing more can arrive.
     bool m_peerClosed = false;
     bool m_interrupted = false;
-    int m_closePendingCode = 0;
-    int m_pending = 0;
+    std::optional<net::Error> m_closePendingFailure;
+    // Why the attempt or the connection ended; nothing for success or a clean close.
+    std::optional<net::Error> m_failure;
     std::exception_ptr m_deferred;
 };

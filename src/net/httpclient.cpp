@@ -9,7 +9,7 @@ template <typename Assign> void outOfMemoryAs200(Assign assign)
     try {
         assign();
     } catch (const std::bad_alloc &) {
-        throw ENetCore(net::OutOfMemoryCode);
+        throw ENetCore(net::Error::OutOfMemory);
     }
 }
 
@@ -70,12 +70,12 @@ void THTTPClient::performRequest(const QByteArray &method)
     QByteArray statusLine;
     try {
         m_engine.perform(method, fields, &statusLine);
-    } catch (const ENetCore &failure) {
-        if (failure.Code() == 151)
-            m_statusLine = statusLine;
-        throw;
     } catch (const std::bad_alloc &) {
-        throw ENetCore(net::OutOfMemoryCode);
+        m_statusLine = statusLine;
+        throw ENetCore(net::Error::OutOfMemory);
+    } catch (...) {
+        m_statusLine = statusLine;
+        throw;
     }
     m_statusLine = statusLine;
 }

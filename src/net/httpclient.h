@@ -20,8 +20,13 @@ enum THTTPActions { httpIdle = 0, httpGet, httpPost, httpHead, httpResetHeaders,
 //
 // On a return without exception: the connection is closed, OnEndTransfer and
 // OnDisconnected have fired, the local file (when set and a body byte came)
-// holds the body and is closed unless OnError reported a local-file problem,
-// and StatusLine holds a 2xx status line, or "" when none arrived.
+// holds the body (up to LocalFileLimit) and is closed unless OnError reported
+// a local-file problem, and StatusLine holds a 2xx status line, or "" when
+// none arrived. After a failure StatusLine holds the status line if one came.
+//
+// A request whose target would hold a blank or a control character, or whose
+// header values a line break or control character, is refused (154, 155)
+// before anything is sent.
 //
 // A new component holds the socket layer (SocketLayerLoaded is true).
 class THTTPClient : public NetCore
@@ -90,8 +95,15 @@ public:
     void setHTTPVersion(const QByteArray &value) { m_fields.HTTPVersion = value; }
     QString LocalFile() const { return m_fields.LocalFile; }
     void setLocalFile(const QString &path) { m_fields.LocalFile = path; }
+    // Body bytes the local file takes at most (0, the default, for no limit);
+    // the events still report every byte. httpResetHeaders leaves it.
+    qint64 LocalFileLimit() const { return m_fields.LocalFileLimit; }
+    void setLocalFileLimit(qint64 bytes) { m_fields.LocalFileLimit = qMax<qint64>(bytes, 0); }
+    // The last exchange's local file was cut at LocalFileLimit.
+    bool LocalFileCut() const { return m_engine.localFileCut(); }
 
-    // The last response's status line (at most 1024 bytes).
+    // The last response's final status line (at most 1024 bytes), also when
+    // the exchange failed after it arrived.
     QByteArray StatusLine() const { return m_statusLine; }
     // While connected the local address, otherwise the computer's host name.
     QByteArray LocalHost() const { return m_engine.localHost(); }

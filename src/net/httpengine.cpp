@@ -7,33 +7,26 @@
 
 #include "net/httpclient.h"
 
-namespace {
-enum HttpCode : quint16 {
-    StatusFailedCode = 151,
-    NoServerCode = 152,
-    BadSchemeCode = 153,
-    AttachedFileCode = 302,
-};
-}
-
 HttpEngine::HttpEngine(THTTPClient &owner) : ClientSocket(owner), m_owner(owner), m_parser(*this)
 {}
 
 void HttpEngine::perform(const QByteArray &method, const HttpRequestFields &fields, QByteArray *statusLine)
 {
     if (fields.URLServer.isEmpty())
-        throw ENetCore(NoServerCode, QStringLiteral("No server specified in URL"));
+        throw ENetCore(net::Error::NoServer);
     const bool viaProxy = !fields.ProxyServer.isEmpty();
     if (!viaProxy && fields.URLScheme != "http")
-        throw ENetCore(BadSchemeCode, QStringLiteral("Specified URLScheme is invalid."));
+        throw ENetCore(net::Error::BadScheme);
+    const bool withBody = method == "POST" || method == "PUT";
+    if (const std::optional<net::Error> refused = http::refusal(fields, withBody))
+        throw ENetCore(*refused);
     // A request started from inside a pending one must not touch that one's state.
     if (hasSocket())
-        throw ENetCore(net::RemoteHostBusyCode,
-                       QStringLiteral("You cannot change the RemoteHost at this time. A connection is in progress."));
+        throw ENetCore(net::Error::RemoteHostBusy);
 
     m_parser.reset();
     setSplitLines(true);
-    m_bodyFile.begin(fields.LocalFile);
+    m_bodyFile.begin(fields.LocalFile, fields.LocalFileLimit);
     try {
         setRemoteHost(viaProxy ? fields.ProxyServer : fields.URLServer);
         setRemotePort(viaProxy ? fields.ProxyPort : fields.URLPort);
@@ -41,14 +34,15 @@ void HttpEngine::perform(const QByteArray &method, const HttpRequestFields &fiel
     } catch (...) {
         m_bodyFile.close();
         closeQuietly();
+        *statusLine = m_parser.statusLine();
         throw;
     }
+    *statusLine = m_parser.statusLine();
     if (!m_parser.hasStatusLine())
         return;
-    *statusLine = m_parser.statusLine();
     const QByteArray statusText = HttpResponseParser::statusText(*statusLine);
     if (!statusText.startsWith('2'))
-        throw ENetCore(StatusFailedCode, QString::fromLatin1(statusText));
+        throw ENetCore(net::Error::StatusFailed, QString::fromLatin1(statusText));
 }
 
 void HttpEngine::exchange(const QByteArray &method, const HttpRequestFields &fields)
@@ -60,29 +54,23 @@ void HttpEngine::exchange(const QByteArray &method, const HttpRequestFields &fie
         http::writeRequestHead(head, method, fields);
         writeAll(head.constData(), head.size());
     } else {
-        qint64 attachedLength = 0;
-        if (!fields.AttachedFile.isEmpty()) {
-            QFile attached(fields.AttachedFile);
-            if (!attached.open(QIODevice::ReadOnly))
-                throw ENetCore(AttachedFileCode, QStringLiteral("Can't open attached file for reading."));
-            attachedLength = attached.size();
-        }
+        QFile attached(fields.AttachedFile);
+        const bool withFile = !fields.AttachedFile.isEmpty();
+        if (withFile && !attached.open(QIODevice::ReadOnly))
+            throw ENetCore(net::Error::AttachedFileUnreadable);
+        const qint64 attachedLength = withFile ? attached.size() : 0;
         http::writeRequestHead(head, method, fields, fields.PostData.size() + attachedLength);
         writeAll(head.constData(), head.size());
         writeAll(fields.PostData.constData(), fields.PostData.size());
-        if (!fields.AttachedFile.isEmpty())
-            sendAttachedFile(fields.AttachedFile, attachedLength);
+        if (withFile)
+            sendAttachedFile(attached, attachedLength);
     }
-    const int code = waitForClose();
-    if (code != 0)
-        throw ENetCore(static_cast<quint16>(code));
+    if (const std::optional<net::Error> failure = waitForClose())
+        throw ENetCore(*failure);
 }
 
-void HttpEngine::sendAttachedFile(const QString &path, qint64 length)
+void HttpEngine::sendAttachedFile(QFile &attached, qint64 length)
 {
-    QFile attached(path);
-    if (!attached.open(QIODevice::ReadOnly))
-        throw ENetCore(AttachedFileCode, QStringLiteral("Can't open file for reading."));
     char piece[LineBuffer::m_lenBuffer];
     // Never more than the announced Content-Length, even if the file grew.
     while (length > 0) {
@@ -117,10 +105,10 @@ void HttpEngine::body(const char *data, int len, qint64 bodyCount)
 {
     switch (m_bodyFile.append(data, len)) {
     case BodyFile::Outcome::OpenFailed:
-        m_owner.fireError(0, QStringLiteral("Can't open local file for writing."));
+        m_owner.fireError(net::Error::LocalFileNotCreated);
         return;
     case BodyFile::Outcome::WriteFailed:
-        m_owner.fireError(7, QStringLiteral("Error writing to LocalFile"));
+        m_owner.fireError(net::Error::LocalFileWriteFailed);
         break;
     default:
         break;
@@ -143,7 +131,7 @@ void HttpEngine::connectionFinished(int code, const QString &description)
 void HttpEngine::closing()
 {
     if (m_bodyFile.finish() == BodyFile::Outcome::WriteFailed)
-        m_owner.fireError(7, QStringLiteral("Error writing to LocalFile"));
+        m_owner.fireError(net::Error::LocalFileWriteFailed);
     if (m_owner.OnEndTransfer)
         m_owner.OnEndTransfer(&m_owner);
 }
@@ -154,7 +142,7 @@ void HttpEngine::disconnected(int code, const QString &description)
         m_owner.OnDisconnected(&m_owner, code, description);
 }
 
-void HttpEngine::receiveError(int code, const QString &description)
+void HttpEngine::receiveError(net::Error code, const QString &description)
 {
     m_owner.fireError(code, description);
 }

@@ -7,6 +7,7 @@
 #include "net/httprequest.h"
 #include "net/httpresponse.h"
 
+class QFile;
 class THTTPClient;
 
 // The HTTP side of the component's connection: writes one HTTP/1.0 request,
@@ -19,26 +20,29 @@ public:
 
     // Performs one exchange with the given method ("GET", "HEAD", "POST",
     // "PUT"; the last two send a body). Returns when the server has closed the
-    // connection or the exchange was interrupted. Throws ENetCore: 152 and 153
-    // before anything happens, 101 while a connection exists, the connection
-    // and socket codes, 302 for an unreadable attached file, 301 when a wait
-    // was ended, and 151 when the status text does not begin with "2".
-    // statusLine receives the status line on success and for 151.
+    // connection or the exchange was interrupted. Throws ENetCore: 152, 153,
+    // 154 and 155 before anything happens, 101 while a connection exists, the
+    // connection and socket codes, 302 for an unreadable attached file, 301
+    // when a wait was ended, and 151 when the final status text does not begin
+    // with "2". statusLine receives the final status line whenever one arrived,
+    // also when the exchange then failed.
     // Whatever fails after the socket was made, the connection is closed
     // without further events, so the next exchange starts clean.
     void perform(const QByteArray &method, const HttpRequestFields &fields, QByteArray *statusLine);
 
     const HttpResponseParser &parser() const { return m_parser; }
+    // The last exchange's local file was cut at its limit.
+    bool localFileCut() const { return m_bodyFile.cut(); }
 
 private:
     void exchange(const QByteArray &method, const HttpRequestFields &fields);
-    void sendAttachedFile(const QString &path, qint64 length);
+    void sendAttachedFile(QFile &attached, qint64 length);
 
     void deliver(const char *data, int len) override;
     void connectionFinished(int code, const QString &description) override;
     void closing() override;
     void disconnected(int code, const QString &description) override;
-    void receiveError(int code, const QString &description) override;
+    void receiveError(net::Error code, const QString &description) override;
 
     void header(const QByteArray &field, const QByteArray &value) override;
     void startTransfer() override;

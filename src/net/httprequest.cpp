@@ -1,5 +1,7 @@
 #include "net/httprequest.h"
 
+#include <algorithm>
+
 namespace {
 
 quint16 leadingPort(const QByteArray &text)
@@ -92,14 +94,18 @@ void HttpRequestFields::resetHeaders()
     URLPort = 80;
 }
 
+QByteArray HttpRequestFields::authority() const
+{
+    if (URLPort == 80)
+        return URLServer;
+    return URLServer + ':' + QByteArray::number(URLPort);
+}
+
 QByteArray HttpRequestFields::requestTarget() const
 {
     if (ProxyServer.isEmpty())
         return URLPath;
-    QByteArray target = URLScheme + "://" + URLServer;
-    if (URLPort != 80)
-        target += ':' + QByteArray::number(URLPort);
-    return target + URLPath;
+    return URLScheme + "://" + authority() + URLPath;
 }
 
 namespace http {
@@ -107,6 +113,7 @@ namespace http {
 void writeRequestHead(QByteArray &out, const QByteArray &method, const HttpRequestFields &fields, qint64 bodyLength)
 {
     out += method + ' ' + fields.requestTarget() + ' ' + fields.HTTPVersion + "\r\n";
+    writeHeader(out, "Host: ", fields.authority());
     writeHeader(out, "Authorization: ", fields.Authorization);
     writeHeader(out, "Accept: ", fields.Accept);
     writeHeader(out, "From: ", fields.From);
@@ -121,6 +128,26 @@ void writeRequestHead(QByteArray &out, const QByteArray &method, const HttpReque
     }
     writeHeader(out, "Content-Type: ", fields.ContentType);
     out += "Content-Length: " + QByteArray::number(bodyLength) + "\r\n\r\n";
+}
+
+std::optional<net::Error> refusal(const HttpRequestFields &fields, bool withBody)
+{
+    const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+    const QByteArray target = fields.requestTarget();
+    if (std::any_of(target.cbegin(), target.cend(), [&](char c) { return c == ' ' || control(c); }))
+        return net::Error::UnsafeTarget;
+    const auto unsafe = [&](const QByteArray &value) {
+        return std::any_of(value.cbegin(), value.cend(), [&](char c) { return c != '\t' && control(c); });
+    };
+    // The Host value is the server name; Content-Type goes out with a body only.
+    for (const QByteArray *value : {&fields.URLServer, &fields.Authorization, &fields.Accept, &fields.From,
+                                    &fields.UserAgent, &fields.IfModifiedSince, &fields.Referer, &fields.Pragma}) {
+        if (unsafe(*value))
+            return net::Error::UnsafeHeader;
+    }
+    if (withBody && unsafe(fields.ContentType))
+        return net::Error::UnsafeHeader;
+    return std::nullopt;
 }
 
 } // namespace http

@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
+
+#include "net/neterror.h"
 
 // The request properties of the HTTP component, and the rules that tie them
 // together: assigning a URL splits it into its parts, and assigning a user
@@ -30,6 +33,8 @@ struct HttpRequestFields
     QByteArray OtherHeaders;
     QByteArray HTTPVersion = QByteArrayLiteral("HTTP/1.0");
     QString LocalFile;
+    // Bytes of body the local file takes at most; 0 for no limit.
+    qint64 LocalFileLimit = 0;
 
     // Stores the URL and sets scheme, server, port and path from it. Nothing is
     // encoded or decoded. A URL without "//" after the scheme keeps the server;
@@ -41,8 +46,10 @@ struct HttpRequestFields
     // Clears the request properties; UserAgent, HTTPVersion and the proxy stay.
     void resetHeaders();
 
-    // The request-line target: URLPath, or through a proxy the absolute URL
-    // (":port" only when the port is not 80).
+    // The target's server with ":port" when the port is not the default 80:
+    // the Host value, also through a proxy.
+    QByteArray authority() const;
+    // The request-line target: URLPath, or through a proxy the absolute URL.
     QByteArray requestTarget() const;
 
 private:
@@ -51,10 +58,17 @@ private:
 
 namespace http {
 
-// Appends the request line and the header lines, in their fixed order. For a
-// body-less method the empty line follows; with a body (bodyLength >= 0) the
-// Content-Type (when set) and Content-Length lines and the empty line do.
+// Appends the request line and the header lines, Host first, then the others
+// in their fixed order. For a body-less method the empty line follows; with a
+// body (bodyLength >= 0) the Content-Type (when set) and Content-Length lines
+// and the empty line do.
 void writeRequestHead(QByteArray &out, const QByteArray &method, const HttpRequestFields &fields,
                       qint64 bodyLength = -1);
+
+// Why the request must not be sent: UnsafeTarget when the request-line target
+// holds a blank or a control character, UnsafeHeader when a header value that
+// would be written holds a control character other than HT. OtherHeaders (its
+// own lines) and the body are not looked at. Nothing when it is safe.
+std::optional<net::Error> refusal(const HttpRequestFields &fields, bool withBody);
 
 } // namespace http

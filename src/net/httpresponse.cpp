@@ -15,9 +15,19 @@ void HttpResponseParser::feed(const char *data, int len)
 {
     m_consumed += len;
     switch (m_state) {
-    case State::StatusLine:
-        m_statusLine = QByteArray(data, std::min(len, maxStatusLine));
+    case State::StatusLine: {
+        const QByteArray line(data, std::min(len, maxStatusLine));
+        if (isInterim(line)) {
+            m_state = State::InterimHeaders;
+            return;
+        }
+        m_statusLine = line;
         m_state = State::Headers;
+        return;
+    }
+    case State::InterimHeaders:
+        if (len == 0)
+            m_state = State::StatusLine;
         return;
     case State::Headers:
         if (len == 0) {
@@ -41,6 +51,11 @@ QByteArray HttpResponseParser::statusText(const QByteArray &statusLine)
 {
     const qsizetype blank = statusLine.indexOf(' ');
     return blank < 0 ? QByteArray() : statusLine.mid(blank + 1);
+}
+
+bool HttpResponseParser::isInterim(const QByteArray &statusLine)
+{
+    return statusLine.startsWith("HTTP/") && statusText(statusLine).startsWith('1');
 }
 
 void HttpResponseParser::splitHeader(const char *data, int len, QByteArray *field, QByteArray *value)

@@ -6,15 +6,6 @@
 
 namespace {
 
-QString fixedOrOwn(quint16 code, const QString &message)
-{
-    if (code == net::InterruptedCode)
-        return QStringLiteral("Interrupted.");
-    if (code == net::OutOfMemoryCode)
-        return QStringLiteral("Out of memory.");
-    return message;
-}
-
 class WakeUpEvent : public QEvent
 {
 public:
@@ -28,14 +19,6 @@ public:
 };
 
 } // namespace
-
-ENetCore::ENetCore(quint16 code) : ENetCore(code, SocketErrorText(code))
-{}
-
-ENetCore::ENetCore(quint16 code, const QString &message)
-    : m_code(code), m_message(fixedOrOwn(code, message)),
-      m_what((QString::number(code) + QStringLiteral(": ") + m_message).toStdString())
-{}
 
 NetCore::NetCore(QObject *parent) : QObject(parent)
 {
@@ -109,8 +92,8 @@ bool NetCore::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-void NetCore::fireError(int code, const QString &description)
+void NetCore::fireError(net::Error code, const QString &description)
 {
     if (OnError)
-        OnError(this, code, description);
+        OnError(this, static_cast<int>(code), description);
 }

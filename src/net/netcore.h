@@ -3,46 +3,9 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
-#include <exception>
 #include <functional>
-#include <string>
 
-#include "net/socketerrors.h"
-
-// The exception a failed exchange throws out of the Action assignment. Its
-// text is the decimal code, ": ", then the failing step's message; 301 always
-// reads "Interrupted." and 200 "Out of memory.", and a step without a message
-// of its own gets the socket error text of the code.
-class ENetCore : public std::exception
-{
-public:
-    // The message is the socket error text of the code (or the fixed 200/301 texts).
-    explicit ENetCore(quint16 code);
-    // The message is the step's own, even when empty (a status line without a
-    // status text gives "151: ").
-    ENetCore(quint16 code, const QString &message);
-
-    quint16 Code() const { return m_code; }
-    // The text after "code: ".
-    QString Message() const { return m_message; }
-    // The whole text, "code: message", UTF-8.
-    const char *what() const noexcept override { return m_what.c_str(); }
-
-private:
-    quint16 m_code;
-    QString m_message;
-    std::string m_what;
-};
-
-namespace net {
-enum NetCoreCode : quint16 {
-    RemoteHostBusyCode = 101,
-    AddressInvalidCode = 102,
-    PortZeroCode = 116,
-    OutOfMemoryCode = 200,
-    InterruptedCode = 301,
-};
-}
+#include "net/neterror.h"
 
 // Base of the network components: owns the component's share of the event
 // loop. Every wait of an exchange is a series of passes over the thread's
@@ -88,8 +51,10 @@ public:
     // True for the events that end a wait as a close request (see above).
     static bool isWindowCloseRequest(QObject *receiver, const QEvent *event);
 
-    // Fires OnError when a handler is assigned.
-    void fireError(int code, const QString &description);
+    // Fire OnError when a handler is assigned, with the code's text or a
+    // description of the failing step's own.
+    void fireError(net::Error code) { fireError(code, net::errorText(code)); }
+    void fireError(net::Error code, const QString &description);
 
 protected:
     bool event(QEvent *event) override;

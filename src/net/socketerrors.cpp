@@ -3,128 +3,100 @@
 #include <cerrno>
 #include <netdb.h>
 
+namespace net {
+
 namespace {
-
-struct ErrorText
-{
-    int code;
-    const char *text;
-};
-
-// The descriptions are the program's own fixed texts, typos included: logs and
-// saved reports have always carried them in this form.
-constexpr ErrorText errorTexts[] = {
-    {10004, "Interrupted system call"},
-    {10009, "Bad file number"},
-    {10013, "Access denied"},
-    {10014, "Bad address"},
-    {10022, "Invalid argument"},
-    {10024, "Too many open files"},
-    {10035, "Operation would block"},
-    {10036, "Operation now in progress"},
-    {10037, "Operation already in progress"},
-    {10038, "Socket operation on non-socket"},
-    {10039, "Destination address required"},
-    {10040, "Message too long"},
-    {10041, "Protocol wrong type for socket"},
-    {10042, "Bad protocol option"},
-    {10043, "Protocol not supported"},
-    {10044, "Socket type not supported"},
-    {10045, "Operation not supported on socket"},
-    {10046, "Protocol family not supported"},
-    {10047, "Address family not supported by protocol family"},
-    {10048, "Address already in use"},
-    {10049, "Can't assign requested address"},
-    {10050, "Network is down"},
-    {10051, "Network is unreachable"},
-    {10052, "Net dropped connection or reset"},
-    {10053, "Software caused connection abort"},
-    {10054, "Connection reset by peer"},
-    {10055, "No buffer space available"},
-    {10056, "Socket is already connected"},
-    {10057, "Socket is not connected"},
-    {10058, "Can't send after socket shutdown"},
-    {10059, "Too many references, can't splice"},
-    {10060, "Connection timed out"},
-    {10061, "Connection refused"},
-    {10062, "Too many levels of symbolic links"},
-    {10063, "File name too long"},
-    {10064, "Host is down"},
-    {10065, "No route to host"},
-    {10066, "Directory not empt"},
-    {10067, "Too many processes"},
-    {10068, "Too many users"},
-    {10069, "Disc Quota Exceeded"},
-    {10070, "Stale NFS file handle"},
-    {10071, "Too many levels of remote in path"},
-    {10091, "Network subsystem is unavailable"},
-    {10092, "WINSOCK DLL Version out of range"},
-    {10093, "Winsock not loaded yet (WSANOTINITIALISED)"},
-    {11001, "Host not found"},
-    {11002, "Non-authoritative 'Host not found' (try again or check DNS setup)"},
-    {11003, "Non-recoverable errors: FORMERR, REFUSED, NOTIMP"},
-    {11004, "Valid name, no data record (check DNS setup)"},
-};
 
 struct ErrnoCode
 {
     int err;
-    int code;
+    Error code;
 };
 
+using enum Error;
+
 constexpr ErrnoCode errnoCodes[] = {
-    {EINTR, 10004},        {EBADF, 10009},           {EACCES, 10013},          {EPERM, 10013},
-    {EFAULT, 10014},       {EINVAL, 10022},          {EMFILE, 10024},          {ENFILE, 10024},
-    {EAGAIN, 10035},       {EWOULDBLOCK, 10035},     {EINPROGRESS, 10036},     {EALREADY, 10037},
-    {ENOTSOCK, 10038},     {EDESTADDRREQ, 10039},    {EMSGSIZE, 10040},        {EPROTOTYPE, 10041},
-    {ENOPROTOOPT, 10042},  {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045},
-    {EPFNOSUPPORT, 10046}, {EAFNOSUPPORT, 10047},    {EADDRINUSE, 10048},      {EADDRNOTAVAIL, 10049},
-    {ENETDOWN, 10050},     {ENETUNREACH, 10051},     {ENETRESET, 10052},       {ECONNABORTED, 10053},
-    {ECONNRESET, 10054},   {ENOBUFS, 10055},         {ENOMEM, 10055},          {EISCONN, 10056},
-    {ENOTCONN, 10057},     {ESHUTDOWN, 10058},       {EPIPE, 10058},           {ETOOMANYREFS, 10059},
-    {ETIMEDOUT, 10060},    {ECONNREFUSED, 10061},    {ELOOP, 10062},           {ENAMETOOLONG, 10063},
-    {EHOSTDOWN, 10064},    {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},       {EUSERS, 10068},
-    {EDQUOT, 10069},       {ESTALE, 10070},          {EREMOTE, 10071},
+    {EINTR, SocketInterruptedCall},
+    {EBADF, SocketBadFileNumber},
+    {EACCES, SocketAccessDenied},
+    {EPERM, SocketAccessDenied},
+    {EFAULT, SocketBadAddress},
+    {EINVAL, SocketInvalidArgument},
+    {EMFILE, SocketTooManyOpenFiles},
+    {ENFILE, SocketTooManyOpenFiles},
+    {EAGAIN, SocketWouldBlock},
+    {EWOULDBLOCK, SocketWouldBlock},
+    {EINPROGRESS, SocketInProgress},
+    {EALREADY, SocketAlreadyInProgress},
+    {ENOTSOCK, SocketNotSocket},
+    {EDESTADDRREQ, SocketDestinationRequired},
+    {EMSGSIZE, SocketMessageTooLong},
+    {EPROTOTYPE, SocketWrongProtocolType},
+    {ENOPROTOOPT, SocketBadProtocolOption},
+    {EPROTONOSUPPORT, SocketProtocolNotSupported},
+    {ESOCKTNOSUPPORT, SocketTypeNotSupported},
+    {EOPNOTSUPP, SocketOperationNotSupported},
+    {EPFNOSUPPORT, SocketProtocolFamilyNotSupported},
+    {EAFNOSUPPORT, SocketAddressFamilyNotSupported},
+    {EADDRINUSE, SocketAddressInUse},
+    {EADDRNOTAVAIL, SocketAddressNotAvailable},
+    {ENETDOWN, SocketNetworkDown},
+    {ENETUNREACH, SocketNetworkUnreachable},
+    {ENETRESET, SocketNetworkReset},
+    {ECONNABORTED, SocketConnectionAborted},
+    {ECONNRESET, SocketConnectionReset},
+    {ENOBUFS, SocketNoBufferSpace},
+    {ENOMEM, SocketNoBufferSpace},
+    {EISCONN, SocketAlreadyConnected},
+    {ENOTCONN, SocketNotConnected},
+    {ESHUTDOWN, SocketShutDown},
+    {EPIPE, SocketShutDown},
+    {ETOOMANYREFS, SocketTooManyReferences},
+    {ETIMEDOUT, SocketTimedOut},
+    {ECONNREFUSED, SocketConnectionRefused},
+    {ELOOP, SocketSymbolicLinkLoop},
+    {ENAMETOOLONG, SocketNameTooLong},
+    {EHOSTDOWN, SocketHostDown},
+    {EHOSTUNREACH, SocketNoRoute},
+    {ENOTEMPTY, SocketDirectoryNotEmpty},
+    {EUSERS, SocketTooManyUsers},
+    {EDQUOT, SocketDiskQuotaExceeded},
+    {ESTALE, SocketStaleHandle},
+    {EREMOTE, SocketRemotePath},
 };
 
 } // namespace
 
-namespace net {
-
-int socketErrorFromErrno(int err)
+Error socketErrorFromErrno(int err)
 {
-    if (err == 0)
-        return 0;
     for (const ErrnoCode &entry : errnoCodes) {
         if (entry.err == err)
             return entry.code;
     }
-    return UnmappedErrorCode;
+    return SocketUnmapped;
 }
 
-int lookupErrorFromGai(int gaiResult, int err)
+Error lookupErrorFromGai(int gaiResult, int err)
 {
     switch (gaiResult) {
-    case 0:
-        return 0;
     case EAI_NONAME:
-        return 11001;
+        return HostNotFound;
     case EAI_AGAIN:
-        return 11002;
+        return HostNotFoundTryAgain;
 #ifdef EAI_NODATA
     case EAI_NODATA:
-        return 11004;
+        return HostWithoutAddress;
 #endif
 #ifdef EAI_ADDRFAMILY
     case EAI_ADDRFAMILY:
-        return 11004;
+        return HostWithoutAddress;
 #endif
     case EAI_MEMORY:
-        return 10055;
+        return SocketNoBufferSpace;
     case EAI_SYSTEM:
-        return err != 0 ? socketErrorFromErrno(err) : 11003;
+        return err != 0 ? socketErrorFromErrno(err) : LookupFailed;
     default:
-        return 11003;
+        return LookupFailed;
     }
 }
 
@@ -132,9 +104,7 @@ int lookupErrorFromGai(int gaiResult, int err)
 
 QString SocketErrorText(int code)
 {
-    for (const ErrorText &entry : errorTexts) {
-        if (entry.code == code)
-            return QStringLiteral("[%1] %2").arg(code).arg(QLatin1String(entry.text));
-    }
+    if (code >= static_cast<int>(net::Error::SocketUnmapped) && code <= 0xFFFF)
+        return net::errorText(static_cast<net::Error>(code));
     return QStringLiteral("[%1] (no description available)").arg(code);
 }

@@ -89,6 +89,19 @@ int ProjectQuery::setUrlFlag(const QString &column, int projectId, const QString
     return exec(statements.at((number - 1) * 2 + (value ? 1 : 0)), {projectId, UrlTable::storedText(url)});
 }
 
+int ProjectQuery::setRowFlag(const QString &column, qint64 rowId, bool value)
+{
+    const int number = *columnNumber(checkedColumn(column));
+    static const QStringList statements = [] {
+        QStringList texts;
+        for (int n = 1; n <= FlagColumnCount; ++n)
+            for (const char *text : {"false", "true"})
+                texts << QStringLiteral("update urls2 set %1 = %2 where rowid = ?").arg(columnName(n), QLatin1String(text));
+        return texts;
+    }();
+    return exec(statements.at((number - 1) * 2 + (value ? 1 : 0)), {rowId});
+}
+
 std::optional<int> ProjectQuery::columnNumber(const QString &column)
 {
     if (column.size() < 2 || column.size() > 3 || (column.at(0) != u'E' && column.at(0) != u'e'))

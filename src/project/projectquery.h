@@ -52,6 +52,9 @@ public:
     // the URL is cut to the stored length first so it matches what was stored.
     // Throws UrlTableError for a column name other than E1 ... E30.
     int setUrlFlag(const QString &column, int projectId, const QString &url, bool value);
+    // "update urls2 set <column> = false|true where rowid = ?": a lookup by key,
+    // where setUrlFlag() has to look at every row.
+    int setRowFlag(const QString &column, qint64 rowId, bool value);
 
     // The number n of a column name "E<n>" (1 ... 30, letter case ignored as
     // the database does, no leading zero); nullopt for anything else.

@@ -30,13 +30,19 @@ UrlTable::UrlAndFlag UrlPass::at(qsizetype index)
 
 void UrlPass::setFlag(int projectId, const QString &url, bool value)
 {
-    const bool current = m_revision == m_table.revision();
-    m_table.setFlag(m_column, projectId, url, value);
-    if (!current || m_project != projectId)
+    if (m_revision != m_table.revision() || m_project != projectId) {
+        m_table.setFlag(m_column, projectId, url, value);
         return; // the next at() reads the rows again
-    // The table's statement matches the stored text exactly, as this does.
+    }
+    // Up to date, the pass knows every row of the project holding the URL (the
+    // stored text, matched exactly as the table's statement would): they are
+    // changed by their ids.
     const QString stored = UrlTable::storedText(url);
-    for (auto it = m_byUrl.constFind(stored); it != m_byUrl.cend() && it.key() == stored; ++it)
+    QList<qint64> rows;
+    for (auto it = m_byUrl.constFind(stored); it != m_byUrl.cend() && it.key() == stored; ++it) {
+        rows.append(it.value());
         m_current[it.value()].flag = value;
+    }
+    m_table.setRowFlags(m_column, rows, value);
     m_revision = m_table.revision();
 }

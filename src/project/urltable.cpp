@@ -1,11 +1,9 @@
 #include "project/urltable.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStringDecoder>
 #include <atomic>
 
 namespace {
@@ -22,65 +20,6 @@ QString enabledInsertStatement()
     return QStringLiteral("insert into urls2 (Projectid, Url%1) values (?, ?%2)").arg(columns, values);
 }
 
-// How many bytes at the end of piece begin a UTF-8 character that the next
-// piece completes; they move to the next piece so no character is split.
-int incompleteUtf8Tail(const QByteArray &piece)
-{
-    for (int back = 1; back <= 3 && back <= piece.size(); ++back) {
-        const auto byte = static_cast<unsigned char>(piece.at(piece.size() - back));
-        if ((byte & 0xC0) == 0x80)
-            continue; // a continuation byte: look further back for the lead
-        const int needed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-        return needed > back ? back : 0;
-    }
-    return 0;
-}
-
-QString decodePiece(const QByteArray &piece)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(piece);
-    // Older URL lists are 8-bit text: keep their bytes rather than replacement marks.
-    return utf8.hasError() ? QString::fromLatin1(piece) : text;
-}
-
-// Splits the file's lines into pieces of at most PieceLength bytes; a longer
-// line yields several. CR LF counts as LF. A piece that had at most one byte
-// (an empty line, a single character at the very end of the file) is skipped;
-// otherwise its one trailing LF is removed and store() gets it. Memory stays
-// bounded whatever the line length.
-template <typename Store> void forEachPiece(QFile &file, Store &&store)
-{
-    QByteArray carry;
-    QByteArray piece;
-    for (;;) {
-        piece = carry;
-        carry.clear();
-        const qsizetype kept = piece.size();
-        piece.resize(UrlTable::PieceLength + 1);
-        const qint64 read = file.readLine(piece.data() + kept, UrlTable::PieceLength - kept + 1);
-        piece.resize(kept + std::max<qint64>(read, 0));
-        if (piece.isEmpty())
-            return;
-
-        if (piece.endsWith("\r\n")) {
-            piece.remove(piece.size() - 2, 1);
-        } else if (piece.endsWith('\r') && file.peek(1) == "\n") {
-            file.skip(1);
-            piece.back() = '\n';
-        } else if (!piece.endsWith('\n') && !file.atEnd()) {
-            const int tail = incompleteUtf8Tail(piece);
-            carry = piece.right(tail);
-            piece.chop(tail);
-        }
-        if (piece.size() <= 1)
-            continue;
-        if (piece.endsWith('\n'))
-            piece.chop(1);
-        store(decodePiece(piece));
-    }
-}
-
 std::atomic<int> connectionCounter{0};
 
 } // namespace
@@ -94,6 +33,8 @@ UrlTable::UrlTable(const QString &directory, QObject *parent)
         if (!m_db.isValid())
             throw UrlTableError(QStringLiteral("The SQLite database driver is not available"));
         m_db.setDatabaseName(m_filePath);
+        m_batchTimer.setSingleShot(true);
+        connect(&m_batchTimer, &QTimer::timeout, this, &UrlTable::commitFlagBatch);
         open();
         createSchema();
     } catch (...) {
@@ -129,6 +70,7 @@ void UrlTable::open()
 
 void UrlTable::close()
 {
+    commitFlagBatch();
     m_query.clear();
     if (m_db.isOpen())
         m_db.close();
@@ -278,50 +220,97 @@ void UrlTable::addUrl(int projectId, const QString &url)
     emit afterPost();
 }
 
-int UrlTable::importFile(int projectId, const QString &path)
+template <typename Work> void UrlTable::inTransaction(Work &&work)
 {
-    return importPieces(projectId, path, false);
-}
-
-bool UrlTable::replaceFromFile(int projectId, const QString &path)
-{
-    changing();
-    m_query.deleteProject(projectId);
-    if (importPieces(projectId, path, true) < 0) {
-        emit viewChanged();
-        return false;
-    }
-    return true;
-}
-
-int UrlTable::importPieces(int projectId, const QString &path, bool enabled)
-{
-    changing();
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
-        return -1;
-    close();
-    open();
-    const QString statement = enabled ? enabledInsertStatement() : ImportStatement;
-    if (!m_db.transaction())
-        throw UrlTableError(m_db.lastError().text());
-    int added = 0;
     try {
-        forEachPiece(file, [&](const QString &piece) {
-            m_query.exec(statement, {projectId, storedText(piece)});
-            ++added;
-        });
-        if (!m_db.commit())
-            throw UrlTableError(m_db.lastError().text());
+        // Immediate: the write lock is taken before the first read, so a writer
+        // elsewhere makes this wait rather than fail part-way.
+        m_query.exec(QStringLiteral("begin immediate"));
+        work();
+        m_query.exec(QStringLiteral("commit"));
     } catch (...) {
         m_db.rollback();
         emit viewChanged();
         throw;
     }
+}
+
+int UrlTable::importUrls(int projectId, const QStringList &urls)
+{
+    changing();
+    close();
+    open();
+    int added = 0;
+    inTransaction([&] {
+        for (const QString &url : urls) {
+            m_query.exec(ImportStatement, {projectId, storedText(url)});
+            ++added;
+        }
+    });
     emit viewChanged();
     if (added > 0)
         emit afterPost();
     return added;
+}
+
+int UrlTable::importFile(int projectId, const QString &path, UrlList *list)
+{
+    UrlList read = UrlList::read(path);
+    const int added = read.readable() ? importUrls(projectId, read.urls) : -1;
+    if (list)
+        *list = std::move(read);
+    return added;
+}
+
+void UrlTable::replaceProjectUrls(int projectId, const QStringList &urls)
+{
+    changing();
+    QStringList wanted;
+    wanted.reserve(urls.size());
+    for (const QString &url : urls)
+        wanted.append(storedText(url));
+    const QSet<QString> wantedSet(wanted.cbegin(), wanted.cend());
+
+    int added = 0;
+    inTransaction([&] {
+        QSet<QString> present;
+        QList<qint64> doomed;
+        QSqlQuery &rows = m_query.select(
+            QStringLiteral("select rowid, Url from urls2 where Projectid = ? order by rowid"), {projectId});
+        while (rows.next()) {
+            const QVariant url = rows.value(1);
+            const QString text = url.toString();
+            if (url.isNull() || !wantedSet.contains(text) || present.contains(text))
+                doomed.append(rows.value(0).toLongLong());
+            else
+                present.insert(text);
+        }
+        rows.finish();
+        for (const qint64 rowId : std::as_const(doomed))
+            m_query.exec(QStringLiteral("delete from urls2 where rowid = ?"), {rowId});
+        const QString insert = enabledInsertStatement();
+        for (const QString &url : std::as_const(wanted)) {
+            if (present.contains(url))
+                continue;
+            m_query.exec(insert, {projectId, url});
+            present.insert(url);
+            ++added;
+        }
+    });
+    emit viewChanged();
+    if (added > 0)
+        emit afterPost();
+}
+
+bool UrlTable::replaceFromFile(int projectId, const QString &path, UrlList *list)
+{
+    UrlList read = UrlList::read(path);
+    const bool readable = read.readable();
+    if (readable)
+        replaceProjectUrls(projectId, read.urls);
+    if (list)
+        *list = std::move(read);
+    return readable;
 }
 
 void UrlTable::enableAll(int projectId)
@@ -340,8 +329,49 @@ void UrlTable::deleteProject(int projectId)
 
 void UrlTable::setFlag(const QString &column, int projectId, const QString &url, bool value)
 {
-    changing();
+    ++m_revision;
+    if (m_batchMilliseconds >= 0 && !m_batchOpen) {
+        m_query.exec(QStringLiteral("begin"));
+        m_batchOpen = true;
+        m_batchTimer.start(m_batchMilliseconds);
+    }
     m_query.setUrlFlag(column, projectId, url, value);
+}
+
+void UrlTable::setRowFlags(const QString &column, const QList<qint64> &rowIds, bool value)
+{
+    ++m_revision;
+    if (m_batchMilliseconds >= 0 && !m_batchOpen) {
+        m_query.exec(QStringLiteral("begin"));
+        m_batchOpen = true;
+        m_batchTimer.start(m_batchMilliseconds);
+    }
+    for (const qint64 rowId : rowIds)
+        m_query.setRowFlag(column, rowId, value);
+}
+
+void UrlTable::beginFlagBatch(int milliseconds)
+{
+    m_batchMilliseconds = qMax(0, milliseconds);
+}
+
+void UrlTable::endFlagBatch()
+{
+    commitFlagBatch();
+    m_batchMilliseconds = -1;
+}
+
+void UrlTable::commitFlagBatch()
+{
+    if (!m_batchOpen)
+        return;
+    m_batchOpen = false;
+    m_batchTimer.stop();
+    try {
+        m_query.exec(QStringLiteral("commit"));
+    } catch (const UrlTableError &) {
+        m_db.rollback();
+    }
 }
 
 qint64 UrlTable::appendRow(const std::optional<QString> &url, const QString &flagColumn, std::optional<bool> flag)

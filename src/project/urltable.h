@@ -1,11 +1,13 @@
 #pragma once
 
 #include "project/projectquery.h"
+#include "project/urllist.h"
 
 #include <QList>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
+#include <QTimer>
 #include <optional>
 
 // The URL table urls2 of every project, in the file urls2.db of the base
@@ -24,8 +26,6 @@ class UrlTable : public QObject
 public:
     static constexpr int FlagColumnCount = ProjectQuery::FlagColumnCount;
     static constexpr int MaxUrlLength = 255;
-    // An import line is read in pieces of at most this many bytes.
-    static constexpr int PieceLength = 1023;
 
     // Opens urls2.db in directory, creating the file, the table and its indexes
     // when missing. Throws UrlTableError when the file cannot be opened or is no
@@ -83,15 +83,32 @@ public:
     // Appends one row of the project with all thirty flags true, the URL as
     // given (cut to 255 characters). Emits viewChanged() and afterPost().
     void addUrl(int projectId, const QString &url);
-    // Appends a row per piece of the file's lines (see the .cpp) with the flags
-    // left NULL, all in one transaction: a failure part-way adds nothing.
-    // Returns the rows added, -1 when the file cannot be opened. Emits
-    // viewChanged() and, when rows were added, afterPost() once.
-    int importFile(int projectId, const QString &path);
-    // Deletes the project's rows, even when the file then turns out to be
-    // missing (returns false), and imports the file like importFile() but with
-    // all thirty flags true, so an unattended run submits what it imported.
-    bool replaceFromFile(int projectId, const QString &path);
+    // Appends a row of the project per URL, as given (cut to 255 characters),
+    // with the flags left NULL, all in one transaction: a failure adds nothing.
+    // Returns the rows added. Emits viewChanged() and, when rows were added,
+    // afterPost() once.
+    int importUrls(int projectId, const QStringList &urls);
+    // Reads the file with UrlList::read() and imports its URLs like importUrls():
+    // a line that is no URL is passed over with a warning, a URL twice in the file
+    // is added once; a URL the project holds already is added again. Returns the
+    // rows added, -1 when the file cannot be read, which adds nothing. *list, when
+    // given, receives what was read: the warnings, or why the file was unreadable.
+    int importFile(int projectId, const QString &path, UrlList *list = nullptr);
+    // Makes the project's URLs exactly urls (each cut to 255 characters), in one
+    // transaction: a URL the project holds already keeps its row and its thirty
+    // flags as stored, NULL included; of several rows holding it, the first in
+    // row order stays and the others go. A new URL is appended with all thirty
+    // flags true, in the order given; a URL given twice counts once. Every other
+    // row of the project is deleted; rows of other projects are untouched.
+    // Throws UrlTableError on failure, with the old rows still in place; a
+    // program killed part-way leaves either the old rows or the new ones.
+    // Emits viewChanged() and, when rows were appended, afterPost().
+    void replaceProjectUrls(int projectId, const QStringList &urls);
+    // Reads the file with UrlList::read() and replaces the project's URLs with
+    // its URLs like replaceProjectUrls(). Returns false, having changed nothing,
+    // when the file cannot be read; a readable file without a single URL empties
+    // the project. *list, when given, receives what was read.
+    bool replaceFromFile(int projectId, const QString &path, UrlList *list = nullptr);
     // All thirty flags true for this project's rows only. Emits viewChanged().
     void enableAll(int projectId);
     // Removes every row of the project. Emits viewChanged().
@@ -100,6 +117,16 @@ public:
     // it). Throws UrlTableError for a column other than E1 ... E30. No signal:
     // the runs refresh the view when they are done with an engine.
     void setFlag(const QString &column, int projectId, const QString &url, bool value);
+    // The same for rows known by their ids (all rows of one project holding one URL).
+    void setRowFlags(const QString &column, const QList<qint64> &rowIds, bool value);
+
+    // Groups the flag changes of a run: from here on setFlag() writes inside a
+    // transaction that is committed at most `milliseconds` after its first
+    // change, and at once by endFlagBatch(), by any other change and before
+    // the file is closed. A program killed meanwhile loses at most those
+    // changes, which the next run only repeats (a URL is sent once more).
+    void beginFlagBatch(int milliseconds = 100);
+    void endFlagBatch();
 
     // Row operations of the grid. A row appended here gets no Projectid, so it
     // matches no project filter. The flag column, when given, must be E1 ... E30.
@@ -124,8 +151,15 @@ private:
     void open();
     void close();
     void createSchema();
-    void changing() { ++m_revision; }
-    int importPieces(int projectId, const QString &path, bool enabled);
+    void changing()
+    {
+        commitFlagBatch();
+        ++m_revision;
+    }
+    // Commits the open group of flag changes, if any. Never throws: changes
+    // that cannot be committed are rolled back and only sent again later.
+    void commitFlagBatch();
+    template <typename Work> void inTransaction(Work &&work);
     QString viewWhere() const;
     QVariantList viewValues() const;
 
@@ -135,4 +169,7 @@ private:
     ProjectQuery m_query;
     std::optional<int> m_filterProject;
     quint64 m_revision = 0;
+    int m_batchMilliseconds = -1; // below 0: flag changes are not grouped
+    bool m_batchOpen = false;
+    QTimer m_batchTimer;
 };

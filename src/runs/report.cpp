@@ -4,9 +4,15 @@
 
 namespace {
 
+// Control characters (NUL included) from URLs, engine names or answers never
+// reach the report raw: each becomes U+FFFD. A tab stays.
 QString escaped(const QString &text)
 {
-    return text.toHtmlEscaped();
+    QString clean = text;
+    for (QChar &c : clean)
+        if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F)
+            c = QChar::ReplacementCharacter;
+    return clean.toHtmlEscaped();
 }
 
 // Browsers drop blanks and control characters around and inside a link's scheme, so
@@ -49,12 +55,23 @@ QString header(const ReportContext &context)
            QStringLiteral("<center><table border=1>\n\n");
 }
 
-QString urlRow(const QString &url, const ReportContext &context)
+QString answerLink(const QString &answerFile)
+{
+    if (answerFile.isEmpty())
+        return QStringLiteral("No answer was saved");
+    return QStringLiteral("<a href=\"%1\" target=newbie>View Server Response</a>").arg(linkTarget(answerFile));
+}
+
+QString cutNote(bool answerCut)
+{
+    return answerCut ? QStringLiteral(" (answer cut at 16 MiB)") : QString();
+}
+
+QString urlRow(const QString &url, const QString &answerFile, bool answerCut)
 {
     return QStringLiteral("<tr>\n") +
            QStringLiteral("<td>\n\t<a href=\"%1\" target=newbie>%2</a>\n</td>\n\n").arg(linkTarget(url), escaped(url)) +
-           QStringLiteral("<td>\n\t<a href=\"%1\" target=newbie>View Server Response</a>\n</td>\n")
-               .arg(linkTarget(context.ResponseFileName)) +
+           QStringLiteral("<td>\n\t%1%2\n</td>\n").arg(answerLink(answerFile), cutNote(answerCut)) +
            QStringLiteral("</tr>\n\n");
 }
 
@@ -74,7 +91,7 @@ void WriteReport(QIODevice &file, int kind, const QString &text, const ReportCon
                     .arg(escaped(text));
         break;
     case ReportURLRow:
-        piece = urlRow(text, context);
+        piece = urlRow(text, context.ResponseFileName, false);
         break;
     case ReportText:
         piece = text;
@@ -109,11 +126,31 @@ QString errorAccessingReportRow(const QString &engine, const QString &url)
     return wideRow(QStringLiteral("Error accessing: ") + escaped(engine) + QStringLiteral(": ") + escaped(url));
 }
 
-QString redirectionReportRow(const QString &url, const QString &location)
+QString acceptedReportRow(const QString &url, const QString &answerFile, bool answerCut)
 {
-    return QStringLiteral("<tr><td><a href=\"%1\" target=newbie>%2</a></td>"
-                          "<td><a href=\"%3\" target=newbie>View Server Response</a></td></tr>\n\n")
-        .arg(linkTarget(url), escaped(url), linkTarget(location));
+    return urlRow(url, answerFile, answerCut);
+}
+
+QString failureReportRow(const QString &engine, const QString &url, const QString &reason, const QString &answerFile,
+                         bool answerCut)
+{
+    const QString text = QStringLiteral("Error accessing: ") + escaped(engine) + QStringLiteral(": ") + escaped(url) +
+                         QStringLiteral(" (") + escaped(reason) + QStringLiteral(")");
+    if (answerFile.isEmpty())
+        return wideRow(text);
+    return QStringLiteral("<tr>\n<td>\n\t%1\n</td>\n\n<td>\n\t%2%3\n</td>\n</tr>\n\n")
+        .arg(text, answerLink(answerFile), cutNote(answerCut));
+}
+
+QString redirectionReportRow(const QString &url, const QString &location, const QString &answerFile, bool answerCut)
+{
+    // Without a saved answer the link leads where the engine sent the user.
+    const QString answer = answerFile.isEmpty()
+                               ? QStringLiteral("<a href=\"%1\" target=newbie>View Server Response</a>").arg(linkTarget(location))
+                               : answerLink(answerFile) + QStringLiteral(" (redirected to <a href=\"%1\" target=newbie>%2</a>)")
+                                                              .arg(linkTarget(location), escaped(location));
+    return QStringLiteral("<tr><td><a href=\"%1\" target=newbie>%2</a></td><td>%3%4</td></tr>\n\n")
+        .arg(linkTarget(url), escaped(url), answer, cutNote(answerCut));
 }
 
 QString disabledReportRow(const QString &url)
@@ -124,4 +161,9 @@ QString disabledReportRow(const QString &url)
 QString skippedReportRow(const QString &url)
 {
     return wideRow(QStringLiteral("Skipped: ") + escaped(url));
+}
+
+QString engineListProblemReportRow(const QString &problem)
+{
+    return wideRow(QStringLiteral("Engine list: ") + escaped(problem));
 }

@@ -24,6 +24,7 @@ enum ReportKind { ReportHeader = 0, ReportEngineHeading = 1, ReportURLRow = 3, R
 // link to context.ResponseFileName), 4 the row markup in text unchanged (build it with
 // the row functions below), 5 the footer. Every line feed is written as CR LF, as UTF-8.
 // Every value from outside (paths, URLs, names, dates) is HTML-escaped where it lands,
+// with its control characters replaced by U+FFFD,
 // and a link target with a script scheme (javascript:, vbscript:, data:) is written as
 // "about:blank", so that nothing in a URL or an engine list can put markup or script
 // into the report. The logo is linked as "../../" + ReportImageFile.
@@ -37,7 +38,16 @@ QString skippedEngineReportRow(const QString &engine); // "Skipped engine: " + e
 QString stoppedReportRow();                            // "Submission project was stopped by the user."
 QString timeoutReportRow(const QString &url);          // "Timeout: " + url
 QString errorAccessingReportRow(const QString &engine, const QString &url); // "Error accessing: " + engine + ": " + url
-// The URL in the first cell, "View Server Response" linking the redirection target in the second.
-QString redirectionReportRow(const QString &url, const QString &location);
+// A request the engine accepted: the URL, and "View Server Response" linking the saved answer.
+QString acceptedReportRow(const QString &url, const QString &answerFile, bool answerCut);
+// "Error accessing: " + engine + ": " + url + " (" + reason + ")", with a link to the
+// saved answer in a second cell when one was saved ("" when none was).
+QString failureReportRow(const QString &engine, const QString &url, const QString &reason, const QString &answerFile,
+                         bool answerCut);
+// The URL in the first cell; in the second "View Server Response" linking the saved
+// answer and the redirection target, or, without a saved answer, the target alone.
+QString redirectionReportRow(const QString &url, const QString &location, const QString &answerFile = QString(),
+                             bool answerCut = false);
 QString disabledReportRow(const QString &url); // "Disabled: " + url
+QString engineListProblemReportRow(const QString &problem); // "Engine list: " + problem
 QString skippedReportRow(const QString &url);  // "Skipped: " + url

@@ -4,6 +4,7 @@
 #include "engines/ui/advancedengineform.h"
 #include "engines/ui/enginechecklist.h"
 #include "project/urltablemodel.h"
+#include "runs/ui/statuslog.h"
 #include "support/gui/windowfixture.h"
 #include "support/lighttpdfixture.h"
 #include "support/loopbackpeer.h"
@@ -23,9 +24,11 @@ namespace {
 
 QByteArray engineSection(const QByteArray &name, const QByteArray &column)
 {
-    return "[" + name + "]\r\nQC_Action=http://127.0.0.1:9/add\r\nQC_Method=post\r\nQC_PostData=url=$URL\r\n"
+    return "[" + name +
+           "]\r\nQC_Action=http://127.0.0.1:9/add\r\nQC_Method=post\r\nQC_PostData=url=$URL\r\n"
            "QC_Encode=no\r\nQC_Sleep=0\r\nQC_Search_Action=NONE\r\nQC_Search_PostData=q=$URL\r\n"
-           "QC_Search_None=No+match\r\nQC_MaxSubmit=100\r\nQC_InternalIndex=" + column + "\r\n";
+           "QC_Search_None=No+match\r\nQC_MaxSubmit=100\r\nQC_InternalIndex=" +
+           column + "\r\n";
 }
 
 class Engines : public WindowTest
@@ -59,28 +62,17 @@ protected:
     EngineCheckList *list = nullptr;
 };
 
-TEST_F(Engines, CheckListIsSortedWithoutRegardToCaseAndTheTableFollowsIt)
+TEST_F(Engines, CheckListIsSortedWithoutRegardToCaseAndTheCatalogueFollowsIt)
 {
-    ASSERT_EQ(window().EngineCount, 5);
+    const EngineCatalogue &engines = window().engines();
+    ASSERT_EQ(engines.size(), 5);
     const QStringList expected = {"alpha", "Beta", "Excite", "Gap", "Zeta"};
     const QStringList columns = {"E1", "E2", "E4", "", "E3"};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(list->text(i), expected[i]);
-        EXPECT_EQ(window().EngineTable[size_t(i)].name, expected[i]);
-        EXPECT_EQ(window().EngineTable[size_t(i)].column, columns[i]) << expected[i].toStdString();
+        EXPECT_EQ(engines.at(i).name, expected[i]);
+        EXPECT_EQ(engines.at(i).column, columns[i]) << expected[i].toStdString();
     }
-}
-
-TEST_F(Engines, MoreThanThirtyEnginesListsTheFirstThirty)
-{
-    QByteArray many;
-    for (int i = 0; i < 35; ++i)
-        many += engineSection("Engine" + QByteArray::number(100 + i), "E" + QByteArray::number(i % 30 + 1));
-    qctest::writeFile(base.file("engines205.txt"), many);
-    window().ProcessEngines(2);
-    EXPECT_EQ(window().EngineCount, 30);
-    EXPECT_EQ(list->count(), 30);
-    EXPECT_EQ(window().EngineTable[29].name, QStringLiteral("Engine129"));
 }
 
 TEST_F(Engines, SelectingAnEngineBindsTheEnabledColumn)
@@ -89,11 +81,9 @@ TEST_F(Engines, SelectingAnEngineBindsTheEnabledColumn)
     ASSERT_NE(model, nullptr);
     EXPECT_EQ(model->flagColumn(), QString()) << "no binding before a selection";
     select("Beta");
-    EXPECT_EQ(window().SelectedEngine, QStringLiteral("Beta"));
     EXPECT_EQ(model->flagColumn(), QStringLiteral("E2"));
     list->setSelectedIndex(-1);
     window().RefreshControls();
-    EXPECT_EQ(window().SelectedEngine, QStringLiteral("None"));
     EXPECT_EQ(model->flagColumn(), QStringLiteral("E2")) << "kept while nothing is selected";
     select("Gap");
     EXPECT_EQ(model->flagColumn(), QString()) << "an engine without a column binds no field";
@@ -122,7 +112,7 @@ TEST_F(Engines, ExciteNeedsAllThreeSettings)
         return form.result();
     });
     window().SettingsEngineAdvancedBitBtnClick();
-    EXPECT_EQ(window().ExciteLocation, QStringLiteral("Atlantis"));
+    EXPECT_EQ(window().currentSettings().exciteLocation, QStringLiteral("Atlantis"));
     EXPECT_TRUE(list->isItemEnabled(excite));
     list->setChecked(excite, true);
     window().RefreshControls();
@@ -138,8 +128,8 @@ TEST_F(Engines, ExciteNeedsAllThreeSettings)
         return form.result();
     });
     window().SettingsEngineAdvancedBitBtnClick();
-    EXPECT_EQ(window().ExciteCategory, QStringLiteral("News"));
-    EXPECT_TRUE(window().Modified);
+    EXPECT_EQ(window().currentSettings().exciteCategory, QStringLiteral("News"));
+    EXPECT_TRUE(window().isModified());
 }
 
 TEST_F(Engines, AProjectListingExciteWithAnIncompleteSettingLeavesItUnchecked)
@@ -159,7 +149,7 @@ TEST_F(Engines, EnableAllChecksDisabledItemsUntilTheNextPassAndDisableAllClears)
 {
     window().SaveProjectClick();
     window().SettingsEnableAllSearchEnginesBitBtnClick();
-    EXPECT_TRUE(window().Modified);
+    EXPECT_TRUE(window().isModified());
     for (int i = 0; i < list->count(); ++i)
         EXPECT_TRUE(list->isChecked(i)) << list->text(i).toStdString();
     window().RefreshControls();
@@ -179,7 +169,7 @@ TEST_F(Engines, ManualPageShowsTheClickedEngine)
 
     box->setCurrentRow(0);
     window().ManualEnginesListBoxClick();
-    EXPECT_TRUE(window().Modified);
+    EXPECT_TRUE(window().isModified());
     EXPECT_EQ(find<QLineEdit>("ManualEngineNameEdit")->text(), QStringLiteral("Hand One"));
     EXPECT_EQ(find<QLineEdit>("ManualResponseTimeEdit")->text(), QStringLiteral("2 weeks"));
     EXPECT_EQ(find<QPlainTextEdit>("ManualDisLikesMemo")->toPlainText(), QStringLiteral("Frames"));
@@ -210,41 +200,69 @@ protected:
     qctest::LighttpdFixture server;
 };
 
-TEST_F(Download, RefreshDownloadsBothListsAndReloadsThem)
+TEST_F(Download, RefreshDownloadsBothListsAndKeepsWhatWasTyped)
 {
-    server.addFile("lists/auto.txt", engineSection("Newcomer", "E9"));
+    server.addFile("lists/auto.txt", engineSection("Newcomer", "E9") + engineSection("Beta", "E2"));
     server.addFile("lists/manual.txt", "[Hand Three]\r\nQC_HomeURL=http://three.example/\r\n");
     ASSERT_TRUE(server.start()) << server.lastError().toStdString();
     pointListsAt(server.url("/lists/auto.txt"), server.url("/lists/manual.txt"));
+    list->setChecked(list->indexOf("Beta"), true);
     window().SaveProjectClick();
-    // Unsaved changes give way to the saved values.
     find<QLineEdit>("InfoFirstNameEdit")->setText("Unsaved");
 
     find<QPushButton>("DownloadEnginesNowBitBtn")->click();
     EXPECT_EQ(platform.ofKind("message").last().text, QStringLiteral("Search Engine list is now updated"));
     EXPECT_EQ(platform.ofKind("message").last().caption, QStringLiteral("Finished"));
-    EXPECT_EQ(qctest::readFile(base.file("engines205.txt")), engineSection("Newcomer", "E9"));
-    ASSERT_EQ(list->count(), 1);
-    EXPECT_EQ(list->text(0), QStringLiteral("Newcomer"));
+    EXPECT_EQ(qctest::readFile(base.file("engines205.txt")),
+              engineSection("Newcomer", "E9") + engineSection("Beta", "E2"));
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->text(1), QStringLiteral("Newcomer"));
+    EXPECT_TRUE(list->isChecked(list->indexOf("Beta"))) << "a chosen engine still listed stays chosen";
     EXPECT_EQ(find<QListWidget>("ManualEnginesListBox")->item(0)->text(), QStringLiteral("Hand Three"));
-    EXPECT_EQ(find<QLineEdit>("InfoFirstNameEdit")->text(), QString());
-    EXPECT_TRUE(window().Modified);
+    EXPECT_EQ(find<QLineEdit>("InfoFirstNameEdit")->text(), QStringLiteral("Unsaved"));
+    EXPECT_TRUE(window().isModified());
 }
 
-TEST_F(Download, FailedDownloadsLeaveTheLocalLists)
+TEST_F(Download, MoreThanThirtyEnginesListsTheFirstThirtyAndSaysSo)
 {
-    server.addFile("lists/manual.txt", "[Hand Three]\r\n");
+    QByteArray many;
+    for (int i = 0; i < 35; ++i)
+        many += engineSection("Engine" + QByteArray::number(100 + i), "E" + QByteArray::number(i % 30 + 1));
+    server.addFile("lists/auto.txt", many);
+    ASSERT_TRUE(server.start()) << server.lastError().toStdString();
+    pointListsAt(server.url("/lists/auto.txt"), server.url("/lists/auto.txt"));
+    window().ManualRefreshBitBtnClick();
+    EXPECT_EQ(window().engines().size(), 30);
+    EXPECT_EQ(list->count(), 30);
+    EXPECT_EQ(window().engines().at(29).name, QStringLiteral("Engine129"));
+    const auto *log = find<StatusLog>("SubmitStatusRichEdit");
+    ASSERT_GE(log->lineCount(), 1);
+    EXPECT_EQ(log->lineText(log->lineCount() - 1),
+              QStringLiteral("The engine list names 35 engines; only the first 30 are listed."));
+}
+
+TEST_F(Download, FailedDownloadsLeaveTheLocalListsAndSayWhy)
+{
     ASSERT_TRUE(server.start()) << server.lastError().toStdString();
     const QByteArray before = qctest::readFile(base.file("engines205.txt"));
     // A missing file answers 404 with an error page; a closed port refuses.
-    pointListsAt(server.url("/lists/missing.txt"), "http://127.0.0.1:" + QByteArray::number(qctest::freeLoopbackPort()) + "/m.txt");
+    const QByteArray missing = server.url("/lists/missing.txt");
+    const QByteArray refused = "http://127.0.0.1:" + QByteArray::number(qctest::freeLoopbackPort()) + "/m.txt";
+    pointListsAt(missing, refused);
     window().SaveProjectClick();
     window().ManualRefreshBitBtnClick();
     EXPECT_EQ(qctest::readFile(base.file("engines205.txt")), before);
     EXPECT_TRUE(QFile::exists(base.file("manual_engines205.txt")));
     EXPECT_EQ(list->count(), 5);
-    EXPECT_EQ(platform.ofKind("message").last().text, QStringLiteral("Search Engine list is now updated"));
     EXPECT_FALSE(QFile::exists(base.file("engines205.txt.download")));
+    const auto box = platform.ofKind("message").last();
+    EXPECT_EQ(box.caption, QStringLiteral("Engine lists not updated"));
+    EXPECT_EQ(box.icon, Platform::Icon::Error);
+    const QStringList text = box.text.split('\n');
+    ASSERT_EQ(text.size(), 3) << box.text.toStdString();
+    EXPECT_EQ(text.at(0), QStringLiteral("The engine lists could not be updated; the lists you have are kept."));
+    EXPECT_TRUE(text.at(1).startsWith(QString::fromUtf8(missing) + ": ")) << text.at(1).toStdString();
+    EXPECT_TRUE(text.at(2).startsWith(QString::fromUtf8(refused) + ": ")) << text.at(2).toStdString();
 }
 
 TEST_F(Download, AServerThatNeverFinishesIsGivenUpAfterTheTimeout)

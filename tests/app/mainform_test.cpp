@@ -34,10 +34,9 @@ TEST_F(StartUp, AFreshDirectoryGetsListsButNoIniFile)
     start();
     EXPECT_TRUE(QDir(base.file("lists")).exists());
     EXPECT_FALSE(QFile::exists(base.file("Quillcast.ini")));
-    EXPECT_EQ(window().BaseDir, base.path());
-    EXPECT_EQ(window().AppIniPath, base.file("Quillcast.ini"));
-    EXPECT_EQ(window().AutoListPath, base.file("engines205.txt"));
-    EXPECT_EQ(window().ManualListPath, base.file("manual_engines205.txt"));
+    EXPECT_EQ(window().baseDir(), base.path());
+    window().SaveWindowPosition();
+    EXPECT_TRUE(QFile::exists(base.file("Quillcast.ini")));
 }
 
 TEST_F(StartUp, WindowIs537By413AndCentred)
@@ -59,26 +58,28 @@ TEST_F(StartUp, SizeComesFromTheIniButNotThePlace)
 
 TEST_F(StartUp, DebugModeShowsAllParametersAndTheHiddenPage)
 {
-    TMainForm &form = start({"/debug", "a", "B"});
+    start({"/debug", "a", "B"});
     ASSERT_EQ(platform.ofKind("message").size(), 1);
     const auto box = platform.ofKind("message").first();
     EXPECT_EQ(box.caption, QStringLiteral("All Parameters"));
     EXPECT_EQ(box.text, QStringLiteral("/usr/bin/quillcast\n/debug\na\nb\n"));
-    EXPECT_TRUE(form.pageControl()->isTabVisible(form.pageControl()->indexOf(form.Hidden.HiddenTabSheet)));
+    auto *pages = find<QTabWidget>("PageControl");
+    EXPECT_TRUE(pages->isTabVisible(pages->indexOf(find<QWidget>("HiddenTabSheet"))));
 }
 
 TEST_F(StartUp, WithoutDebugModeNoBoxAndNoHiddenPage)
 {
     TMainForm &form = start({"/LOAD", "x.qlc"});
     EXPECT_TRUE(platform.shown.isEmpty());
-    EXPECT_FALSE(form.pageControl()->isTabVisible(form.pageControl()->indexOf(form.Hidden.HiddenTabSheet)));
-    EXPECT_FALSE(form.Startup.LoadFlag);
+    auto *pages = find<QTabWidget>("PageControl");
+    EXPECT_FALSE(pages->isTabVisible(pages->indexOf(find<QWidget>("HiddenTabSheet"))));
+    EXPECT_FALSE(form.startup().LoadFlag);
 }
 
 TEST_F(StartUp, WithNoProjectOnlyNewOpenDeleteExitAndHelpAct)
 {
     TMainForm &form = start();
-    EXPECT_FALSE(form.pageControl()->isVisibleTo(&form));
+    EXPECT_FALSE(find<QTabWidget>("PageControl")->isVisibleTo(&form));
     EXPECT_EQ(find<QLabel>("StatusBarIdPanel")->text(), QStringLiteral("0"));
     for (const char *enabled : {"NewProjectSpeedButton", "OpenProjectSpeedButton", "DeleteProjectSpeedButton",
                                 "ExitSpeedButton"})
@@ -110,7 +111,7 @@ TEST_F(StartUp, EveryNamedControlExists)
           "ManualRightPanel", "ManualEngineNameEdit", "ManualHomeURLEdit", "ManualHomeURLBitBtn",
           "ManualAddURLEdit", "ManualAddURLBitBtn", "ManualEngineModeEdit", "ManualResponseTimeEdit",
           "ManualLikesMemo", "ManualDisLikesMemo", "ManualCommentsMemo", "HiddenTabSheet", "HiddenNameMemo",
-          "HiddenValueMemo", "SubmitStatusMemo", "UserAgentMemo", "AboutBox", "AdvancedEngineForm", "SubmitTimer"})
+          "HiddenValueMemo", "SubmitStatusMemo", "UserAgentMemo", "AboutBox", "AdvancedEngineForm"})
         EXPECT_NO_THROW(find<QObject>(name)) << name;
     EXPECT_EQ(find<QPushButton>("SubmitBitBtn")->property("hint").toString().section('|', 0, 0),
               QStringLiteral("Submit URL's"));
@@ -185,7 +186,7 @@ TEST_F(StateRules, TimeoutBoxDrivesMeterAndSlider)
     auto *meter = find<TimeoutMeter>("SubmitTimeoutMeter");
     auto *slider = find<QSlider>("TimeoutSlideBar");
     box->setText("30");
-    EXPECT_EQ(window().TimeoutSeconds, 30);
+    EXPECT_EQ(window().currentSettings().timeoutSeconds(), 30);
     EXPECT_EQ(meter->maximum(), 30);
     EXPECT_EQ(meter->alertMark(), 23);
     EXPECT_EQ(slider->value(), 30);
@@ -225,18 +226,18 @@ TEST_F(StateRules, DefaultSourceShowsTheBuiltInAddressesGreyedOut)
     find<QRadioButton>("SettingsEngineListLoad")->setChecked(true);
     EXPECT_TRUE(autoEdit->isEnabled());
     autoEdit->setText("http://127.0.0.1:9/mine.txt");
-    EXPECT_EQ(window().AutoListURL, QStringLiteral("http://127.0.0.1:9/mine.txt"));
+    EXPECT_EQ(window().currentSettings().listSource, ProjectSettings::TypedSource);
 
     window().SaveProjectClick();
-    ASSERT_FALSE(window().Modified);
+    ASSERT_FALSE(window().isModified());
     find<QRadioButton>("SettingsEngineListDefault")->setChecked(true);
     EXPECT_FALSE(autoEdit->isEnabled());
     EXPECT_FALSE(manualEdit->isEnabled());
     EXPECT_FALSE(find<QLabel>("SettingsEngineAutoLabel")->isEnabled());
     EXPECT_TRUE(autoEdit->text().endsWith("/quillcast/data/engines205.txt"));
     EXPECT_TRUE(manualEdit->text().endsWith("/quillcast/data/manual_engines205.txt"));
-    EXPECT_EQ(window().AutoListURL, autoEdit->text());
-    EXPECT_TRUE(window().Modified);
+    EXPECT_EQ(window().currentSettings().listSource, ProjectSettings::DefaultSource);
+    EXPECT_TRUE(window().isModified());
 }
 
 TEST_F(StateRules, SaveIsEnabledByTypingAndDisabledBySaving)
@@ -262,10 +263,10 @@ TEST_F(StateRules, StatusLogBoxDrivesViewReport)
 {
     auto *box = find<QCheckBox>("StatusLogCheckBox");
     box->setChecked(true);
-    EXPECT_TRUE(window().StatusLogOn);
+    EXPECT_TRUE(window().currentSettings().statusLog);
     EXPECT_TRUE(find<QPushButton>("ViewReportBitBtn")->isEnabled());
     box->setChecked(false);
-    EXPECT_FALSE(window().StatusLogOn);
+    EXPECT_FALSE(window().currentSettings().statusLog);
     EXPECT_FALSE(find<QPushButton>("ViewReportBitBtn")->isEnabled());
 }
 
@@ -273,7 +274,7 @@ TEST_F(StateRules, PanelResizeRulesPlaceTheirControls)
 {
     // Resize events reach visible widgets at once.
     window().show();
-    window().pageControl()->setCurrentWidget(window().Settings.SettingsTabSheet);
+    find<QTabWidget>("PageControl")->setCurrentWidget(find<QWidget>("SettingsTabSheet"));
     auto *panel = find<QWidget>("SettingsURLPanel");
     panel->resize(400, 300);
     EXPECT_EQ(find<QWidget>("SettingsURLDBGrid")->geometry(), QRect(1, 152, 398, 146));
@@ -283,7 +284,7 @@ TEST_F(StateRules, PanelResizeRulesPlaceTheirControls)
     EXPECT_EQ(find<QWidget>("SettingsDisableAllSearchEnginesBitBtn")->y(), 245);
     EXPECT_EQ(find<QWidget>("SettingsEngineAdvancedBitBtn")->y(), 272);
     EXPECT_EQ(find<QWidget>("SettingsSearchEnginesCheckList")->height(), 198);
-    window().pageControl()->setCurrentWidget(window().Manual.ManualSubmitTabSheet);
+    find<QTabWidget>("PageControl")->setCurrentWidget(find<QWidget>("ManualSubmitTabSheet"));
     find<QWidget>("ManualLeftPanel")->resize(130, 300);
     EXPECT_EQ(find<QWidget>("ManualRefreshBitBtn")->y(), 269);
     EXPECT_EQ(find<QWidget>("ManualEnginesListBox")->height(), 240);

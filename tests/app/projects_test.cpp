@@ -29,16 +29,16 @@ protected:
 TEST_F(Projects, NewProjectGetsTheNextIdItsDirectoryAndCountsAsModified)
 {
     const QString path = newProject("first.qlc");
-    EXPECT_EQ(window().ProjectId, 1);
-    EXPECT_TRUE(window().Modified) << "the engine list boxes changed to the built-in addresses";
+    EXPECT_EQ(window().projectId(), 1);
+    EXPECT_TRUE(window().isModified()) << "the engine list boxes changed to the built-in addresses";
     EXPECT_TRUE(find<QToolButton>("SaveProjectSpeedButton")->isEnabled());
     EXPECT_TRUE(QDir(base.file("Projects/1")).exists());
-    EXPECT_EQ(window().ProjectDir, base.file("Projects/1"));
-    EXPECT_EQ(window().ReportPath, base.file("Projects/1/StatusLog.htm"));
+    EXPECT_EQ(window().projectDir(), base.file("Projects/1"));
+    EXPECT_EQ(window().reportPath(), base.file("Projects/1/StatusLog.htm"));
     EXPECT_EQ(window().windowTitle(), "Quillcast : " + path);
     EXPECT_EQ(find<QLabel>("StatusBarIdPanel")->text(), QStringLiteral("1"));
-    EXPECT_TRUE(window().pageControl()->isVisibleTo(&window()));
-    EXPECT_EQ(window().pageControl()->currentWidget(), window().Info.InfoTabSheet);
+    EXPECT_TRUE(find<QTabWidget>("PageControl")->isVisibleTo(&window()));
+    EXPECT_EQ(find<QTabWidget>("PageControl")->currentWidget(), find<QWidget>("InfoTabSheet"));
 
     const auto save = platform.ofKind("save").first().fileDialog;
     EXPECT_EQ(save.objectName, QStringLiteral("ProjSaveDialog"));
@@ -57,7 +57,7 @@ TEST_F(Projects, NewProjectGetsTheNextIdItsDirectoryAndCountsAsModified)
     platform.answers.enqueue(Platform::No);
     newProject("second.qlc");
     EXPECT_EQ(platform.captions().last(), QStringLiteral("Confirm"));
-    EXPECT_EQ(window().ProjectId, 2);
+    EXPECT_EQ(window().projectId(), 2);
     EXPECT_EQ(platform.ofKind("save").last().fileDialog.fileName, QStringLiteral("first.qlc"));
 }
 
@@ -66,8 +66,8 @@ TEST_F(Projects, CancelledNewKeepsTheOpenProject)
     newProject();
     window().SaveProjectClick();
     window().NewProjectClick(); // no file answer queued: cancelled
-    EXPECT_EQ(window().ProjectId, 1);
-    EXPECT_FALSE(window().Modified);
+    EXPECT_EQ(window().projectId(), 1);
+    EXPECT_FALSE(window().isModified());
 }
 
 TEST_F(Projects, SettingsSurviveSaveCloseAndOpen)
@@ -80,20 +80,22 @@ TEST_F(Projects, SettingsSurviveSaveCloseAndOpen)
     find<QLineEdit>("SubmitTimeoutEdit")->setText("45");
     window().SaveProjectClick();
     // An empty line is saved with an empty value.
-    EXPECT_TRUE(projectBytes(path).contains("[Emails]\r\nEmail0=ann@site.example\r\nEmail1=\r\nEmail2=lee@site.example\r\n"));
+    EXPECT_TRUE(
+        projectBytes(path).contains("[Emails]\r\nEmail0=ann@site.example\r\nEmail1=\r\nEmail2=lee@site.example\r\n"));
     window().CloseProjectClick();
     EXPECT_EQ(find<QLineEdit>("InfoFirstNameEdit")->text(), QString());
-    EXPECT_EQ(window().ProjectId, 0);
+    EXPECT_EQ(window().projectId(), 0);
 
     platform.fileAnswers.enqueue(path);
     window().OpenProjectClick();
-    EXPECT_EQ(window().ProjectId, 1);
-    EXPECT_FALSE(window().Modified);
+    EXPECT_EQ(window().projectId(), 1);
+    EXPECT_FALSE(window().isModified());
     EXPECT_EQ(find<QLineEdit>("InfoFirstNameEdit")->text(), QStringLiteral("Ann"));
     EXPECT_EQ(find<QLineEdit>("InfoLastNameEdit")->text(), QStringLiteral("Lee"));
     EXPECT_EQ(find<QLineEdit>("SubmitTimeoutEdit")->text(), QStringLiteral("45"));
     // Empty lines close up.
-    EXPECT_EQ(find<QPlainTextEdit>("InfoEmailMemo")->toPlainText(), QStringLiteral("ann@site.example\nlee@site.example"));
+    EXPECT_EQ(find<QPlainTextEdit>("InfoEmailMemo")->toPlainText(),
+              QStringLiteral("ann@site.example\nlee@site.example"));
     EXPECT_EQ(platform.ofKind("open").last().fileDialog.title, QStringLiteral("Open a Quillcast Project"));
 }
 
@@ -103,7 +105,7 @@ TEST_F(Projects, EmailKeysAreReadByNumberUpToTheirCount)
     platform.fileAnswers.enqueue(base.file("gap.qlc"));
     window().OpenProjectClick();
     EXPECT_EQ(find<QPlainTextEdit>("InfoEmailMemo")->toPlainText(), QStringLiteral("a@x"));
-    EXPECT_EQ(window().ProjectId, 7);
+    EXPECT_EQ(window().projectId(), 7);
 }
 
 TEST_F(Projects, EngineChoiceMatchesNamesExactlyAndKeepsUnknownEngines)
@@ -134,8 +136,8 @@ TEST_F(Projects, OpenWithChangesAndCancelKeepsTheProject)
     platform.answers.enqueue(Platform::Cancel);
     window().OpenProjectClick();
     EXPECT_TRUE(platform.ofKind("open").isEmpty());
-    EXPECT_EQ(window().ProjectId, 1);
-    EXPECT_TRUE(window().Modified);
+    EXPECT_EQ(window().projectId(), 1);
+    EXPECT_TRUE(window().isModified());
 }
 
 TEST_F(Projects, FilesWithoutAValidIdAreRefused)
@@ -149,8 +151,8 @@ TEST_F(Projects, FilesWithoutAValidIdAreRefused)
         ASSERT_FALSE(platform.ofKind("message").isEmpty()) << name;
         EXPECT_EQ(platform.ofKind("message").last().text, QStringLiteral("This project has an invalid ID")) << name;
         EXPECT_EQ(platform.ofKind("message").last().caption, QStringLiteral("Error"));
-        EXPECT_EQ(window().ProjectId, 0);
-        EXPECT_FALSE(window().pageControl()->isVisibleTo(&window()));
+        EXPECT_EQ(window().projectId(), 0);
+        EXPECT_FALSE(find<QTabWidget>("PageControl")->isVisibleTo(&window()));
         EXPECT_EQ(window().windowTitle(), "Quillcast : " + base.file(name));
     }
 }
@@ -161,11 +163,11 @@ TEST_F(Projects, CloseAnswersYesNoAndCancel)
     find<QLineEdit>("InfoFirstNameEdit")->setText("Ann");
     platform.answers.enqueue(Platform::Cancel);
     window().CloseProjectClick();
-    EXPECT_EQ(window().ProjectId, 1);
+    EXPECT_EQ(window().projectId(), 1);
 
     platform.answers.enqueue(Platform::Yes);
     window().CloseProjectClick();
-    EXPECT_EQ(window().ProjectId, 0);
+    EXPECT_EQ(window().projectId(), 0);
     EXPECT_EQ(ProfileFile(path).readString("Info", "First Name", ""), QStringLiteral("Ann"));
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillcast"));
     EXPECT_EQ(platform.ofKind("message").last().text,
@@ -184,11 +186,11 @@ TEST_F(Projects, AProjectFileThatCannotBeWrittenIsReportedAndKeptOpen)
     window().SaveProjectClick();
     ASSERT_FALSE(platform.ofKind("error").isEmpty());
     EXPECT_EQ(platform.ofKind("error").last().text, "Unable to write to " + path);
-    EXPECT_TRUE(window().Modified);
+    EXPECT_TRUE(window().isModified());
 
     platform.answers.enqueue(Platform::Yes);
     window().CloseProjectClick();
-    EXPECT_EQ(window().ProjectId, 1) << "a close whose save failed is abandoned";
+    EXPECT_EQ(window().projectId(), 1) << "a close whose save failed is abandoned";
 }
 
 TEST_F(Projects, DeleteAskedNoLeavesEverything)
@@ -208,7 +210,7 @@ TEST_F(Projects, DeleteAskedNoLeavesEverything)
     EXPECT_EQ(question.buttons, Platform::Yes | Platform::No);
     EXPECT_EQ(question.icon, Platform::Icon::Stop);
     EXPECT_EQ(platform.ofKind("open").last().fileDialog.title, QStringLiteral("Delete a project"));
-    EXPECT_EQ(window().ProjectId, 0);
+    EXPECT_EQ(window().projectId(), 0);
     EXPECT_EQ(find<QLineEdit>("InfoFirstNameEdit")->text(), QString());
     EXPECT_TRUE(QFile::exists(path));
     window().urlTable().setFilter(1);
@@ -231,7 +233,7 @@ TEST_F(Projects, DeleteAskedYesRemovesRowsDirectoryAndFile)
     EXPECT_EQ(platform.ofKind("message").last().caption, QStringLiteral("Finished"));
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_FALSE(QDir(base.file("Projects/1")).exists());
-    EXPECT_EQ(window().ProjectId, 0);
+    EXPECT_EQ(window().projectId(), 0);
     window().urlTable().setFilter(1);
     EXPECT_EQ(window().urlTable().rowCount(), 0);
     window().urlTable().setFilter(2);
@@ -239,7 +241,7 @@ TEST_F(Projects, DeleteAskedYesRemovesRowsDirectoryAndFile)
     // IDs are never reused.
     platform.answers.enqueue(Platform::No);
     newProject("next.qlc");
-    EXPECT_EQ(window().ProjectId, 2);
+    EXPECT_EQ(window().projectId(), 2);
 }
 
 TEST_F(Projects, RemoveProjectDirectoryKeepsADirectoryWithSubdirectories)
@@ -256,13 +258,13 @@ TEST_F(Projects, SenderEmailIsANonEmptyLineOfTheEmailBox)
 {
     newProject();
     find<QPlainTextEdit>("InfoEmailMemo")->setPlainText("\na@x\n\nb@x");
+    const ProjectSettings settings = window().currentSettings();
     for (int i = 0; i < 50; ++i) {
-        window().PickSenderEmail();
-        EXPECT_TRUE(window().SenderEmail == "a@x" || window().SenderEmail == "b@x") << window().SenderEmail.toStdString();
+        const QString email = settings.pickSenderEmail();
+        EXPECT_TRUE(email == "a@x" || email == "b@x") << email.toStdString();
     }
     find<QPlainTextEdit>("InfoEmailMemo")->setPlainText("\n\n");
-    window().PickSenderEmail();
-    EXPECT_EQ(window().SenderEmail, QString());
+    EXPECT_EQ(window().currentSettings().pickSenderEmail(), QString());
 }
 
 } // namespace

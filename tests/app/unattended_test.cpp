@@ -36,9 +36,10 @@ protected:
     static QString program() { return qEnvironmentVariable("QC_BINARY_DIR") + QStringLiteral("/quillcast"); }
     QString file(const QString &name) const { return base.filePath(name); }
 
-    // The engines Alpha (accepting, E1) and Bravo (failing, E2), both checked, and
-    // a project with the sender given (no first name when firstName is empty).
-    void writeSite(const QByteArray &firstName = "Ann")
+    // The engines Alpha (accepting, E1) and Bravo (failing, E2), both chosen unless
+    // bravoChosen is false, and a project with the sender given (no first name when
+    // firstName is empty).
+    void writeSite(const QByteArray &firstName = "Ann", bool bravoChosen = true)
     {
         qctest::FarmEngine alpha;
         alpha.action = farm.script("accept.cgi");
@@ -57,7 +58,8 @@ protected:
                                                 firstName +
                                                 "\r\nLast Name=Lee\r\n"
                                                 "[Emails]\r\nEmail0=ann@lee.example\r\n"
-                                                "[Search Engines]\r\nAlpha=1\r\nBravo=1\r\n");
+                                                "[Search Engines]\r\nAlpha=1\r\n" +
+                                                (bravoChosen ? "Bravo=1\r\n" : ""));
         qctest::writeFile(file("urls.txt"), "http://known.example/\r\nhttp://unknown.example/a\r\n");
     }
 
@@ -91,12 +93,30 @@ protected:
     }
 };
 
-TEST_F(Unattended, LoadImportRunAndExit)
+TEST_F(Unattended, AClearRunEndsWithStatusZeroAndSaysNothing)
+{
+    writeSite("Ann", false);
+    const Outcome outcome = run({"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/exit"});
+    ASSERT_TRUE(outcome.finished) << outcome.standardError.toStdString();
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
+    EXPECT_EQ(outcome.standardError, "");
+    EXPECT_EQ(farm.received().size(), 2);
+    EXPECT_EQ(flags("E1"), QList<bool>({false, false}));
+    EXPECT_EQ(qctest::readFile(file("Projects/1/PR_1.htm")),
+              "<html><body>Thank you, your URL was added.</body></html>\n");
+    EXPECT_TRUE(QFile::exists(file("quillcast.jpg")));
+}
+
+TEST_F(Unattended, FailedRequestsEndWithStatusThreeAndASummary)
 {
     writeSite();
     const Outcome outcome = run({"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/exit"});
     ASSERT_TRUE(outcome.finished) << outcome.standardError.toStdString();
-    EXPECT_EQ(outcome.exitCode, 0) << outcome.standardError.toStdString();
+    EXPECT_EQ(outcome.exitCode, 3) << outcome.standardError.toStdString();
+    EXPECT_EQ(outcome.standardError, "quillcast: the run finished, but some requests failed or timed out\n"
+                                     "Submission:\n"
+                                     "  Alpha: 2 sent, 2 accepted, 0 failed, 0 timed out, 0 skipped by the limit\n"
+                                     "  Bravo: 2 sent, 0 accepted, 2 failed, 0 timed out, 0 skipped by the limit\n");
 
     const QList<qctest::FarmRequest> got = farm.received();
     ASSERT_EQ(got.size(), 4);
@@ -104,13 +124,10 @@ TEST_F(Unattended, LoadImportRunAndExit)
     EXPECT_EQ(got.at(3).script, "fail.cgi");
     EXPECT_EQ(flags("E1"), QList<bool>({false, false}));
     EXPECT_EQ(flags("E2"), QList<bool>({true, true}));
-
-    const QString project = file("Projects/1");
-    const QByteArray report = qctest::readFile(project + "/StatusLog.htm");
-    EXPECT_TRUE(report.contains("Error accessing: Bravo: http://unknown.example/a"));
+    const QByteArray report = qctest::readFile(file("Projects/1/StatusLog.htm"));
+    EXPECT_TRUE(
+        report.contains("Error accessing: Bravo: http://unknown.example/a (HTTP/1.0 500 Internal Server Error)"));
     EXPECT_TRUE(report.endsWith("</body>\r\n</html>\r\n\r\n"));
-    EXPECT_EQ(qctest::readFile(project + "/PR_1.htm"), "<html><body>Thank you, your URL was added.</body></html>\n");
-    EXPECT_TRUE(QFile::exists(file("quillcast.jpg")));
 }
 
 TEST_F(Unattended, SearchAfterLoadWritesTheSearchLogs)
@@ -130,7 +147,7 @@ TEST_F(Unattended, MissingSenderFieldsAreReportedWithoutWaitingForAnyone)
     writeSite("");
     const Outcome outcome = run({"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/exit"});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_TRUE(outcome.standardError.contains("Required Fields Missing")) << outcome.standardError.toStdString();
     EXPECT_TRUE(farm.received().isEmpty());
     EXPECT_EQ(flags("E1"), QList<bool>({true, true}));
@@ -146,12 +163,14 @@ TEST_F(Unattended, AProjectThatCannotBeOpenedEndsTheProgramWithStatusOne)
     EXPECT_TRUE(farm.received().isEmpty());
 }
 
-TEST_F(Unattended, ExitWithoutAProjectToLoadEndsTheProgramWithStatusOne)
+TEST_F(Unattended, AWrongCommandLineEndsTheProgramWithStatusTwo)
 {
     const Outcome outcome = run({"/urllist", "urls.txt", "/run", "/exit"});
     ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_TRUE(outcome.standardError.contains("needs a project named by")) << outcome.standardError.toStdString();
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_TRUE(outcome.standardError.startsWith("quillcast: \"/urllist\" needs a project named by \"/load\"\n"))
+        << outcome.standardError.toStdString();
+    EXPECT_TRUE(outcome.standardError.contains("Usage: quillcast")) << outcome.standardError.toStdString();
     EXPECT_TRUE(farm.received().isEmpty());
 }
 
@@ -166,7 +185,7 @@ TEST_F(Unattended, WithoutAnyDisplayTheProgramStartsOffscreenByItself)
     process.setProcessEnvironment(environment);
     process.start(program(), {"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/exit"});
     ASSERT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(process.exitCode(), 3) << process.readAllStandardError().toStdString();
     EXPECT_EQ(farm.received().size(), 4);
 }
 

@@ -1,6 +1,7 @@
 // The URL commands of the window: add, import, replace from the URL list, enable all.
 
 #include "project/urltable.h"
+#include "runs/ui/statuslog.h"
 #include "support/gui/windowfixture.h"
 
 #include <QAction>
@@ -41,7 +42,7 @@ TEST_F(Urls, AddStoresTheTextAsTypedAndCountsIt)
     EXPECT_EQ(urls(), QStringList({" http://a.example/ ", " http://a.example/ "}));
     EXPECT_EQ(count(), QStringLiteral("2"));
     EXPECT_EQ(box->text(), QString());
-    EXPECT_TRUE(window().Modified);
+    EXPECT_TRUE(window().isModified());
     const qint64 row = window().urlTable().rowIds().first();
     for (int column = 1; column <= 30; ++column)
         EXPECT_EQ(window().urlTable().flag(row, "E" + QString::number(column)), std::optional<bool>(true));
@@ -59,9 +60,9 @@ TEST_F(Urls, AUrlHoldingAQuoteIsStoredLikeAnyOther)
     EXPECT_EQ(window().urlTable().flag(window().urlTable().rowIds().first(), "E3"), std::optional<bool>(false));
 }
 
-TEST_F(Urls, ImportTakesPiecesAndLeavesFlagsBlank)
+TEST_F(Urls, ImportTakesTheUrlsLeavesFlagsBlankAndTellsWhatWasSkipped)
 {
-    qctest::writeFile(base.file("list.txt"), "a\n\nbc\r\n" + QByteArray(2000, 'x') + "\nd");
+    qctest::writeFile(base.file("list.txt"), "http://a.example/\n\nnot a url\r\nhttp://b.example/\nhttp://a.example/");
     platform.fileAnswers.enqueue(base.file("list.txt"));
     find<QAction>("Importfromfile")->trigger();
     const auto dialog = platform.ofKind("open").last().fileDialog;
@@ -69,14 +70,15 @@ TEST_F(Urls, ImportTakesPiecesAndLeavesFlagsBlank)
     EXPECT_EQ(dialog.title, QStringLiteral("Import data from a text file"));
     EXPECT_EQ(dialog.filter, QStringLiteral("Text file (*.txt)|*.txt"));
     EXPECT_EQ(dialog.defaultSuffix, QStringLiteral("txt"));
-    const QStringList stored = urls();
-    ASSERT_EQ(stored.size(), 4);
-    EXPECT_EQ(stored[0], QStringLiteral("a"));
-    EXPECT_EQ(stored[1], QStringLiteral("bc"));
-    EXPECT_EQ(stored[2], QString(255, 'x'));
-    EXPECT_EQ(stored[3], QString(255, 'x'));
-    EXPECT_EQ(count(), QStringLiteral("4"));
+    EXPECT_EQ(urls(), QStringList({"http://a.example/", "http://b.example/"}));
+    EXPECT_EQ(count(), QStringLiteral("2"));
     EXPECT_EQ(window().urlTable().flag(window().urlTable().rowIds().first(), "E1"), std::optional<bool>(false));
+    const auto *log = find<StatusLog>("SubmitStatusRichEdit");
+    ASSERT_EQ(log->lineCount(), 1);
+    EXPECT_EQ(log->lineText(0),
+              QStringLiteral("list.txt, line 3: not an http:// or https:// URL: \"not a url\" (skipped)"));
+    EXPECT_TRUE(log->lineStyle(0).underline) << "shown as a failure";
+    EXPECT_TRUE(platform.ofKind("report").isEmpty()) << "someone is watching";
 }
 
 TEST_F(Urls, EnableAllTouchesOnlyThisProject)
@@ -88,7 +90,7 @@ TEST_F(Urls, EnableAllTouchesOnlyThisProject)
     window().urlTable().importFile(2, base.file("l.txt"));
     window().SaveProjectClick();
     find<QPushButton>("EnableAllURLsBitBtn")->click();
-    EXPECT_FALSE(window().Modified);
+    EXPECT_FALSE(window().isModified());
     for (qint64 row : window().urlTable().rowIds())
         EXPECT_EQ(window().urlTable().flag(row, "E30"), std::optional<bool>(true));
     window().urlTable().setFilter(2);
@@ -100,7 +102,7 @@ class UrlList : public WindowTest
 {
 };
 
-TEST_F(UrlList, ReplacingFromAMissingFileHasAlreadyDeletedTheRows)
+TEST_F(UrlList, AListThatCannotBeReadChangesNothingAndIsReported)
 {
     qctest::writeFile(base.file("site.qlc"), "[Setup]\r\nProject ID=4\r\n");
     {
@@ -109,12 +111,14 @@ TEST_F(UrlList, ReplacingFromAMissingFileHasAlreadyDeletedTheRows)
     }
     start({"/load", "site.qlc", "/urllist", "nothing.txt"});
     window().FormActivate();
-    EXPECT_EQ(window().ProjectId, 4);
+    EXPECT_EQ(window().projectId(), 4);
     ASSERT_FALSE(platform.ofKind("message").isEmpty());
-    EXPECT_EQ(platform.ofKind("message").last().caption, QStringLiteral("URL List not found"));
-    EXPECT_EQ(platform.ofKind("message").last().text, QStringLiteral("nothing.txt"));
-    EXPECT_EQ(platform.ofKind("message").last().icon, Platform::Icon::Stop);
-    EXPECT_EQ(window().urlTable().rowCount(), 0);
+    const auto box = platform.ofKind("message").last();
+    EXPECT_EQ(box.caption, QStringLiteral("URL List not found"));
+    EXPECT_TRUE(box.text.startsWith("Cannot open the URL list \"" + base.file("nothing.txt") + "\": "))
+        << box.text.toStdString();
+    EXPECT_EQ(box.icon, Platform::Icon::Stop);
+    EXPECT_EQ(window().urlTable().rowCount(), 1);
 }
 
 TEST_F(UrlList, ReplacedUrlsAreEnabledForEveryEngine)
@@ -126,22 +130,35 @@ TEST_F(UrlList, ReplacedUrlsAreEnabledForEveryEngine)
     EXPECT_TRUE(platform.ofKind("message").isEmpty());
     ASSERT_EQ(window().urlTable().rowCount(), 2);
     EXPECT_EQ(window().urlTable().flag(window().urlTable().rowIds().last(), "E17"), std::optional<bool>(true));
-    EXPECT_FALSE(window().Modified);
+    EXPECT_FALSE(window().isModified());
+}
+
+TEST_F(UrlList, CommandLineMistakesAreToldAndPassedOver)
+{
+    start({"/load", "/run"});
+    window().FormActivate();
+    EXPECT_TRUE(platform.ofKind("message").isEmpty());
+    EXPECT_EQ(window().projectId(), 0);
+    const auto *log = find<StatusLog>("SubmitStatusRichEdit");
+    ASSERT_EQ(log->lineCount(), 2);
+    EXPECT_EQ(log->lineText(0), QStringLiteral("Command line: \"/load\" needs a file name after it"));
+    EXPECT_EQ(log->lineText(1), QStringLiteral("Command line: \"/run\" needs a project named by \"/load\""));
+    EXPECT_TRUE(log->lineStyle(0).underline);
+    // Later activations do not repeat the start-up actions, and Open asks.
+    window().FormActivate();
+    EXPECT_EQ(log->lineCount(), 2);
+    window().OpenProjectClick();
+    EXPECT_EQ(platform.ofKind("open").size(), 1);
 }
 
 TEST_F(UrlList, LoadingANameThatIsNoProjectReportsIt)
 {
-    start({"/load"});
+    start({"/load", "missing.qlc"});
     window().FormActivate();
     ASSERT_FALSE(platform.ofKind("message").isEmpty());
     EXPECT_EQ(platform.ofKind("message").last().caption, QStringLiteral("Cannot open project"));
-    EXPECT_EQ(platform.ofKind("message").last().text, base.path() + "/");
-    EXPECT_EQ(window().ProjectId, 0);
-    // Later activations do not repeat the start-up actions, and Open asks again.
-    window().FormActivate();
-    EXPECT_EQ(platform.ofKind("message").size(), 1);
-    window().OpenProjectClick();
-    EXPECT_EQ(platform.ofKind("open").size(), 1);
+    EXPECT_EQ(platform.ofKind("message").last().text, base.file("missing.qlc"));
+    EXPECT_EQ(window().projectId(), 0);
 }
 
 } // namespace

@@ -4,10 +4,13 @@
 #include <QFile>
 #include <QTimer>
 #include <arpa/inet.h>
+#include <atomic>
 #include <csignal>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 #include "netwire_support.h"
@@ -37,7 +40,7 @@ TEST(RequestOnTheWire, BytesAreExactlyAsWritten)
              c.setUserAgent("");
              c.setURL(url + "path?q=1");
          },
-         httpGet, "GET /path?q=1 HTTP/1.0\r\n\r\n"},
+         httpGet, "GET /path?q=1 HTTP/1.0\r\nHost: {peer}\r\n\r\n"},
         {"GET with headers in their order",
          [](THTTPClient &c, const QByteArray &url, quint16) {
              c.setURL(url);
@@ -47,19 +50,21 @@ TEST(RequestOnTheWire, BytesAreExactlyAsWritten)
              c.setOtherHeaders("X-Extra: 1\r\n");
          },
          httpGet,
-         "GET / HTTP/1.0\r\nAccept: text/html\r\nUser-Agent: Quillcast\r\nReferer: http://r/\r\nX-Extra: 1\r\n\r\n"},
+         "GET / HTTP/1.0\r\nHost: {peer}\r\nAccept: text/html\r\n"
+         "User-Agent: Quillcast\r\nReferer: http://r/\r\nX-Extra: 1\r\n\r\n"},
         {"HEAD",
          [](THTTPClient &c, const QByteArray &url, quint16) {
              c.setUserAgent("Q");
              c.setURL(url + "h");
          },
-         httpHead, "HEAD /h HTTP/1.0\r\nUser-Agent: Q\r\n\r\n"},
+         httpHead, "HEAD /h HTTP/1.0\r\nHost: {peer}\r\nUser-Agent: Q\r\n\r\n"},
         {"POST with empty PostData still sends the length",
          [](THTTPClient &c, const QByteArray &url, quint16) {
              c.setUserAgent("Quillcast");
              c.setURL(url + "cgi-bin/add.cgi");
          },
-         httpPost, "POST /cgi-bin/add.cgi HTTP/1.0\r\nUser-Agent: Quillcast\r\nContent-Length: 0\r\n\r\n"},
+         httpPost,
+         "POST /cgi-bin/add.cgi HTTP/1.0\r\nHost: {peer}\r\nUser-Agent: Quillcast\r\nContent-Length: 0\r\n\r\n"},
         {"POST form",
          [](THTTPClient &c, const QByteArray &url, quint16) {
              c.setUserAgent("Quillcast");
@@ -68,7 +73,7 @@ TEST(RequestOnTheWire, BytesAreExactlyAsWritten)
              c.setPostData("a=1&b=2");
          },
          httpPost,
-         "POST /cgi-bin/add.cgi HTTP/1.0\r\nUser-Agent: Quillcast\r\n"
+         "POST /cgi-bin/add.cgi HTTP/1.0\r\nHost: {peer}\r\nUser-Agent: Quillcast\r\n"
          "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 7\r\n\r\na=1&b=2"},
         {"PUT",
          [](THTTPClient &c, const QByteArray &url, quint16) {
@@ -76,15 +81,15 @@ TEST(RequestOnTheWire, BytesAreExactlyAsWritten)
              c.setURL(url + "f");
              c.setPostData("xyz");
          },
-         httpPut, "PUT /f HTTP/1.0\r\nContent-Length: 3\r\n\r\nxyz"},
-        {"through a proxy the target is absolute and the scheme unchecked",
+         httpPut, "PUT /f HTTP/1.0\r\nHost: {peer}\r\nContent-Length: 3\r\n\r\nxyz"},
+        {"through a proxy the target is absolute, the Host the target's, the scheme unchecked",
          [](THTTPClient &c, const QByteArray &, quint16 port) {
              c.setUserAgent("");
              c.setProxyServer("127.0.0.1");
              c.setProxyPort(port);
              c.setURL("HTTP://engine.example:8080/add?u=x");
          },
-         httpGet, "GET HTTP://engine.example:8080/add?u=x HTTP/1.0\r\n\r\n"},
+         httpGet, "GET HTTP://engine.example:8080/add?u=x HTTP/1.0\r\nHost: engine.example:8080\r\n\r\n"},
         {"Basic authorization",
          [](THTTPClient &c, const QByteArray &url, quint16) {
              c.setUserAgent("");
@@ -92,7 +97,7 @@ TEST(RequestOnTheWire, BytesAreExactlyAsWritten)
              c.setUser("user");
              c.setPassword("pass");
          },
-         httpGet, "GET / HTTP/1.0\r\nAuthorization: Basic dXNlcjpwYXNz\r\n\r\n"},
+         httpGet, "GET / HTTP/1.0\r\nHost: {peer}\r\nAuthorization: Basic dXNlcjpwYXNz\r\n\r\n"},
     };
     for (const RequestCase &c : cases) {
         qctest::LoopbackPeer peer;
@@ -101,7 +106,9 @@ TEST(RequestOnTheWire, BytesAreExactlyAsWritten)
         THTTPClient client;
         c.setUp(client, peer.url(), peer.port());
         EXPECT_EQ(perform(client, c.action), "") << c.name;
-        EXPECT_EQ(peer.request(), c.expected) << c.name;
+        QByteArray expected = c.expected;
+        expected.replace("{peer}", "127.0.0.1:" + QByteArray::number(peer.port()));
+        EXPECT_EQ(peer.request(), expected) << c.name;
         EXPECT_EQ(client.StatusLine(), "HTTP/1.0 200 OK") << c.name;
     }
 }
@@ -123,7 +130,52 @@ TEST(RequestOnTheWire, AttachedFileFollowsPostData)
     client.setPostData("head:");
     client.setAttachedFile(dir.file("upload.bin"));
     EXPECT_EQ(perform(client, httpPost), "");
-    EXPECT_EQ(peer.request(), "POST /up HTTP/1.0\r\nContent-Length: 5005\r\n\r\nhead:" + attached);
+    EXPECT_EQ(peer.request(), "POST /up HTTP/1.0\r\nHost: 127.0.0.1:" + QByteArray::number(peer.port()) +
+                                  "\r\nContent-Length: 5005\r\n\r\nhead:" + attached);
+}
+
+TEST(RequestOnTheWire, UnsafeRequestsAreRefusedBeforeAnyConnection)
+{
+    using Setter = void (THTTPClient::*)(const QByteArray &);
+    struct Case
+    {
+        const char *name;
+        QByteArray url; // a path on the peer, or a whole URL
+        Setter set;
+        QByteArray value;
+        THTTPActions action;
+        QByteArray outcome;
+    };
+    const QByteArray target = "154: Request target contains a blank or control character";
+    const QByteArray header = "155: Request header contains a line break or control character";
+    const Case cases[] = {
+        {"blank in the path", "/a b", nullptr, "", httpGet, target},
+        {"control byte in the query", "/?q=\x01", nullptr, "", httpGet, target},
+        {"DEL in the path", "/a\x7F", nullptr, "", httpHead, target},
+        {"blank in the absolute URL through a proxy", "http://engine example/", &THTTPClient::setProxyServer,
+         "127.0.0.1", httpGet, target},
+        {"control byte in the Host", "http://127.0.0.1\x02/", nullptr, "", httpGet, header},
+        {"CR LF in the User-Agent", "/", &THTTPClient::setUserAgent, "Q\r\nX-Injected: 1", httpGet, header},
+        {"LF in the Referer", "/", &THTTPClient::setReferer, "http://r/\n", httpGet, header},
+        {"NUL in the From", "/", &THTTPClient::setFrom, QByteArray("me\0you", 6), httpGet, header},
+        {"escape in the Authorization", "/", &THTTPClient::setAuthorization, "Basic \x1B", httpGet, header},
+        {"CR in the Content-Type of a POST", "/", &THTTPClient::setContentType, "text/plain\r", httpPost, header},
+        {"HT in a header value is sent", "/", &THTTPClient::setPragma, "a\tb", httpGet, ""},
+        {"bytes above ASCII are sent, and an unsent Content-Type is not looked at", "/caf\xC3\xA9",
+         &THTTPClient::setContentType, "x\r\n", httpGet, ""},
+    };
+    for (const Case &c : cases) {
+        qctest::LoopbackPeer peer;
+        peer.readRequest().send(okHead).closeConnection();
+        ASSERT_TRUE(peer.start());
+        THTTPClient client;
+        client.setURL(c.url.startsWith("http:") ? c.url : peer.url(c.url));
+        if (c.set)
+            (client.*c.set)(c.value);
+        EXPECT_EQ(perform(client, c.action), c.outcome) << c.name;
+        peer.stop();
+        EXPECT_EQ(peer.served(), c.outcome.isEmpty() ? 1 : 0) << c.name;
+    }
 }
 
 TEST(ResponseHandling, EventsComeInOrderAndTheStatusLineIsKept)
@@ -163,6 +215,11 @@ TEST(ResponseHandling, StatusOutcomes)
         {"only the first digit counts", "HTTP/1.0 299 Odd\r\n\r\n", "", "HTTP/1.0 299 Odd"},
         {"no status line at all succeeds", "", "", ""},
         {"status line only, then close", "HTTP/1.0 201 Created", "", "HTTP/1.0 201 Created"},
+        {"interim answers are skipped",
+         "HTTP/1.1 100 Continue\r\nX: 1\r\n\r\nHTTP/1.1 102 P\r\n\r\nHTTP/1.0 200 OK\r\n\r\n", "", "HTTP/1.0 200 OK"},
+        {"the final answer after an interim one is classified",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 Gone\r\n\r\n", "151: 404 Gone", "HTTP/1.1 404 Gone"},
+        {"an interim answer alone is no answer", "HTTP/1.1 100 Continue\r\n\r\n", "", ""},
     };
     for (const Case &c : cases) {
         qctest::LoopbackPeer peer;
@@ -211,7 +268,7 @@ TEST(ResponseHandling, HeaderLongerThanTheBufferArrivesInTwoPieces)
     EXPECT_EQ(sizes, (QList<qsizetype>{2048 - 2, 952}));
 }
 
-TEST(ResponseHandling, ResetDuringTheBody)
+TEST(ResponseHandling, ResetDuringTheBodyKeepsTheStatusLine)
 {
     qctest::LoopbackPeer peer;
     peer.readRequest().send("HTTP/1.0 200 OK\r\n\r\npartial body").resetConnection();
@@ -224,7 +281,7 @@ TEST(ResponseHandling, ResetDuringTheBody)
     const QList<QByteArray> tail = log.lines.mid(log.lines.size() - 3);
     EXPECT_EQ(tail, (QList<QByteArray>{"error 10054 Winsock error in recv()", "end",
                                        "disconnected 10054 [10054] Connection reset by peer"}));
-    EXPECT_EQ(client.StatusLine(), "");
+    EXPECT_EQ(client.StatusLine(), "HTTP/1.0 200 OK");
 }
 
 TEST(ResponseHandling, NoContentCreatesNoFileAndNoTransfer)
@@ -332,6 +389,36 @@ TEST(LocalFile, AfterAWriteErrorLaterChunksLeaveTheFileAlone)
     EXPECT_EQ(qctest::readFile(dir.file("answer.htm")), body.left(4096));
 }
 
+TEST(LocalFile, LimitCutsTheFileButNotTheEvents)
+{
+    qctest::ScopedBaseDir dir;
+    QByteArray body;
+    for (int i = 0; i < 20000; ++i)
+        body += static_cast<char>(i % 251);
+    struct Case
+    {
+        qint64 limit;
+        qsizetype kept;
+        bool cut;
+    };
+    // One client throughout: a later exchange must not inherit the earlier cut.
+    THTTPClient client;
+    for (const Case &c : {Case{5000, 5000, true}, Case{20000, 20000, false}, Case{1, 1, true}, Case{0, 20000, false}}) {
+        qctest::LoopbackPeer peer;
+        peer.readRequest().send(okHead + body).closeConnection();
+        ASSERT_TRUE(peer.start());
+        qint32 reported = 0;
+        client.OnTransfer = [&](QObject *, qint32 count, const char *, quint16) { reported = count; };
+        client.setURL(peer.url());
+        client.setLocalFile(dir.file("answer.htm"));
+        client.setLocalFileLimit(c.limit);
+        EXPECT_EQ(perform(client, httpGet), "") << c.limit;
+        EXPECT_EQ(qctest::readFile(dir.file("answer.htm")), body.left(c.kept)) << c.limit;
+        EXPECT_EQ(client.LocalFileCut(), c.cut) << c.limit;
+        EXPECT_EQ(reported, body.size()) << c.limit;
+    }
+}
+
 TEST(Interrupting, IdleEndsAServerThatNeverClosesWithoutError)
 {
     qctest::LoopbackPeer peer;
@@ -349,6 +436,141 @@ TEST(Interrupting, IdleEndsAServerThatNeverClosesWithoutError)
     EXPECT_EQ(client.StatusLine(), "HTTP/1.0 200 OK");
     EXPECT_EQ(client.SocketHandle(), -1);
     EXPECT_TRUE(peer.waitForClientClose());
+}
+
+// Answers one request with head, then chunk over and over for as long as the
+// client reads, up to a cap that no interrupted exchange comes near; then it
+// holds the connection until the client closes it or the peer is destroyed.
+class EndlessPeer
+{
+public:
+    static constexpr qint64 cap = qint64(1) << 30;
+
+    EndlessPeer(const QByteArray &head, const QByteArray &chunk) : m_head(head), m_chunk(chunk)
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        ::listen(m_listener, 1);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &size);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~EndlessPeer()
+    {
+        m_stopping = true;
+        m_thread.join();
+        ::close(m_listener);
+    }
+    QByteArray url() const { return "http://127.0.0.1:" + QByteArray::number(m_port) + "/"; }
+    qint64 sent() const { return m_sent; }
+
+private:
+    // Bounded: every wait gives up after the peer's step deadline or when stopping.
+    bool waitFor(int fd, short events)
+    {
+        for (int slice = 0; slice < qctest::LoopbackPeer::stepDeadlineMs / 50 && !m_stopping; ++slice) {
+            pollfd entry{fd, events, 0};
+            if (::poll(&entry, 1, 50) > 0)
+                return (entry.revents & (POLLERR | POLLHUP)) == 0 || (events & POLLIN);
+        }
+        return false;
+    }
+    void serve()
+    {
+        if (!waitFor(m_listener, POLLIN))
+            return;
+        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        QByteArray request;
+        char scratch[4096];
+        while (!request.contains("\r\n\r\n") && waitFor(fd, POLLIN)) {
+            const ssize_t n = ::recv(fd, scratch, sizeof scratch, 0);
+            if (n <= 0)
+                break;
+            request.append(scratch, n);
+        }
+        QByteArray next = m_head;
+        while (m_sent < cap && waitFor(fd, POLLOUT)) {
+            const ssize_t n = ::send(fd, next.constData(), static_cast<size_t>(next.size()), MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            m_sent += n;
+            next = n < next.size() ? next.mid(n) : m_chunk;
+        }
+        while (m_sent >= cap && waitFor(fd, POLLIN) && ::recv(fd, scratch, sizeof scratch, 0) > 0) {
+        }
+        ::close(fd);
+    }
+
+    QByteArray m_head;
+    QByteArray m_chunk;
+    int m_listener = -1;
+    quint16 m_port = 0;
+    std::thread m_thread;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<qint64> m_sent{0};
+};
+
+TEST(Interrupting, EndlessAnswerLeavesTimersRunningAndEndsAtTheInterrupt)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray head;
+        bool quit; // the tick asks the application to quit instead of assigning httpIdle
+        QByteArray outcome;
+    };
+    const Case cases[] = {
+        {"endless body", "HTTP/1.0 200 OK\r\n\r\n", false, ""},
+        {"endless header line", "HTTP/1.0 200 OK\r\nX-Endless: ", false, ""},
+        {"endless body, quit request", "HTTP/1.0 200 OK\r\n\r\n", true, "301: Interrupted."},
+    };
+    const int ticksBeforeInterrupt = 3;
+    for (const Case &c : cases) {
+        EndlessPeer peer(c.head, QByteArray(64 * 1024, 'x'));
+        THTTPClient client;
+        int ticks = 0;
+        QTimer timer;
+        qint64 received = 0;
+        int longestPiece = 0;
+        auto take = [&](int len) {
+            received += len;
+            longestPiece = std::max(longestPiece, len);
+            // Started at the first bytes, so every tick comes while data is streaming.
+            if (!timer.isActive() && ticks == 0)
+                timer.start();
+            // A piece is done only once more bytes wait behind it: the client never
+            // finds the socket empty, so only its own bounded reading lets timers run.
+            pollfd more{client.SocketHandle(), POLLIN, 0};
+            if (more.fd >= 0 && peer.sent() < EndlessPeer::cap)
+                ::poll(&more, 1, qctest::LoopbackPeer::stepDeadlineMs);
+        };
+        client.OnHeader = [&](QObject *, const QByteArray &field, const QByteArray &value) {
+            take(int(field.size() + value.size()));
+        };
+        client.OnTransfer = [&](QObject *, qint32, const char *, quint16 len) { take(len); };
+        timer.setInterval(1);
+        QObject::connect(&timer, &QTimer::timeout, &timer, [&] {
+            if (++ticks != ticksBeforeInterrupt)
+                return;
+            if (c.quit)
+                QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+            else
+                client.setAction(httpIdle);
+        });
+        client.setURL(peer.url());
+        EXPECT_EQ(perform(client, httpGet), c.outcome) << c.name;
+        timer.stop();
+        QCoreApplication::removePostedEvents(QCoreApplication::instance(), QEvent::Quit);
+        EXPECT_GE(ticks, ticksBeforeInterrupt) << c.name;
+        EXPECT_LT(peer.sent(), EndlessPeer::cap) << c.name << ": the interrupt waited for the stream to pause";
+        EXPECT_LE(longestPiece, LineBuffer::m_lenBuffer) << c.name;
+        EXPECT_EQ(client.StatusLine(), "HTTP/1.0 200 OK") << c.name;
+        EXPECT_EQ(client.SocketHandle(), -1) << c.name;
+    }
 }
 
 TEST(Interrupting, IdleAfterAFailingStatusLineStillFails)
@@ -388,6 +610,7 @@ TEST(Interrupting, QuitRequestEndsTheWaitAndIsPassedOn)
     client.setURL(peer.url());
     EXPECT_EQ(perform(client, httpGet), "301: Interrupted.");
     EXPECT_EQ(client.SocketHandle(), -1);
+    EXPECT_EQ(client.StatusLine(), "HTTP/1.0 200 OK");
 
     QuitCatcher catcher;
     QCoreApplication::instance()->installEventFilter(&catcher);

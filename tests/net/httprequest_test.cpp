@@ -81,17 +81,17 @@ TEST(BasicAuthorization, BuiltWhenBothPartsAreSetAndLostOnReassignment)
     EXPECT_TRUE(fields.Authorization.isEmpty());
 }
 
-TEST(RequestWriting, GetWithoutHeadersIsRequestLineAndEmptyLine)
+TEST(RequestWriting, GetWithoutHeadersCarriesOnlyTheHost)
 {
     HttpRequestFields fields;
     fields.UserAgent.clear();
     fields.assignUrl("http://host/path");
     QByteArray out;
     http::writeRequestHead(out, "GET", fields);
-    EXPECT_EQ(out, "GET /path HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(out, "GET /path HTTP/1.0\r\nHost: host\r\n\r\n");
 }
 
-TEST(RequestWriting, HeadersInFixedOrderThenOtherHeadersVerbatim)
+TEST(RequestWriting, HostFirstThenHeadersInFixedOrderThenOtherHeadersVerbatim)
 {
     HttpRequestFields fields;
     fields.assignUrl("http://host/");
@@ -107,6 +107,7 @@ TEST(RequestWriting, HeadersInFixedOrderThenOtherHeadersVerbatim)
     QByteArray out;
     http::writeRequestHead(out, "HEAD", fields);
     EXPECT_EQ(out, "HEAD / HTTP/1.1\r\n"
+                   "Host: host\r\n"
                    "Authorization: Basic eDp5\r\n"
                    "Accept: */*\r\n"
                    "From: me@example.org\r\n"
@@ -127,25 +128,36 @@ TEST(RequestWriting, BodyRequestsCarryTypeAndLength)
     QByteArray out;
     http::writeRequestHead(out, "POST", fields, 7);
     EXPECT_EQ(out, "POST /cgi-bin/add.cgi HTTP/1.0\r\n"
+                   "Host: host\r\n"
                    "User-Agent: Quillcast\r\n"
                    "Content-Type: application/x-www-form-urlencoded\r\n"
                    "Content-Length: 7\r\n\r\n");
     fields.ContentType.clear();
     out.clear();
     http::writeRequestHead(out, "PUT", fields, 0);
-    EXPECT_EQ(out, "PUT /cgi-bin/add.cgi HTTP/1.0\r\nUser-Agent: Quillcast\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_EQ(out, "PUT /cgi-bin/add.cgi HTTP/1.0\r\nHost: host\r\nUser-Agent: Quillcast\r\nContent-Length: 0\r\n\r\n");
 }
 
-TEST(RequestWriting, ProxyTargetIsTheAbsoluteUrl)
+TEST(RequestWriting, TargetAndHostWithAndWithoutAProxy)
 {
-    HttpRequestFields fields;
-    fields.ProxyServer = "proxy";
-    fields.assignUrl("http://host/a?b");
-    EXPECT_EQ(fields.requestTarget(), "http://host/a?b");
-    fields.assignUrl("ftp://host:8080");
-    EXPECT_EQ(fields.requestTarget(), "ftp://host:8080/");
-    fields.ProxyServer.clear();
-    EXPECT_EQ(fields.requestTarget(), "/");
+    struct Case
+    {
+        QByteArray proxy, url, target, host;
+    };
+    const Case cases[] = {
+        {"", "http://host/a?b", "/a?b", "host"},
+        {"", "http://host:8080/", "/", "host:8080"},
+        {"", "http://host:80/", "/", "host"},
+        {"proxy", "http://host/a?b", "http://host/a?b", "host"},
+        {"proxy", "ftp://host:8080", "ftp://host:8080/", "host:8080"},
+    };
+    for (const Case &c : cases) {
+        HttpRequestFields fields;
+        fields.ProxyServer = c.proxy;
+        fields.assignUrl(c.url);
+        EXPECT_EQ(fields.requestTarget(), c.target) << c.url.constData();
+        EXPECT_EQ(fields.authority(), c.host) << c.url.constData();
+    }
 }
 
 TEST(ComponentProperties, InitialValuesAndResetHeaders)
@@ -176,6 +188,9 @@ TEST(ComponentProperties, InitialValuesAndResetHeaders)
     client.setOtherHeaders("X: y\r\n");
     client.setLocalFile("out.htm");
     client.setAttachedFile("in.bin");
+    client.setLocalFileLimit(-1);
+    EXPECT_EQ(client.LocalFileLimit(), 0);
+    client.setLocalFileLimit(16 << 20);
     client.setAction(httpResetHeaders);
 
     for (const QByteArray &cleared : {client.URL(), client.URLScheme(), client.URLServer(), client.URLPath(),
@@ -190,6 +205,7 @@ TEST(ComponentProperties, InitialValuesAndResetHeaders)
     EXPECT_EQ(client.HTTPVersion(), "HTTP/0.9");
     EXPECT_EQ(client.ProxyServer(), "proxy");
     EXPECT_EQ(client.ProxyPort(), 3128);
+    EXPECT_EQ(client.LocalFileLimit(), 16 << 20);
 }
 
 TEST(ComponentProperties, SocketLayerSwitchesAndReportsItsState)

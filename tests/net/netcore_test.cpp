@@ -6,6 +6,7 @@
 #include <netdb.h>
 
 #include "net/netcore.h"
+#include "net/socketerrors.h"
 
 namespace {
 
@@ -30,29 +31,17 @@ TEST(SocketErrorText, PlatformErrorsMapOntoTheTable)
         int err;
         int code;
     };
-    const Case errnos[] = {{0, 0},
-                           {ECONNREFUSED, 10061},
-                           {ECONNRESET, 10054},
-                           {ETIMEDOUT, 10060},
-                           {EHOSTUNREACH, 10065},
-                           {ENETUNREACH, 10051},
-                           {EADDRINUSE, 10048},
-                           {EAGAIN, 10035},
-                           {EINPROGRESS, 10036},
-                           {EBADF, 10009},
-                           {EINVAL, 10022},
-                           {EACCES, 10013},
-                           {EMFILE, 10024},
-                           {ENOTSOCK, 10038},
-                           {EPIPE, 10058},
-                           {ENODATA, 10000}};
+    const Case errnos[] = {{ECONNREFUSED, 10061}, {ECONNRESET, 10054}, {ETIMEDOUT, 10060}, {EHOSTUNREACH, 10065},
+                           {ENETUNREACH, 10051},  {EADDRINUSE, 10048}, {EAGAIN, 10035},    {EINPROGRESS, 10036},
+                           {EBADF, 10009},        {EINVAL, 10022},     {EACCES, 10013},    {EMFILE, 10024},
+                           {ENOTSOCK, 10038},     {EPIPE, 10058},      {ENODATA, 10000}};
     for (const Case &c : errnos)
-        EXPECT_EQ(net::socketErrorFromErrno(c.err), c.code) << "errno " << c.err;
-    EXPECT_EQ(net::lookupErrorFromGai(EAI_NONAME, 0), 11001);
-    EXPECT_EQ(net::lookupErrorFromGai(EAI_AGAIN, 0), 11002);
-    EXPECT_EQ(net::lookupErrorFromGai(EAI_FAIL, 0), 11003);
-    EXPECT_EQ(net::lookupErrorFromGai(EAI_NODATA, 0), 11004);
-    EXPECT_EQ(net::lookupErrorFromGai(EAI_SYSTEM, ECONNREFUSED), 10061);
+        EXPECT_EQ(int(net::socketErrorFromErrno(c.err)), c.code) << "errno " << c.err;
+    EXPECT_EQ(int(net::lookupErrorFromGai(EAI_NONAME, 0)), 11001);
+    EXPECT_EQ(int(net::lookupErrorFromGai(EAI_AGAIN, 0)), 11002);
+    EXPECT_EQ(int(net::lookupErrorFromGai(EAI_FAIL, 0)), 11003);
+    EXPECT_EQ(int(net::lookupErrorFromGai(EAI_NODATA, 0)), 11004);
+    EXPECT_EQ(int(net::lookupErrorFromGai(EAI_SYSTEM, ECONNREFUSED)), 10061);
 }
 
 TEST(NetCoreException, TextIsCodeColonMessage)
@@ -63,17 +52,20 @@ TEST(NetCoreException, TextIsCodeColonMessage)
         const char *text;
     };
     const Case cases[] = {
-        {ENetCore(11001), "11001: [11001] Host not found"},
-        {ENetCore(152, "No server specified in URL"), "152: No server specified in URL"},
-        {ENetCore(151, ""), "151: "},
-        {ENetCore(301, "ignored"), "301: Interrupted."},
-        {ENetCore(200), "200: Out of memory."},
-        {ENetCore(12345), "12345: [12345] (no description available)"},
+        {ENetCore(net::Error::HostNotFound), "11001: [11001] Host not found"},
+        {ENetCore(net::Error::NoServer), "152: No server specified in URL"},
+        {ENetCore(net::Error::StatusFailed, ""), "151: "},
+        {ENetCore(net::Error::StatusFailed, "404 Not Found"), "151: 404 Not Found"},
+        {ENetCore(net::Error::Interrupted), "301: Interrupted."},
+        {ENetCore(net::Error::OutOfMemory), "200: Out of memory."},
+        {ENetCore(net::Error::SocketUnmapped), "10000: [10000] (no description available)"},
+        {ENetCore(static_cast<net::Error>(12345)), "12345: [12345] (no description available)"},
     };
     for (const Case &c : cases)
         EXPECT_STREQ(c.failure.what(), c.text);
-    EXPECT_EQ(ENetCore(404, "x").Code(), 404);
-    EXPECT_EQ(ENetCore(10061).Message(), "[10061] Connection refused");
+    EXPECT_EQ(ENetCore(net::Error::StatusFailed, "x").Code(), 151);
+    EXPECT_EQ(ENetCore(net::Error::SocketConnectionRefused).Message(), "[10061] Connection refused");
+    EXPECT_EQ(net::errorText(net::Error::LocalFileWriteFailed), "Error writing to LocalFile");
 }
 
 TEST(WaitLoop, EndsOnItsOwnWakeUpAndIgnoresStaleOnes)

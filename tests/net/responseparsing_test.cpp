@@ -151,6 +151,39 @@ TEST(ResponseParsing, ResponseCutShortStillHandsOverItsLastBytes)
     }
 }
 
+TEST(ResponseParsing, InterimAnswersAreDroppedUnseen)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray wire;
+        QByteArray status;
+        QList<QByteArray> events;
+    };
+    const Case cases[] = {
+        {"interim then final",
+         "HTTP/1.1 100 Continue\r\nX-I: 1\r\n\r\nHTTP/1.0 200 OK\r\nA: b\r\n\r\nbody",
+         "HTTP/1.0 200 OK",
+         {"H[A|b]", "start"}},
+        {"two interims",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early\r\nLink: x\r\n\r\nHTTP/1.1 404 No\r\n\r\n",
+         "HTTP/1.1 404 No",
+         {"start"}},
+        {"an interim alone is no status line", "HTTP/1.1 103 Early\r\nLink: x\r\n\r\n", "", {}},
+        {"a 1xx line without HTTP/ is final", "ICY 100 x\r\nA: b\r\n\r\n", "ICY 100 x", {"H[A|b]", "start"}},
+    };
+    for (const Case &c : cases) {
+        for (int slice : {1, 5, 2048}) {
+            Recorder recorder;
+            HttpResponseParser parser(recorder);
+            feedInSlices(c.wire, slice, parser);
+            EXPECT_EQ(parser.statusLine(), c.status) << c.name << ", slice " << slice;
+            EXPECT_EQ(parser.hasStatusLine(), !c.status.isEmpty()) << c.name << ", slice " << slice;
+            EXPECT_EQ(recorder.events, c.events) << c.name << ", slice " << slice;
+        }
+    }
+}
+
 TEST(ResponseParsing, StatusTextIsWhatFollowsTheFirstBlank)
 {
     EXPECT_EQ(HttpResponseParser::statusText("HTTP/1.0 404 Not Found"), "404 Not Found");

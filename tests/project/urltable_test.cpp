@@ -102,35 +102,16 @@ TEST_F(UrlTableTest, TextLongerThan255CharactersIsCutWhenStoredAndStillMatched)
     EXPECT_EQ(UrlTable::storedText(emoji), QString(254, u'x'));
 }
 
-TEST_F(UrlTableTest, ImportSplitsLinesIntoPiecesAndSkipsShortOnes)
+TEST_F(UrlTableTest, ImportAddsTheCheckedLinesOnceEachAndReportsTheOthers)
 {
-    const QByteArray xs(1023, 'x'), ys(977, 'y');
-    const struct
-    {
-        const char *name;
-        QByteArray file;
-        QStringList expected;
-    } cases[] = {
-        {"empty line and final single character skipped", "a\n\nbc\nd", {"a", "bc"}},
-        {"CR LF line ends", "a\r\n\r\nbc\r\nd", {"a", "bc"}},
-        {"spaces kept", " x \n  \n", {" x ", "  "}},
-        {"two characters at the end kept", "ab\nde", {"ab", "de"}},
-        {"a lone CR stays in the text", "a\rb\n", {"a\rb"}},
-        {"empty file", "", {}},
-        {"2000-character line yields two pieces cut to 255", xs + ys + "\n", {xs.left(255), ys.left(255)}},
-        {"1023 characters and LF is one piece", xs + "\nend\n", {xs.left(255), "end"}},
-        {"one character past a full piece at the end is skipped", xs + "z", {xs.left(255)}},
-        {"CR LF split over a piece boundary", QByteArray(1022, 'x') + "\r\nok\n", {QString(255, u'x'), "ok"}},
-        {"a UTF-8 character is never split", QByteArray(1022, 'x') + "\xC3\xA9\n", {QString(255, u'x'), "é"}},
-        {"8-bit text kept as Latin-1", "caf\xE9\n", {"café"}},
-    };
-    int project = 100;
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        ++project;
-        EXPECT_EQ(table.importFile(project, writeList(c.file)), c.expected.size());
-        EXPECT_EQ(urls(project), c.expected);
-    }
+    table.addUrl(1, QStringLiteral("http://held.example/"));
+    UrlList list;
+    EXPECT_EQ(table.importFile(1, writeList("http://held.example/\nnot a url\nhttp://b.example/\nhttp://b.example/\n"),
+                               &list),
+              2);
+    EXPECT_EQ(urls(1), (QStringList{"http://held.example/", "http://held.example/", "http://b.example/"}));
+    ASSERT_EQ(list.warnings.size(), 1);
+    EXPECT_EQ(list.warnings.at(0).text(), QStringLiteral(R"(line 2: not an http:// or https:// URL: "not a url")"));
 }
 
 TEST_F(UrlTableTest, ImportLeavesFlagsNullWhichReadAsFalse)
@@ -150,39 +131,90 @@ TEST_F(UrlTableTest, ImportLeavesFlagsNullWhichReadAsFalse)
 TEST_F(UrlTableTest, ImportOfAFileThatCannotBeOpenedAddsNothing)
 {
     table.addUrl(1, QStringLiteral("keep"));
-    EXPECT_EQ(table.importFile(1, dir.file(QStringLiteral("missing.txt"))), -1);
+    UrlList list;
+    EXPECT_EQ(table.importFile(1, dir.file(QStringLiteral("missing.txt")), &list), -1);
+    EXPECT_FALSE(list.readable());
     EXPECT_EQ(table.importFile(1, dir.path()), -1);
     EXPECT_EQ(urls(), QStringList{"keep"});
 }
 
 TEST_F(UrlTableTest, EnableAllTouchesOnlyThatProject)
 {
-    table.importFile(1, writeList("one\ntwo\n"));
-    table.importFile(2, writeList("other\n"));
-    table.setFlag(QStringLiteral("E4"), 1, QStringLiteral("one"), false);
+    table.importFile(1, writeList("http://one/\nhttp://two/\n"));
+    table.importFile(2, writeList("http://other/\n"));
+    table.setFlag(QStringLiteral("E4"), 1, QStringLiteral("http://one/"), false);
     table.enableAll(1);
     for (const StoredRow &row : stored(1))
         EXPECT_TRUE(allFlags(row, 1)) << row.url.toStdString();
     EXPECT_TRUE(allFlags(stored(2).at(0), QVariant()));
 }
 
-TEST_F(UrlTableTest, ReplaceDeletesTheProjectsRowsEvenWhenTheFileIsMissing)
+TEST_F(UrlTableTest, ReplaceKeepsTheFlagsOfHeldUrlsEnablesNewOnesAndRemovesTheRest)
 {
-    table.addUrl(5, QStringLiteral("old"));
-    table.addUrl(6, QStringLiteral("other project"));
-    EXPECT_FALSE(table.replaceFromFile(5, dir.file(QStringLiteral("missing.txt"))));
+    const QString hostile = QStringLiteral("http://h.example/'); delete from urls2; --");
+    table.importUrls(5, {"http://a/", "http://b/", "http://a/", "http://c/", hostile});
+    table.addUrl(6, QStringLiteral("http://b/"));
+    table.setFilter(5);
+    const QList<qint64> ids = table.rowIds();
+    table.updateRow(ids.at(0), std::nullopt, QStringLiteral("E1"), false);
+    table.updateRow(ids.at(2), std::nullopt, QStringLiteral("E2"), true); // the second "a" goes with its flags
+    table.updateRow(ids.at(3), std::nullopt, QStringLiteral("E30"), true);
+    const QList<StoredRow> before = stored(5);
+    const QList<StoredRow> otherBefore = stored(6);
+
+    QSignalSpy posted(&table, &UrlTable::afterPost);
+    table.replaceProjectUrls(5, {"http://d/", "http://c/", "http://a/", "http://d/", hostile});
+    const QList<StoredRow> after = stored(5);
+    ASSERT_EQ(urls(5), (QStringList{"http://a/", "http://c/", hostile, "http://d/"}));
+    EXPECT_EQ(after.at(0).flags, before.at(0).flags);
+    EXPECT_EQ(after.at(1).flags, before.at(3).flags);
+    EXPECT_EQ(after.at(2).flags, before.at(4).flags);
+    EXPECT_TRUE(allFlags(after.at(3), 1));
+    EXPECT_EQ(posted.count(), 1);
+    EXPECT_EQ(stored(6).at(0).flags, otherBefore.at(0).flags);
+    EXPECT_EQ(urls(6), QStringList{"http://b/"});
+
+    table.replaceProjectUrls(5, {});
     EXPECT_TRUE(urls(5).isEmpty());
-    EXPECT_EQ(urls(6), QStringList{"other project"});
+    EXPECT_EQ(urls(6), QStringList{"http://b/"});
 }
 
-TEST_F(UrlTableTest, ReplaceImportsTheFileWithAllFlagsTrue)
+TEST_F(UrlTableTest, AReplaceThatFailsOrCannotReadItsFileLeavesTheOldRows)
 {
-    table.importFile(5, writeList("old\n"));
-    ASSERT_TRUE(table.replaceFromFile(5, writeList("new1\n\nnew2\nx")));
-    const QList<StoredRow> rows = stored(5);
-    ASSERT_EQ(urls(5), (QStringList{"new1", "new2"}));
-    for (const StoredRow &row : rows)
-        EXPECT_TRUE(allFlags(row, 1));
+    table.addUrl(5, QStringLiteral("http://old/"));
+    table.setFlag(QStringLiteral("E3"), 5, QStringLiteral("http://old/"), false);
+    const QList<StoredRow> before = stored(5);
+
+    UrlList list;
+    EXPECT_FALSE(table.replaceFromFile(5, dir.file(QStringLiteral("missing.txt")), &list));
+    EXPECT_TRUE(list.errorText().contains(dir.file(QStringLiteral("missing.txt"))));
+
+    QSqlQuery refuse(QSqlDatabase::database(table.connectionName()));
+    ASSERT_TRUE(refuse.exec(QStringLiteral("create trigger refuse before insert on urls2 when new.Url = 'http://bad/' "
+                                           "begin select raise(abort, 'refused'); end")));
+    EXPECT_THROW(table.replaceProjectUrls(5, {"http://new/", "http://bad/"}), UrlTableError);
+    EXPECT_THROW(table.replaceFromFile(5, writeList("http://new/\nhttp://bad/\n")), UrlTableError);
+
+    const QList<StoredRow> after = stored(5);
+    ASSERT_EQ(after.size(), 1);
+    EXPECT_EQ(after.at(0).url, QStringLiteral("http://old/"));
+    EXPECT_EQ(after.at(0).flags, before.at(0).flags);
+
+    // A program killed part-way must find the old rows or the new ones: only a
+    // journal on disk gives that.
+    QSqlQuery mode(QSqlDatabase::database(table.connectionName()));
+    ASSERT_TRUE(mode.exec(QStringLiteral("pragma journal_mode")) && mode.next());
+    EXPECT_TRUE(QStringList({"wal", "delete"}).contains(mode.value(0).toString()))
+        << mode.value(0).toString().toStdString();
+}
+
+TEST_F(UrlTableTest, ReplaceFromAFileTakesItsCheckedLinesAndKeepsFlags)
+{
+    table.importFile(5, writeList("http://old/\nhttp://kept/\n"));
+    ASSERT_TRUE(table.replaceFromFile(5, writeList("http://kept/\nnot a url\nhttp://new/\n")));
+    ASSERT_EQ(urls(5), (QStringList{"http://kept/", "http://new/"}));
+    EXPECT_TRUE(allFlags(stored(5).at(0), QVariant()));
+    EXPECT_TRUE(allFlags(stored(5).at(1), 1));
 }
 
 TEST_F(UrlTableTest, HostileUrlsAreStoredUpdatedAndDeletedLikeAnyOther)
@@ -318,7 +350,7 @@ TEST_F(UrlTableTest, GridEditsArePostedOrCancelledForOneRowOnly)
 {
     table.addUrl(1, QStringLiteral("same"));
     table.addUrl(1, QStringLiteral("same"));
-    table.importFile(1, writeList("blank\n"));
+    table.importFile(1, writeList("http://blank/\n"));
     table.setFilter(1);
     UrlTableModel model(table);
     EXPECT_EQ(model.headerData(0, Qt::Horizontal), QStringLiteral("URL's to submit"));
@@ -332,7 +364,7 @@ TEST_F(UrlTableTest, GridEditsArePostedOrCancelledForOneRowOnly)
     ASSERT_TRUE(model.setData(model.index(1, 0), QStringLiteral("edited")));
     ASSERT_TRUE(model.setData(model.index(1, 1), Qt::Unchecked, Qt::CheckStateRole));
     ASSERT_TRUE(model.post());
-    EXPECT_EQ(urls(1), (QStringList{"same", "edited", "blank"}));
+    EXPECT_EQ(urls(1), (QStringList{"same", "edited", "http://blank/"}));
     EXPECT_EQ(stored(1).at(1).flags.at(1).toInt(), 0);
     EXPECT_EQ(stored(1).at(0).flags.at(1).toInt(), 1);
 
@@ -349,7 +381,7 @@ TEST_F(UrlTableTest, GridEditsArePostedOrCancelledForOneRowOnly)
     table.addUrl(1, QStringLiteral("twin"));
     ASSERT_EQ(model.rowCount(), 5);
     ASSERT_TRUE(model.deleteAt(3));
-    EXPECT_EQ(urls(1), (QStringList{"auto-posted", "edited", "blank", "twin"}));
+    EXPECT_EQ(urls(1), (QStringList{"auto-posted", "edited", "http://blank/", "twin"}));
 }
 
 } // namespace

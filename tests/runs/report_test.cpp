@@ -57,6 +57,24 @@ TEST(Report, OutcomeRowsFollowTheirTemplates)
         {"redirection", redirectionReportRow("a.b/x", "http://e.x/thanks"),
          "<tr><td><a href=\"a.b/x\" target=newbie>a.b/x</a></td><td><a href=\"http://e.x/thanks\" "
          "target=newbie>View Server Response</a></td></tr>\n\n"},
+        {"redirection with its answer", redirectionReportRow("a.b/x", "http://e.x/thanks", "PR_2.htm"),
+         "<tr><td><a href=\"a.b/x\" target=newbie>a.b/x</a></td><td><a href=\"PR_2.htm\" target=newbie>View Server "
+         "Response</a> (redirected to <a href=\"http://e.x/thanks\" "
+         "target=newbie>http://e.x/thanks</a>)</td></tr>\n\n"},
+        {"accepted", acceptedReportRow("a.b/x", "PR_0.htm", false),
+         "<tr>\n<td>\n\t<a href=\"a.b/x\" target=newbie>a.b/x</a>\n</td>\n\n<td>\n\t<a href=\"PR_0.htm\" "
+         "target=newbie>View Server Response</a>\n</td>\n</tr>\n\n"},
+        {"accepted without a body", acceptedReportRow("a.b/x", "", false),
+         "<tr>\n<td>\n\t<a href=\"a.b/x\" target=newbie>a.b/x</a>\n</td>\n\n<td>\n\tNo answer was saved\n</td>\n"
+         "</tr>\n\n"},
+        {"accepted and cut", acceptedReportRow("a.b/x", "PR_0.htm", true),
+         "<tr>\n<td>\n\t<a href=\"a.b/x\" target=newbie>a.b/x</a>\n</td>\n\n<td>\n\t<a href=\"PR_0.htm\" "
+         "target=newbie>View Server Response</a> (answer cut at 16 MiB)\n</td>\n</tr>\n\n"},
+        {"failure with its answer", failureReportRow("Alpha", "a.b/x", "HTTP/1.0 500 Oops", "PR_1.htm", false),
+         "<tr>\n<td>\n\tError accessing: Alpha: a.b/x (HTTP/1.0 500 Oops)\n</td>\n\n<td>\n\t<a href=\"PR_1.htm\" "
+         "target=newbie>View Server Response</a>\n</td>\n</tr>\n\n"},
+        {"failure without an answer", failureReportRow("Alpha", "a.b/x", "no answer", "", false),
+         "<tr>\n<td colspan=2>\n\tError accessing: Alpha: a.b/x (no answer)\n</td>\n</tr>\n\n"},
         {"disabled", disabledReportRow("a.b/x"), "<tr>\n<td colspan=2>\n\tDisabled: a.b/x\n</td>\n</tr>\n\n"},
         {"skipped", skippedReportRow("a.b/x"), "<tr>\n<td colspan=2>\n\tSkipped: a.b/x\n</td>\n</tr>\n\n"},
     };
@@ -89,8 +107,15 @@ TEST(Report, OutsideValuesCannotInjectMarkup)
     EXPECT_TRUE(header.contains("<title>/home/ann/&lt;/title&gt;&lt;script&gt;x&lt;/script&gt;.qlc</title>"));
 
     const QString rows[] = {
-        skippedEngineReportRow(hostile), timeoutReportRow(hostile), errorAccessingReportRow(hostile, hostile),
-        disabledReportRow(hostile),      skippedReportRow(hostile), redirectionReportRow(hostile, hostile),
+        skippedEngineReportRow(hostile),
+        timeoutReportRow(hostile),
+        errorAccessingReportRow(hostile, hostile),
+        disabledReportRow(hostile),
+        skippedReportRow(hostile),
+        redirectionReportRow(hostile, hostile),
+        redirectionReportRow(hostile, hostile, hostile),
+        acceptedReportRow(hostile, hostile, false),
+        failureReportRow(hostile, hostile, hostile, hostile, false),
     };
     for (const QString &row : rows) {
         EXPECT_FALSE(row.contains("<script>")) << row.toStdString();

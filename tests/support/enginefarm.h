@@ -25,6 +25,14 @@ struct FarmEngine
 // "[name]" and the ten key lines, CR LF ended.
 QByteArray engineSection(const QByteArray &name, const FarmEngine &engine);
 
+// One engine of a run test's engine list, and whether the project chose it.
+struct RunEngine
+{
+    QByteArray name;
+    FarmEngine engine;
+    bool chosen = true;
+};
+
 // What one of the farm's scripts received.
 struct FarmRequest
 {

@@ -23,24 +23,32 @@ TMainForm &RunTest::open(const QList<RunEngine> &engines, const QStringList &url
     writeFile(base.file("engines205.txt"), list);
     TMainForm &form = start(arguments);
     newProject();
-    form.Info.InfoFirstNameEdit->setText("Ann");
-    form.Info.InfoLastNameEdit->setText("Lee");
-    form.Info.InfoEmailMemo->setPlainText("ann@lee.example");
-    form.Submit.SubmitDLEnginesCheckBox->setChecked(false);
-    form.Submit.SubmitTimeoutEdit->setText("5");
-    EngineCheckList *checks = form.Settings.SettingsSearchEnginesCheckList;
+    find<QLineEdit>("InfoFirstNameEdit")->setText("Ann");
+    find<QLineEdit>("InfoLastNameEdit")->setText("Lee");
+    find<QPlainTextEdit>("InfoEmailMemo")->setPlainText("ann@lee.example");
+    find<QCheckBox>("SubmitDLEnginesCheckBox")->setChecked(false);
+    find<QLineEdit>("SubmitTimeoutEdit")->setText("5");
+    auto *checks = find<EngineCheckList>("SettingsSearchEnginesCheckList");
     for (const RunEngine &e : engines)
-        checks->setChecked(checks->indexOf(QString::fromUtf8(e.name)), e.checked);
+        checks->setChecked(checks->indexOf(QString::fromUtf8(e.name)), e.chosen);
     for (const QString &url : urls)
-        form.urlTable().addUrl(form.ProjectId, url);
+        form.urlTable().addUrl(form.projectId(), url);
     form.RefreshControls();
     return form;
+}
+
+FarmEngine RunTest::engine(const QByteArray &script, const QByteArray &column) const
+{
+    FarmEngine made;
+    made.action = farm.script(script);
+    made.column = column;
+    return made;
 }
 
 QStringList RunTest::status()
 {
     QStringList lines;
-    const StatusLog *log = window().Submit.SubmitStatusRichEdit;
+    const auto *log = find<StatusLog>("SubmitStatusRichEdit");
     for (int i = 0; i < log->lineCount(); ++i)
         lines << log->lineText(i);
     return lines;

@@ -15,15 +15,7 @@ inline void PrintTo(const QByteArray &bytes, std::ostream *os)
 
 namespace qctest {
 
-// One engine of a run test's engine list.
-struct RunEngine
-{
-    QByteArray name;
-    FarmEngine engine;
-    bool checked = true;
-};
-
-// A window test with a running engine farm, for the submission and search runs.
+// A window test with a running engine farm, for what the window does with a run.
 class RunTest : public WindowTest
 {
 protected:
@@ -32,8 +24,10 @@ protected:
     void SetUp() override;
 
     // A new project "site.qlc" with the sender Ann Lee, the engines listed (and
-    // checked as given), the URLs, no download and a 5-second timeout.
+    // checked as chosen), the URLs, no download and a 5-second timeout.
     TMainForm &open(const QList<RunEngine> &engines, const QStringList &urls, const QStringList &arguments = {});
+    // An engine whose submissions go to one of the farm's scripts.
+    FarmEngine engine(const QByteArray &script, const QByteArray &column) const;
     // The status log's lines, in order.
     QStringList status();
 };

@@ -4,8 +4,8 @@
 
 namespace qctest {
 
-Platform::Button ScriptedPlatform::messageBox(QWidget *, const QString &text, const QString &caption,
-                                              Buttons buttons, Icon icon)
+Platform::Button ScriptedPlatform::messageBox(QWidget *, const QString &text, const QString &caption, Buttons buttons,
+                                              Icon icon)
 {
     shown.append({QStringLiteral("message"), text, caption, buttons, icon, {}});
     if (!answers.isEmpty())
@@ -41,6 +41,11 @@ int ScriptedPlatform::execDialog(QDialog &dialog)
 void ScriptedPlatform::openInShell(const QString &target)
 {
     shown.append({QStringLiteral("shell"), target, {}, 0, Icon::None, {}});
+}
+
+void ScriptedPlatform::report(const QString &text)
+{
+    shown.append({QStringLiteral("report"), text, {}, 0, Icon::None, {}});
 }
 
 QList<ScriptedPlatform::Shown> ScriptedPlatform::ofKind(const QString &kind) const

@@ -8,7 +8,7 @@
 
 namespace qctest {
 
-// The platform double for window tests: records every box, dialog and shell
+// The platform double for window tests: records every box, dialog, report line and shell
 // "open", and answers from queues the test fills. A box with no queued answer
 // takes its default button (Ok, else Yes), a file dialog with no queued answer is
 // cancelled, a modal dialog with no queued script is rejected. Nothing ever blocks.
@@ -17,7 +17,7 @@ class ScriptedPlatform : public Platform
 public:
     struct Shown
     {
-        QString kind;    // "message", "error", "open", "save", "dialog", "shell"
+        QString kind;    // "message", "error", "open", "save", "dialog", "shell", "report"
         QString text;    // box text, error message, dialog object name, opened target
         QString caption; // box caption or file-dialog title
         Buttons buttons = 0;
@@ -37,6 +37,7 @@ public:
     QString saveFileName(QWidget *parent, const FileDialog &dialog) override;
     int execDialog(QDialog &dialog) override;
     void openInShell(const QString &target) override;
+    void report(const QString &text) override;
     bool interactive() const override { return answersInteractively; }
     bool answersInteractively = true;
 

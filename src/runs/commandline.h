@@ -8,7 +8,7 @@ struct StartupFlags
 {
     bool DebugMode = false;  // "/debug"
     bool TestMode = false;   // "/test"
-    bool LoadFlag = false;   // "/load" + project file, relative to the base directory
+    bool LoadFlag = false;   // "/load" + project file, relative to the base directory or absolute
     bool UrlListFlag = false; // "/urllist" + URL list file
     bool RunFlag = false;    // "/run": submit after the automatic open
     bool SearchFlag = false; // "/search": search the URLs after the automatic open (and run)
@@ -18,11 +18,19 @@ struct StartupFlags
     // Every argument that was looked at, lower-cased, each followed by a line feed
     // (shown in the "All Parameters" box in debug mode).
     QString ParameterText;
+    // What is wrong with the command line, one text per mistake, each naming the
+    // argument: an unknown switch, a switch without its argument, a step that
+    // needs a project without "/load". Empty when the line is sound.
+    QStringList UsageErrors;
 };
 
 // Parses arguments as the program received them (argument 0 is the program).
-// Switches match exactly, letter case included; "/load" and "/urllist" consume
-// the next argument (an empty one at the end of the line), and a consumed
-// argument is neither listed nor tested against the other switches except that
-// "/urllist" is still looked for in the argument "/load" consumed.
+// Switches match exactly, letter case included. "/load" and "/urllist" take
+// the next argument, which must be there and must not be one of the switches
+// (an absolute path is an argument, not a switch); a consumed argument is not
+// listed. "--help", "-h" and "--version" are answered before the window is made
+// and are passed over here.
 StartupFlags ParseCommandLine(const QStringList &arguments);
+
+// The usage text of --help.
+extern const char CommandLineUsage[];

@@ -1,0 +1,152 @@
+#include "project/projectsettings.h"
+
+#include "project/profilefile.h"
+#include "project/settingskeys.h"
+
+#include <cstdlib>
+#include <limits>
+
+namespace Keys = SettingsKeys;
+
+namespace {
+
+QString readKey(const ProfileFile &file, const Keys::Key &key)
+{
+    return file.readString(QLatin1String(key.section), QLatin1String(key.key), QLatin1String(key.defaultValue));
+}
+
+bool readBoolKey(const ProfileFile &file, const Keys::Key &key)
+{
+    return file.readBool(QLatin1String(key.section), QLatin1String(key.key), QByteArray(key.defaultValue) != "0");
+}
+
+void writeKey(ProfileFile &file, const Keys::Key &key, const QString &value)
+{
+    file.writeString(QLatin1String(key.section), QLatin1String(key.key), value);
+}
+
+QString flag(bool on)
+{
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+QString emailKey(qsizetype line)
+{
+    return QString::fromLatin1(Keys::EmailKeyFormat).arg(line);
+}
+
+} // namespace
+
+int leadingInteger(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i).isSpace())
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+')))
+        negative = text.at(i++) == QLatin1Char('-');
+    qint64 value = 0;
+    for (; i < text.size() && text.at(i).isDigit() && text.at(i).unicode() < 128; ++i)
+        value = qMin<qint64>(value * 10 + text.at(i).digitValue(), std::numeric_limits<int>::max());
+    return int(negative ? -value : value);
+}
+
+ProjectSettings ProjectSettings::load(const QString &path)
+{
+    const ProfileFile project(path);
+    ProjectSettings settings;
+    settings.projectId = qMax(0, project.readInteger(QLatin1String(Keys::ProjectID.section),
+                                                     QLatin1String(Keys::ProjectID.key), 0));
+    const int source =
+        project.readInteger(QLatin1String(Keys::EngineList.section), QLatin1String(Keys::EngineList.key), 0);
+    settings.listSource = source == DefaultSource ? DefaultSource : source == TypedSource ? TypedSource : NoSource;
+    settings.autoListAddress = readKey(project, Keys::AutoList);
+    settings.manualListAddress = readKey(project, Keys::ManualList);
+    settings.downloadEngines = readBoolKey(project, Keys::DownloadEngines);
+    settings.timeoutText = readKey(project, Keys::Timeout);
+    settings.statusLog = readBoolKey(project, Keys::StatusLog);
+    settings.firstName = readKey(project, Keys::FirstName);
+    settings.middleInitial = readKey(project, Keys::MiddleInitial);
+    settings.lastName = readKey(project, Keys::LastName);
+    const QString emails = QLatin1String(Keys::EmailsSection);
+    const qsizetype count = project.keyNames(emails).size();
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString line = project.readString(emails, emailKey(i), QString());
+        if (!line.isEmpty())
+            settings.emails.append(line);
+    }
+    settings.exciteLanguage = readKey(project, Keys::ExciteLanguage);
+    settings.exciteLocation = readKey(project, Keys::ExciteLocation);
+    settings.exciteCategory = readKey(project, Keys::ExciteCategory);
+    const QString chosen = QLatin1String(Keys::SearchEnginesSection);
+    for (const auto &[name, value] : project.keyValues(chosen))
+        if (leadingInteger(value) != 0 && !settings.chosenEngines.contains(name))
+            settings.chosenEngines.insert(name);
+    return settings;
+}
+
+void ProjectSettings::save(const QString &path, const QStringList &listedEngines) const
+{
+    ProfileFile project(path);
+    writeKey(project, Keys::EngineList, QString::number(int(listSource)));
+    writeKey(project, Keys::AutoList, autoListAddress);
+    writeKey(project, Keys::ManualList, manualListAddress);
+    writeKey(project, Keys::DownloadEngines, flag(downloadEngines));
+    writeKey(project, Keys::Timeout, timeoutText);
+    writeKey(project, Keys::StatusLog, flag(statusLog));
+    writeKey(project, Keys::FirstName, firstName);
+    writeKey(project, Keys::MiddleInitial, middleInitial);
+    writeKey(project, Keys::LastName, lastName);
+    const QString emailSection = QLatin1String(Keys::EmailsSection);
+    project.eraseSection(emailSection);
+    for (qsizetype i = 0; i < emails.size(); ++i)
+        project.writeString(emailSection, emailKey(i), emails.at(i));
+    writeKey(project, Keys::ExciteLanguage, exciteLanguage);
+    writeKey(project, Keys::ExciteLocation, exciteLocation);
+    writeKey(project, Keys::ExciteCategory, exciteCategory);
+    const QString chosen = QLatin1String(Keys::SearchEnginesSection);
+    for (const QString &engine : listedEngines) {
+        if (chosenEngines.contains(engine))
+            project.writeBool(chosen, engine, true);
+        else
+            project.deleteKey(chosen, engine);
+    }
+}
+
+int ProjectSettings::timeoutSeconds() const
+{
+    return leadingInteger(timeoutText);
+}
+
+QString ProjectSettings::autoListUrl(const QString &defaultUrl) const
+{
+    return listSource == DefaultSource ? defaultUrl : autoListAddress;
+}
+
+QString ProjectSettings::manualListUrl(const QString &defaultUrl) const
+{
+    return listSource == DefaultSource ? defaultUrl : manualListAddress;
+}
+
+bool ProjectSettings::senderComplete() const
+{
+    return !firstName.isEmpty() && !lastName.isEmpty() && !emails.value(0).isEmpty();
+}
+
+bool ProjectSettings::exciteComplete() const
+{
+    const QString nothing = QLatin1String(Keys::ExciteLanguage.defaultValue);
+    return exciteLanguage != nothing && exciteLocation != nothing && exciteCategory != nothing;
+}
+
+QString ProjectSettings::pickSenderEmail() const
+{
+    if (emails.isEmpty())
+        return {};
+    for (int attempt = 0; attempt < 1001; ++attempt) {
+        const QString &line = emails.at((std::rand() % 32768) % emails.size());
+        if (!line.isEmpty())
+            return line;
+    }
+    return {};
+}

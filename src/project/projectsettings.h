@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// The settings of one project as its file keeps them: the sender, where the
+// engine lists come from, the run options, the Excite values and the chosen
+// engines. The window's pages fill it and show it; a run reads only it.
+struct ProjectSettings
+{
+    // Where the engine lists come from: the publisher's addresses, or the two
+    // addresses the user typed. NoSource is a file that names neither; the typed
+    // addresses are used then, as with TypedSource.
+    enum ListSource { NoSource = -1, DefaultSource = 0, TypedSource = 1 };
+
+    int projectId = 0; // below 1: no valid project
+    ListSource listSource = NoSource;
+    QString autoListAddress;
+    QString manualListAddress;
+    bool downloadEngines = true;
+    QString timeoutText = QStringLiteral("15"); // as typed; see timeoutSeconds()
+    bool statusLog = true;
+    QString firstName;
+    QString middleInitial;
+    QString lastName;
+    QStringList emails; // the e-mail box's lines, empty ones included
+    QString exciteLanguage;
+    QString exciteLocation;
+    QString exciteCategory;
+    QSet<QString> chosenEngines; // engine names, matched exactly
+
+    // Reads path; a missing file or key gives the default. The e-mail lines are
+    // read by number as long as the section has keys, so a gap in the numbering
+    // loses the lines after it; empty lines are not kept. Never throws.
+    static ProjectSettings load(const QString &path);
+    // Writes every key to path. listedEngines are the engines of the engine
+    // list: each one is written when chosen and removed when not; keys of
+    // engines the list no longer names stay as they are. Throws
+    // ProfileWriteError when the file cannot be written.
+    void save(const QString &path, const QStringList &listedEngines) const;
+
+    // The leading integer of timeoutText (blanks skipped, optional sign, digits
+    // up to the first other character; 0 without digits).
+    int timeoutSeconds() const;
+    // The addresses a download takes: the typed ones unless the publisher's are chosen.
+    QString autoListUrl(const QString &defaultUrl) const;
+    QString manualListUrl(const QString &defaultUrl) const;
+    // First name, last name and the first e-mail line are all given.
+    bool senderComplete() const;
+    // Excite takes part only with all three advanced settings given.
+    bool exciteComplete() const;
+    // One of the non-empty e-mail lines, chosen with the standard generator
+    // (never seeded, so each start yields the same sequence); "" when none.
+    QString pickSenderEmail() const;
+};
+
+// Reads an integer the way the timeout box is read: leading blanks skipped, an
+// optional sign, then decimal digits up to the first other character; no digits
+// gives 0; out-of-range values saturate.
+int leadingInteger(const QString &text);

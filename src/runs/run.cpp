@@ -1,0 +1,243 @@
+#include "runs/run.h"
+
+#include "engines/enginelistdownload.h"
+#include "net/httpclient.h"
+#include "project/urltable.h"
+#include "runs/runcontrol.h"
+#include "runs/runfiles.h"
+#include "runs/runobserver.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QScopeGuard>
+
+namespace {
+
+const QString ExciteEngine = QStringLiteral("Excite");
+
+} // namespace
+
+Run::Run(const RunSetup &setup, UrlTable &table, THTTPClient &http, RunControl &control, RunObserver &observer)
+    : m_setup(setup), m_engines(setup.engines), m_table(table), m_http(http), m_control(control),
+      m_observer(observer), m_step(http, control, observer, setup.debug)
+{
+    resetTally();
+}
+
+void Run::resetTally()
+{
+    m_tally.clear();
+    for (const EngineCatalogue::Engine &engine : m_engines.engines())
+        m_tally.append({engine.name, isChosen(engine.name)});
+}
+
+Run::~Run() = default;
+
+void Run::run()
+{
+    if (m_control.inProgress())
+        return;
+    m_control.reset();
+    m_control.setObserver(&m_observer);
+    m_control.setInProgress(true);
+    m_observer.runStateChanged(true);
+    const auto end = qScopeGuard([this] {
+        m_control.reset();
+        m_control.setInProgress(false);
+        m_control.setObserver(nullptr);
+        m_observer.runStateChanged(false);
+    });
+    try {
+        if (begin())
+            body();
+    } catch (const std::exception &failure) {
+        // A failure outside a request (the URL table, a file) ends the run with its text.
+        status(QString::fromUtf8(failure.what()), StatusKind::Failure);
+    }
+}
+
+bool Run::begin()
+{
+    m_answerCounter = 0;
+    m_done = 0;
+    DeleteRunFiles(m_setup.projectDir, answerPrefix());
+    countSteps();
+    if (!m_setup.settings.senderComplete()) {
+        m_observer.senderMissing();
+        return false;
+    }
+    // A run works with the list it downloads: a fresh directory gets its engines so.
+    if (m_setup.settings.downloadEngines && downloadEngineLists()) {
+        m_engines = EngineCatalogue::load(m_setup.autoListPath);
+        resetTally();
+        countSteps();
+    }
+    if (m_engines.isEmpty()) {
+        m_observer.engineListMissing(m_setup.autoListPath);
+        return false;
+    }
+    m_localHost = QString::fromUtf8(m_http.LocalHost());
+    QDir().mkpath(m_setup.projectDir);
+    return true;
+}
+
+void Run::countSteps()
+{
+    qsizetype chosen = 0;
+    for (const EngineCatalogue::Engine &engine : m_engines.engines())
+        chosen += isChosen(engine.name) ? 1 : 0;
+    // An empty range would turn the bar into a busy indicator.
+    m_total = int(qMax<qsizetype>(1, m_table.rowCount() * chosen));
+    m_observer.runProgress(0, m_total);
+}
+
+bool Run::downloadEngineLists()
+{
+    status(QStringLiteral("Downloading search engine configuration"), StatusKind::Phase);
+    const int timeout = m_setup.timeoutSeconds();
+    const ListDownload automatic =
+        DownloadEngineList(m_http, m_setup.autoListUrl, m_setup.autoListPath, timeout, true);
+    const ListDownload manual =
+        DownloadEngineList(m_http, m_setup.manualListUrl, m_setup.manualListPath, timeout, false);
+    for (const auto &[download, url] : {std::pair{automatic, m_setup.autoListUrl}, std::pair{manual, m_setup.manualListUrl}})
+        if (!download.replaced())
+            status(QStringLiteral("Engine list not updated from ") + url + QStringLiteral(": ") + download.reason +
+                       QStringLiteral("; the local list is kept."),
+                   StatusKind::Plain);
+    return automatic.replaced();
+}
+
+void Run::forEachEngine(const std::function<void(qsizetype, const EngineSection &)> &visit)
+{
+    m_observer.requestProgress(0);
+    m_observer.runProgress(0, m_total);
+    for (qsizetype i = 0; i < m_engines.size(); ++i) {
+        if (m_control.stopRequested()) {
+            m_observer.requestProgress(0);
+            m_observer.runProgress(0, m_total);
+            break;
+        }
+        const QString &name = m_engines.at(i).name;
+        status(QStringLiteral("Processing: ") + name, StatusKind::Phase);
+        try {
+            const EngineSection section = readEngineSection(m_setup.autoListPath, name);
+            const QString problem = isChosen(name) ? engineSectionProblem(section) : QString();
+            if (!problem.isEmpty()) {
+                // Said where it is, instead of failing every URL with a row that points elsewhere.
+                engineSectionBroken(i, QFileInfo(m_setup.autoListPath).fileName() + QStringLiteral(", section [") +
+                                           name + QStringLiteral("]: ") + problem);
+                continue;
+            }
+            visit(i, section);
+        } catch (const std::exception &failure) {
+            status(name + QStringLiteral(": ") + QString::fromUtf8(failure.what()), StatusKind::Failure);
+        }
+    }
+}
+
+bool Run::isChosen(const QString &engine) const
+{
+    if (!m_setup.settings.chosenEngines.contains(engine))
+        return false;
+    // Excite takes part only with all three of its advanced settings given.
+    return engine != ExciteEngine || m_setup.settings.exciteComplete();
+}
+
+PlaceholderValues Run::values(const QString &engine, const QString &url, const QString &email) const
+{
+    const ProjectSettings &s = m_setup.settings;
+    PlaceholderValues values;
+    values.engine = engine;
+    values.exciteLocation = s.exciteLocation;
+    values.exciteCategory = s.exciteCategory;
+    values.exciteLanguage = s.exciteLanguage;
+    values.url = url;
+    values.email = email;
+    values.firstName = s.firstName;
+    values.middleInitial = s.middleInitial;
+    values.lastName = s.lastName;
+    values.localHost = m_localHost;
+    return values;
+}
+
+ValueEncoder Run::encoder()
+{
+    return [this](const QString &text) {
+        m_codec.setInputString(text.toUtf8());
+        const QString encoded = QString::fromLatin1(m_codec.Encode());
+        if (m_setup.debug) {
+            status(QStringLiteral("String before encode: ") + text, StatusKind::Heading);
+            status(QStringLiteral("String after encode: ") + encoded, StatusKind::Heading);
+        }
+        return encoded;
+    };
+}
+
+QByteArray Run::address(const QString &action, bool post, const QString &postData) const
+{
+    QString target = action;
+    if (!m_setup.testServer.isEmpty())
+        target = m_setup.testServer +
+                 (post ? QStringLiteral("/cgi-bin/post-query.cgi") : QStringLiteral("/cgi-bin/query"));
+    if (post)
+        return target.toUtf8();
+    if (!target.contains(u'?'))
+        target += u'?';
+    else if (!target.endsWith(u'?') && !target.endsWith(u'&'))
+        target += u'&';
+    return (target + postData).toUtf8();
+}
+
+void Run::engineSectionBroken(qsizetype, const QString &problem)
+{
+    status(problem, StatusKind::Failure);
+}
+
+void Run::status(const QString &text, StatusKind kind)
+{
+    m_observer.statusLine(text, kind);
+}
+
+void Run::debugLine(const QString &text, StatusKind kind)
+{
+    if (m_setup.debug)
+        m_observer.statusLine(text, kind);
+}
+
+void Run::advance()
+{
+    ++m_done;
+    m_observer.runProgress(qMin(m_done, m_total), m_total);
+    debugLine(QStringLiteral("iTmpFullPosition = ") + QString::number(m_done), StatusKind::Phase);
+    // Between two requests the window may paint and take the user's clicks.
+    QCoreApplication::processEvents();
+}
+
+void Run::count(EngineTally &tally, Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Accepted:
+    case Outcome::Redirected:
+        ++tally.accepted;
+        break;
+    case Outcome::Failed:
+    case Outcome::UnknownMethod:
+        ++tally.failed;
+        break;
+    case Outcome::TimedOut:
+        ++tally.timedOut;
+        break;
+    case Outcome::SkippedUrl:
+    case Outcome::SkippedEngine:
+    case Outcome::Stopped:
+        ++tally.skipped;
+        break;
+    case Outcome::Disabled:
+        ++tally.disabled;
+        break;
+    case Outcome::LimitReached:
+        ++tally.limited;
+        break;
+    }
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "engines/enginecatalogue.h"
+#include "project/projectsettings.h"
+#include "runs/report.h"
+
+#include <QString>
+
+// Everything a run reads besides the URL table: the project's settings as they
+// stand when the run starts, the engines on offer, where its files go and how
+// it runs.
+struct RunSetup
+{
+    ProjectSettings settings;
+    EngineCatalogue engines;
+    QString projectFile;  // named in the report
+    QString projectDir;   // the report, the saved answers and the search logs
+    QString reportPath;
+    QString autoListPath; // each engine's section is read from here when its turn comes
+    QString manualListPath;
+    QString autoListUrl;  // where the lists are downloaded from when the project asks for it
+    QString manualListUrl;
+    bool debug = false;
+    // Test mode: every request goes to this server's form-echo endpoints
+    // instead of the engines ("" outside test mode).
+    QString testServer;
+    ReportContext report; // the report's fixed values: home page, logo, title
+
+    // The timeout of one request in seconds: the project's, or 15 when it gives none.
+    int timeoutSeconds() const
+    {
+        const int seconds = settings.timeoutSeconds();
+        return seconds > 0 ? seconds : 15;
+    }
+};

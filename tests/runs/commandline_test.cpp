@@ -1,0 +1,98 @@
+#include "runs/commandline.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+StartupFlags parse(const QStringList &arguments)
+{
+    return ParseCommandLine(QStringList{QStringLiteral("/opt/Quill/QuillCast")} + arguments);
+}
+
+// The flags that are set, in a fixed order, for comparison.
+QStringList setFlags(const StartupFlags &flags)
+{
+    QStringList set;
+    const std::pair<bool, const char *> all[] = {
+        {flags.LoadFlag, "load"}, {flags.UrlListFlag, "urllist"}, {flags.RunFlag, "run"},  {flags.SearchFlag, "search"},
+        {flags.ExitFlag, "exit"}, {flags.DebugMode, "debug"},     {flags.TestMode, "test"}};
+    for (const auto &[on, name] : all)
+        if (on)
+            set << QLatin1String(name);
+    return set;
+}
+
+TEST(CommandLine, SwitchesTheirFileNamesAndMistakes)
+{
+    const struct
+    {
+        const char *behaviour;
+        QStringList arguments;
+        QStringList flags;
+        QString load;
+        QString urlList;
+        QStringList errors;
+    } cases[] = {
+        {"the unattended sequence",
+         {"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/search", "/exit"},
+         {"load", "urllist", "run", "search", "exit"},
+         "site.qlc",
+         "urls.txt",
+         {}},
+        {"an absolute path is a file name",
+         {"/load", "/home/ann/site.qlc", "/test"},
+         {"load", "test"},
+         "/home/ann/site.qlc",
+         "",
+         {}},
+        {"letter case counts",
+         {"/load", "p.qlc", "/RUN", "/Debug", "/debug"},
+         {"load", "debug"},
+         "p.qlc",
+         "",
+         {"unknown switch \"/RUN\"", "unknown switch \"/Debug\""}},
+        {"a switch is no file name",
+         {"/load", "/run", "/exit"},
+         {"run", "exit"},
+         "",
+         "",
+         {"\"/load\" needs a file name after it", "\"/run\" needs a project named by \"/load\""}},
+        {"a file name missing at the end",
+         {"/load", "p.qlc", "/urllist"},
+         {"load"},
+         "p.qlc",
+         "",
+         {"\"/urllist\" needs a file name after it"}},
+        {"steps need a project",
+         {"/urllist", "u.txt", "/run", "/search"},
+         {"urllist", "run", "search"},
+         "",
+         "u.txt",
+         {"\"/urllist\" needs a project named by \"/load\"", "\"/run\" needs a project named by \"/load\"",
+          "\"/search\" needs a project named by \"/load\""}},
+        {"help and version are answered elsewhere", {"--help", "-h", "--version"}, {}, "", "", {}},
+        {"anything else is a mistake",
+         {"--verbose", "run"},
+         {},
+         "",
+         "",
+         {"unknown switch \"--verbose\"", "unknown switch \"run\""}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        const StartupFlags flags = parse(c.arguments);
+        EXPECT_EQ(setFlags(flags), c.flags);
+        EXPECT_EQ(flags.LoadArgument, c.load);
+        EXPECT_EQ(flags.UrlListArgument, c.urlList);
+        EXPECT_EQ(flags.UsageErrors, c.errors);
+    }
+}
+
+TEST(CommandLine, ParameterTextListsTheArgumentsLowerCasedButNotTheFileNamesTaken)
+{
+    EXPECT_EQ(parse({"/debug", "a", "B"}).ParameterText, QStringLiteral("/opt/quill/quillcast\n/debug\na\nb\n"));
+    EXPECT_EQ(parse({"/load", "Site.qlc", "/LOAD"}).ParameterText,
+              QStringLiteral("/opt/quill/quillcast\n/load\n/load\n"));
+}
+
+} // namespace
