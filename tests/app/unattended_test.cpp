@@ -1,10 +1,12 @@
 // The program run unattended from the command line, without a display, against
 // a local engine farm.
 
+#include "project/baselock.h"
 #include "project/urltable.h"
 #include "support/enginefarm.h"
 #include "support/tempdir.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -105,6 +107,29 @@ TEST_F(Unattended, AClearRunEndsWithStatusZeroAndSaysNothing)
     EXPECT_EQ(qctest::readFile(file("Projects/1/PR_1.htm")),
               "<html><body>Thank you, your URL was added.</body></html>\n");
     EXPECT_TRUE(QFile::exists(file("quillcast.jpg")));
+
+    // Next week's list has grown: only the new URL goes out, and all is quiet again.
+    qctest::writeFile(file("urls.txt"), "# the site\nhttp://known.example/\n\nhttp://unknown.example/a\n"
+                                        "http://new.example/\n");
+    const Outcome again = run({"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/exit"});
+    EXPECT_EQ(again.exitCode, 0) << again.standardError.toStdString();
+    EXPECT_EQ(again.standardError, "");
+    ASSERT_EQ(farm.received().size(), 3);
+    EXPECT_EQ(farm.received().at(2).body, "url=http%3A%2F%2Fnew%2Eexample%2F");
+    EXPECT_EQ(flags("E1"), QList<bool>({false, false, false}));
+}
+
+TEST_F(Unattended, ASecondProgramInTheSameDirectoryEndsWithStatusOne)
+{
+    writeSite();
+    BaseLock first(base.path());
+    ASSERT_EQ(first.tryAcquire(), BaseLock::Outcome::Acquired);
+    const Outcome outcome = run({"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/exit"});
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_TRUE(outcome.standardError.contains(
+        "is in use by another Quillcast (process " + QByteArray::number(QCoreApplication::applicationPid()) + ")"))
+        << outcome.standardError.toStdString();
+    EXPECT_TRUE(farm.received().isEmpty());
 }
 
 TEST_F(Unattended, FailedRequestsEndWithStatusThreeAndASummary)
