@@ -29,6 +29,7 @@ function(add_unit_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QC_SOURCE_DIR=${PROJECT_SOURCE_DIR};QC_BINARY_DIR=${PROJECT_BINARY_DIR}"
+    # A developer's proxy must not stand between the tests and their loopback servers.
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QC_SOURCE_DIR=${PROJECT_SOURCE_DIR};QC_BINARY_DIR=${PROJECT_BINARY_DIR};http_proxy=;https_proxy=;HTTP_PROXY=;HTTPS_PROXY="
     TIMEOUT 600)
 endfunction()

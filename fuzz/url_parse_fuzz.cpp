@@ -28,7 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     fields.ProxyServer = "proxy";
     const QByteArray target = fields.requestTarget();
-    if (!target.startsWith(fields.URLScheme + "://" + fields.URLServer) || !target.endsWith(fields.URLPath))
+    // Through a proxy an http request names the whole address; an https one goes
+    // through a tunnel and names just its path.
+    if (fields.tunnelled() ? target != fields.URLPath
+                           : !target.startsWith(fields.URLScheme + "://" + fields.URLServer) ||
+                                 !target.endsWith(fields.URLPath))
         std::abort();
     return 0;
 }

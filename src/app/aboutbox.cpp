@@ -36,7 +36,7 @@ TAboutBox::TAboutBox(Platform &platform, const QString &baseDir, QWidget *parent
     image->setFixedSize(logo.size());
 
     // The program's name in large white type over the picture.
-    auto *title = new QLabel(QStringLiteral("Quillcast 1.00 r-a"), image);
+    auto *title = new QLabel(AppTitle + QLatin1Char(' ') + Version, image);
     title->setObjectName(QStringLiteral("AboutTitleLabel"));
     QFont titleFont = title->font();
     titleFont.setPointSize(14);

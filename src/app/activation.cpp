@@ -3,8 +3,8 @@
 
 #include "app/mainform.h"
 #include "app/platform.h"
+#include "app/submitpage.h"
 #include "runs/runsummary.h"
-#include "runs/ui/statuslog.h"
 
 #include <QApplication>
 #include <QTabWidget>
@@ -57,7 +57,7 @@ int TMainForm::StartupActions()
     if (ProjectId == 0 || m_stepFailed)
         return StepFailed;
     if (Startup.RunFlag) {
-        m_pageControl->setCurrentWidget(Submit.StatusTabSheet);
+        m_pageControl->setCurrentWidget(m_submitPage);
         SubmitBitBtnClick();
         m_submitTally = m_lastTally;
         QApplication::processEvents();
@@ -65,7 +65,7 @@ int TMainForm::StartupActions()
             return StepFailed;
     }
     if (Startup.SearchFlag) {
-        m_pageControl->setCurrentWidget(Submit.StatusTabSheet);
+        m_pageControl->setCurrentWidget(m_submitPage);
         SearchURLsBitBtnClick();
         m_searchTally = m_lastTally;
         QApplication::processEvents();

@@ -7,7 +7,9 @@
 namespace Quillcast {
 
 inline const QString AppTitle = QStringLiteral("Quillcast");
-inline const QString VersionText = QStringLiteral("Version 2.05");
+// The project's version, from the build.
+inline const QString Version = QStringLiteral(QC_VERSION);
+inline const QString VersionText = QStringLiteral("Version ") + Version;
 inline const QString LogoFile = QStringLiteral("quillcast.bmp");
 inline const QString IconFile = QStringLiteral("quill.ico");
 inline const QString ReportImageFile = QStringLiteral("quillcast.jpg");

@@ -4,47 +4,33 @@
 
 #include "app/constants.h"
 #include "app/mainform.h"
-#include "app/memolines.h"
+#include "app/manualpage.h"
 #include "app/pictures.h"
 #include "app/platform.h"
+#include "app/settingspage.h"
 #include "engines/enginelist.h"
 #include "engines/enginelistdownload.h"
 #include "engines/ui/advancedengineform.h"
-#include "engines/ui/enginechecklist.h"
 #include "net/httpclient.h"
 
-#include <QApplication>
-#include <QCollator>
-#include <QDir>
-#include <QFile>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTimer>
-#include <algorithm>
 #include <tuple>
+
+using namespace Quillcast;
 
 void TMainForm::connectEngineControls()
 {
-    EngineCheckList *engines = Settings.SettingsSearchEnginesCheckList;
-    connect(engines, &EngineCheckList::checkChanging, this, [this](int) { MarkModified(); });
-    connect(engines, &EngineCheckList::listClicked, this, &TMainForm::MarkModified);
-    connect(Settings.SettingsEnableAllSearchEnginesBitBtn, &QPushButton::clicked, this,
+    connect(m_settingsPage, &SettingsPage::enableAllEnginesClicked, this,
             &TMainForm::SettingsEnableAllSearchEnginesBitBtnClick);
-    connect(Settings.SettingsDisableAllSearchEnginesBitBtn, &QPushButton::clicked, this,
+    connect(m_settingsPage, &SettingsPage::disableAllEnginesClicked, this,
             &TMainForm::SettingsDisableAllSearchEnginesBitBtnClick);
-    connect(Settings.SettingsEngineAdvancedBitBtn, &QPushButton::clicked, this,
-            &TMainForm::SettingsEngineAdvancedBitBtnClick);
-    connect(Settings.DownloadEnginesNowBitBtn, &QPushButton::clicked, this, &TMainForm::ManualRefreshBitBtnClick);
-    connect(Manual.ManualRefreshBitBtn, &QPushButton::clicked, this, &TMainForm::ManualRefreshBitBtnClick);
-    connect(Manual.ManualEnginesListBox, &QListWidget::itemClicked, this, &TMainForm::ManualEnginesListBoxClick);
-    connect(Manual.ManualHomeURLBitBtn, &QPushButton::clicked, this,
-            [this] { m_platform.openInShell(Manual.ManualHomeURLEdit->text()); });
-    connect(Manual.ManualAddURLBitBtn, &QPushButton::clicked, this,
-            [this] { m_platform.openInShell(Manual.ManualAddURLEdit->text()); });
+    connect(m_settingsPage, &SettingsPage::advancedClicked, this, &TMainForm::SettingsEngineAdvancedBitBtnClick);
+    connect(m_settingsPage, &SettingsPage::downloadClicked, this, &TMainForm::ManualRefreshBitBtnClick);
+    connect(m_manualPage, &ManualPage::refreshClicked, this, &TMainForm::ManualRefreshBitBtnClick);
+    connect(m_manualPage, &ManualPage::engineClicked, this, &TMainForm::ManualEnginesListBoxClick);
+    connect(m_manualPage, &ManualPage::openRequested, this,
+            [this](const QString &address) { m_platform.openInShell(address); });
     AdvancedEngineForm = new TAdvancedEngineForm(&ExciteLanguage, &ExciteLocation, &ExciteCategory, this);
-    AdvancedEngineForm->setWindowIcon(LoadIcon(BaseDir, Quillcast::IconFile));
+    AdvancedEngineForm->setWindowIcon(LoadIcon(BaseDir, IconFile));
 }
 
 void TMainForm::LoadEngineCheckList()
@@ -55,28 +41,24 @@ void TMainForm::LoadEngineCheckList()
                           .arg(m_engines.listedCount())
                           .arg(MaxEngines),
                       1);
-    Settings.SettingsSearchEnginesCheckList->setEngines(m_engines.names());
+    m_settingsPage->setEngines(m_engines.names());
 }
 
 void TMainForm::LoadManualEngineList()
 {
-    Manual.ManualEnginesListBox->clear();
-    Manual.ManualEnginesListBox->addItems(engineListSections(ManualListPath));
-    for (QLineEdit *edit : {Manual.ManualEngineNameEdit, Manual.ManualHomeURLEdit, Manual.ManualAddURLEdit,
-                            Manual.ManualEngineModeEdit, Manual.ManualResponseTimeEdit})
-        edit->clear();
-    for (QPlainTextEdit *memo : {Manual.ManualLikesMemo, Manual.ManualDisLikesMemo, Manual.ManualCommentsMemo})
-        memo->clear();
+    m_manualPage->setEngines(engineListSections(ManualListPath));
 }
 
 QStringList TMainForm::DownloadEngineLists()
 {
     AddStatusLine(QStringLiteral("Downloading search engine configuration"), 6);
-    const int timeout = currentSettings().timeoutSeconds();
+    const ProjectSettings settings = currentSettings();
+    const int timeout = settings.timeoutSeconds();
     QStringList problems;
     bool replaced = false;
-    for (const auto &[url, path, automatic] : {std::tuple{AutoListURL, AutoListPath, true},
-                                               std::tuple{ManualListURL, ManualListPath, false}}) {
+    for (const auto &[url, path, automatic] :
+         {std::tuple{settings.autoListUrl(DefaultAutoListURL), AutoListPath, true},
+          std::tuple{settings.manualListUrl(DefaultManualListURL), ManualListPath, false}}) {
         const ListDownload download = DownloadEngineList(*m_http, url, path, timeout, automatic);
         replaced = replaced || download.replaced();
         if (!download.replaced()) {
@@ -93,46 +75,28 @@ void TMainForm::SettingsEnableAllSearchEnginesBitBtnClick()
 {
     MarkModified();
     // Disabled items too; the Excite rule applies again at the next pass.
-    EngineCheckList *engines = Settings.SettingsSearchEnginesCheckList;
-    for (int i = 0; i < engines->count(); ++i)
-        engines->setChecked(i, true);
+    m_settingsPage->setAllEnginesChecked(true);
 }
 
 void TMainForm::SettingsDisableAllSearchEnginesBitBtnClick()
 {
     MarkModified();
-    EngineCheckList *engines = Settings.SettingsSearchEnginesCheckList;
-    for (int i = 0; i < engines->count(); ++i)
-        engines->setChecked(i, false);
+    m_settingsPage->setAllEnginesChecked(false);
 }
 
 void TMainForm::SettingsEngineAdvancedBitBtnClick()
 {
-    m_platform.execDialog(*AdvancedEngineForm);
+    execReloadingDialog(*AdvancedEngineForm);
     // OK or Cancel, the project counts as changed.
     MarkModified();
 }
 
 void TMainForm::ManualEnginesListBoxClick()
 {
-    const QListWidgetItem *item = Manual.ManualEnginesListBox->currentItem();
-    if (!item)
+    const QString name = m_manualPage->currentEngine();
+    if (name.isEmpty())
         return;
-    const QString name = item->text();
-    Manual.ManualEngineNameEdit->setText(name);
-    const ManualEngine engine = readManualEngine(ManualListPath, name);
-    Manual.ManualHomeURLEdit->setText(engine.homeURL);
-    Manual.ManualAddURLEdit->setText(engine.addURL);
-    Manual.ManualEngineModeEdit->setText(engine.automaticSubmit);
-    Manual.ManualResponseTimeEdit->setText(engine.responseTime);
-    const std::pair<QPlainTextEdit *, QString> memos[] = {{Manual.ManualLikesMemo, engine.likes},
-                                                          {Manual.ManualDisLikesMemo, engine.dislikes},
-                                                          {Manual.ManualCommentsMemo, engine.comments}};
-    for (const auto &[memo, text] : memos) {
-        memo->setPlainText(text);
-        memo->moveCursor(QTextCursor::Start);
-        memo->ensureCursorVisible();
-    }
+    m_manualPage->showEngine(name, readManualEngine(ManualListPath, name));
     MarkModified();
 }
 

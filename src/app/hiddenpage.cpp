@@ -1,28 +1,43 @@
 #include "app/hiddenpage.h"
 
-#include <QGridLayout>
-#include <QLabel>
-#include <QPlainTextEdit>
+#include "app/named.h"
 
-void HiddenPage::build(QWidget *sheet)
+#include <QGridLayout>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+
+HiddenPage::HiddenPage(QWidget *parent) : QWidget(parent)
 {
-    HiddenTabSheet = sheet;
-    sheet->setObjectName(QStringLiteral("HiddenTabSheet"));
-    const auto memo = [sheet](const QString &name) {
-        auto *edit = new QPlainTextEdit(sheet);
-        edit->setObjectName(name);
+    setObjectName(QStringLiteral("HiddenTabSheet"));
+    const auto memo = [](const QString &name) {
+        auto *edit = Named<QPlainTextEdit>(name);
         edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+        edit->setMinimumSize(40, 40);
         return edit;
     };
-    HiddenNameMemo = memo(QStringLiteral("HiddenNameMemo"));
-    HiddenValueMemo = memo(QStringLiteral("HiddenValueMemo"));
-    SubmitStatusMemo = memo(QStringLiteral("SubmitStatusMemo"));
-    UserAgentMemo = memo(QStringLiteral("UserAgentMemo"));
-
-    auto *grid = new QGridLayout(sheet);
+    m_answer = memo(QStringLiteral("SubmitStatusMemo"));
+    m_userAgent = memo(QStringLiteral("UserAgentMemo"));
+    auto *grid = new QGridLayout(this);
     grid->setContentsMargins(4, 4, 4, 4);
-    grid->addWidget(HiddenNameMemo, 0, 0);
-    grid->addWidget(HiddenValueMemo, 0, 1);
-    grid->addWidget(SubmitStatusMemo, 1, 0);
-    grid->addWidget(UserAgentMemo, 1, 1);
+    grid->addWidget(memo(QStringLiteral("HiddenNameMemo")), 0, 0);
+    grid->addWidget(memo(QStringLiteral("HiddenValueMemo")), 0, 1);
+    grid->addWidget(m_answer, 1, 0);
+    grid->addWidget(m_userAgent, 1, 1);
+}
+
+void HiddenPage::setUserAgent(const QString &userAgent)
+{
+    m_userAgent->setPlainText(userAgent);
+}
+
+void HiddenPage::appendAnswer(const QString &piece)
+{
+    m_answer->appendPlainText(piece);
+}
+
+void HiddenPage::clearAnswer()
+{
+    // Emptying an empty memo still rebuilds its document.
+    if (!m_answer->document()->isEmpty())
+        m_answer->clear();
 }

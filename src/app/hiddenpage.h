@@ -1,17 +1,23 @@
 #pragma once
 
+#include <QWidget>
+
 class QPlainTextEdit;
-class QWidget;
 
-// "Hidden" (shown in debug mode only): the working lists the engine pass fills
-// and the answer buffer of the current request.
-struct HiddenPage
+// "Hidden" (shown in debug mode only): the working lists and the answer of the
+// current request, and the user agent the requests carry.
+class HiddenPage : public QWidget
 {
-    QWidget *HiddenTabSheet = nullptr;
-    QPlainTextEdit *HiddenNameMemo = nullptr;
-    QPlainTextEdit *HiddenValueMemo = nullptr;
-    QPlainTextEdit *SubmitStatusMemo = nullptr;
-    QPlainTextEdit *UserAgentMemo = nullptr;
+    Q_OBJECT
 
-    void build(QWidget *sheet);
+public:
+    explicit HiddenPage(QWidget *parent = nullptr);
+
+    void setUserAgent(const QString &userAgent);
+    void appendAnswer(const QString &piece);
+    void clearAnswer();
+
+private:
+    QPlainTextEdit *m_answer;
+    QPlainTextEdit *m_userAgent;
 };

@@ -43,7 +43,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (hasArgument(argc, argv, "--version")) {
-        std::puts("Quillcast 2.05");
+        std::puts("Quillcast " QC_VERSION);
         return 0;
     }
     // Without any display (cron, a server) the window lives offscreen, where

@@ -2,66 +2,36 @@
 
 #include "app/aboutbox.h"
 #include "app/constants.h"
+#include "app/hiddenpage.h"
 #include "app/hints.h"
-#include "app/panel.h"
+#include "app/infopage.h"
+#include "app/manualpage.h"
+#include "app/named.h"
 #include "app/pictures.h"
 #include "app/platform.h"
-#include "engines/ui/enginechecklist.h"
+#include "app/settingspage.h"
+#include "app/submitpage.h"
 #include "net/httpclient.h"
 #include "project/profilefile.h"
 #include "project/settingskeys.h"
-#include "project/ui/urlnavigator.h"
 #include "project/urltable.h"
 #include "project/urltablemodel.h"
-#include "runs/ui/timeoutmeter.h"
 
 #include <QApplication>
-#include <QButtonGroup>
-#include <QCheckBox>
+#include <QDialog>
 #include <QDir>
-#include <QFrame>
-#include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
-#include <QMouseEvent>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScreen>
-#include <QSlider>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTabBar>
 #include <QTabWidget>
-#include <QTableView>
+#include <QToolBar>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 using namespace Quillcast;
-
-namespace {
-
-QToolButton *speedButton(QWidget *parent, const QString &name, const QString &text, const QString &hint,
-                         QStyle::StandardPixmap picture)
-{
-    auto *button = new QToolButton(parent);
-    button->setObjectName(name);
-    button->setText(text);
-    button->setIcon(parent->style()->standardIcon(picture));
-    button->setFixedSize(25, 25);
-    button->setAutoRaise(true);
-    SetHint(button, hint, true);
-    return button;
-}
-
-QFrame *bevel(QWidget *parent)
-{
-    auto *line = new QFrame(parent);
-    line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    line->setFixedHeight(2);
-    return line;
-}
-
-} // namespace
 
 TMainForm::TMainForm(Platform &platform, const QStringList &arguments, QWidget *parent)
     : QMainWindow(parent), m_platform(platform)
@@ -79,19 +49,18 @@ TMainForm::TMainForm(Platform &platform, const QStringList &arguments, QWidget *
     m_http = std::make_unique<THTTPClient>();
     m_http->setSocketLayerLoaded(true);
 
-    auto *central = new QWidget(this);
-    setCentralWidget(central);
-    createMenus();
-    createToolBarAndPages(central);
+    createCommands();
+    createPages();
     createStatusBar();
 
     // The user-agent memo holds one line, the program's title.
-    Hidden.UserAgentMemo->setPlainText(AppTitle);
+    m_hiddenPage->setUserAgent(AppTitle);
     // Titles, icons and the logo.
     QApplication::setApplicationName(AppTitle);
+    QApplication::setApplicationVersion(Version);
     QApplication::setWindowIcon(LoadIcon(BaseDir, IconFile));
     setWindowIcon(LoadIcon(BaseDir, IconFile));
-    Info.LogoImage->setPixmap(LoadPicture(BaseDir, LogoFile));
+    m_infoPage->setLogo(LoadPicture(BaseDir, LogoFile));
     setWindowTitle(AppTitle);
     // The HTTP user agent.
     m_http->setUserAgent(AppTitle.toUtf8());
@@ -101,8 +70,7 @@ TMainForm::TMainForm(Platform &platform, const QStringList &arguments, QWidget *
     ProjectId = 0;
     Modified = false;
     ExciteLanguage = ExciteLocation = ExciteCategory = NothingSelected;
-    Settings.SettingsURLAddEdit->clear();
-    m_pageControl->setCurrentWidget(Settings.SettingsTabSheet);
+    m_pageControl->setCurrentWidget(m_settingsPage);
 
     // The command line.
     Startup = ParseCommandLine(arguments);
@@ -116,10 +84,10 @@ TMainForm::TMainForm(Platform &platform, const QStringList &arguments, QWidget *
     AutoListPath = BaseDir + QLatin1Char('/') + AutoListFileName;
     ManualListPath = BaseDir + QLatin1Char('/') + ManualListFileName;
 
+    // The working page only in debug mode.
+    m_pageControl->setTabVisible(m_pageControl->indexOf(m_hiddenPage), Startup.DebugMode);
     // Size from the application ini, centred when first shown.
     RestoreWindowPosition();
-    // The working page only in debug mode.
-    m_pageControl->setTabVisible(m_pageControl->indexOf(Hidden.HiddenTabSheet), Startup.DebugMode);
 
     AboutBox = new TAboutBox(m_platform, BaseDir, this);
     connectControls();
@@ -129,127 +97,148 @@ TMainForm::TMainForm(Platform &platform, const QStringList &arguments, QWidget *
 
 TMainForm::~TMainForm() = default;
 
-void TMainForm::createMenus()
+QAction *TMainForm::addCommand(QMenu *menu, const QString &name, const QString &text, const QString &hint)
 {
-    const auto action = [this](QMenu *menu, const QString &name, const QString &text, const QString &hint) {
-        auto *item = menu->addAction(text);
-        item->setObjectName(name);
-        SetHint(item, hint);
-        return item;
-    };
+    QAction *command = menu->addAction(text);
+    command->setObjectName(name);
+    SetHint(command, hint);
+    return command;
+}
+
+void TMainForm::showOnToolBar(QToolBar *bar, QAction *command, const QString &buttonName, const QString &buttonText,
+                              const QString &hint, QStyle::StandardPixmap picture)
+{
+    command->setIcon(style()->standardIcon(picture));
+    command->setIconVisibleInMenu(false);
+    command->setIconText(buttonText);
+    bar->addAction(command);
+    QWidget *button = bar->widgetForAction(command);
+    button->setObjectName(buttonName);
+    SetHint(button, hint, true);
+    // The button takes the action's tips at every change of the action; its own
+    // hint, which may differ from the menu item's, is put back.
+    connect(command, &QAction::changed, button, [button] {
+        const QString own = button->property("hint").toString();
+        button->setStatusTip(LongHint(own));
+        button->setToolTip(ShortHint(own));
+    });
+}
+
+void TMainForm::createCommands()
+{
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
-    NewProjectAction = action(file, QStringLiteral("NewProject1"), QStringLiteral("&New Project"),
-                              QStringLiteral("New project|Create a new project"));
-    OpenProjectAction = action(file, QStringLiteral("OpenProject1"), QStringLiteral("&Open Project..."),
-                               QStringLiteral("Open project|Open an existing project"));
-    SaveProjectAction = action(file, QStringLiteral("SaveProject1"), QStringLiteral("&Save Project"),
-                               QStringLiteral("Save project|Save the current project"));
-    DeleteProjectAction = action(file, QStringLiteral("DeleteProject1"), QStringLiteral("&Delete Project"),
-                                 QStringLiteral("Delete project|Delete a saved project"));
-    CloseProjectAction = action(file, QStringLiteral("CloseProject1"), QStringLiteral("&Close Project"),
-                                QStringLiteral("Close project|Close the current project"));
+    NewProjectAction = addCommand(file, QStringLiteral("NewProject1"), QStringLiteral("&New Project"),
+                                  QStringLiteral("New project|Create a new project"));
+    OpenProjectAction = addCommand(file, QStringLiteral("OpenProject1"), QStringLiteral("&Open Project..."),
+                                   QStringLiteral("Open project|Open an existing project"));
+    SaveProjectAction = addCommand(file, QStringLiteral("SaveProject1"), QStringLiteral("&Save Project"),
+                                   QStringLiteral("Save project|Save the current project"));
+    DeleteProjectAction = addCommand(file, QStringLiteral("DeleteProject1"), QStringLiteral("&Delete Project"),
+                                     QStringLiteral("Delete project|Delete a saved project"));
+    CloseProjectAction = addCommand(file, QStringLiteral("CloseProject1"), QStringLiteral("&Close Project"),
+                                    QStringLiteral("Close project|Close the current project"));
     file->addSeparator();
-    ExitAction = action(file, QStringLiteral("Exit1"), QStringLiteral("E&xit"), QStringLiteral("Exit|Exit this program"));
+    ExitAction =
+        addCommand(file, QStringLiteral("Exit1"), QStringLiteral("E&xit"), QStringLiteral("Exit|Exit this program"));
 
     DataMenu = menuBar()->addMenu(QStringLiteral("&Data"));
     DataMenu->setObjectName(QStringLiteral("Data1"));
     SetHint(DataMenu->menuAction(), QStringLiteral("Data|Data manipulation"));
-    ImportfromfileAction = action(DataMenu, QStringLiteral("Importfromfile"), QStringLiteral("&Import from file"),
-                                  QStringLiteral("Import from file|Import URL's from a text file (1 URL per line)"));
+    ImportfromfileAction =
+        addCommand(DataMenu, QStringLiteral("Importfromfile"), QStringLiteral("&Import from file"),
+                   QStringLiteral("Import from file|Import URL's from a text file (1 URL per line)"));
+    ImportSitemapAction =
+        addCommand(DataMenu, QStringLiteral("ImportSitemap"), QStringLiteral("Import &sitemap..."),
+                   QStringLiteral("Import sitemap|Make the project's URLs those of a sitemap (changed pages are "
+                                  "submitted again)"));
     // Kept for the menu's shape: checked, invisible, and without a command.
-    URLDropWindowAction = action(DataMenu, QStringLiteral("URLdropwindow1"), QStringLiteral("&URL drop window"), {});
+    URLDropWindowAction =
+        addCommand(DataMenu, QStringLiteral("URLdropwindow1"), QStringLiteral("&URL drop window"), {});
     URLDropWindowAction->setCheckable(true);
     URLDropWindowAction->setChecked(true);
     URLDropWindowAction->setVisible(false);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
-    HelpIndexAction = action(help, QStringLiteral("HelpIndex1"), QStringLiteral("Help &Index"),
-                             QStringLiteral("Help index|Go to the online help system"));
+    HelpIndexAction = addCommand(help, QStringLiteral("HelpIndex1"), QStringLiteral("Help &Index"),
+                                 QStringLiteral("Help index|Go to the online help system"));
     help->addSeparator();
-    IncludeEngineAction =
-        action(help, QStringLiteral("HowToIncludeYourSearchEngine1"), QStringLiteral("How to include your search engine"),
-               QStringLiteral("Include your search engine|Suggest a search engine to include in the lists"));
+    IncludeEngineAction = addCommand(
+        help, QStringLiteral("HowToIncludeYourSearchEngine1"), QStringLiteral("How to include your search engine"),
+        QStringLiteral("Include your search engine|Suggest a search engine to include in the lists"));
     help->addSeparator();
-    AboutAction = action(help, QStringLiteral("About1"), QStringLiteral("&About"), QStringLiteral("About |Version information"));
+    AboutAction = addCommand(help, QStringLiteral("About1"), QStringLiteral("&About"),
+                             QStringLiteral("About |Version information"));
+
+    QToolBar *bar = addToolBar(QStringLiteral("Project"));
+    bar->setObjectName(QStringLiteral("SpeedBarPanel"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(16, 16));
+    bar->toggleViewAction()->setEnabled(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    showOnToolBar(bar, NewProjectAction, QStringLiteral("NewProjectSpeedButton"), QStringLiteral("New"),
+                  QStringLiteral("New project|Create a new project"), QStyle::SP_FileIcon);
+    showOnToolBar(bar, OpenProjectAction, QStringLiteral("OpenProjectSpeedButton"), QStringLiteral("Open"),
+                  QStringLiteral("Open project|Open an existing project"), QStyle::SP_DialogOpenButton);
+    showOnToolBar(bar, CloseProjectAction, QStringLiteral("CloseProjectSpeedButton"), QStringLiteral("Close"),
+                  QStringLiteral("Close Project|Close the current project"), QStyle::SP_DialogCloseButton);
+    showOnToolBar(bar, SaveProjectAction, QStringLiteral("SaveProjectSpeedButton"), QStringLiteral("Save"),
+                  QStringLiteral("Save project|Save the current project"), QStyle::SP_DialogSaveButton);
+    auto *gap = new QWidget(bar);
+    gap->setObjectName(QStringLiteral("SpeedBarGap"));
+    gap->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(gap);
+    showOnToolBar(bar, DeleteProjectAction, QStringLiteral("DeleteProjectSpeedButton"), QStringLiteral("Delete"),
+                  QStringLiteral("Delete project|Delete a project"), QStyle::SP_TrashIcon);
+    showOnToolBar(bar, ExitAction, QStringLiteral("ExitSpeedButton"), QStringLiteral("Exit"),
+                  QStringLiteral("Exit Quillcast|Exit the Quillcast program"), QStyle::SP_DialogCancelButton);
 }
 
-void TMainForm::createToolBarAndPages(QWidget *central)
+void TMainForm::createPages()
 {
-    auto *layout = new QVBoxLayout(central);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(bevel(central));
+    m_pageControl = Named<QTabWidget>(QStringLiteral("PageControl"));
+    // Every tab title is shown whole: the window is never narrower than the tabs.
+    m_pageControl->tabBar()->setUsesScrollButtons(false);
+    m_pageControl->tabBar()->setElideMode(Qt::ElideNone);
+    m_infoPage = new InfoPage;
+    m_settingsPage = new SettingsPage(m_platform, m_urlModel);
+    m_submitPage = new SubmitPage;
+    m_manualPage = new ManualPage;
+    m_hiddenPage = new HiddenPage;
+    m_pageControl->addTab(m_infoPage, QStringLiteral("Sender Info"));
+    m_pageControl->addTab(m_settingsPage, QStringLiteral("Settings for search engines"));
+    m_pageControl->addTab(m_submitPage, QStringLiteral("Submit URL's"));
+    m_pageControl->addTab(m_manualPage, QStringLiteral("Manual Submit"));
+    m_pageControl->addTab(m_hiddenPage, QStringLiteral("Hidden"));
 
-    auto *speedBar = new QWidget(central);
-    speedBar->setObjectName(QStringLiteral("SpeedBarPanel"));
-    speedBar->setFixedHeight(31);
-    auto *buttons = new QHBoxLayout(speedBar);
-    buttons->setContentsMargins(4, 3, 4, 3);
-    buttons->setSpacing(2);
-    NewProjectSpeedButton = speedButton(speedBar, QStringLiteral("NewProjectSpeedButton"), QStringLiteral("New"),
-                                        QStringLiteral("New project|Create a new project"), QStyle::SP_FileIcon);
-    OpenProjectSpeedButton =
-        speedButton(speedBar, QStringLiteral("OpenProjectSpeedButton"), QStringLiteral("Open"),
-                    QStringLiteral("Open project|Open an existing project"), QStyle::SP_DialogOpenButton);
-    CloseProjectSpeedButton =
-        speedButton(speedBar, QStringLiteral("CloseProjectSpeedButton"), QStringLiteral("Close"),
-                    QStringLiteral("Close Project|Close the current project"), QStyle::SP_DialogCloseButton);
-    SaveProjectSpeedButton =
-        speedButton(speedBar, QStringLiteral("SaveProjectSpeedButton"), QStringLiteral("Save"),
-                    QStringLiteral("Save project|Save the current project"), QStyle::SP_DialogSaveButton);
-    DeleteProjectSpeedButton = speedButton(speedBar, QStringLiteral("DeleteProjectSpeedButton"),
-                                           QStringLiteral("Delete"), QStringLiteral("Delete project|Delete a project"),
-                                           QStyle::SP_TrashIcon);
-    ExitSpeedButton = speedButton(speedBar, QStringLiteral("ExitSpeedButton"), QStringLiteral("Exit"),
-                                  QStringLiteral("Exit Quillcast|Exit the Quillcast program"),
-                                  QStyle::SP_DialogCancelButton);
-    for (QToolButton *button :
-         {NewProjectSpeedButton, OpenProjectSpeedButton, CloseProjectSpeedButton, SaveProjectSpeedButton})
-        buttons->addWidget(button);
-    buttons->addStretch();
-    buttons->addWidget(DeleteProjectSpeedButton);
-    buttons->addWidget(ExitSpeedButton);
-    layout->addWidget(speedBar);
-    layout->addWidget(bevel(central));
+    m_noProjectLabel =
+        Named<QLabel>(QStringLiteral("NoProjectLabel"),
+                      QStringLiteral("No project is open.\n\nCreate one with File \u25B8 New Project, or open one with "
+                                     "File \u25B8 Open Project."));
+    m_noProjectLabel->setAlignment(Qt::AlignCenter);
+    m_noProjectLabel->setWordWrap(true);
+    m_noProjectLabel->setMargin(16);
 
-    m_pageControl = new QTabWidget(central);
-    m_pageControl->setObjectName(QStringLiteral("PageControl"));
-    const auto page = [this](const QString &title) {
-        auto *sheet = new QWidget;
-        m_pageControl->addTab(sheet, title);
-        return sheet;
-    };
-    Info.build(page(QStringLiteral("Sender Info")));
-    auto *grid = new QTableView;
-    grid->setModel(m_urlModel);
-    Settings.build(page(QStringLiteral("Settings for search engines")), new URLDBNavigator(m_platform, grid, m_urlModel),
-                   grid);
-    grid->setColumnWidth(UrlTableModel::UrlColumn, 330);
-    grid->setColumnWidth(UrlTableModel::FlagColumn, 44);
-    Submit.build(page(QStringLiteral("Submit URL's")));
-    Manual.build(page(QStringLiteral("Manual Submit")));
-    Hidden.build(page(QStringLiteral("Hidden")));
-    layout->addWidget(m_pageControl, 1);
-    // Takes the room while no project is open and the pages are hidden.
-    layout->addStretch(0);
-    Info.LogoImage->installEventFilter(this);
+    m_central = Named<QStackedWidget>(QStringLiteral("PageStack"));
+    m_central->addWidget(m_noProjectLabel);
+    m_central->addWidget(m_pageControl);
+    setCentralWidget(m_central);
 }
 
 void TMainForm::createStatusBar()
 {
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
-    bar->setSizeGripEnabled(false);
     SetHint(bar, QStringLiteral("ID|Project ID is showing on the left"));
-    StatusBarIdPanel = new QLabel(QStringLiteral("0"), bar);
-    StatusBarIdPanel->setObjectName(QStringLiteral("StatusBarIdPanel"));
+    StatusBarIdPanel = Named<QLabel>(QStringLiteral("StatusBarIdPanel"), QStringLiteral("0"));
     StatusBarIdPanel->setFixedWidth(50);
     StatusBarIdPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    StatusBarHintPanel = new QLabel(bar);
-    StatusBarHintPanel->setObjectName(QStringLiteral("StatusBarHintPanel"));
+    StatusBarHintPanel = Named<QLabel>(QStringLiteral("StatusBarHintPanel"));
     StatusBarHintPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // A long hint is cut rather than widen the window.
+    StatusBarHintPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addPermanentWidget(StatusBarIdPanel);
     bar->addPermanentWidget(StatusBarHintPanel, 1);
 }
@@ -257,49 +246,31 @@ void TMainForm::createStatusBar()
 void TMainForm::connectControls()
 {
     connect(NewProjectAction, &QAction::triggered, this, &TMainForm::NewProjectClick);
-    connect(NewProjectSpeedButton, &QToolButton::clicked, this, &TMainForm::NewProjectClick);
     connect(OpenProjectAction, &QAction::triggered, this, &TMainForm::OpenProjectClick);
-    connect(OpenProjectSpeedButton, &QToolButton::clicked, this, &TMainForm::OpenProjectClick);
     connect(SaveProjectAction, &QAction::triggered, this, &TMainForm::SaveProjectClick);
-    connect(SaveProjectSpeedButton, &QToolButton::clicked, this, &TMainForm::SaveProjectClick);
     connect(CloseProjectAction, &QAction::triggered, this, &TMainForm::CloseProjectClick);
-    connect(CloseProjectSpeedButton, &QToolButton::clicked, this, &TMainForm::CloseProjectClick);
     connect(DeleteProjectAction, &QAction::triggered, this, &TMainForm::DeleteProjectClick);
-    connect(DeleteProjectSpeedButton, &QToolButton::clicked, this, &TMainForm::DeleteProjectClick);
     connect(ExitAction, &QAction::triggered, this, &TMainForm::ExitClick);
-    connect(ExitSpeedButton, &QToolButton::clicked, this, &TMainForm::ExitClick);
     connect(ImportfromfileAction, &QAction::triggered, this, &TMainForm::ImportfromfileClick);
+    connect(ImportSitemapAction, &QAction::triggered, this, &TMainForm::ImportSitemapClick);
     connect(HelpIndexAction, &QAction::triggered, this, &TMainForm::HelpIndexClick);
     connect(IncludeEngineAction, &QAction::triggered, this, &TMainForm::IncludeEngineClick);
     connect(AboutAction, &QAction::triggered, this, &TMainForm::About1Click);
 
     // Every edit of a project setting marks the project modified; changes the
     // program makes count as well.
-    for (QLineEdit *edit : {Info.InfoFirstNameEdit, Info.InfoMIEdit, Info.InfoLastNameEdit,
-                            Settings.SettingsEngineAutoEdit, Settings.SettingsEngineManualEdit,
-                            Settings.SettingsURLAddEdit})
-        connect(edit, &QLineEdit::textChanged, this, &TMainForm::MarkModified);
-    connect(Info.InfoEmailMemo, &QPlainTextEdit::textChanged, this, &TMainForm::MarkModified);
-    connect(Settings.SettingsEngineListButtons, &QButtonGroup::idToggled, this, [this](int, bool checked) {
-        if (checked)
-            MarkModified();
-    });
-    connect(Submit.SubmitDLEnginesCheckBox, &QCheckBox::toggled, this, &TMainForm::MarkModified);
-    connect(Submit.StatusLogCheckBox, &QCheckBox::toggled, this, &TMainForm::MarkModified);
-    connect(Submit.SubmitTimeoutEdit, &QLineEdit::textChanged, this, &TMainForm::SubmitTimeoutEditChange);
-    connect(Submit.TimeoutSlideBar, &QSlider::valueChanged, this, &TMainForm::TimeoutSlideBarChange);
+    connect(m_infoPage, &InfoPage::edited, this, &TMainForm::MarkModified);
+    connect(m_infoPage, &InfoPage::logoClicked, this, &TMainForm::LogoImageClick);
+    connect(m_settingsPage, &SettingsPage::edited, this, &TMainForm::MarkModified);
+    connect(m_submitPage, &SubmitPage::edited, this, &TMainForm::MarkModified);
 
-    connect(Settings.SettingsURLAddBitBtn, &QPushButton::clicked, this, &TMainForm::AddURL);
-    connect(Settings.SettingsURLAddEdit, &QLineEdit::returnPressed, this, [this] {
-        if (!Settings.SettingsURLAddEdit->text().isEmpty())
-            AddURL();
-    });
-    connect(Settings.EnableAllURLsBitBtn, &QPushButton::clicked, this, &TMainForm::EnableAllURLsBitBtnClick);
+    connect(m_settingsPage, &SettingsPage::addUrlClicked, this, &TMainForm::AddURL);
+    connect(m_settingsPage, &SettingsPage::enableAllUrlsClicked, this, &TMainForm::EnableAllURLsBitBtnClick);
+    connect(m_settingsPage, &SettingsPage::writeKeyFileClicked, this, &TMainForm::SettingsIndexNowKeyFileBitBtnClick);
     connect(m_urlModel, &UrlTableModel::afterPost, this, &TMainForm::URLTableAfterPost);
     connect(m_urlModel, &UrlTableModel::afterDelete, this, &TMainForm::URLTableAfterDelete);
-    connect(m_urlModel, &UrlTableModel::failed, this, [this](const QString &message) {
-        m_platform.showError(this, message);
-    });
+    connect(m_urlModel, &UrlTableModel::failed, this,
+            [this](const QString &message) { m_platform.showError(this, message); });
 
     connectEngineControls();
     connectRunControls();
@@ -312,9 +283,8 @@ void TMainForm::RestoreWindowPosition()
     const int height = ini.readInteger(WindowHeight.section, WindowHeight.key, 413);
     const int width = ini.readInteger(WindowWidth.section, WindowWidth.key, 537);
     // Top and Left are stored but the window is centred on the screen.
-    const QSize size(qBound(200, width, 8192), qBound(150, height, 8192));
-    m_fixedSize = size;
-    setFixedSize(size);
+    const QSize size = QSize(qMin(width, 8192), qMin(height, 8192)).expandedTo(minimumSizeHint());
+    resize(size);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
         move(available.center() - QPoint(size.width() / 2, size.height() / 2));
@@ -325,10 +295,12 @@ void TMainForm::SaveWindowPosition()
 {
     ProfileFile ini(AppIniPath);
     using namespace SettingsKeys;
-    ini.writeInteger(WindowTop.section, WindowTop.key, y());
-    ini.writeInteger(WindowLeft.section, WindowLeft.key, x());
-    ini.writeInteger(WindowHeight.section, WindowHeight.key, height());
-    ini.writeInteger(WindowWidth.section, WindowWidth.key, width());
+    // A maximised window keeps the size it had before.
+    const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+    ini.writeInteger(WindowTop.section, WindowTop.key, normal.y());
+    ini.writeInteger(WindowLeft.section, WindowLeft.key, normal.x());
+    ini.writeInteger(WindowHeight.section, WindowHeight.key, normal.height());
+    ini.writeInteger(WindowWidth.section, WindowWidth.key, normal.width());
 }
 
 void TMainForm::MarkModified()
@@ -342,138 +314,52 @@ void TMainForm::RefreshControls()
     StatusBarIdPanel->setText(QString::number(ProjectId));
     // Without a project only New, Open, Delete, Exit and Help act.
     if (ProjectId == 0) {
-        m_pageControl->hide();
-        for (QToolButton *button : {NewProjectSpeedButton, OpenProjectSpeedButton})
-            button->setEnabled(true);
-        for (QAction *action : {NewProjectAction, OpenProjectAction})
-            action->setEnabled(true);
-        CloseProjectSpeedButton->setEnabled(false);
-        CloseProjectAction->setEnabled(false);
-        DeleteProjectSpeedButton->setEnabled(true);
-        DeleteProjectAction->setEnabled(true);
+        m_central->setCurrentWidget(m_noProjectLabel);
+        for (QAction *command : {NewProjectAction, OpenProjectAction, DeleteProjectAction})
+            command->setEnabled(true);
+        for (QAction *command : {CloseProjectAction, SaveProjectAction})
+            command->setEnabled(false);
         DataMenu->setEnabled(false);
         DataMenu->menuAction()->setEnabled(false);
-        SaveProjectSpeedButton->setEnabled(false);
-        SaveProjectAction->setEnabled(false);
         return;
     }
     // While a run is in progress the project cannot change under it.
     const bool idle = !RunInProgress();
-    m_pageControl->show();
-    for (QToolButton *button : {NewProjectSpeedButton, OpenProjectSpeedButton, CloseProjectSpeedButton})
-        button->setEnabled(idle);
-    for (QAction *action : {NewProjectAction, OpenProjectAction, CloseProjectAction})
-        action->setEnabled(idle);
-    DeleteProjectSpeedButton->setEnabled(false);
+    m_central->setCurrentWidget(m_pageControl);
+    for (QAction *command : {NewProjectAction, OpenProjectAction, CloseProjectAction})
+        command->setEnabled(idle);
     DeleteProjectAction->setEnabled(false);
+    SaveProjectAction->setEnabled(Modified);
     DataMenu->setEnabled(idle);
     DataMenu->menuAction()->setEnabled(idle);
-    Settings.DownloadEnginesNowBitBtn->setEnabled(idle);
-    Manual.ManualRefreshBitBtn->setEnabled(idle);
-    Settings.SettingsURLAddBitBtn->setEnabled(!Settings.SettingsURLAddEdit->text().isEmpty());
-    StatusLogOn = Submit.StatusLogCheckBox->isChecked();
-    Submit.ViewReportBitBtn->setEnabled(StatusLogOn);
-    // Where the engine lists come from: "Load" (or nothing chosen) takes the boxes.
-    const bool load = Settings.SettingsEngineListButtons->checkedId() != 0;
-    for (QWidget *control : {static_cast<QWidget *>(Settings.SettingsEngineAutoLabel),
-                             static_cast<QWidget *>(Settings.SettingsEngineManualLabel),
-                             static_cast<QWidget *>(Settings.SettingsEngineAutoEdit),
-                             static_cast<QWidget *>(Settings.SettingsEngineManualEdit)})
-        control->setEnabled(load);
-    if (load) {
-        AutoListURL = Settings.SettingsEngineAutoEdit->text();
-        ManualListURL = Settings.SettingsEngineManualEdit->text();
-    } else {
-        AutoListURL = DefaultAutoListURL;
-        ManualListURL = DefaultManualListURL;
-    }
-    Settings.SettingsEngineAutoEdit->setText(AutoListURL);
-    Settings.SettingsEngineManualEdit->setText(ManualListURL);
-    // The selected engine, its Advanced Settings button and its grid column.
-    EngineCheckList *engines = Settings.SettingsSearchEnginesCheckList;
-    const int selected = engines->selectedIndex();
-    if (selected < 0) {
-        Settings.SettingsEngineAdvancedBitBtn->setEnabled(false);
-    } else {
-        const QString selectedEngine = engines->text(selected);
-        Settings.SettingsEngineAdvancedBitBtn->setEnabled(selectedEngine == ExciteEngine);
-        if (m_engines.indexOf(selectedEngine) >= 0)
-            m_urlModel->setFlagColumn(m_engines.columnOf(selectedEngine));
-    }
-    SaveProjectSpeedButton->setEnabled(Modified);
-    SaveProjectAction->setEnabled(Modified);
+    m_manualPage->setIdle(idle);
     // Excite takes part only with all three advanced settings given.
-    const bool exciteComplete = ExciteLanguage != NothingSelected && ExciteLocation != NothingSelected &&
-                                ExciteCategory != NothingSelected;
-    for (int i = 0; i < engines->count(); ++i) {
-        if (engines->text(i) != ExciteEngine)
-            continue;
-        engines->setItemEnabled(i, true);
-        if (!exciteComplete) {
-            engines->setItemEnabled(i, false);
-            engines->setChecked(i, false);
-        }
-    }
-    Manual.ManualHomeURLBitBtn->setEnabled(!Manual.ManualHomeURLEdit->text().isEmpty());
-    Manual.ManualAddURLBitBtn->setEnabled(!Manual.ManualAddURLEdit->text().isEmpty());
-    // The timeout; a box that does not start with a positive number changes nothing.
-    const int timeout = leadingInteger(Submit.SubmitTimeoutEdit->text());
-    if (timeout > 0) {
-        Submit.SubmitTimeoutMeter->setMaximum(timeout);
-        Submit.SubmitTimeoutMeter->setAlertMark(timeout - timeout / 4);
-        setSliderPosition(timeout);
-    }
+    const bool exciteComplete =
+        ExciteLanguage != NothingSelected && ExciteLocation != NothingSelected && ExciteCategory != NothingSelected;
+    m_settingsPage->refresh(idle, exciteComplete);
+    // The selected engine's grid column; kept while nothing is selected.
+    const QString selectedEngine = m_settingsPage->selectedEngine();
+    if (!selectedEngine.isEmpty() && m_engines.indexOf(selectedEngine) >= 0)
+        m_urlModel->setFlagColumn(m_engines.columnOf(selectedEngine));
     // A state pass runs inside event handlers: a failing count shows nothing
     // rather than throw through the event loop.
     try {
-        Settings.URLCountEdit->setText(QString::number(m_urlTable->rowCount()));
+        m_settingsPage->setUrlCount(QString::number(m_urlTable->rowCount()));
     } catch (const std::exception &) {
-        Settings.URLCountEdit->clear();
+        m_settingsPage->setUrlCount(QString());
     }
-}
-
-void TMainForm::setSliderPosition(int value)
-{
-    // The slider takes only its own range and otherwise keeps its position.
-    if (value >= Submit.TimeoutSlideBar->minimum() && value <= Submit.TimeoutSlideBar->maximum())
-        Submit.TimeoutSlideBar->setValue(value);
-}
-
-void TMainForm::SubmitTimeoutEditChange()
-{
-    const int value = leadingInteger(Submit.SubmitTimeoutEdit->text());
-    QSlider *slider = Submit.TimeoutSlideBar;
-    if (value != slider->value()) {
-        setSliderPosition(value);
-        // Taken or not, the slider's own value goes back into the box.
-        const QString own = QString::number(slider->value());
-        if (Submit.SubmitTimeoutEdit->text() != own)
-            Submit.SubmitTimeoutEdit->setText(own);
-    }
-    MarkModified();
-}
-
-void TMainForm::TimeoutSlideBarChange(int value)
-{
-    const QString text = QString::number(value);
-    if (Submit.SubmitTimeoutEdit->text() != text)
-        Submit.SubmitTimeoutEdit->setText(text);
-    MarkModified();
 }
 
 void TMainForm::SetBusyCursor(int on)
 {
     if (on != 0 && on != 1)
         return;
-    for (QWidget *widget : {static_cast<QWidget *>(this), static_cast<QWidget *>(Settings.DownloadEnginesNowBitBtn),
-                            static_cast<QWidget *>(Settings.SettingsURLPanel),
-                            static_cast<QWidget *>(Manual.ManualRefreshBitBtn),
-                            static_cast<QWidget *>(Manual.ManualRightPanel)}) {
-        if (on)
-            widget->setCursor(Qt::WaitCursor);
-        else
-            widget->unsetCursor();
-    }
+    if (on)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+    m_settingsPage->setBusy(on);
+    m_manualPage->setBusy(on);
 }
 
 bool TMainForm::EnsureDirectory(const QString &path)
@@ -501,7 +387,18 @@ void TMainForm::LogoImageClick()
 
 void TMainForm::About1Click()
 {
-    m_platform.execDialog(*AboutBox);
+    execReloadingDialog(*AboutBox);
+}
+
+int TMainForm::execReloadingDialog(QDialog &dialog)
+{
+    const int result = m_platform.execDialog(dialog);
+    // The focus may be back already, or come back with the next activation.
+    if (isActiveWindow())
+        FormActivate();
+    else
+        m_reloadOnActivate = true;
+    return result;
 }
 
 void TMainForm::showFailure(const std::exception &failure)
@@ -518,34 +415,15 @@ bool TMainForm::event(QEvent *event)
         StatusBarHintPanel->setText(static_cast<QStatusTipEvent *>(event)->tip());
         return true;
     case QEvent::WindowActivate:
-        FormActivate();
+        // Coming back from a box, a file dialog or another program leaves the
+        // manual page as the user left it.
+        if (!m_startupDone || m_reloadOnActivate) {
+            m_reloadOnActivate = false;
+            FormActivate();
+        }
         break;
     default:
         break;
     }
     return QMainWindow::event(event);
-}
-
-void TMainForm::changeEvent(QEvent *event)
-{
-    // A single border that cannot be dragged, but the window can still be maximised.
-    if (event->type() == QEvent::WindowStateChange) {
-        if (isMaximized()) {
-            setMinimumSize(0, 0);
-            setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        } else if (!isMinimized() && m_fixedSize.isValid()) {
-            setFixedSize(m_fixedSize);
-        }
-    }
-    QMainWindow::changeEvent(event);
-}
-
-bool TMainForm::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == Info.LogoImage && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        LogoImageClick();
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
 }

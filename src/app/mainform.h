@@ -1,29 +1,31 @@
 #pragma once
 
-#include "runs/commandline.h"
-#include "app/hiddenpage.h"
-#include "app/infopage.h"
-#include "app/manualpage.h"
-#include "app/settingspage.h"
-#include "app/submitpage.h"
 #include "engines/enginecatalogue.h"
 #include "project/projectsettings.h"
+#include "runs/commandline.h"
 #include "runs/run.h"
 #include "runs/runobserver.h"
 
 #include <QMainWindow>
+#include <QStyle>
 #include <array>
 #include <functional>
 #include <memory>
 
+class HiddenPage;
+class InfoPage;
+class ManualPage;
 class Platform;
 class RunControl;
+class SettingsPage;
+class SubmitPage;
 class QAction;
+class QDialog;
 class QLabel;
 class QMenu;
+class QStackedWidget;
 class QTabWidget;
-class QTimer;
-class QToolButton;
+class QToolBar;
 class TAboutBox;
 class TAdvancedEngineForm;
 class THTTPClient;
@@ -31,13 +33,9 @@ class UrlTable;
 class UrlTableModel;
 struct UrlList;
 
-// The program's only working window, and the hub of its commands and state.
-// Every user action is a handler named after its control and event; every
-// handler ends in RefreshControls(), the one place that derives what is
-// enabled, visible and shown from the state below.
 // The program's only working window. It shows the open project and forwards
-// the user's commands: the project's settings live in the pages and become a
-// ProjectSettings value whenever something needs them; runs are core objects
+// the user's commands: the project's settings live in the pages, each a widget
+// that shows and fills its part of a ProjectSettings value; runs are core objects
 // the window starts and watches (it is their observer), and its Skip and Stop
 // buttons go to the run control. Every user action is a handler named after
 // its control and event; every handler ends in RefreshControls(), the one place
@@ -91,6 +89,12 @@ public:
     // The URL table.
     void AddURL();
     void ImportfromfileClick();
+    // A sitemap file: the project's URLs become its pages (see ReplaceURLsFromSitemap).
+    void ImportSitemapClick();
+    // The project's URLs become the pages of the sitemap (a file or an http(s)
+    // address): already submitted ones stay so unless their lastmod changed.
+    // False, having changed nothing, when the sitemap cannot be read.
+    bool ReplaceURLsFromSitemap(const QString &fileOrUrl);
     bool ReplaceURLsFromFile();
     void EnableAllURLsBitBtnClick();
     void URLTableAfterPost();
@@ -102,7 +106,11 @@ public:
     QStringList DownloadEngineLists();
     void SettingsEnableAllSearchEnginesBitBtnClick();
     void SettingsDisableAllSearchEnginesBitBtnClick();
+    // Opens the Excite settings; the manual page reloads when the focus comes back.
     void SettingsEngineAdvancedBitBtnClick();
+    // Writes the IndexNow key, as the file's only content, where the user chooses;
+    // an invalid key is refused with a box that says what a key must be.
+    void SettingsIndexNowKeyFileBitBtnClick();
     void ManualEnginesListBoxClick();
     void ManualRefreshBitBtnClick();
 
@@ -112,11 +120,17 @@ public:
     void SearchURLsBitBtnClick();
     void ViewReportBitBtnClick();
 
-    // Activation and the unattended sequence.
+    // Activation and the unattended sequence. The window runs FormActivate at its
+    // first activation and when the focus comes back from the About box or the
+    // Excite settings; coming back from another program, a message box or a file
+    // dialog leaves the manual page as the user left it.
     void FormActivate();
     // The unattended sequence; returns the program's exit status.
     int StartupActions();
+    // The window's size (and place) go to the application ini; the size is
+    // restored at the next start, at least the window's minimum.
     void SaveWindowPosition();
+    // Shows the About box; the manual page reloads when the focus comes back.
     void About1Click();
 
     // Window commands that open the publisher's pages.
@@ -126,8 +140,6 @@ public:
 
 protected:
     bool event(QEvent *event) override;
-    void changeEvent(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
     // A user's close ends a run in progress (a stop) and then the program.
     void closeEvent(QCloseEvent *event) override;
 
@@ -144,10 +156,15 @@ private:
     void senderMissing() override;
     void reportNotCreated() override;
     void engineListMissing(const QString &path) override;
+    void nothingChosen() override;
     void runStateChanged(bool inProgress) override;
 
-    void createMenus();
-    void createToolBarAndPages(QWidget *central);
+    void createCommands();
+    // A menu command; put on the tool bar too by showOnToolBar().
+    QAction *addCommand(QMenu *menu, const QString &name, const QString &text, const QString &hint);
+    void showOnToolBar(QToolBar *bar, QAction *command, const QString &buttonName, const QString &buttonText,
+                       const QString &hint, QStyle::StandardPixmap picture);
+    void createPages();
     void createStatusBar();
     void connectControls();
     void connectEngineControls();
@@ -158,14 +175,13 @@ private:
     void SaveProjectSettings();
     void ShowProject();
     void showSettings(const ProjectSettings &settings);
+    // Runs one of the program's own dialogs; the manual page reloads once the focus is back.
+    int execReloadingDialog(QDialog &dialog);
     // Reads path as the open project; unattended, the URL list replaces its URLs
     // and an invalid ID is reported with the path.
     void openProjectFile(const QString &path, bool unattended);
     // Runs Close when the project is modified; false when the user cancelled.
     bool closeIfModified();
-    void SubmitTimeoutEditChange();
-    void TimeoutSlideBarChange(int value);
-    void setSliderPosition(int value);
     void showFailure(const std::exception &failure);
     void applyUrlFilter();
     // Loads the automatic list into the catalogue and the check list, all unchecked.
@@ -197,10 +213,6 @@ private:
     QString ExciteLanguage;
     QString ExciteLocation;
     QString ExciteCategory;
-    // Recomputed by every RefreshControls() pass.
-    QString AutoListURL;
-    QString ManualListURL;
-    bool StatusLogOn = false;
 
     EngineCatalogue m_engines;
     QList<EngineTally> m_lastTally;
@@ -208,13 +220,17 @@ private:
     QList<EngineTally> m_searchTally;
     bool m_stepFailed = false; // a step of the unattended sequence could not run
 
-    // The pages and their controls.
-    InfoPage Info;
-    SettingsPage Settings;
-    SubmitPage Submit;
-    ManualPage Manual;
-    HiddenPage Hidden;
+    // The pages, shown in place of the no-project text once a project is open.
+    QStackedWidget *m_central = nullptr;
+    QLabel *m_noProjectLabel = nullptr;
+    QTabWidget *m_pageControl = nullptr;
+    InfoPage *m_infoPage = nullptr;
+    SettingsPage *m_settingsPage = nullptr;
+    SubmitPage *m_submitPage = nullptr;
+    ManualPage *m_manualPage = nullptr;
+    HiddenPage *m_hiddenPage = nullptr;
 
+    // One action per command, shared by the menu and the tool bar.
     QAction *NewProjectAction = nullptr;
     QAction *OpenProjectAction = nullptr;
     QAction *SaveProjectAction = nullptr;
@@ -222,17 +238,12 @@ private:
     QAction *CloseProjectAction = nullptr;
     QAction *ExitAction = nullptr;
     QAction *ImportfromfileAction = nullptr;
+    QAction *ImportSitemapAction = nullptr;
     QAction *URLDropWindowAction = nullptr;
     QAction *HelpIndexAction = nullptr;
     QAction *IncludeEngineAction = nullptr;
     QAction *AboutAction = nullptr;
     QMenu *DataMenu = nullptr;
-    QToolButton *NewProjectSpeedButton = nullptr;
-    QToolButton *OpenProjectSpeedButton = nullptr;
-    QToolButton *CloseProjectSpeedButton = nullptr;
-    QToolButton *SaveProjectSpeedButton = nullptr;
-    QToolButton *DeleteProjectSpeedButton = nullptr;
-    QToolButton *ExitSpeedButton = nullptr;
     QLabel *StatusBarIdPanel = nullptr;   // first panel: the project ID
     QLabel *StatusBarHintPanel = nullptr; // second panel: the hint under the pointer
     TAboutBox *AboutBox = nullptr;
@@ -244,11 +255,10 @@ private:
     std::unique_ptr<THTTPClient> m_http;
     RunControl *m_control = nullptr;
     class PaintThrottle *m_paintThrottle = nullptr; // engaged while a run is in progress
-    QTabWidget *m_pageControl = nullptr;
-    QSize m_fixedSize;
     QString m_lastProjectName;
     bool m_closedDuringRun = false;
-    bool m_startupDone = false;    // the start-up actions run at the first activation only
+    bool m_startupDone = false;      // the start-up actions run at the first activation only
+    bool m_reloadOnActivate = false; // one of the program's own dialogs has closed
     bool m_inStartupActions = false;
     bool m_closeCancelled = false; // the close-cancelled signal of the Close command
 };

@@ -1,84 +1,155 @@
 #include "app/manualpage.h"
 
 #include "app/hints.h"
-#include "app/panel.h"
+#include "app/named.h"
+#include "engines/enginelist.h"
 
+#include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
-void ManualPage::build(QWidget *sheet)
+ManualPage::ManualPage(QWidget *parent) : QWidget(parent)
 {
-    ManualSubmitTabSheet = sheet;
-    sheet->setObjectName(QStringLiteral("ManualSubmitTabSheet"));
-    auto *layout = new QHBoxLayout(sheet);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    setObjectName(QStringLiteral("ManualSubmitTabSheet"));
 
-    ManualLeftPanel = new Panel(QStringLiteral("ManualLeftPanel"), sheet);
-    ManualLeftPanel->setFixedWidth(130);
-    layout->addWidget(ManualLeftPanel);
-    Place<QLabel>(ManualLeftPanel, QStringLiteral("ManualEnginesLabel"), 4, 2, 120, 16, QStringLiteral("Search Engines"));
-    ManualEnginesListBox = Place<QListWidget>(ManualLeftPanel, QStringLiteral("ManualEnginesListBox"), 2, 20, 126, 100);
-    SetHint(ManualEnginesListBox, QStringLiteral("Search engines|Find information about each search engine"));
-    ManualRefreshBitBtn = Place<QPushButton>(ManualLeftPanel, QStringLiteral("ManualRefreshBitBtn"), 4, 0, 122, 26,
-                                             QStringLiteral("Refresh Engine Info"));
-    SetHint(ManualRefreshBitBtn, QStringLiteral("Refresh info|Download the latest information"));
-    ManualLeftPanel->setResizeRule([this](int, int h) {
-        ManualRefreshBitBtn->move(4, h - 31);
-        ManualEnginesListBox->resize(126, qMax(0, h - 60));
-    });
+    auto *left = Named<QFrame>(QStringLiteral("ManualLeftPanel"));
+    m_engines = Named<QListWidget>(QStringLiteral("ManualEnginesListBox"));
+    // The column is as wide as its button; the window's extra room goes to the details.
+    m_engines->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+    SetHint(m_engines, QStringLiteral("Search engines|Find information about each search engine"));
+    m_refresh = Named<QPushButton>(QStringLiteral("ManualRefreshBitBtn"), QStringLiteral("Refresh Engine Info"));
+    SetHint(m_refresh, QStringLiteral("Refresh info|Download the latest information"));
+    auto *leftColumn = new QVBoxLayout(left);
+    leftColumn->setContentsMargins(2, 2, 2, 2);
+    leftColumn->setSpacing(2);
+    leftColumn->addWidget(Named<QLabel>(QStringLiteral("ManualEnginesLabel"), QStringLiteral("Search Engines")));
+    leftColumn->addWidget(m_engines, 1);
+    leftColumn->addWidget(m_refresh);
 
-    ManualRightPanel = new Panel(QStringLiteral("ManualRightPanel"), sheet);
-    layout->addWidget(ManualRightPanel, 1);
-    QWidget *p = ManualRightPanel;
-    const auto field = [p](const QString &name, const QString &label, int y, const QString &hint) {
-        Place<QLabel>(p, name + QStringLiteral("Label"), 4, y + 2, 96, 18, label);
-        auto *edit = Place<QLineEdit>(p, name, 100, y, 206, 22);
+    m_right = Named<QFrame>(QStringLiteral("ManualRightPanel"));
+    auto *grid = new QGridLayout(m_right);
+    grid->setContentsMargins(4, 4, 4, 4);
+    grid->setVerticalSpacing(4);
+    int row = 0;
+    const auto field = [&](const QString &name, const QString &label, const QString &hint) {
+        auto *edit = Named<QLineEdit>(name);
         edit->setReadOnly(true);
         SetHint(edit, hint);
+        grid->addWidget(Named<QLabel>(name + QStringLiteral("Label"), label), row, 0);
+        grid->addWidget(edit, row, 1);
+        ++row;
         return edit;
     };
-    const auto goButton = [p](const QString &name, int y, const QString &hint) {
-        auto *button = Place<QPushButton>(p, name, 310, y - 1, 40, 24, QStringLiteral("Go"));
+    const auto goButton = [&](const QString &name, const QString &hint) {
+        auto *button = Named<QPushButton>(name, QStringLiteral("Go"));
         SetHint(button, hint);
+        grid->addWidget(button, row - 1, 2);
         return button;
     };
-    ManualEngineNameEdit = field(QStringLiteral("ManualEngineNameEdit"), QStringLiteral("Engine Name:"), 4,
-                                 QStringLiteral("Engine name|Name of the current search engine"));
-    ManualHomeURLEdit = field(QStringLiteral("ManualHomeURLEdit"), QStringLiteral("Home URL:"), 30,
-                              QStringLiteral("Home URL|Home page for this search engine"));
-    ManualHomeURLBitBtn = goButton(QStringLiteral("ManualHomeURLBitBtn"), 30,
-                                   QStringLiteral("Go Home|Go to the home page of this search engine"));
-    ManualAddURLEdit = field(QStringLiteral("ManualAddURLEdit"), QStringLiteral("Add URL:"), 56,
-                             QStringLiteral("Add URL|The URL of the Add a Link area for this search engine"));
-    ManualAddURLBitBtn = goButton(QStringLiteral("ManualAddURLBitBtn"), 56,
-                                  QStringLiteral("Go Add|Go to the Add a Link page of this search engine"));
-    ManualEngineModeEdit =
-        field(QStringLiteral("ManualEngineModeEdit"), QStringLiteral("Automatic:"), 82,
-              QStringLiteral("Automatic mode|Lets you know if this engine supports automated submissions"));
-    ManualResponseTimeEdit = field(
-        QStringLiteral("ManualResponseTimeEdit"), QStringLiteral("Response Time:"), 108,
-        QStringLiteral("Response time|How long you need to wait before the engine recognizes your submission request"));
-
-    const auto memo = [p](const QString &name, const QString &label, int y, const QString &hint) {
-        Place<QLabel>(p, name + QStringLiteral("Label"), 4, y, 88, 18, label);
-        auto *edit = Place<QPlainTextEdit>(p, name, 92, y, 200, 40);
+    const auto memo = [&](const QString &name, const QString &label, const QString &hint) {
+        auto *edit = Named<QPlainTextEdit>(name);
         edit->setReadOnly(true);
+        edit->setMinimumHeight(edit->fontMetrics().lineSpacing() * 2 + 8);
         SetHint(edit, hint);
+        grid->addWidget(Named<QLabel>(name + QStringLiteral("Label"), label), row, 0, Qt::AlignTop);
+        grid->addWidget(edit, row, 1, 1, 2);
+        grid->setRowStretch(row, 1);
+        ++row;
         return edit;
     };
-    ManualLikesMemo = memo(QStringLiteral("ManualLikesMemo"), QStringLiteral("Likes:"), 134,
-                           QStringLiteral("Likes|Things that this search engine likes"));
-    ManualDisLikesMemo = memo(QStringLiteral("ManualDisLikesMemo"), QStringLiteral("Dislikes:"), 178,
-                              QStringLiteral("Dislikes|Things that this search engine dislikes"));
-    ManualCommentsMemo = memo(QStringLiteral("ManualCommentsMemo"), QStringLiteral("Comments:"), 222,
-                              QStringLiteral("Comments|Just some comments about this search engine"));
-    ManualRightPanel->setResizeRule([this](int w, int) {
-        for (QPlainTextEdit *edit : {ManualLikesMemo, ManualDisLikesMemo, ManualCommentsMemo})
-            edit->resize(qMax(0, w - 95), edit->height());
-    });
+    m_name = field(QStringLiteral("ManualEngineNameEdit"), QStringLiteral("Engine Name:"),
+                   QStringLiteral("Engine name|Name of the current search engine"));
+    m_homeUrl = field(QStringLiteral("ManualHomeURLEdit"), QStringLiteral("Home URL:"),
+                      QStringLiteral("Home URL|Home page for this search engine"));
+    m_goHome = goButton(QStringLiteral("ManualHomeURLBitBtn"),
+                        QStringLiteral("Go Home|Go to the home page of this search engine"));
+    m_addUrl = field(QStringLiteral("ManualAddURLEdit"), QStringLiteral("Add URL:"),
+                     QStringLiteral("Add URL|The URL of the Add a Link area for this search engine"));
+    m_goAdd = goButton(QStringLiteral("ManualAddURLBitBtn"),
+                       QStringLiteral("Go Add|Go to the Add a Link page of this search engine"));
+    m_mode = field(QStringLiteral("ManualEngineModeEdit"), QStringLiteral("Automatic:"),
+                   QStringLiteral("Automatic mode|Lets you know if this engine supports automated submissions"));
+    m_responseTime = field(
+        QStringLiteral("ManualResponseTimeEdit"), QStringLiteral("Response Time:"),
+        QStringLiteral("Response time|How long you need to wait before the engine recognizes your submission request"));
+    m_likes = memo(QStringLiteral("ManualLikesMemo"), QStringLiteral("Likes:"),
+                   QStringLiteral("Likes|Things that this search engine likes"));
+    m_dislikes = memo(QStringLiteral("ManualDisLikesMemo"), QStringLiteral("Dislikes:"),
+                      QStringLiteral("Dislikes|Things that this search engine dislikes"));
+    m_comments = memo(QStringLiteral("ManualCommentsMemo"), QStringLiteral("Comments:"),
+                      QStringLiteral("Comments|Just some comments about this search engine"));
+    grid->setColumnStretch(1, 1);
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(left);
+    layout->addWidget(m_right, 1);
+    enableGoButtons();
+
+    connect(m_engines, &QListWidget::itemClicked, this, &ManualPage::engineClicked);
+    connect(m_refresh, &QPushButton::clicked, this, &ManualPage::refreshClicked);
+    connect(m_goHome, &QPushButton::clicked, this, [this] { emit openRequested(m_homeUrl->text()); });
+    connect(m_goAdd, &QPushButton::clicked, this, [this] { emit openRequested(m_addUrl->text()); });
+}
+
+void ManualPage::setEngines(const QStringList &names)
+{
+    m_engines->clear();
+    m_engines->addItems(names);
+    for (QLineEdit *edit : {m_name, m_homeUrl, m_addUrl, m_mode, m_responseTime})
+        edit->clear();
+    for (QPlainTextEdit *memo : {m_likes, m_dislikes, m_comments})
+        memo->clear();
+    enableGoButtons();
+}
+
+QString ManualPage::currentEngine() const
+{
+    const QListWidgetItem *item = m_engines->currentItem();
+    return item ? item->text() : QString();
+}
+
+void ManualPage::showEngine(const QString &name, const ManualEngine &engine)
+{
+    m_name->setText(name);
+    m_homeUrl->setText(engine.homeURL);
+    m_addUrl->setText(engine.addURL);
+    m_mode->setText(engine.automaticSubmit);
+    m_responseTime->setText(engine.responseTime);
+    const std::pair<QPlainTextEdit *, QString> memos[] = {
+        {m_likes, engine.likes}, {m_dislikes, engine.dislikes}, {m_comments, engine.comments}};
+    for (const auto &[memo, text] : memos) {
+        memo->setPlainText(text);
+        memo->moveCursor(QTextCursor::Start);
+        memo->ensureCursorVisible();
+    }
+    enableGoButtons();
+}
+
+void ManualPage::setIdle(bool idle)
+{
+    m_refresh->setEnabled(idle);
+}
+
+void ManualPage::setBusy(bool busy)
+{
+    for (QWidget *widget : std::initializer_list<QWidget *>{m_refresh, m_right}) {
+        if (busy)
+            widget->setCursor(Qt::WaitCursor);
+        else
+            widget->unsetCursor();
+    }
+}
+
+void ManualPage::enableGoButtons()
+{
+    m_goHome->setEnabled(!m_homeUrl->text().isEmpty());
+    m_goAdd->setEnabled(!m_addUrl->text().isEmpty());
 }

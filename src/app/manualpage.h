@@ -1,30 +1,51 @@
 #pragma once
 
-class Panel;
+#include <QWidget>
+
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
-class QWidget;
+struct ManualEngine;
 
-// "Manual Submit": the engines that must be visited by hand and their details.
-struct ManualPage
+// "Manual Submit": the engines that must be visited by hand and what the list
+// tells about the one clicked.
+class ManualPage : public QWidget
 {
-    QWidget *ManualSubmitTabSheet = nullptr;
-    Panel *ManualLeftPanel = nullptr;
-    QListWidget *ManualEnginesListBox = nullptr;
-    QPushButton *ManualRefreshBitBtn = nullptr;
-    Panel *ManualRightPanel = nullptr;
-    QLineEdit *ManualEngineNameEdit = nullptr;
-    QLineEdit *ManualHomeURLEdit = nullptr;
-    QPushButton *ManualHomeURLBitBtn = nullptr;
-    QLineEdit *ManualAddURLEdit = nullptr;
-    QPushButton *ManualAddURLBitBtn = nullptr;
-    QLineEdit *ManualEngineModeEdit = nullptr;
-    QLineEdit *ManualResponseTimeEdit = nullptr;
-    QPlainTextEdit *ManualLikesMemo = nullptr;
-    QPlainTextEdit *ManualDisLikesMemo = nullptr;
-    QPlainTextEdit *ManualCommentsMemo = nullptr;
+    Q_OBJECT
 
-    void build(QWidget *sheet);
+public:
+    explicit ManualPage(QWidget *parent = nullptr);
+
+    // Lists the engines and empties the details.
+    void setEngines(const QStringList &names);
+    // The engine clicked last; "" when none is.
+    QString currentEngine() const;
+    void showEngine(const QString &name, const ManualEngine &engine);
+    // Refresh acts only while no run is in progress.
+    void setIdle(bool idle);
+    void setBusy(bool busy);
+
+signals:
+    void engineClicked();
+    void refreshClicked();
+    // A "Go" button: the address to open.
+    void openRequested(const QString &address);
+
+private:
+    void enableGoButtons();
+
+    QWidget *m_right;
+    QListWidget *m_engines;
+    QPushButton *m_refresh;
+    QLineEdit *m_name;
+    QLineEdit *m_homeUrl;
+    QPushButton *m_goHome;
+    QLineEdit *m_addUrl;
+    QPushButton *m_goAdd;
+    QLineEdit *m_mode;
+    QLineEdit *m_responseTime;
+    QPlainTextEdit *m_likes;
+    QPlainTextEdit *m_dislikes;
+    QPlainTextEdit *m_comments;
 };

@@ -2,10 +2,11 @@
 // Exit, and reading and writing the project file.
 
 #include "app/constants.h"
+#include "app/infopage.h"
 #include "app/mainform.h"
-#include "app/memolines.h"
 #include "app/platform.h"
-#include "engines/ui/enginechecklist.h"
+#include "app/settingspage.h"
+#include "app/submitpage.h"
 #include "project/profilefile.h"
 #include "project/settingskeys.h"
 #include "project/urltable.h"
@@ -13,13 +14,9 @@
 #include "runs/ui/statuslog.h"
 
 #include <QApplication>
-#include <QButtonGroup>
-#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTabWidget>
 
 using namespace Quillcast;
@@ -37,56 +34,25 @@ void TMainForm::LoadProjectSettings()
 
 void TMainForm::showSettings(const ProjectSettings &settings)
 {
-    if (QAbstractButton *button = Settings.SettingsEngineListButtons->button(int(settings.listSource))) {
-        button->setChecked(true);
-    } else {
-        // Neither item: the boxes decide, as with "Load".
-        Settings.SettingsEngineListButtons->setExclusive(false);
-        for (QAbstractButton *item : Settings.SettingsEngineListButtons->buttons())
-            item->setChecked(false);
-        Settings.SettingsEngineListButtons->setExclusive(true);
-    }
-    Settings.SettingsEngineAutoEdit->setText(settings.autoListAddress);
-    Settings.SettingsEngineManualEdit->setText(settings.manualListAddress);
-    Submit.SubmitDLEnginesCheckBox->setChecked(settings.downloadEngines);
-    Submit.SubmitTimeoutEdit->setText(settings.timeoutText);
-    Submit.StatusLogCheckBox->setChecked(settings.statusLog);
-    Info.InfoFirstNameEdit->setText(settings.firstName);
-    Info.InfoMIEdit->setText(settings.middleInitial);
-    Info.InfoLastNameEdit->setText(settings.lastName);
-    SetMemoLines(Info.InfoEmailMemo, settings.emails);
+    // First: every box shown below runs a state pass, whose Excite rule must see this project's values.
     ExciteLanguage = settings.exciteLanguage;
     ExciteLocation = settings.exciteLocation;
     ExciteCategory = settings.exciteCategory;
-    EngineCheckList *engines = Settings.SettingsSearchEnginesCheckList;
-    for (int i = 0; i < engines->count(); ++i)
-        engines->setChecked(i, settings.chosenEngines.contains(engines->text(i)));
+    m_infoPage->showSettings(settings);
+    m_settingsPage->showSettings(settings);
+    m_submitPage->showSettings(settings);
 }
 
 ProjectSettings TMainForm::currentSettings() const
 {
     ProjectSettings settings;
     settings.projectId = ProjectId;
-    const int source = Settings.SettingsEngineListButtons->checkedId();
-    settings.listSource = source == 0   ? ProjectSettings::DefaultSource
-                          : source == 1 ? ProjectSettings::TypedSource
-                                        : ProjectSettings::NoSource;
-    settings.autoListAddress = Settings.SettingsEngineAutoEdit->text();
-    settings.manualListAddress = Settings.SettingsEngineManualEdit->text();
-    settings.downloadEngines = Submit.SubmitDLEnginesCheckBox->isChecked();
-    settings.timeoutText = Submit.SubmitTimeoutEdit->text();
-    settings.statusLog = Submit.StatusLogCheckBox->isChecked();
-    settings.firstName = Info.InfoFirstNameEdit->text();
-    settings.middleInitial = Info.InfoMIEdit->text();
-    settings.lastName = Info.InfoLastNameEdit->text();
-    settings.emails = MemoLines(Info.InfoEmailMemo);
+    m_infoPage->fillSettings(settings);
+    m_settingsPage->fillSettings(settings);
+    m_submitPage->fillSettings(settings);
     settings.exciteLanguage = ExciteLanguage;
     settings.exciteLocation = ExciteLocation;
     settings.exciteCategory = ExciteCategory;
-    const EngineCheckList *engines = Settings.SettingsSearchEnginesCheckList;
-    for (int i = 0; i < engines->count(); ++i)
-        if (engines->isChecked(i))
-            settings.chosenEngines.insert(engines->text(i));
     return settings;
 }
 
@@ -97,8 +63,8 @@ void TMainForm::SaveProjectSettings()
 
 void TMainForm::ShowProject()
 {
-    m_pageControl->setCurrentWidget(Info.InfoTabSheet);
-    Submit.SubmitStatusRichEdit->clear();
+    m_pageControl->setCurrentWidget(m_infoPage);
+    m_submitPage->log().clear();
     StatusBarIdPanel->setText(QString::number(ProjectId));
     ProjectDir = BaseDir + QStringLiteral("/Projects/") + QString::number(ProjectId);
     ReportPath = ProjectDir + QStringLiteral("/StatusLog.htm");
@@ -181,6 +147,8 @@ void TMainForm::openProjectFile(const QString &path, bool unattended)
     // A project without a valid ID owns no URLs: the list is not imported into nowhere.
     if (unattended && Startup.UrlListFlag && ProjectId > 0 && !ReplaceURLsFromFile())
         m_stepFailed = true;
+    if (unattended && Startup.SitemapFlag && ProjectId > 0 && !ReplaceURLsFromSitemap(Startup.SitemapArgument))
+        m_stepFailed = true;
     if (ProjectId == 0) {
         if (unattended)
             m_platform.messageBox(this, ProjectFile, QStringLiteral("Cannot open project"), Platform::Ok);
@@ -237,9 +205,7 @@ void TMainForm::CloseProjectClick()
     if (RunInProgress())
         m_control->stop();
     ProjectId = 0;
-    Info.InfoFirstNameEdit->clear();
-    Info.InfoMIEdit->clear();
-    Info.InfoLastNameEdit->clear();
+    m_infoPage->clearNames();
     Modified = false;
     setWindowTitle(AppTitle);
     RefreshControls();

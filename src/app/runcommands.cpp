@@ -2,10 +2,13 @@
 // observer) and forwarding Skip URL, Skip Engine and Stop to the run control.
 
 #include "app/constants.h"
+#include "app/hiddenpage.h"
+#include "app/infopage.h"
 #include "app/mainform.h"
 #include "app/pictures.h"
 #include "app/platform.h"
-#include "engines/ui/enginechecklist.h"
+#include "app/settingspage.h"
+#include "app/submitpage.h"
 #include "net/httpclient.h"
 #include "project/profilefile.h"
 #include "project/settingskeys.h"
@@ -13,17 +16,12 @@
 #include "runs/runcontrol.h"
 #include "runs/searchrun.h"
 #include "runs/submissionrun.h"
-#include "runs/ui/gauge.h"
 #include "runs/ui/paintthrottle.h"
 #include "runs/ui/statuslog.h"
-#include "runs/ui/timeoutmeter.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTabWidget>
-#include <QTextDocument>
 #include <QTimer>
 
 using namespace Quillcast;
@@ -40,12 +38,12 @@ void TMainForm::connectRunControls()
 {
     m_control = new RunControl(*m_http, this);
     m_paintThrottle = new PaintThrottle(this, PaintIntervalMs, this);
-    connect(Submit.SubmitBitBtn, &QPushButton::clicked, this, &TMainForm::SubmitBitBtnClick);
-    connect(Submit.SearchURLsBitBtn, &QPushButton::clicked, this, &TMainForm::SearchURLsBitBtnClick);
-    connect(Submit.ViewReportBitBtn, &QPushButton::clicked, this, &TMainForm::ViewReportBitBtnClick);
-    connect(Submit.SkipURLBitBtn, &QPushButton::clicked, m_control, &RunControl::skipUrl);
-    connect(Submit.SkipEngineBitBtn, &QPushButton::clicked, m_control, &RunControl::skipEngine);
-    connect(Submit.StopBitBtn, &QPushButton::clicked, m_control, &RunControl::stop);
+    connect(m_submitPage, &SubmitPage::submitClicked, this, &TMainForm::SubmitBitBtnClick);
+    connect(m_submitPage, &SubmitPage::searchClicked, this, &TMainForm::SearchURLsBitBtnClick);
+    connect(m_submitPage, &SubmitPage::viewReportClicked, this, &TMainForm::ViewReportBitBtnClick);
+    connect(m_submitPage, &SubmitPage::skipUrlClicked, m_control, &RunControl::skipUrl);
+    connect(m_submitPage, &SubmitPage::skipEngineClicked, m_control, &RunControl::skipEngine);
+    connect(m_submitPage, &SubmitPage::stopClicked, m_control, &RunControl::stop);
 }
 
 bool TMainForm::RunInProgress() const
@@ -78,8 +76,8 @@ RunSetup TMainForm::runSetup() const
     setup.reportPath = ReportPath;
     setup.autoListPath = AutoListPath;
     setup.manualListPath = ManualListPath;
-    setup.autoListUrl = AutoListURL;
-    setup.manualListUrl = ManualListURL;
+    setup.autoListUrl = setup.settings.autoListUrl(DefaultAutoListURL);
+    setup.manualListUrl = setup.settings.manualListUrl(DefaultManualListURL);
     setup.debug = DebugMode();
     if (TestMode()) {
         const SettingsKeys::Key &server = SettingsKeys::TestServer;
@@ -115,9 +113,7 @@ void TMainForm::startRun(bool search)
         if (setup.settings.downloadEngines) {
             const QSet<QString> chosen = currentSettings().chosenEngines;
             LoadEngineCheckList();
-            EngineCheckList *engines = Settings.SettingsSearchEnginesCheckList;
-            for (int i = 0; i < engines->count(); ++i)
-                engines->setChecked(i, chosen.contains(engines->text(i)));
+            m_settingsPage->setChosenEngines(chosen);
             RefreshControls();
         }
     } catch (const std::exception &failure) {
@@ -141,41 +137,37 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::AddStatusLine(const QString &text, int kind)
 {
-    Submit.SubmitStatusRichEdit->AddStatusLine(text, kind);
+    m_submitPage->log().AddStatusLine(text, kind);
 }
 
 void TMainForm::statusLine(const QString &text, StatusKind kind)
 {
-    Submit.SubmitStatusRichEdit->AddStatusLine(text, int(kind));
+    m_submitPage->log().AddStatusLine(text, int(kind));
 }
 
 void TMainForm::requestProgress(int percent)
 {
-    Submit.SingleGauge->setValue(qBound(0, percent, Submit.SingleGauge->maximum()));
+    m_submitPage->showRequestProgress(percent);
 }
 
 void TMainForm::runProgress(int done, int total)
 {
-    if (Submit.FullGauge->maximum() != total)
-        Submit.FullGauge->setRange(0, total);
-    Submit.FullGauge->setValue(done);
+    m_submitPage->showRunProgress(done, total);
 }
 
 void TMainForm::timeoutTick(int seconds, int)
 {
-    Submit.SubmitTimeoutMeter->setValue(seconds);
+    m_submitPage->showTimeoutTick(seconds);
 }
 
 void TMainForm::answerShown(const QString &piece)
 {
-    Hidden.SubmitStatusMemo->appendPlainText(piece);
+    m_hiddenPage->appendAnswer(piece);
 }
 
 void TMainForm::answerCleared()
 {
-    // Emptying an empty memo still rebuilds its document.
-    if (!Hidden.SubmitStatusMemo->document()->isEmpty())
-        Hidden.SubmitStatusMemo->clear();
+    m_hiddenPage->clearAnswer();
 }
 
 void TMainForm::searchAnswerShown(const QString &answer)
@@ -186,9 +178,18 @@ void TMainForm::searchAnswerShown(const QString &answer)
 void TMainForm::senderMissing()
 {
     m_stepFailed = true;
-    m_pageControl->setCurrentWidget(Info.InfoTabSheet);
+    m_pageControl->setCurrentWidget(m_infoPage);
     m_platform.messageBox(this, QStringLiteral("Required Fields:\nFirst,Last Name\nEmail\nBrowser"),
                           QStringLiteral("Required Fields Missing"), Platform::Ok);
+}
+
+void TMainForm::nothingChosen()
+{
+    m_stepFailed = true;
+    m_platform.messageBox(this,
+                          QStringLiteral("No engine of the engine list is chosen for this project: tick the engines "
+                                         "to submit to on the page \"Settings for search engines\"."),
+                          QStringLiteral("No engine chosen"), Platform::Ok);
 }
 
 void TMainForm::engineListMissing(const QString &path)
@@ -209,20 +210,12 @@ void TMainForm::reportNotCreated()
 
 void TMainForm::runStateChanged(bool inProgress)
 {
-    if (inProgress) {
+    if (inProgress)
         m_paintThrottle->engage();
-        Submit.SubmitStatusRichEdit->setGathering(true);
-        Submit.SubmitStatusRichEdit->clear();
+    m_submitPage->setRunInProgress(inProgress);
+    if (inProgress)
         answerCleared();
-        Submit.FullGauge->setValue(0);
-        Submit.SubmitTimeoutMeter->setFaceColor(Qt::white);
-    } else {
-        Submit.SubmitStatusRichEdit->setGathering(false);
+    else
         m_paintThrottle->release();
-        Submit.SubmitTimeoutMeter->setValue(0);
-        Submit.SubmitTimeoutMeter->setFaceColor(QColor(0, 0, 255));
-    }
-    Submit.SubmitBitBtn->setEnabled(!inProgress);
-    Submit.SearchURLsBitBtn->setEnabled(!inProgress);
     RefreshControls();
 }

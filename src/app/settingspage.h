@@ -1,43 +1,80 @@
 #pragma once
 
+#include <QSet>
+#include <QWidget>
+
 class EngineCheckList;
-class Panel;
+class Platform;
 class QButtonGroup;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
-class QWidget;
-class URLDBNavigator;
+class UrlTableModel;
+struct ProjectSettings;
 
-// "Settings for search engines": the engine check list on the left, the engine
-// list source and the URL table on the right.
-struct SettingsPage
+// "Settings for search engines": the automatic engines on the left; where the
+// engine lists come from, the IndexNow key and the project's URLs on the right.
+class SettingsPage : public QWidget
 {
-    QWidget *SettingsTabSheet = nullptr;
-    Panel *SettingsEnginePanel = nullptr;
-    EngineCheckList *SettingsSearchEnginesCheckList = nullptr;
-    QPushButton *SettingsEnableAllSearchEnginesBitBtn = nullptr;
-    QPushButton *SettingsDisableAllSearchEnginesBitBtn = nullptr;
-    QPushButton *SettingsEngineAdvancedBitBtn = nullptr;
+    Q_OBJECT
 
-    Panel *SettingsURLPanel = nullptr;
-    QGroupBox *SettingsEngineListRadioGroup = nullptr;
-    QButtonGroup *SettingsEngineListButtons = nullptr; // ids: 0 "Default", 1 "Load"
-    QPushButton *DownloadEnginesNowBitBtn = nullptr;
-    QLabel *SettingsEngineAutoLabel = nullptr;
-    QLabel *SettingsEngineManualLabel = nullptr;
-    QLineEdit *SettingsEngineAutoEdit = nullptr;
-    QLineEdit *SettingsEngineManualEdit = nullptr;
-    QLineEdit *SettingsURLAddEdit = nullptr;
-    QPushButton *SettingsURLAddBitBtn = nullptr;
-    QLineEdit *URLCountEdit = nullptr;
-    URLDBNavigator *URLDBNavigatorWidget = nullptr;
-    QPushButton *EnableAllURLsBitBtn = nullptr;
-    QTableView *SettingsURLDBGrid = nullptr;
+public:
+    // urls is the open project's URL table; it and platform must outlive the page.
+    SettingsPage(Platform &platform, UrlTableModel *urls, QWidget *parent = nullptr);
 
-    // Lays the page out on sheet; the navigator is made by the caller, which
-    // owns the URL table it works on, and placed here.
-    void build(QWidget *sheet, URLDBNavigator *navigator, QTableView *grid);
+    // Where the engine lists come from, the chosen engines and the IndexNow key.
+    void showSettings(const ProjectSettings &settings);
+    void fillSettings(ProjectSettings &settings) const;
+
+    // Lists the engines, all unchecked.
+    void setEngines(const QStringList &names);
+    void setChosenEngines(const QSet<QString> &names);
+    // Checks or unchecks every engine, disabled ones included.
+    void setAllEnginesChecked(bool checked);
+    // The highlighted engine; "" when none is.
+    QString selectedEngine() const;
+
+    // Derives what the page enables and shows from its boxes: the typed list
+    // addresses give way to the publisher's when those are chosen, and Excite
+    // can be chosen only once its three settings are given (exciteComplete).
+    // idle: no run in progress, so the lists may be downloaded.
+    void refresh(bool idle, bool exciteComplete);
+    // "" when the count could not be read.
+    void setUrlCount(const QString &count);
+    QString newUrl() const;
+    // Empties the New URL box and puts the cursor in it for the next one.
+    void takeNewUrl();
+    QString indexNowKey() const;
+    void setBusy(bool busy);
+
+signals:
+    // A setting of the page changed: a box, the list source, an engine's check.
+    void edited();
+    void enableAllEnginesClicked();
+    void disableAllEnginesClicked();
+    void advancedClicked();
+    void downloadClicked();
+    void addUrlClicked();
+    void enableAllUrlsClicked();
+    void writeKeyFileClicked();
+
+private:
+    QWidget *buildEngineColumn();
+    QWidget *buildUrlColumn(Platform &platform, UrlTableModel *urls);
+
+    QWidget *m_urlPanel = nullptr;
+    EngineCheckList *m_engines = nullptr;
+    QPushButton *m_advanced = nullptr;
+    QButtonGroup *m_listSource = nullptr; // ids: 0 "Default", 1 "Load"
+    QPushButton *m_download = nullptr;
+    QLabel *m_autoLabel = nullptr;
+    QLabel *m_manualLabel = nullptr;
+    QLineEdit *m_autoList = nullptr;
+    QLineEdit *m_manualList = nullptr;
+    QLineEdit *m_indexNowKey = nullptr;
+    QLineEdit *m_newUrl = nullptr;
+    QPushButton *m_addUrl = nullptr;
+    QLineEdit *m_urlCount = nullptr;
+    QTableView *m_grid = nullptr;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include "net/neterror.h"
 
 // What the HTTP exchange reads from and writes to, under the line buffer: a
@@ -27,11 +29,16 @@ public:
         int bytes = 0;
         Ready ready = Ready::Read;
         net::Error error = net::Error::SocketUnmapped;
+        // What the code's text alone does not say ("self-signed certificate"); often empty.
+        QString detail{};
 
         static Result done(int bytes) { return {Status::Done, bytes}; }
         static Result wouldBlock(Ready ready) { return {Status::WouldBlock, 0, ready}; }
         static Result end() { return {Status::End}; }
-        static Result failed(net::Error error) { return {Status::Failed, 0, Ready::Read, error}; }
+        static Result failed(net::Error error, const QString &detail = {})
+        {
+            return {Status::Failed, 0, Ready::Read, error, detail};
+        }
     };
 
     virtual ~ByteStream() = default;
@@ -46,4 +53,9 @@ public:
     // Bytes already received and held inside the stream, which the socket
     // will not announce again (decrypted data); 0 for plain TCP.
     virtual int pendingInput() const = 0;
+    // Ends the stream in order where its protocol has such an end (an
+    // encrypted stream's close_notify), without waiting for the peer's answer.
+    // Called once before the socket is closed after a clean exchange; never
+    // blocks, and a failure changes nothing.
+    virtual void shutdown() {}
 };

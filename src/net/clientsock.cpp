@@ -13,9 +13,9 @@ int eventCode(std::optional<net::Error> failure)
     return failure ? static_cast<int>(*failure) : 0;
 }
 
-QString describe(std::optional<net::Error> failure)
+QString describe(std::optional<net::Error> failure, const QString &detail)
 {
-    return failure ? net::errorText(*failure) : QStringLiteral("OK");
+    return failure ? net::errorText(*failure, detail) : QStringLiteral("OK");
 }
 
 // Marks the delivery loop as running, also while a handler's exception leaves it.
@@ -55,6 +55,7 @@ void ClientSocket::setRemoteHost(const QByteArray &host)
 {
     if (m_fd >= 0)
         throw ENetCore(net::Error::RemoteHostBusy);
+    m_peerReached = false;
     m_remoteAddress = 0;
     if (host.isEmpty() || !SocketLayerUse::running())
         return;
@@ -69,6 +70,8 @@ void ClientSocket::connectAndWait()
     if (m_fd >= 0)
         throw ENetCore(net::Error::RemoteHostBusy);
     m_failure.reset();
+    m_failureDetail.clear();
+    m_peerReached = false;
     m_acceptData = false;
     m_interrupted = false;
     m_deferred = nullptr;
@@ -91,7 +94,7 @@ void ClientSocket::connectAndWait()
         }
     }
     if (m_failure)
-        throw ENetCore(*m_failure);
+        throw ENetCore(*m_failure, failureText());
     m_acceptData = true;
     m_readNotifier.setEnabled(true);
     receive();
@@ -134,6 +137,7 @@ void ClientSocket::onWritable()
             connectionOutcome(failure);
             return;
         }
+        m_peerReached = true;
         m_stream = openStream(m_fd);
         m_phase = Phase::Handshake;
         continueHandshake();
@@ -168,17 +172,22 @@ void ClientSocket::continueHandshake()
         connectionOutcome(net::Error::SocketConnectionReset);
         return;
     case ByteStream::Status::Failed:
-        connectionOutcome(step.error);
+        connectionOutcome(step.error, step.detail);
         return;
     }
 }
 
-void ClientSocket::connectionOutcome(std::optional<net::Error> failure)
+void ClientSocket::connectionOutcome(std::optional<net::Error> failure, const QString &detail)
 {
     m_failure = failure;
-    if (failure)
+    m_failureDetail = detail;
+    if (failure) {
+        // A failed handshake leaves a notifier on: the drain must not step it again.
+        m_readNotifier.setEnabled(false);
+        m_writeNotifier.setEnabled(false);
         m_core.drainToWakeUp();
-    connectionFinished(eventCode(failure), describe(failure));
+    }
+    connectionFinished(eventCode(failure), describe(failure, detail));
     if (failure)
         closeQuietly();
 }
@@ -190,7 +199,7 @@ void ClientSocket::writeAll(const char *data, qsizetype len)
             if (m_interrupted)
                 throw ENetCore(net::Error::Interrupted);
             // The peer closed while the request was still going out.
-            throw ENetCore(m_failure.value_or(net::Error::SocketShutDown));
+            throw m_failure ? ENetCore(*m_failure, failureText()) : ENetCore(net::Error::SocketShutDown);
         }
         const ByteStream::Result sent = m_stream->write(data, static_cast<int>(std::min<qsizetype>(len, 1 << 30)));
         if (sent.status == ByteStream::Status::Done) {
@@ -198,8 +207,10 @@ void ClientSocket::writeAll(const char *data, qsizetype len)
             len -= sent.bytes;
             continue;
         }
-        if (sent.status != ByteStream::Status::WouldBlock)
-            throw ENetCore(sent.status == ByteStream::Status::Failed ? sent.error : net::Error::SocketShutDown);
+        if (sent.status == ByteStream::Status::Failed)
+            throw ENetCore(sent.error, net::errorText(sent.error, sent.detail));
+        if (sent.status == ByteStream::Status::End)
+            throw ENetCore(net::Error::SocketShutDown);
         // Waiting for readability needs nothing more: the read notifier is on while open.
         if (sent.ready == ByteStream::Ready::Write)
             m_writeNotifier.setEnabled(true);
@@ -246,6 +257,7 @@ void ClientSocket::receive()
     bool closeNow = false;
     bool passSpent = false;
     std::optional<net::Error> failure;
+    QString detail;
     {
         ReadingScope scope(m_reading);
         for (int reads = 0;; ++reads) {
@@ -273,16 +285,19 @@ void ClientSocket::receive()
                 break;
             }
             failure = got.error;
-            if (failure != net::Error::SocketNotSocket)
+            detail = got.detail;
+            if (*failure < net::Error::SocketUnmapped)
+                receiveError(*failure, net::errorText(*failure, detail));
+            else if (*failure != net::Error::SocketNotSocket)
                 receiveError(*failure, QStringLiteral("Winsock error in recv()"));
             break;
         }
     }
     if (m_closePending) {
         m_closePending = false;
-        close(m_closePendingFailure);
+        close(m_closePendingFailure, m_closePendingDetail);
     } else if (closeNow) {
-        close(failure);
+        close(failure, detail);
     } else if (m_fd >= 0) {
         if (m_readSuppressed)
             m_readNotifier.setEnabled(true);
@@ -329,7 +344,7 @@ void ClientSocket::drainQueued()
     handOnPieces(true);
 }
 
-void ClientSocket::close(std::optional<net::Error> failure)
+void ClientSocket::close(std::optional<net::Error> failure, const QString &detail)
 {
     if (m_fd < 0) {
         m_closePending = false;
@@ -340,6 +355,7 @@ void ClientSocket::close(std::optional<net::Error> failure)
     if (m_reading) {
         m_closePending = true;
         m_closePendingFailure = failure;
+        m_closePendingDetail = detail;
         return;
     }
     if (m_acceptData && !m_peerClosed) {
@@ -347,15 +363,18 @@ void ClientSocket::close(std::optional<net::Error> failure)
         drainQueued();
     }
     const bool wasOpen = m_phase == Phase::Open;
+    if (wasOpen && !failure)
+        m_stream->shutdown();
     ::close(m_fd);
     m_fd = -1;
     m_stream.reset();
     m_phase = Phase::Closed;
     m_closePending = false;
     m_failure = failure;
+    m_failureDetail = detail;
     if (wasOpen) {
         closing();
-        disconnected(eventCode(failure), describe(failure));
+        disconnected(eventCode(failure), describe(failure, detail));
     }
 }
 
@@ -406,6 +425,11 @@ void ClientSocket::guarded(void (ClientSocket::*step)())
         m_reading = false;
         closeQuietly();
     }
+}
+
+QString ClientSocket::failureText() const
+{
+    return m_failure ? net::errorText(*m_failure, m_failureDetail) : QString();
 }
 
 QByteArray ClientSocket::localHost() const

@@ -56,6 +56,9 @@ public:
     // Waits until the connection is gone; nothing for a clean close, otherwise
     // the close code, or 301 when the wait was ended.
     std::optional<net::Error> waitForClose();
+    // The text of the failure that ended the last attempt or connection: the
+    // code's text with the stream's detail; "" when none did.
+    QString failureText() const;
     // The interrupt: dispatches what is queued up to a fresh wake-up event,
     // then closes the connection cleanly. Never throws.
     void interrupt();
@@ -63,6 +66,9 @@ public:
     void closeQuietly();
 
     bool hasSocket() const { return m_fd >= 0; }
+    // The last attempt's TCP connection was made: a failure came after it
+    // (in the stream's handshake or the exchange), not from the address.
+    bool peerReached() const { return m_peerReached; }
     bool isConnected() const { return m_phase == Phase::Open; }
     int socketHandle() const { return m_fd; }
     // While connected the socket's local address, otherwise the host name (or
@@ -99,14 +105,14 @@ private:
     void onWritable();
     void onReadable();
     void continueHandshake();
-    void connectionOutcome(std::optional<net::Error> failure);
+    void connectionOutcome(std::optional<net::Error> failure, const QString &detail = {});
     void receive();
     void handOnPieces(bool atEnd);
     // One read of the stream into the line buffer's free space (never empty
     // once the pieces are handed on).
     ByteStream::Result readIntoBuffer();
     void drainQueued();
-    void close(std::optional<net::Error> failure);
+    void close(std::optional<net::Error> failure, const QString &detail = {});
     void rethrowDeferred();
     void guarded(void (ClientSocket::*step)());
 
@@ -129,8 +135,11 @@ private:
     // The peer's end of the stream has been read: nothing more can arrive.
     bool m_peerClosed = false;
     bool m_interrupted = false;
+    bool m_peerReached = false;
     std::optional<net::Error> m_closePendingFailure;
+    QString m_closePendingDetail;
     // Why the attempt or the connection ended; nothing for success or a clean close.
     std::optional<net::Error> m_failure;
+    QString m_failureDetail;
     std::exception_ptr m_deferred;
 };

@@ -28,6 +28,12 @@ enum THTTPActions { httpIdle = 0, httpGet, httpPost, httpHead, httpResetHeaders,
 // header values a line break or control character, is refused (154, 155)
 // before anything is sent.
 //
+// "https" URLs go over TLS 1.2 or later with the server's certificate always
+// verified (the system trust store; SSL_CERT_FILE and SSL_CERT_DIR name
+// another). While ProxyServer is empty, http_proxy, https_proxy and no_proxy
+// (or their upper-case forms) choose a proxy the way curl does; an https
+// request goes through the proxy's CONNECT tunnel.
+//
 // A new component holds the socket layer (SocketLayerLoaded is true).
 class THTTPClient : public NetCore
 {
@@ -60,6 +66,9 @@ public:
     void setProxyServer(const QByteArray &server) { m_fields.ProxyServer = server; }
     quint16 ProxyPort() const { return m_fields.ProxyPort; }
     void setProxyPort(quint16 port) { m_fields.ProxyPort = port; }
+    // "Basic ..." sent to the proxy set here (an environment proxy brings its own).
+    QByteArray ProxyAuthorization() const { return m_fields.ProxyAuthorization; }
+    void setProxyAuthorization(const QByteArray &value) { m_fields.ProxyAuthorization = value; }
 
     QByteArray PostData() const { return m_fields.PostData; }
     void setPostData(const QByteArray &data) { m_fields.PostData = data; }

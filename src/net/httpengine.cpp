@@ -6,16 +6,29 @@
 #include <limits>
 
 #include "net/httpclient.h"
+#include "net/proxyenvironment.h"
+#include "net/tlsstream.h"
+#include "net/tunnelstream.h"
 
 HttpEngine::HttpEngine(THTTPClient &owner) : ClientSocket(owner), m_owner(owner), m_parser(*this)
 {}
 
-void HttpEngine::perform(const QByteArray &method, const HttpRequestFields &fields, QByteArray *statusLine)
+void HttpEngine::perform(const QByteArray &method, const HttpRequestFields &request, QByteArray *statusLine)
 {
-    if (fields.URLServer.isEmpty())
+    if (request.URLServer.isEmpty())
         throw ENetCore(net::Error::NoServer);
+    HttpRequestFields fields = request;
+    // A proxy set on the component wins over the environment's.
+    if (fields.ProxyServer.isEmpty()) {
+        if (const std::optional<net::ProxyRoute> proxy = net::environmentProxy(fields.URLScheme, fields.URLServer)) {
+            fields.ProxyServer = proxy->host;
+            fields.ProxyPort = proxy->port;
+            fields.ProxyAuthorization = proxy->authorization;
+        }
+    }
     const bool viaProxy = !fields.ProxyServer.isEmpty();
-    if (!viaProxy && fields.URLScheme != "http")
+    const bool tls = fields.URLScheme == "https";
+    if (!viaProxy && !tls && fields.URLScheme != "http")
         throw ENetCore(net::Error::BadScheme);
     const bool withBody = method == "POST" || method == "PUT";
     if (const std::optional<net::Error> refused = http::refusal(fields, withBody))
@@ -24,12 +37,16 @@ void HttpEngine::perform(const QByteArray &method, const HttpRequestFields &fiel
     if (hasSocket())
         throw ENetCore(net::Error::RemoteHostBusy);
 
+    m_tls = tls;
+    m_tlsHost = fields.URLServer;
+    m_connectRequest.clear();
+    if (fields.tunnelled())
+        http::writeConnectHead(m_connectRequest, fields);
     m_parser.reset();
     setSplitLines(true);
     m_bodyFile.begin(fields.LocalFile, fields.LocalFileLimit);
     try {
-        setRemoteHost(viaProxy ? fields.ProxyServer : fields.URLServer);
-        setRemotePort(viaProxy ? fields.ProxyPort : fields.URLPort);
+        connectToPeer(fields);
         exchange(method, fields);
     } catch (...) {
         m_bodyFile.close();
@@ -45,9 +62,33 @@ void HttpEngine::perform(const QByteArray &method, const HttpRequestFields &fiel
         throw ENetCore(net::Error::StatusFailed, QString::fromLatin1(statusText));
 }
 
+void HttpEngine::connectToPeer(const HttpRequestFields &fields)
+{
+    const bool viaProxy = !fields.ProxyServer.isEmpty();
+    try {
+        setRemoteHost(viaProxy ? fields.ProxyServer : fields.URLServer);
+        setRemotePort(viaProxy ? fields.ProxyPort : fields.URLPort);
+        connectAndWait();
+    } catch (const ENetCore &failure) {
+        // The user has to know that it is the proxy that cannot be reached, not the engine.
+        if (!viaProxy || peerReached() || failure.error() < net::Error::SocketUnmapped)
+            throw;
+        throw ENetCore(net::Error::ProxyUnreachable, net::errorText(net::Error::ProxyUnreachable, failure.Message()));
+    }
+}
+
+std::unique_ptr<ByteStream> HttpEngine::openStream(int fd)
+{
+    if (!m_tls)
+        return ClientSocket::openStream(fd);
+    auto tls = std::make_unique<TlsStream>(fd, m_tlsHost);
+    if (m_connectRequest.isEmpty())
+        return tls;
+    return std::make_unique<TunnelStream>(fd, m_connectRequest, std::move(tls));
+}
+
 void HttpEngine::exchange(const QByteArray &method, const HttpRequestFields &fields)
 {
-    connectAndWait();
     const bool withBody = method == "POST" || method == "PUT";
     QByteArray head;
     if (!withBody) {
@@ -66,7 +107,7 @@ void HttpEngine::exchange(const QByteArray &method, const HttpRequestFields &fie
             sendAttachedFile(attached, attachedLength);
     }
     if (const std::optional<net::Error> failure = waitForClose())
-        throw ENetCore(*failure);
+        throw ENetCore(*failure, failureText().isEmpty() ? net::errorText(*failure) : failureText());
 }
 
 void HttpEngine::sendAttachedFile(QFile &attached, qint64 length)

@@ -20,12 +20,16 @@ public:
 
     // Performs one exchange with the given method ("GET", "HEAD", "POST",
     // "PUT"; the last two send a body). Returns when the server has closed the
-    // connection or the exchange was interrupted. Throws ENetCore: 152, 153,
-    // 154 and 155 before anything happens, 101 while a connection exists, the
-    // connection and socket codes, 302 for an unreadable attached file, 301
-    // when a wait was ended, and 151 when the final status text does not begin
-    // with "2". statusLine receives the final status line whenever one arrived,
-    // also when the exchange then failed.
+    // connection or the exchange was interrupted. An "https" URL goes over
+    // TLS; without a proxy property, the environment may name a proxy
+    // (proxyenvironment.h), and an https request goes through its tunnel.
+    // Throws ENetCore: 152, 153, 154, 155 and 159 before anything happens, 101
+    // while a connection exists, 156 when the proxy cannot be reached, 157
+    // and 158 when it refuses the tunnel, 160-164 for TLS, the connection and
+    // socket codes, 302 for an unreadable attached file, 301 when a wait was
+    // ended, and 151 when the final status text does not begin with "2".
+    // statusLine receives the final status line whenever one arrived, also
+    // when the exchange then failed.
     // Whatever fails after the socket was made, the connection is closed
     // without further events, so the next exchange starts clean.
     void perform(const QByteArray &method, const HttpRequestFields &fields, QByteArray *statusLine);
@@ -35,7 +39,9 @@ public:
     bool localFileCut() const { return m_bodyFile.cut(); }
 
 private:
+    void connectToPeer(const HttpRequestFields &fields);
     void exchange(const QByteArray &method, const HttpRequestFields &fields);
+    std::unique_ptr<ByteStream> openStream(int fd) override;
     void sendAttachedFile(QFile &attached, qint64 length);
 
     void deliver(const char *data, int len) override;
@@ -51,5 +57,10 @@ private:
     THTTPClient &m_owner;
     HttpResponseParser m_parser;
     BodyFile m_bodyFile;
+    // The stream of the exchange under way: TLS for the host, through a
+    // tunnel opened with the CONNECT request when there is one.
+    bool m_tls = false;
+    QByteArray m_tlsHost;
+    QByteArray m_connectRequest;
     char m_text[LineBuffer::m_lenBuffer + 1];
 };

@@ -18,6 +18,11 @@ quint16 leadingPort(const QByteArray &text)
     return static_cast<quint16>(port);
 }
 
+quint16 defaultPort(const QByteArray &scheme)
+{
+    return scheme == "https" ? 443 : 80;
+}
+
 void writeHeader(QByteArray &out, const char *name, const QByteArray &value)
 {
     if (value.isEmpty())
@@ -33,7 +38,6 @@ void HttpRequestFields::assignUrl(const QByteArray &url)
 {
     URL = url;
     URLScheme = QByteArrayLiteral("http");
-    URLPort = 80;
     URLPath.clear();
 
     QByteArray rest = url;
@@ -42,6 +46,7 @@ void HttpRequestFields::assignUrl(const QByteArray &url)
         URLScheme = url.left(colon);
         rest = url.mid(colon + 1);
     }
+    URLPort = defaultPort(URLScheme);
     if (rest.startsWith("//")) {
         QByteArray host = rest.mid(2);
         const qsizetype slash = host.indexOf('/');
@@ -96,14 +101,19 @@ void HttpRequestFields::resetHeaders()
 
 QByteArray HttpRequestFields::authority() const
 {
-    if (URLPort == 80)
+    if (URLPort == defaultPort(URLScheme))
         return URLServer;
+    return tunnelTarget();
+}
+
+QByteArray HttpRequestFields::tunnelTarget() const
+{
     return URLServer + ':' + QByteArray::number(URLPort);
 }
 
 QByteArray HttpRequestFields::requestTarget() const
 {
-    if (ProxyServer.isEmpty())
+    if (ProxyServer.isEmpty() || tunnelled())
         return URLPath;
     return URLScheme + "://" + authority() + URLPath;
 }
@@ -115,6 +125,8 @@ void writeRequestHead(QByteArray &out, const QByteArray &method, const HttpReque
     out += method + ' ' + fields.requestTarget() + ' ' + fields.HTTPVersion + "\r\n";
     writeHeader(out, "Host: ", fields.authority());
     writeHeader(out, "Authorization: ", fields.Authorization);
+    if (!fields.ProxyServer.isEmpty() && !fields.tunnelled())
+        writeHeader(out, "Proxy-Authorization: ", fields.ProxyAuthorization);
     writeHeader(out, "Accept: ", fields.Accept);
     writeHeader(out, "From: ", fields.From);
     writeHeader(out, "User-Agent: ", fields.UserAgent);
@@ -130,18 +142,31 @@ void writeRequestHead(QByteArray &out, const QByteArray &method, const HttpReque
     out += "Content-Length: " + QByteArray::number(bodyLength) + "\r\n\r\n";
 }
 
+void writeConnectHead(QByteArray &out, const HttpRequestFields &fields)
+{
+    const QByteArray target = fields.tunnelTarget();
+    out += "CONNECT " + target + " HTTP/1.0\r\n";
+    writeHeader(out, "Host: ", target);
+    writeHeader(out, "Proxy-Authorization: ", fields.ProxyAuthorization);
+    writeHeader(out, "User-Agent: ", fields.UserAgent);
+    out += "\r\n";
+}
+
 std::optional<net::Error> refusal(const HttpRequestFields &fields, bool withBody)
 {
     const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
-    const QByteArray target = fields.requestTarget();
-    if (std::any_of(target.cbegin(), target.cend(), [&](char c) { return c == ' ' || control(c); }))
+    const auto unsafeTarget = [&](const QByteArray &target) {
+        return std::any_of(target.cbegin(), target.cend(), [&](char c) { return c == ' ' || control(c); });
+    };
+    if (unsafeTarget(fields.requestTarget()) || (fields.tunnelled() && unsafeTarget(fields.tunnelTarget())))
         return net::Error::UnsafeTarget;
     const auto unsafe = [&](const QByteArray &value) {
         return std::any_of(value.cbegin(), value.cend(), [&](char c) { return c != '\t' && control(c); });
     };
     // The Host value is the server name; Content-Type goes out with a body only.
-    for (const QByteArray *value : {&fields.URLServer, &fields.Authorization, &fields.Accept, &fields.From,
-                                    &fields.UserAgent, &fields.IfModifiedSince, &fields.Referer, &fields.Pragma}) {
+    for (const QByteArray *value :
+         {&fields.URLServer, &fields.Authorization, &fields.ProxyAuthorization, &fields.Accept, &fields.From,
+          &fields.UserAgent, &fields.IfModifiedSince, &fields.Referer, &fields.Pragma}) {
         if (unsafe(*value))
             return net::Error::UnsafeHeader;
     }

@@ -18,6 +18,9 @@ struct HttpRequestFields
     QByteArray URLPath;
     QByteArray ProxyServer;
     quint16 ProxyPort = 80;
+    // "Basic ..." for the proxy, from the user name and password of a proxy
+    // URL; it goes to the proxy only, never through a tunnel.
+    QByteArray ProxyAuthorization;
     QByteArray PostData;
     QByteArray ContentType;
     QString AttachedFile;
@@ -36,8 +39,9 @@ struct HttpRequestFields
     // Bytes of body the local file takes at most; 0 for no limit.
     qint64 LocalFileLimit = 0;
 
-    // Stores the URL and sets scheme, server, port and path from it. Nothing is
-    // encoded or decoded. A URL without "//" after the scheme keeps the server;
+    // Stores the URL and sets scheme, server, port and path from it (the port
+    // 443 for "https", else 80, unless the URL gives one). Nothing is encoded
+    // or decoded. A URL without "//" after the scheme keeps the server;
     // a URL on another server clears User, Password and Authorization. A port
     // that is not a number gives 0, and so does one above 65535.
     void assignUrl(const QByteArray &url);
@@ -46,11 +50,17 @@ struct HttpRequestFields
     // Clears the request properties; UserAgent, HTTPVersion and the proxy stay.
     void resetHeaders();
 
-    // The target's server with ":port" when the port is not the default 80:
-    // the Host value, also through a proxy.
+    // The target's server with ":port" when the port is not the scheme's
+    // default (443 for "https", 80 for any other): the Host value, also
+    // through a proxy.
     QByteArray authority() const;
-    // The request-line target: URLPath, or through a proxy the absolute URL.
+    // The request-line target: URLPath, or through a proxy the absolute URL;
+    // an https request through a proxy goes through a tunnel, with URLPath.
     QByteArray requestTarget() const;
+    // An https request that goes through the proxy's tunnel.
+    bool tunnelled() const { return !ProxyServer.isEmpty() && URLScheme == "https"; }
+    // "server:port" with the port always written: the CONNECT target.
+    QByteArray tunnelTarget() const;
 
 private:
     void rebuildAuthorization();
@@ -65,10 +75,16 @@ namespace http {
 void writeRequestHead(QByteArray &out, const QByteArray &method, const HttpRequestFields &fields,
                       qint64 bodyLength = -1);
 
+// Appends the request that opens a proxy tunnel to the target: "CONNECT
+// server:port HTTP/1.0", the Host (the same server:port), the
+// Proxy-Authorization and User-Agent when set, and the empty line.
+void writeConnectHead(QByteArray &out, const HttpRequestFields &fields);
+
 // Why the request must not be sent: UnsafeTarget when the request-line target
-// holds a blank or a control character, UnsafeHeader when a header value that
-// would be written holds a control character other than HT. OtherHeaders (its
-// own lines) and the body are not looked at. Nothing when it is safe.
+// (or the tunnel's target) holds a blank or a control character, UnsafeHeader
+// when a header value that would be written holds a control character other
+// than HT. OtherHeaders (its own lines) and the body are not looked at.
+// Nothing when it is safe.
 std::optional<net::Error> refusal(const HttpRequestFields &fields, bool withBody);
 
 } // namespace http

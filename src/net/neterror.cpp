@@ -22,6 +22,15 @@ const char *description(Error code)
     case Error::BadScheme: return "Specified URLScheme is invalid.";
     case Error::UnsafeTarget: return "Request target contains a blank or control character";
     case Error::UnsafeHeader: return "Request header contains a line break or control character";
+    case Error::ProxyUnreachable: return "proxy not reachable";
+    case Error::ProxyAuthentication: return "proxy asks for authentication (407)";
+    case Error::ProxyRefused: return "proxy refused the tunnel";
+    case Error::ProxyInvalid: return "proxy setting not usable";
+    case Error::TlsHandshakeFailed: return "handshake failed";
+    case Error::TlsCertificateUntrusted: return "certificate verify failed";
+    case Error::TlsHostMismatch: return "host name mismatch";
+    case Error::TlsConnectionFailed: return "secure connection failed";
+    case Error::TlsUnavailable: return "TLS could not be set up";
     case Error::OutOfMemory: return "Out of memory.";
     case Error::Interrupted: return "Interrupted.";
     case Error::AttachedFileUnreadable: return "Can't open attached file for reading.";
@@ -97,6 +106,13 @@ QString errorText(Error code)
     if (isSocketCode(code))
         return QStringLiteral("[%1] %2").arg(number).arg(QLatin1String(text));
     return QLatin1String(text);
+}
+
+QString errorText(Error code, const QString &detail)
+{
+    if (detail.isEmpty())
+        return errorText(code);
+    return errorText(code) + QStringLiteral(": ") + detail;
 }
 
 } // namespace net

@@ -25,8 +25,19 @@ enum class Error : quint16 {
     BadScheme = 153,
     UnsafeTarget = 154,
     UnsafeHeader = 155,
-    // 160-169 are kept for the encrypted stream: handshake failed, certificate
-    // not trusted, host name mismatch.
+    // The proxy. A thrown message adds the detail after ": " (the socket
+    // error, the proxy's status line, the variable that names the proxy).
+    ProxyUnreachable = 156,
+    ProxyAuthentication = 157,
+    ProxyRefused = 158,
+    ProxyInvalid = 159,
+    // The encrypted stream (160-169). A thrown message adds the detail after
+    // ": " (OpenSSL's verify error or reason, the host name).
+    TlsHandshakeFailed = 160,
+    TlsCertificateUntrusted = 161,
+    TlsHostMismatch = 162,
+    TlsConnectionFailed = 163,
+    TlsUnavailable = 164,
 
     OutOfMemory = 200,
     Interrupted = 301,
@@ -91,6 +102,8 @@ enum class Error : quint16 {
 // The one text of a code: a socket code reads "[code] description" (or
 // "[code] (no description available)"), every other code its plain message.
 QString errorText(Error code);
+// The code's text, then ": " and the detail when there is one.
+QString errorText(Error code, const QString &detail);
 
 } // namespace net
 

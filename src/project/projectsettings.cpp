@@ -3,6 +3,8 @@
 #include "project/profilefile.h"
 #include "project/settingskeys.h"
 
+#include <QRandomGenerator>
+
 #include <cstdlib>
 #include <limits>
 
@@ -78,6 +80,7 @@ ProjectSettings ProjectSettings::load(const QString &path)
     settings.exciteLanguage = readKey(project, Keys::ExciteLanguage);
     settings.exciteLocation = readKey(project, Keys::ExciteLocation);
     settings.exciteCategory = readKey(project, Keys::ExciteCategory);
+    settings.indexNowKey = readKey(project, Keys::IndexNowKey);
     const QString chosen = QLatin1String(Keys::SearchEnginesSection);
     for (const auto &[name, value] : project.keyValues(chosen))
         if (leadingInteger(value) != 0 && !settings.chosenEngines.contains(name))
@@ -104,6 +107,11 @@ void ProjectSettings::save(const QString &path, const QStringList &listedEngines
     writeKey(project, Keys::ExciteLanguage, exciteLanguage);
     writeKey(project, Keys::ExciteLocation, exciteLocation);
     writeKey(project, Keys::ExciteCategory, exciteCategory);
+    // A project without a key keeps its file as it was.
+    if (!indexNowKey.isEmpty() || !project.readString(QLatin1String(Keys::IndexNowKey.section),
+                                                      QLatin1String(Keys::IndexNowKey.key), QString())
+                                       .isEmpty())
+        writeKey(project, Keys::IndexNowKey, indexNowKey);
     const QString chosen = QLatin1String(Keys::SearchEnginesSection);
     for (const QString &engine : listedEngines) {
         if (chosenEngines.contains(engine))
@@ -137,6 +145,23 @@ bool ProjectSettings::exciteComplete() const
 {
     const QString nothing = QLatin1String(Keys::ExciteLanguage.defaultValue);
     return exciteLanguage != nothing && exciteLocation != nothing && exciteCategory != nothing;
+}
+
+bool ProjectSettings::isValidIndexNowKey(const QString &key)
+{
+    if (key.size() < 8 || key.size() > 128)
+        return false;
+    for (const QChar c : key)
+        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-'))
+            return false;
+    return true;
+}
+
+QString ProjectSettings::generateIndexNowKey()
+{
+    QByteArray bytes(16, '\0');
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+    return QString::fromLatin1(bytes.toHex());
 }
 
 QString ProjectSettings::pickSenderEmail() const

@@ -29,6 +29,7 @@ struct ProjectSettings
     QString exciteLocation;
     QString exciteCategory;
     QSet<QString> chosenEngines; // engine names, matched exactly
+    QString indexNowKey;         // the site's IndexNow key; "" when it has none
 
     // Reads path; a missing file or key gives the default. The e-mail lines are
     // read by number as long as the section has keys, so a gap in the numbering
@@ -50,6 +51,10 @@ struct ProjectSettings
     bool senderComplete() const;
     // Excite takes part only with all three advanced settings given.
     bool exciteComplete() const;
+    // 8 to 128 characters of a-z, A-Z, 0-9 and "-".
+    static bool isValidIndexNowKey(const QString &key);
+    // 32 random lowercase hex digits from the system's secure random source.
+    static QString generateIndexNowKey();
     // One of the non-empty e-mail lines, chosen with the standard generator
     // (never seeded, so each start yields the same sequence); "" when none.
     QString pickSenderEmail() const;

@@ -36,5 +36,6 @@ inline constexpr Key ExciteLanguage{"Advanced Engine Settings", "Excite Language
 inline constexpr Key ExciteLocation{"Advanced Engine Settings", "Excite Location", "Nothing Selected"};
 inline constexpr Key ExciteCategory{"Advanced Engine Settings", "Excite Category", "Nothing Selected"};
 inline constexpr const char *SearchEnginesSection = "Search Engines"; // one key per checked engine, value 1
+inline constexpr Key IndexNowKey{"IndexNow", "Key", ""};
 
 } // namespace SettingsKeys

@@ -1,10 +1,14 @@
 #include "project/urltable.h"
 
+#include "project/texthash.h"
+
 #include <QDir>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <atomic>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -269,33 +273,121 @@ void UrlTable::replaceProjectUrls(int projectId, const QStringList &urls)
     wanted.reserve(urls.size());
     for (const QString &url : urls)
         wanted.append(storedText(url));
+
+    int added = 0;
+    inTransaction([&] { added = replaceRows(projectId, wanted); });
+    emit viewChanged();
+    if (added > 0)
+        emit afterPost();
+}
+
+int UrlTable::replaceRows(int projectId, const QStringList &wanted)
+{
     const QSet<QString> wantedSet(wanted.cbegin(), wanted.cend());
+    QSet<QString> present;
+    QList<qint64> doomed;
+    QSqlQuery &rows =
+        m_query.select(QStringLiteral("select rowid, Url from urls2 where Projectid = ? order by rowid"), {projectId});
+    while (rows.next()) {
+        const QVariant url = rows.value(1);
+        const QString text = url.toString();
+        if (url.isNull() || !wantedSet.contains(text) || present.contains(text))
+            doomed.append(rows.value(0).toLongLong());
+        else
+            present.insert(text);
+    }
+    rows.finish();
+    for (const qint64 rowId : std::as_const(doomed))
+        m_query.exec(QStringLiteral("delete from urls2 where rowid = ?"), {rowId});
+    const QString insert = enabledInsertStatement();
+    int added = 0;
+    for (const QString &url : wanted) {
+        if (present.contains(url))
+            continue;
+        m_query.exec(insert, {projectId, url});
+        present.insert(url);
+        ++added;
+    }
+    return added;
+}
+
+void UrlTable::replaceProjectUrlsFromSitemap(int projectId, const QList<SitemapEntry> &entries)
+{
+    changing();
+    QStringList wanted;
+    std::unordered_map<QString, QString, TextHash> lastmods; // the first entry of a URL counts, as for the rows
+    wanted.reserve(entries.size());
+    lastmods.reserve(size_t(entries.size()));
+    for (const SitemapEntry &entry : entries) {
+        QString url = storedText(entry.url);
+        if (lastmods.try_emplace(url, entry.lastmod.trimmed()).second)
+            wanted.append(std::move(url));
+    }
 
     int added = 0;
     inTransaction([&] {
-        QSet<QString> present;
+        m_query.exec(QStringLiteral("create table if not exists urls2_lastmod "
+                                    "(Projectid REAL, Url VARCHAR(255), Lastmod TEXT)"));
+        m_query.exec(QStringLiteral("create index if not exists urls2_lastmod_project on urls2_lastmod (Projectid)"));
+
+        // Only rows that differ are written: a weekly import of an unchanged site writes nothing here.
+        QList<QString> changed;
         QList<qint64> doomed;
-        QSqlQuery &rows = m_query.select(
-            QStringLiteral("select rowid, Url from urls2 where Projectid = ? order by rowid"), {projectId});
-        while (rows.next()) {
-            const QVariant url = rows.value(1);
-            const QString text = url.toString();
-            if (url.isNull() || !wantedSet.contains(text) || present.contains(text))
-                doomed.append(rows.value(0).toLongLong());
-            else
-                present.insert(text);
-        }
-        rows.finish();
-        for (const qint64 rowId : std::as_const(doomed))
-            m_query.exec(QStringLiteral("delete from urls2 where rowid = ?"), {rowId});
-        const QString insert = enabledInsertStatement();
-        for (const QString &url : std::as_const(wanted)) {
-            if (present.contains(url))
+        QList<std::pair<qint64, QString>> rewritten;
+        std::unordered_set<QString, TextHash> kept;
+        QSqlQuery &stored = m_query.select(
+            QStringLiteral("select rowid, Url, Lastmod from urls2_lastmod where Projectid = ?"), {projectId});
+        while (stored.next()) {
+            const qint64 rowId = stored.value(0).toLongLong();
+            const QString url = stored.value(1).toString();
+            const QString before = stored.value(2).toString();
+            const auto now = lastmods.find(url);
+            if (now == lastmods.end() || now->second.isEmpty() || !kept.insert(url).second) {
+                doomed.append(rowId);
                 continue;
-            m_query.exec(insert, {projectId, url});
-            present.insert(url);
-            ++added;
+            }
+            if (before == now->second)
+                continue;
+            rewritten.append({rowId, now->second});
+            if (const QString trimmed = before.trimmed(); !trimmed.isEmpty() && trimmed != now->second)
+                changed.append(url);
         }
+        stored.finish();
+
+        added = replaceRows(projectId, wanted);
+
+        QString enable;
+        for (int column = 1; column <= FlagColumnCount; ++column)
+            enable += (column > 1 ? QStringLiteral(", ") : QString()) + ProjectQuery::columnName(column) +
+                      QStringLiteral(" = true");
+        const QString update = QStringLiteral("update urls2 set %1 where Projectid = ? and Url = ?").arg(enable);
+        for (const QString &url : std::as_const(changed))
+            m_query.exec(update, {projectId, url});
+
+        for (const qint64 rowId : std::as_const(doomed))
+            m_query.exec(QStringLiteral("delete from urls2_lastmod where rowid = ?"), {rowId});
+        for (const auto &[rowId, lastmod] : std::as_const(rewritten))
+            m_query.exec(QStringLiteral("update urls2_lastmod set Lastmod = ? where rowid = ?"), {lastmod, rowId});
+        // Many rows a statement: a first import stores a lastmod for every URL.
+        constexpr int RowsPerInsert = 300; // 900 values, below SQLite's oldest limit of 999
+        QVariantList values;
+        const auto insert = [&] {
+            const qsizetype rows = values.size() / 3;
+            QString statement = QStringLiteral("insert into urls2_lastmod (Projectid, Url, Lastmod) values (?, ?, ?)");
+            statement += QStringLiteral(", (?, ?, ?)").repeated(rows - 1);
+            m_query.exec(statement, values);
+            values.clear();
+        };
+        for (const QString &url : std::as_const(wanted)) {
+            const QString &lastmod = lastmods.find(url)->second;
+            if (lastmod.isEmpty() || kept.count(url))
+                continue;
+            values << projectId << url << lastmod;
+            if (values.size() == RowsPerInsert * 3)
+                insert();
+        }
+        if (!values.isEmpty())
+            insert();
     });
     emit viewChanged();
     if (added > 0)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "project/projectquery.h"
+#include "project/sitemapentry.h"
 #include "project/urllist.h"
 
 #include <QList>
@@ -109,6 +110,17 @@ public:
     // when the file cannot be read; a readable file without a single URL empties
     // the project. *list, when given, receives what was read.
     bool replaceFromFile(int projectId, const QString &path, UrlList *list = nullptr);
+    // Makes the project's URLs exactly the entries' URLs like replaceProjectUrls(),
+    // and in the same transaction weighs each entry's lastmod against the one
+    // stored for the URL at the project's previous sitemap import: where both
+    // are there and differ, the page has changed and its row gets all thirty
+    // flags true, to be submitted again; otherwise its flags stay. Then the
+    // entries' lastmods replace the project's stored ones (an entry without one
+    // stores none). The lastmods live in the table urls2_lastmod (Projectid
+    // REAL, Url VARCHAR(255), Lastmod TEXT) beside urls2, made when missing.
+    // Failures and signals as replaceProjectUrls(); a program killed part-way
+    // leaves the old rows and lastmods, or the new ones.
+    void replaceProjectUrlsFromSitemap(int projectId, const QList<SitemapEntry> &entries);
     // All thirty flags true for this project's rows only. Emits viewChanged().
     void enableAll(int projectId);
     // Removes every row of the project. Emits viewChanged().
@@ -160,6 +172,8 @@ private:
     // that cannot be committed are rolled back and only sent again later.
     void commitFlagBatch();
     template <typename Work> void inTransaction(Work &&work);
+    // The work of replaceProjectUrls() inside its transaction; returns the rows appended.
+    int replaceRows(int projectId, const QStringList &wanted);
     QString viewWhere() const;
     QVariantList viewValues() const;
 

@@ -4,7 +4,8 @@
 
 namespace {
 
-constexpr std::array<const char *, 7> Switches = {"/run", "/search", "/debug", "/test", "/exit", "/load", "/urllist"};
+constexpr std::array<const char *, 8> Switches = {"/run",  "/search", "/debug",   "/test",
+                                                  "/exit", "/load",   "/urllist", "/sitemap"};
 
 bool isSwitch(const QString &argument)
 {
@@ -17,13 +18,15 @@ bool isSwitch(const QString &argument)
 } // namespace
 
 const char CommandLineUsage[] =
-    "Usage: quillcast [/load PROJECT.qlc [/urllist URLS.txt] [/run] [/search] [/exit]] [/debug] [/test]\n"
+    "Usage: quillcast [/load PROJECT.qlc [/urllist URLS.txt | /sitemap SITEMAP] [/run] [/search] [/exit]]\n"
+    "                 [/debug] [/test]\n"
     "\n"
     "Keeps site owners' projects and submits their URLs to search engines.\n"
     "Everything is read from and written to the current directory.\n"
     "\n"
     "  /load FILE     open the project FILE (relative to the current directory, or absolute)\n"
     "  /urllist FILE  make the project's URLs the lines of FILE; URLs already submitted stay so\n"
+    "  /sitemap FILE  the same from a sitemap (a file or an http(s) URL); changed pages go again\n"
     "  /run           submit every URL still to submit to the chosen engines\n"
     "  /search        ask the chosen engines which URLs they do not list yet\n"
     "  /exit          end the program after the steps above\n"
@@ -57,8 +60,8 @@ StartupFlags ParseCommandLine(const QStringList &arguments)
             flags.TestMode = true;
         } else if (current == QLatin1String("/exit")) {
             flags.ExitFlag = true;
-        } else if (current == QLatin1String("/load") || current == QLatin1String("/urllist")) {
-            const bool load = current == QLatin1String("/load");
+        } else if (current == QLatin1String("/load") || current == QLatin1String("/urllist") ||
+                   current == QLatin1String("/sitemap")) {
             if (i + 1 >= arguments.size() || isSwitch(arguments.at(i + 1)) || arguments.at(i + 1).isEmpty()) {
                 flags.UsageErrors << QStringLiteral("\"%1\" needs a file name after it").arg(current);
                 // An empty argument is the missing name itself, not a switch of its own.
@@ -66,8 +69,9 @@ StartupFlags ParseCommandLine(const QStringList &arguments)
                     ++i;
                 continue;
             }
-            (load ? flags.LoadFlag : flags.UrlListFlag) = true;
-            (load ? flags.LoadArgument : flags.UrlListArgument) = arguments.at(++i);
+            const bool load = current == QLatin1String("/load"), list = current == QLatin1String("/urllist");
+            (load ? flags.LoadFlag : list ? flags.UrlListFlag : flags.SitemapFlag) = true;
+            (load ? flags.LoadArgument : list ? flags.UrlListArgument : flags.SitemapArgument) = arguments.at(++i);
         } else if (current == QLatin1String("--help") || current == QLatin1String("-h") ||
                    current == QLatin1String("--version")) {
             continue;
@@ -75,11 +79,15 @@ StartupFlags ParseCommandLine(const QStringList &arguments)
             flags.UsageErrors << QStringLiteral("unknown switch \"%1\"").arg(current);
         }
     }
+    if (flags.UrlListFlag && flags.SitemapFlag)
+        flags.UsageErrors << QStringLiteral("\"/urllist\" and \"/sitemap\" cannot both be given");
     if (!flags.LoadFlag) {
-        for (const auto &[set, name] : {std::pair{flags.UrlListFlag, "/urllist"}, std::pair{flags.RunFlag, "/run"},
-                                        std::pair{flags.SearchFlag, "/search"}})
+        for (const auto &[set, name] :
+             {std::pair{flags.UrlListFlag, "/urllist"}, std::pair{flags.SitemapFlag, "/sitemap"},
+              std::pair{flags.RunFlag, "/run"}, std::pair{flags.SearchFlag, "/search"}})
             if (set)
-                flags.UsageErrors << QStringLiteral("\"%1\" needs a project named by \"/load\"").arg(QLatin1String(name));
+                flags.UsageErrors
+                    << QStringLiteral("\"%1\" needs a project named by \"/load\"").arg(QLatin1String(name));
     }
     return flags;
 }

@@ -80,6 +80,9 @@ const OutcomeRule Rules[] = {
                 QStringLiteral("\" is neither post nor get: ") + c.url;
      },
      [](const OutcomeContext &c) { return errorAccessingReportRow(c.engine, c.url); }, none},
+    {Outcome::KeyMissing, FlagEffect::Keep, StatusKind::Plain,
+     [](const OutcomeContext &c) { return QStringLiteral("Not sent, ") + c.result.reason + QStringLiteral(": ") + c.url; },
+     [](const OutcomeContext &c) { return notSentReportRow(c.url, c.result.reason); }, none},
 };
 
 const OutcomeRule &ruleFor(Outcome outcome)

@@ -16,6 +16,7 @@ enum class Outcome {
     Disabled,      // the URL is already done for this engine
     LimitReached,  // the engine's per-run limit was reached before this URL
     UnknownMethod, // the engine list names a method other than post and get
+    KeyMissing,    // an IndexNow engine, and the URL's host does not publish the project's key
 };
 
 // The facts behind an outcome.

@@ -7,10 +7,10 @@
 
 namespace {
 
-enum Placeholder { Location, Category, Language, Url, Email, Contact, FirstName, MiddleName, LastName, Ip, Count };
+enum Placeholder { Location, Category, Language, Url, Email, Contact, FirstName, MiddleName, LastName, Ip, Key, Count };
 
-constexpr std::array<const char *, Count> Names = {"$LOCATION", "$CATEGORY", "$LANGUAGE", "$URL",   "$EMAIL",
-                                                   "$CONTACT",  "$FNAME",    "$MNAME",    "$LNAME", "$IP"};
+constexpr std::array<const char *, Count> Names = {"$LOCATION", "$CATEGORY", "$LANGUAGE", "$URL", "$EMAIL", "$CONTACT",
+                                                   "$FNAME",    "$MNAME",    "$LNAME",    "$IP",  "$KEY"};
 
 QString valueOf(Placeholder placeholder, const PlaceholderValues &values)
 {
@@ -38,6 +38,8 @@ QString valueOf(Placeholder placeholder, const PlaceholderValues &values)
         return values.lastName;
     case Ip:
         return values.localHost;
+    case Key:
+        return values.indexNowKey;
     case Count:
         break;
     }

@@ -17,6 +17,7 @@ struct PlaceholderValues
     QString middleInitial; // $MNAME; $CONTACT leaves it out when it is empty
     QString lastName;      // $LNAME
     QString localHost;     // $IP
+    QString indexNowKey;   // $KEY: the project's IndexNow key
 };
 
 // Where one pass found $URL, $EMAIL and $CONTACT: 1 for the template's first
@@ -35,7 +36,7 @@ QString EncodeValue(const QString &text);
 using ValueEncoder = std::function<QString(const QString &)>;
 
 // One substitution pass over templ: for each placeholder in the order $LOCATION,
-// $CATEGORY, $LANGUAGE, $URL, $EMAIL, $CONTACT, $FNAME, $MNAME, $LNAME, $IP, the
+// $CATEGORY, $LANGUAGE, $URL, $EMAIL, $CONTACT, $FNAME, $MNAME, $LNAME, $IP, $KEY, the
 // first occurrence still in the template (exact letter case) is replaced by its
 // value. The value is encoded with encoder (EncodeValue when none is given)
 // unless encodeText is exactly "yes". Later occurrences are left for later

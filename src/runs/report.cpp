@@ -1,19 +1,13 @@
 #include "runs/report.h"
 
+#include "runs/enginetally.h"
+
 #include <QIODevice>
 
-namespace {
+using ReportHtml::escaped;
+using ReportHtml::linkTarget;
 
-// Control characters (NUL included) from URLs, engine names or answers never
-// reach the report raw: each becomes U+FFFD. A tab stays.
-QString escaped(const QString &text)
-{
-    QString clean = text;
-    for (QChar &c : clean)
-        if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F)
-            c = QChar::ReplacementCharacter;
-    return clean.toHtmlEscaped();
-}
+namespace {
 
 // Browsers drop blanks and control characters around and inside a link's scheme, so
 // the scheme is judged on what is left of them.
@@ -32,27 +26,9 @@ bool hasScriptScheme(const QString &url)
     return scheme == u"javascript" || scheme == u"vbscript" || scheme == u"data";
 }
 
-QString linkTarget(const QString &url)
-{
-    return hasScriptScheme(url) ? QStringLiteral("about:blank") : escaped(url);
-}
-
 QString wideRow(const QString &content)
 {
     return QStringLiteral("<tr>\n<td colspan=2>\n\t%1\n</td>\n</tr>\n\n").arg(content);
-}
-
-QString header(const ReportContext &context)
-{
-    return QStringLiteral("<html>\n") +
-           QStringLiteral("<body bgcolor=white text=black link=blue vlink=purple alink=red>\n\n") +
-           QStringLiteral("<title>%1</title>\n\n").arg(escaped(context.ProjectFile)) + QStringLiteral("<center>\n\n") +
-           QStringLiteral("<a href=\"%1\"><img src=\"../../%2\" border=0 alt=\"%3 Home\"></a><p>\n\n")
-               .arg(linkTarget(context.HomePageURL), escaped(context.ReportImageFile), escaped(context.AppTitle)) +
-           QStringLiteral("<h3>%1</h3>\n").arg(escaped(context.ProjectFile)) + QStringLiteral("</center>\n\n") +
-           QStringLiteral("Date: %1<br>\n").arg(escaped(context.DateText)) +
-           QStringLiteral("Time: %1<p>\n").arg(escaped(context.TimeText)) + QStringLiteral("<hr><p>\n\n") +
-           QStringLiteral("<center><table border=1>\n\n");
 }
 
 QString answerLink(const QString &answerFile)
@@ -75,35 +51,144 @@ QString urlRow(const QString &url, const QString &answerFile, bool answerCut)
            QStringLiteral("</tr>\n\n");
 }
 
+const char StyleSheet[] = R"(<style>
+body { background: white; color: black; font-family: sans-serif; margin: 1em 2em; }
+a:link { color: blue; }
+a:visited { color: purple; }
+a:active { color: red; }
+header { text-align: center; }
+h1 { font-size: 1.25em; overflow-wrap: anywhere; }
+h2 { font-size: 1.1em; text-align: center; }
+table { border-collapse: collapse; margin: 1em auto; }
+th, td { border: 1px solid #888; padding: 0.25em 0.6em; text-align: left; overflow-wrap: anywhere; }
+thead th { background: #ddd; }
+tbody th { background: #e4e8f4; text-align: center; }
+tbody th.group { background: #f4f4f4; font-weight: normal; font-style: italic; text-align: left; }
+.summary td + td { text-align: right; }
+.summary td[colspan] { text-align: left; }
+</style>
+)";
+
 } // namespace
 
-void WriteReport(QIODevice &file, int kind, const QString &text, const ReportContext &context)
+namespace ReportHtml {
+
+QString escaped(const QString &text)
+{
+    // Control characters (NUL included) from URLs, engine names or answers never
+    // reach the report raw: each becomes U+FFFD. A tab stays.
+    QString clean = text;
+    for (QChar &c : clean)
+        if ((c.unicode() < 0x20 && c != u'\t') || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
+            c = QChar::ReplacementCharacter;
+    return clean.toHtmlEscaped();
+}
+
+QString linkTarget(const QString &url)
+{
+    if (hasScriptScheme(url))
+        return QStringLiteral("about:blank");
+    QString target;
+    for (const char c : url.toUtf8()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F || c == '"' || c == '<' || c == '>')
+            target += QStringLiteral("%%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+        else
+            target += QLatin1Char(c);
+    }
+    return target.toHtmlEscaped();
+}
+
+QString answerCell(const QString &answerFile, bool answerCut)
+{
+    return answerLink(answerFile) + cutNote(answerCut);
+}
+
+QString documentStart(const QString &title, const QString &heading, const ReportContext &context)
+{
+    return QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n") +
+           QStringLiteral("<title>%1</title>\n").arg(escaped(title)) + QLatin1String(StyleSheet) +
+           QStringLiteral("</head>\n<body>\n\n<header>\n") +
+           QStringLiteral("<a href=\"%1\"><img src=\"../../%2\" alt=\"%3 Home\"></a>\n")
+               .arg(linkTarget(context.HomePageURL), linkTarget(context.ReportImageFile), escaped(context.AppTitle)) +
+           QStringLiteral("<h1>%1</h1>\n</header>\n\n").arg(escaped(heading)) +
+           QStringLiteral("<p>Date: %1<br>\n").arg(escaped(context.DateText)) +
+           QStringLiteral("Time: %1</p>\n<hr>\n\n").arg(escaped(context.TimeText)) +
+           QStringLiteral("<table class=\"log\">\n<thead><tr><th>URL</th><th>Server response</th></tr></thead>\n\n");
+}
+
+QString engineHeading(const QString &engine)
+{
+    return QStringLiteral("<tr><th colspan=2>%1</th></tr>\n\n").arg(escaped(engine));
+}
+
+QString documentEnd(const QString &summary)
+{
+    return QStringLiteral("</table>\n\n") + summary + QStringLiteral("</body>\n</html>\n\n");
+}
+
+QString summaryRow(const QStringList &cells)
+{
+    QString row = QStringLiteral("<tr>");
+    for (const QString &cell : cells)
+        row += QStringLiteral("<td>%1</td>").arg(cell);
+    return row + QStringLiteral("</tr>\n");
+}
+
+QString summaryTable(const QStringList &columns, const QString &rows)
+{
+    QString table = QStringLiteral("<h2>Summary</h2>\n<table class=\"summary\">\n<thead><tr>");
+    for (const QString &column : columns)
+        table += QStringLiteral("<th>%1</th>").arg(column);
+    return table + QStringLiteral("</tr></thead>\n") + rows + QStringLiteral("</table>\n\n");
+}
+
+void write(QIODevice &file, QString piece)
 {
     if (!file.isOpen() || !file.isWritable())
         return;
-    QString piece;
-    switch (kind) {
-    case ReportHeader:
-        piece = header(context);
-        break;
-    case ReportEngineHeading:
-        piece = QStringLiteral("<tr><td colspan=2 valign=center align=center><b>%1</b></td></tr><p>\n\n")
-                    .arg(escaped(text));
-        break;
-    case ReportURLRow:
-        piece = urlRow(text, context.ResponseFileName, false);
-        break;
-    case ReportText:
-        piece = text;
-        break;
-    case ReportFooter:
-        piece = QStringLiteral("</table></center>\n\n</body>\n</html>\n\n");
-        break;
-    default:
-        return;
-    }
     piece.replace(u'\n', QStringLiteral("\r\n")); // the report is a text file with CR LF line ends
     file.write(piece.toUtf8());
+}
+
+} // namespace ReportHtml
+
+void WriteReport(QIODevice &file, int kind, const QString &text, const ReportContext &context)
+{
+    switch (kind) {
+    case ReportHeader:
+        ReportHtml::write(file, ReportHtml::documentStart(context.ProjectFile, context.ProjectFile, context));
+        break;
+    case ReportEngineHeading:
+        ReportHtml::write(file, ReportHtml::engineHeading(text));
+        break;
+    case ReportURLRow:
+        ReportHtml::write(file, urlRow(text, context.ResponseFileName, false));
+        break;
+    case ReportText:
+        ReportHtml::write(file, text);
+        break;
+    case ReportFooter:
+        ReportHtml::write(file, ReportHtml::documentEnd(QString()));
+        break;
+    }
+}
+
+void WriteReportFooter(QIODevice &file, const QList<EngineTally> &tally)
+{
+    QString rows;
+    for (const EngineTally &e : tally)
+        if (e.chosen)
+            rows += ReportHtml::summaryRow({escaped(e.engine), QString::number(e.sent), QString::number(e.accepted),
+                                            QString::number(e.failed), QString::number(e.timedOut),
+                                            QString::number(e.skipped), QString::number(e.limited),
+                                            QString::number(e.disabled)});
+    const QStringList columns = {QStringLiteral("Engine"),         QStringLiteral("Sent"),
+                                 QStringLiteral("Accepted"),       QStringLiteral("Failed"),
+                                 QStringLiteral("Timed out"),      QStringLiteral("Skipped"),
+                                 QStringLiteral("Over the limit"), QStringLiteral("Disabled")};
+    ReportHtml::write(file,
+                      ReportHtml::documentEnd(rows.isEmpty() ? QString() : ReportHtml::summaryTable(columns, rows)));
 }
 
 QString skippedEngineReportRow(const QString &engine)
@@ -145,10 +230,11 @@ QString failureReportRow(const QString &engine, const QString &url, const QStrin
 QString redirectionReportRow(const QString &url, const QString &location, const QString &answerFile, bool answerCut)
 {
     // Without a saved answer the link leads where the engine sent the user.
-    const QString answer = answerFile.isEmpty()
-                               ? QStringLiteral("<a href=\"%1\" target=newbie>View Server Response</a>").arg(linkTarget(location))
-                               : answerLink(answerFile) + QStringLiteral(" (redirected to <a href=\"%1\" target=newbie>%2</a>)")
-                                                              .arg(linkTarget(location), escaped(location));
+    const QString answer =
+        answerFile.isEmpty()
+            ? QStringLiteral("<a href=\"%1\" target=newbie>View Server Response</a>").arg(linkTarget(location))
+            : answerLink(answerFile) + QStringLiteral(" (redirected to <a href=\"%1\" target=newbie>%2</a>)")
+                                           .arg(linkTarget(location), escaped(location));
     return QStringLiteral("<tr><td><a href=\"%1\" target=newbie>%2</a></td><td>%3%4</td></tr>\n\n")
         .arg(linkTarget(url), escaped(url), answer, cutNote(answerCut));
 }
@@ -166,4 +252,16 @@ QString skippedReportRow(const QString &url)
 QString engineListProblemReportRow(const QString &problem)
 {
     return wideRow(QStringLiteral("Engine list: ") + escaped(problem));
+}
+
+QString notSentReportRow(const QString &url, const QString &reason)
+{
+    return wideRow(QStringLiteral("Not sent, ") + escaped(reason) + QStringLiteral(": ") + escaped(url));
+}
+
+QString indexNowReportRow(int urlCount, const QString &host, const QString &outcome, const QString &answerFile,
+                          bool answerCut)
+{
+    return QStringLiteral("<tr>\n<td>\n\tIndexNow: %1 URLs of %2: %3\n</td>\n\n<td>\n\t%4%5\n</td>\n</tr>\n\n")
+        .arg(QString::number(urlCount), escaped(host), escaped(outcome), answerLink(answerFile), cutNote(answerCut));
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 class QIODevice;
+struct EngineTally;
 
 // What the report takes from the main window besides the text of each piece.
 struct ReportContext
@@ -19,12 +22,13 @@ struct ReportContext
 // The pieces of the report, the kind argument of WriteReport.
 enum ReportKind { ReportHeader = 0, ReportEngineHeading = 1, ReportURLRow = 3, ReportText = 4, ReportFooter = 5 };
 
-// Writes one piece of the HTML report: kind 0 the header, 1 the heading row of the
-// engine named by text, 3 the row of the completed request for the URL in text (with a
-// link to context.ResponseFileName), 4 the row markup in text unchanged (build it with
-// the row functions below), 5 the footer. Every line feed is written as CR LF, as UTF-8.
+// Writes one piece of the HTML report: kind 0 the header (the document's head and the
+// opening of the table of rows), 1 the heading row of the engine named by text, 3 the row
+// of the completed request for the URL in text (with a link to context.ResponseFileName),
+// 4 the row markup in text unchanged (build it with the row functions below), 5 the end
+// of the table and of the document. Every line feed is written as CR LF, as UTF-8.
 // Every value from outside (paths, URLs, names, dates) is HTML-escaped where it lands,
-// with its control characters replaced by U+FFFD,
+// with its control characters replaced by U+FFFD (percent-encoded in a link target),
 // and a link target with a script scheme (javascript:, vbscript:, data:) is written as
 // "about:blank", so that nothing in a URL or an engine list can put markup or script
 // into the report. The logo is linked as "../../" + ReportImageFile.
@@ -32,6 +36,11 @@ enum ReportKind { ReportHeader = 0, ReportEngineHeading = 1, ReportURLRow = 3, R
 // Writes nothing for another kind, or when the device is not open for writing (a
 // report this run did not open). Write errors on the device are not reported.
 void WriteReport(QIODevice &file, int kind, const QString &text, const ReportContext &context);
+
+// Ends the report as kind 5 does, after a summary table of the engines of tally that the
+// project chose: per engine the requests sent, accepted, failed, timed out, skipped,
+// kept back by the engine's limit, and the URLs already done. No table when none was chosen.
+void WriteReportFooter(QIODevice &file, const QList<EngineTally> &tally);
 
 // The kind-4 rows of the run outcomes, with every value escaped.
 QString skippedEngineReportRow(const QString &engine); // "Skipped engine: " + engine
@@ -48,6 +57,36 @@ QString failureReportRow(const QString &engine, const QString &url, const QStrin
 // answer and the redirection target, or, without a saved answer, the target alone.
 QString redirectionReportRow(const QString &url, const QString &location, const QString &answerFile = QString(),
                              bool answerCut = false);
-QString disabledReportRow(const QString &url); // "Disabled: " + url
-QString engineListProblemReportRow(const QString &problem); // "Engine list: " + problem
-QString skippedReportRow(const QString &url);  // "Skipped: " + url
+QString disabledReportRow(const QString &url);                       // "Disabled: " + url
+QString engineListProblemReportRow(const QString &problem);          // "Engine list: " + problem
+QString skippedReportRow(const QString &url);                        // "Skipped: " + url
+QString notSentReportRow(const QString &url, const QString &reason); // "Not sent, " + reason + ": " + url
+// "IndexNow: " + count + " URLs of " + host + ": " + outcome, with the saved answer in a second cell.
+QString indexNowReportRow(int urlCount, const QString &host, const QString &outcome, const QString &answerFile,
+                          bool answerCut);
+
+// What the submission report and the search report share. Pieces use "\n"; write() makes
+// the file's CR LF and UTF-8.
+namespace ReportHtml {
+// Text for an element or an attribute: control characters become U+FFFD, markup is escaped.
+QString escaped(const QString &text);
+// An href or src value: "about:blank" for a script scheme; otherwise the URL with the bytes a
+// URL may not hold raw (blanks, controls, quotes, angle brackets, non-ASCII) percent-encoded
+// as a browser would before following it, then escaped. Ordinary URLs stay as they are.
+QString linkTarget(const QString &url);
+// "View Server Response" linking answerFile, or "No answer was saved"; a note when it was cut.
+QString answerCell(const QString &answerFile, bool answerCut);
+// From the doctype to the opening of the table of rows: the title, the logo with its link, the
+// heading and the context's date and time.
+QString documentStart(const QString &title, const QString &heading, const ReportContext &context);
+// The heading row of an engine in the table of rows.
+QString engineHeading(const QString &engine);
+// Closes the table of rows, adds summary (a finished piece, "" for none) and ends the document.
+QString documentEnd(const QString &summary);
+// A row of the summary table: one cell for each of cells, whose markup is ready.
+QString summaryRow(const QStringList &cells);
+// The summary's heading and table: a heading cell for each of columns, then rows.
+QString summaryTable(const QStringList &columns, const QString &rows);
+// Writes a piece with CR LF line ends as UTF-8; nothing when the device is not open for writing.
+void write(QIODevice &file, QString piece);
+} // namespace ReportHtml

@@ -15,8 +15,6 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// The status code of "HTTP/<digits>.<digits> <3 digits>" followed by a blank or
-// the end, or -1 for any other line.
 int statusCode(const QByteArray &line)
 {
     if (!line.startsWith("HTTP/"))
@@ -65,6 +63,11 @@ Outcome interruptedOutcome(RunControl::Interruption why)
 }
 
 } // namespace
+
+int statusCodeOf(const QByteArray &statusLine)
+{
+    return statusCode(statusLine);
+}
 
 RequestResult classifyAnswer(const QByteArray &statusLine, const QByteArray &location)
 {
@@ -188,7 +191,7 @@ RequestResult RequestStep::send(const Request &request, AnswerMatcher *matcher)
         clearAnswer();
 
     m_http.setURL(request.url);
-    m_http.setContentType(QByteArrayLiteral("application/x-www-form-urlencoded"));
+    m_http.setContentType(request.contentType);
     m_http.setPostData(request.postData);
     m_http.setLocalFile(request.localFile);
     m_http.setLocalFileLimit(AnswerFileLimit);

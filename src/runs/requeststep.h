@@ -15,6 +15,8 @@ class THTTPClient;
 // line, a malformed one, 1xx, 3xx without Location, 4xx, 5xx) is a failure whose
 // reason is the status line as received or what was wrong with it.
 RequestResult classifyAnswer(const QByteArray &statusLine, const QByteArray &location);
+// The status code of "HTTP/<digits>.<digits> <3 digits>", or -1 for any other line.
+int statusCodeOf(const QByteArray &statusLine);
 
 // The step every request of a run takes: send, wait for the end of the answer
 // or the timeout, classify. While it exists it owns the HTTP client's events:
@@ -31,6 +33,7 @@ public:
         bool post = true;
         QByteArray url;      // the whole address; a GET's query included
         QByteArray postData; // a POST's body
+        QByteArray contentType = QByteArrayLiteral("application/x-www-form-urlencoded");
         QString localFile;   // where the answer is saved, "" for nowhere
         int timeoutSeconds = 15;
     };

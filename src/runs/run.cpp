@@ -1,5 +1,6 @@
 #include "runs/run.h"
 
+#include "engines/builtinlists.h"
 #include "engines/enginelistdownload.h"
 #include "net/httpclient.h"
 #include "project/urltable.h"
@@ -11,6 +12,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QScopeGuard>
+
+#include <algorithm>
 
 namespace {
 
@@ -73,8 +76,21 @@ bool Run::begin()
         resetTally();
         countSteps();
     }
+    // Without any list the program's own take its place: engines that exist.
+    if (m_engines.isEmpty() && BuiltInLists::writeWhereMissing(m_setup.autoListPath, m_setup.manualListPath)) {
+        status(QStringLiteral("No engine list could be had: the built-in lists are written to ") +
+                   QFileInfo(m_setup.autoListPath).absolutePath() + QStringLiteral(" and used."),
+               StatusKind::Phase);
+        m_engines = EngineCatalogue::load(m_setup.autoListPath);
+        resetTally();
+        countSteps();
+    }
     if (m_engines.isEmpty()) {
         m_observer.engineListMissing(m_setup.autoListPath);
+        return false;
+    }
+    if (std::none_of(m_tally.cbegin(), m_tally.cend(), [](const EngineTally &t) { return t.chosen; })) {
+        m_observer.nothingChosen();
         return false;
     }
     m_localHost = QString::fromUtf8(m_http.LocalHost());
@@ -158,6 +174,7 @@ PlaceholderValues Run::values(const QString &engine, const QString &url, const Q
     values.middleInitial = s.middleInitial;
     values.lastName = s.lastName;
     values.localHost = m_localHost;
+    values.indexNowKey = s.indexNowKey;
     return values;
 }
 
@@ -238,6 +255,9 @@ void Run::count(EngineTally &tally, Outcome outcome)
         break;
     case Outcome::LimitReached:
         ++tally.limited;
+        break;
+    case Outcome::KeyMissing:
+        ++tally.keyMissing;
         break;
     }
 }

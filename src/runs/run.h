@@ -5,6 +5,7 @@
 #include "runs/outcome.h"
 #include "runs/placeholders.h"
 #include "runs/requeststep.h"
+#include "runs/enginetally.h"
 #include "runs/runsetup.h"
 
 #include <QList>
@@ -15,22 +16,6 @@ class RunControl;
 class RunObserver;
 class THTTPClient;
 class UrlTable;
-
-// What one engine saw of a run, for summaries.
-struct EngineTally
-{
-    QString engine;
-    bool chosen = false; // the project asks this engine
-    int sent = 0;      // requests that went out
-    int accepted = 0;  // accepted or redirected
-    int failed = 0;
-    int timedOut = 0;
-    int limited = 0;   // not sent: the engine's per-run limit was reached
-    int skipped = 0;   // skipped or stopped by the user
-    int disabled = 0;  // already done
-    int notListed = 0; // search: URLs the engine does not list
-    bool unsearchable = false;
-};
 
 // What the submission run and the search share: the start (old answers gone,
 // the sender checked, the engine lists fetched when the project asks for it),
@@ -48,6 +33,9 @@ public:
 
     // Per engine of the engine list, in its order.
     const QList<EngineTally> &tally() const { return m_tally; }
+    // What the run could not do that is no engine's fault (an IndexNow key
+    // file not published, say), one line each, for the unattended summary.
+    const QStringList &notices() const { return m_notices; }
 
 protected:
     virtual QString answerPrefix() const = 0;
@@ -81,6 +69,7 @@ protected:
     RequestStep m_step;
     TURLCodec m_codec;
     QString m_localHost;
+    QStringList m_notices;
     int m_answerCounter = 0; // numbers the saved answers through the run
     int m_done = 0;
     int m_total = 1;

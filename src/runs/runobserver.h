@@ -43,6 +43,8 @@ public:
     virtual void reportNotCreated() {}
     // The run has no engine list to work with (none at path, and none could be downloaded).
     virtual void engineListMissing(const QString &path) { Q_UNUSED(path); }
+    // The project chooses none of the engine list's engines: the run has nothing to do.
+    virtual void nothingChosen() {}
     // The run is now in progress, or over.
     virtual void runStateChanged(bool inProgress) { Q_UNUSED(inProgress); }
 

@@ -7,12 +7,26 @@
 #include "runs/runfiles.h"
 #include "runs/runobserver.h"
 
+#include <QDate>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QTime>
 
 void SearchRun::body()
 {
+    ReportContext context = m_setup.report;
+    context.ProjectFile = m_setup.projectFile;
+    const QLocale locale = QLocale::system();
+    context.DateText = locale.toString(QDate::currentDate(), QLocale::ShortFormat);
+    context.TimeText = locale.toString(QTime::currentTime(), QLocale::LongFormat);
+    // The search logs are what a search must leave; without its report it still runs.
+    if (!m_report.open(QFileInfo(m_setup.reportPath).dir().filePath(QStringLiteral("SearchLog.htm")), context))
+        status(QStringLiteral("Cannot create the search report in ") + m_setup.projectDir, StatusKind::Failure);
     status(QStringLiteral("Searching for URLs"), StatusKind::Phase);
     forEachEngine([this](qsizetype i, const EngineSection &section) { searchEngine(i, section); });
+    m_report.finish(tally());
     status(QStringLiteral("Done searching for URLs."), StatusKind::Phase);
     status(QStringLiteral("Done searching the selected search engines"), StatusKind::Heading);
 }
@@ -34,6 +48,7 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
     EngineTally &tally = tallyOf(index);
     m_control.clearSkipEngine();
     status(QStringLiteral("Searching for URLs in ") + engine, StatusKind::Heading);
+    m_report.engine(engine);
 
     const RunLog debug = m_setup.debug ? RunLog([this](const QString &text, int kind) {
         status(text, StatusKind(kind));
@@ -49,6 +64,7 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
         // A stop taken between two requests sends nothing more.
         if (m_control.stopRequested()) {
             status(searchOutcomeLines(Outcome::Stopped, engine, url).statusLine, StatusKind::Plain);
+            m_report.stopped();
             return;
         }
         if (unsearchable || m_control.skipEngineRequested()) {
@@ -58,6 +74,7 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
         const SearchForm form = ReadSearchForm(section, values(engine, url, email), encode, debug);
         if (form.action == QLatin1String("NONE")) {
             unsearchable = tally.unsearchable = true;
+            m_report.engineNotAsked(engine, QStringLiteral("its engine list entry has no search form"));
             status(QStringLiteral("URL searching for this engine will be skipped until further notice."),
                    StatusKind::Heading);
             advance();
@@ -68,6 +85,7 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
 
         const bool post = form.method == QLatin1String("post");
         if (!post && form.method != QLatin1String("get")) {
+            m_report.notAsked(url, QStringLiteral("the method \"%1\" is neither post nor get").arg(form.method));
             advance(); // nothing is sent, so nothing can count as not listed
             continue;
         }
@@ -96,8 +114,23 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
                 ++tally.notListed;
                 status(QStringLiteral("Not found: ") + url + QLatin1Char(' '), StatusKind::Plain);
                 log.write(url.toUtf8() + "\r\n");
+                m_report.notListed(url, result.answerFile, result.answerCut);
+            } else {
+                m_report.listed(url, result.answerFile, result.answerCut);
             }
-        } else if (result.outcome == Outcome::Failed) {
+        } else if (result.outcome == Outcome::Stopped) {
+            m_report.stopped();
+        } else if (result.outcome == Outcome::SkippedEngine) {
+            m_report.engineNotAsked(engine, QStringLiteral("skipped by the user"));
+        } else {
+            const QString reason = result.outcome == Outcome::TimedOut     ? QStringLiteral("timed out")
+                                   : result.outcome == Outcome::SkippedUrl ? QStringLiteral("skipped by the user")
+                                   : result.outcome == Outcome::Redirected
+                                       ? QStringLiteral("redirected to ") + result.location
+                                       : result.reason;
+            m_report.notAsked(url, reason, result.answerFile, result.answerCut);
+        }
+        if (result.outcome == Outcome::Failed) {
             debugLine(QStringLiteral("Error: ") + QString::fromUtf8(m_step.statusLine()), StatusKind::Plain);
             debugLine(QStringLiteral("HeaderField: ") + m_step.lastHeaderField(), StatusKind::Plain);
             debugLine(QStringLiteral("HeaderValue: ") + m_step.lastHeaderValue(), StatusKind::Plain);
@@ -113,8 +146,10 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
                       (post ? form.postData : QString::fromUtf8(request.url)),
                   StatusKind::Heading);
         if (m_control.stopRequested()) {
-            if (result.outcome != Outcome::Stopped)
+            if (result.outcome != Outcome::Stopped) {
                 status(searchOutcomeLines(Outcome::Stopped, engine, url).statusLine, StatusKind::Plain);
+                m_report.stopped();
+            }
             return;
         }
         advance();

@@ -2,6 +2,7 @@
 
 #include "runs/answermatcher.h"
 #include "runs/run.h"
+#include "runs/searchreport.h"
 
 // The URL search: every URL of the project asked of every chosen engine; the
 // URLs an engine answers as not listed go to that engine's search log
@@ -20,4 +21,5 @@ private:
     void searchEngine(qsizetype index, const EngineSection &section);
 
     AnswerMatcher m_matcher;
+    SearchReport m_report; // SearchLog.htm beside the submission report
 };

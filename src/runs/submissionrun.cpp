@@ -4,6 +4,7 @@
 #include "project/urlpass.h"
 #include "project/urltable.h"
 #include "runs/engineform.h"
+#include "runs/indexnow.h"
 #include "runs/runcontrol.h"
 #include "runs/runfiles.h"
 #include "runs/runobserver.h"
@@ -12,7 +13,10 @@
 #include <QDir>
 #include <QLocale>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTime>
+
+#include <algorithm>
 
 namespace {
 
@@ -45,7 +49,7 @@ void SubmissionRun::body()
             status(QStringLiteral("Processing search engines"), StatusKind::Phase);
             forEachEngine([this](qsizetype i, const EngineSection &section) { submitToEngine(i, section); });
             status(QStringLiteral("Done processing search engines"), StatusKind::Phase);
-            writeReport(ReportFooter, QString());
+            WriteReportFooter(m_report, tally());
             m_report.close();
         }
     } else {
@@ -94,6 +98,11 @@ void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section
     writeReport(ReportEngineHeading, engine);
     if (!isChosen(engine))
         return;
+    const bool indexNow = IndexNow::usesKey(section);
+    if (indexNow)
+        checkIndexNowKeys();
+    if (IndexNow::isBulkEngine(section))
+        return submitIndexNow(index, section);
     EngineTally &tally = tallyOf(index);
     m_control.clearSkipEngine();
     status(QStringLiteral("Submitting URL's to ") + engine, StatusKind::Heading);
@@ -145,9 +154,13 @@ void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section
         const bool post = form.method == QLatin1String("post");
         const QByteArray target = address(form.action, post, form.postData);
         RequestResult result;
+        const QString obstacle = indexNow && enabled ? indexNowObstacle(url) : QString();
         if (!enabled) {
             m_control.clearSkipUrl();
             result.outcome = Outcome::Disabled;
+        } else if (!obstacle.isEmpty()) {
+            result.outcome = Outcome::KeyMissing;
+            result.reason = obstacle;
         } else if (!post && form.method != QLatin1String("get")) {
             result.outcome = Outcome::UnknownMethod; // nothing is sent, so the URL stays to do
         } else if (submitted >= form.maxSubmit) {
@@ -203,4 +216,195 @@ void SubmissionRun::record(EngineTally &tally, const RequestResult &result, cons
     if (!lines.reportRow.isEmpty())
         writeReport(ReportText, lines.reportRow);
     count(tally, result.outcome);
+}
+
+void SubmissionRun::checkIndexNowKeys()
+{
+    if (m_keysChecked)
+        return;
+    m_keysChecked = true;
+    const QString key = m_setup.settings.indexNowKey;
+    m_keyValid = ProjectSettings::isValidIndexNowKey(key);
+    if (!m_keyValid) {
+        const QString text = QStringLiteral("IndexNow: the project has no valid key (8 to 128 letters, digits and "
+                                            "\"-\"); nothing is sent to IndexNow engines.");
+        status(text, StatusKind::Failure);
+        writeReport(ReportText, engineListProblemReportRow(text));
+        m_notices << text;
+        return;
+    }
+    // In test mode nothing reaches the sites, so there is nothing to check there.
+    if (!m_setup.testServer.isEmpty())
+        return;
+    QStringList authorities;
+    for (const UrlTable::UrlRow &row : m_table.viewRows(QString())) {
+        const QString authority = IndexNow::authorityOf(row.url);
+        if (!authority.isEmpty() && !authorities.contains(authority))
+            authorities << authority;
+    }
+    QTemporaryDir scratch;
+    for (const QString &authority : authorities) {
+        if (m_control.stopRequested())
+            return;
+        const QString location = IndexNow::keyLocation(authority, key);
+        status(QStringLiteral("IndexNow: checking the key file ") + location, StatusKind::Url);
+        RequestStep::Request request;
+        request.post = false;
+        request.url = location.toUtf8();
+        request.localFile = scratch.filePath(QStringLiteral("key.txt"));
+        request.timeoutSeconds = m_setup.timeoutSeconds();
+        QFile::remove(request.localFile);
+        const RequestResult result = m_step.send(request);
+        QString problem;
+        if (result.outcome != Outcome::Accepted) {
+            problem = result.reason.isEmpty() ? QStringLiteral("no answer in time") : result.reason;
+        } else if (statusCodeOf(m_step.statusLine()) != 200) {
+            problem = QString::fromUtf8(m_step.statusLine());
+        } else {
+            QFile file(request.localFile);
+            const QByteArray content = file.open(QIODevice::ReadOnly) ? file.read(1024).trimmed() : QByteArray();
+            if (content != key.toUtf8())
+                problem = QStringLiteral("the file does not hold the key");
+        }
+        if (problem.isEmpty())
+            continue;
+        m_unpublished.insert(authority, problem);
+        const QString text = QStringLiteral("IndexNow: the key file %1 is not published (%2); the URLs of %3 are "
+                                            "not sent to IndexNow engines in this run.")
+                                 .arg(location, problem, IndexNow::hostOf(authority));
+        status(text, StatusKind::Failure);
+        writeReport(ReportText, engineListProblemReportRow(text));
+        m_notices << text;
+    }
+}
+
+QString SubmissionRun::indexNowObstacle(const QString &url) const
+{
+    if (!m_keyValid)
+        return QStringLiteral("the project has no valid IndexNow key");
+    const QString authority = IndexNow::authorityOf(url);
+    if (m_unpublished.contains(authority))
+        return QStringLiteral("the IndexNow key file of %1 is not published").arg(IndexNow::hostOf(authority));
+    return {};
+}
+
+void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section)
+{
+    const QString &engine = m_engines.at(index).name;
+    EngineTally &tally = tallyOf(index);
+    m_control.clearSkipEngine();
+    status(QStringLiteral("Submitting URL's to ") + engine, StatusKind::Heading);
+    const auto refresh = qScopeGuard([this] {
+        try {
+            m_table.reopen();
+        } catch (const std::exception &) {
+        }
+    });
+    const QString key = m_setup.settings.indexNowKey;
+    const SubmissionForm form = ReadSubmissionForm(section, values(engine, QString(), QString()), encoder());
+    const QByteArray target = address(form.action, true, QString());
+
+    // The URLs still to submit, by authority, in the view's order.
+    UrlPass pass(m_table, m_engines.at(index).column);
+    QStringList authorities;
+    QHash<QString, QStringList> urlsOf;
+    int steps = 0;
+    for (qsizetype row = 0; row < pass.size(); ++row) {
+        const UrlTable::UrlAndFlag current = pass.at(row);
+        ++steps;
+        if (!current.flag.value_or(false)) {
+            ++tally.disabled;
+            continue;
+        }
+        const QString obstacle = indexNowObstacle(current.url);
+        if (!obstacle.isEmpty()) {
+            ++tally.keyMissing;
+            continue;
+        }
+        const QString authority = IndexNow::authorityOf(current.url);
+        if (!urlsOf.contains(authority))
+            authorities << authority;
+        urlsOf[authority] << current.url;
+    }
+    int budget = qMax(0, form.maxSubmit);
+    int done = 0;
+    bool engineDone = false;
+    for (const QString &authority : authorities) {
+        QStringList urls = urlsOf.value(authority);
+        while (!urls.isEmpty()) {
+            if (m_control.stopRequested() || m_control.skipEngineRequested())
+                break;
+            if (budget == 0) {
+                tally.limited += int(urls.size());
+                status(QStringLiteral("Skipped, the engine's limit is reached: %1 URLs of %2")
+                           .arg(urls.size())
+                           .arg(IndexNow::hostOf(authority)),
+                       StatusKind::Plain);
+                break;
+            }
+            const qsizetype size = std::min<qsizetype>({urls.size(), IndexNow::MaxUrlsPerRequest, budget});
+            const QStringList batch = urls.mid(0, size);
+            urls.remove(0, size);
+            const QString host = IndexNow::hostOf(authority);
+            status(QStringLiteral("IndexNow: %1 URLs of %2").arg(size).arg(host), StatusKind::Url);
+            RequestStep::Request request;
+            request.post = true;
+            request.url = target;
+            request.postData =
+                IndexNow::requestBody(host, key, IndexNow::keyLocation(authority, key), batch);
+            request.contentType = QByteArrayLiteral("application/json; charset=utf-8");
+            if (m_report.isOpen())
+                request.localFile = m_setup.projectDir + QLatin1Char('/') + ResponseFileNameFor(m_answerCounter);
+            request.timeoutSeconds = m_setup.timeoutSeconds();
+            ++tally.sent;
+            RequestResult result = m_step.send(request);
+            ++m_answerCounter;
+            const int code = statusCodeOf(m_step.statusLine());
+            QString outcome;
+            if (result.outcome == Outcome::Accepted || result.outcome == Outcome::Redirected) {
+                for (const QString &url : batch)
+                    pass.setFlag(m_setup.settings.projectId, url, false);
+                tally.accepted += int(size);
+                budget -= int(size);
+                outcome = QStringLiteral("accepted (") + QString::fromUtf8(m_step.statusLine()) + u')';
+            } else if (result.outcome == Outcome::Failed) {
+                tally.failed += int(size);
+                const QString meaning = IndexNow::meaningOf(code);
+                outcome = meaning.isEmpty() ? result.reason : meaning + QStringLiteral(" (") + result.reason + u')';
+                if (code == 429) {
+                    // The engine asks for fewer requests: none more in this run.
+                    outcome += QStringLiteral("; no further request to %1 in this run, its URLs stay to be submitted")
+                                   .arg(engine);
+                    engineDone = true;
+                }
+            } else {
+                count(tally, result.outcome);
+                outcome = submissionOutcomeLines(result, engine, host, QString()).statusLine;
+            }
+            const bool failed = result.outcome != Outcome::Accepted && result.outcome != Outcome::Redirected;
+            status(QStringLiteral("IndexNow: %1 URLs of %2: %3").arg(size).arg(host, outcome),
+                   failed ? StatusKind::Failure : StatusKind::Plain);
+            writeReport(ReportText, indexNowReportRow(int(size), host, outcome, result.answerFile, result.answerCut));
+            for (qsizetype i = 0; i < size; ++i)
+                advance();
+            done += int(size);
+            if (result.outcome == Outcome::SkippedUrl)
+                m_control.clearSkipUrl();
+            if (engineDone)
+                break;
+            m_http.setAction(httpResetHeaders);
+        }
+        if (engineDone || m_control.stopRequested() || m_control.skipEngineRequested())
+            break;
+    }
+    if (m_control.stopRequested()) {
+        record(tally, Outcome::Stopped, engine, QString(), QString());
+        return;
+    }
+    if (m_control.skipEngineRequested())
+        record(tally, Outcome::SkippedEngine, engine, QString(), QString());
+    // The steps of URLs not sent still count as gone through.
+    for (int i = done; i < steps; ++i)
+        ++m_done;
+    m_observer.runProgress(qMin(m_done, m_total), m_total);
 }

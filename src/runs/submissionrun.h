@@ -3,6 +3,7 @@
 #include "runs/run.h"
 
 #include <QFile>
+#include <QHash>
 
 // The submission run: every URL of the project to every chosen engine, one
 // request each, with the outcome in the status log, the report and the URL
@@ -21,12 +22,21 @@ protected:
 
 private:
     void submitToEngine(qsizetype index, const EngineSection &section);
+    // An engine of the bulk IndexNow form: one JSON request per host.
+    void submitIndexNow(qsizetype index, const EngineSection &section);
+    // Before the first IndexNow engine: which hosts publish the project's key.
+    void checkIndexNowKeys();
+    // "" when the URL may go to an IndexNow engine, otherwise why not.
+    QString indexNowObstacle(const QString &url) const;
     // Writes the outcome's status line and report row and counts it.
     void record(EngineTally &tally, const RequestResult &result, const QString &engine, const QString &url,
                 const QString &method);
     bool openReport();
     void writeReport(int kind, const QString &text);
 
+    bool m_keysChecked = false;
+    bool m_keyValid = false;
+    QHash<QString, QString> m_unpublished; // authority -> why its key file does not count
     QFile m_report;
     ReportContext m_reportContext;
 };

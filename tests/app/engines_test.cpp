@@ -9,6 +9,7 @@
 #include "support/lighttpdfixture.h"
 #include "support/loopbackpeer.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
@@ -132,7 +133,7 @@ TEST_F(Engines, ExciteNeedsAllThreeSettings)
     EXPECT_TRUE(window().isModified());
 }
 
-TEST_F(Engines, AProjectListingExciteWithAnIncompleteSettingLeavesItUnchecked)
+TEST_F(Engines, ExciteIsChosenFromAProjectOnlyWithAllThreeSettings)
 {
     qctest::writeFile(base.file("x.qlc"), "[Setup]\r\nProject ID=9\r\n[Advanced Engine Settings]\r\n"
                                           "Excite Language=English\r\nExcite Category=News\r\n"
@@ -143,6 +144,16 @@ TEST_F(Engines, AProjectListingExciteWithAnIncompleteSettingLeavesItUnchecked)
     EXPECT_FALSE(list->isChecked(list->indexOf("Excite")));
     EXPECT_FALSE(list->isItemEnabled(list->indexOf("Excite")));
     EXPECT_TRUE(list->isChecked(list->indexOf("Beta")));
+
+    // A project with all three, opened after one without, keeps Excite chosen.
+    qctest::writeFile(base.file("y.qlc"), "[Setup]\r\nProject ID=10\r\n[Advanced Engine Settings]\r\n"
+                                          "Excite Language=English\r\nExcite Location=Atlantis\r\n"
+                                          "Excite Category=News\r\n[Search Engines]\r\nExcite=1\r\n[Submit]\r\nTimeout=30\r\n");
+    platform.answers.enqueue(Platform::No);
+    platform.fileAnswers.enqueue(base.file("y.qlc"));
+    window().OpenProjectClick();
+    EXPECT_TRUE(list->isChecked(list->indexOf("Excite")));
+    EXPECT_TRUE(list->isItemEnabled(list->indexOf("Excite")));
 }
 
 TEST_F(Engines, EnableAllChecksDisabledItemsUntilTheNextPassAndDisableAllClears)
@@ -182,10 +193,47 @@ TEST_F(Engines, ManualPageShowsTheClickedEngine)
     EXPECT_EQ(find<QLineEdit>("ManualAddURLEdit")->text(), QString());
     EXPECT_FALSE(find<QPushButton>("ManualAddURLBitBtn")->isEnabled());
     EXPECT_TRUE(find<QPushButton>("ManualHomeURLBitBtn")->isEnabled());
+}
 
-    // Every activation reloads the list and blanks the page.
-    window().FormActivate();
-    EXPECT_EQ(find<QLineEdit>("ManualEngineNameEdit")->text(), QString());
+TEST_F(Engines, ManualPageReloadsAfterTheProgramsOwnDialogsOnly)
+{
+    const auto activate = [this] {
+        QEvent activation(QEvent::WindowActivate);
+        QApplication::sendEvent(&window(), &activation);
+    };
+    auto *box = find<QListWidget>("ManualEnginesListBox");
+    auto *name = find<QLineEdit>("ManualEngineNameEdit");
+    activate(); // the first activation loads the list
+    ASSERT_EQ(box->count(), 2);
+    const auto choose = [&] {
+        box->setCurrentRow(1);
+        window().ManualEnginesListBoxClick();
+        ASSERT_EQ(name->text(), QStringLiteral("Hand Two"));
+    };
+    choose();
+
+    // Back from a message box, a file dialog or another program: the page stays.
+    find<QLineEdit>("SettingsIndexNowKeyEdit")->setText("short");
+    find<QPushButton>("SettingsIndexNowKeyFileBitBtn")->click();
+    ASSERT_EQ(platform.captions().last(), QStringLiteral("Invalid IndexNow key"));
+    activate();
+    window().SaveProjectClick();
+    window().OpenProjectClick(); // its file dialog is cancelled
+    activate();
+    EXPECT_EQ(name->text(), QStringLiteral("Hand Two"));
+    EXPECT_EQ(box->currentRow(), 1);
+
+    // Back from the About box or the Excite settings: reloaded and blank.
+    for (const auto &openDialog : std::initializer_list<std::function<void()>>{
+             [this] { window().About1Click(); }, [this] { window().SettingsEngineAdvancedBitBtnClick(); }}) {
+        choose();
+        openDialog();
+        activate();
+        EXPECT_EQ(name->text(), QString());
+        EXPECT_EQ(box->count(), 2);
+        activate();
+    }
+    EXPECT_EQ(platform.ofKind("dialog").size(), 2);
 }
 
 class Download : public Engines

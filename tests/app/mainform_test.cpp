@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QStatusTipEvent>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDir>
@@ -18,7 +17,9 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSlider>
+#include <QStatusTipEvent>
 #include <QTabWidget>
+#include <QToolBar>
 #include <QToolButton>
 
 using qctest::WindowTest;
@@ -39,21 +40,30 @@ TEST_F(StartUp, AFreshDirectoryGetsListsButNoIniFile)
     EXPECT_TRUE(QFile::exists(base.file("Quillcast.ini")));
 }
 
-TEST_F(StartUp, WindowIs537By413AndCentred)
+TEST_F(StartUp, WindowIs537By413ResizableAndCentred)
 {
     TMainForm &form = start();
     EXPECT_EQ(form.size(), QSize(537, 413));
+    EXPECT_EQ(form.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_EQ(form.geometry().center().x() / 2, screen.center().x() / 2);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Quillcast"));
 }
 
-TEST_F(StartUp, SizeComesFromTheIniButNotThePlace)
+TEST_F(StartUp, SizeComesFromTheIniButNotThePlaceAndIsSavedOnExit)
 {
     qctest::writeFile(base.file("Quillcast.ini"), "[Positioning]\r\nTop=5\r\nLeft=7\r\nHeight=500\r\nWidth=640\r\n");
     TMainForm &form = start();
     EXPECT_EQ(form.size(), QSize(640, 500));
     EXPECT_NE(form.pos(), QPoint(7, 5));
+    form.resize(700, 480);
+    find<QAction>("Exit1")->trigger();
+    EXPECT_EQ(start().size(), QSize(700, 480));
+
+    // A saved size below the window's minimum opens at the minimum.
+    qctest::writeFile(base.file("Quillcast.ini"), "[Positioning]\r\nHeight=10\r\nWidth=10\r\n");
+    TMainForm &small = start();
+    EXPECT_EQ(small.size(), small.minimumSizeHint());
 }
 
 TEST_F(StartUp, DebugModeShowsAllParametersAndTheHiddenPage)
@@ -76,10 +86,13 @@ TEST_F(StartUp, WithoutDebugModeNoBoxAndNoHiddenPage)
     EXPECT_FALSE(form.startup().LoadFlag);
 }
 
-TEST_F(StartUp, WithNoProjectOnlyNewOpenDeleteExitAndHelpAct)
+TEST_F(StartUp, WithNoProjectOnlyNewOpenDeleteExitAndHelpActAndTheWindowSaysWhatToDo)
 {
     TMainForm &form = start();
     EXPECT_FALSE(find<QTabWidget>("PageControl")->isVisibleTo(&form));
+    EXPECT_TRUE(find<QLabel>("NoProjectLabel")->isVisibleTo(&form));
+    EXPECT_TRUE(find<QLabel>("NoProjectLabel")->text().contains(QStringLiteral("File \u25B8 Open Project")));
+    EXPECT_TRUE(platform.shown.isEmpty()) << "told without a box";
     EXPECT_EQ(find<QLabel>("StatusBarIdPanel")->text(), QStringLiteral("0"));
     for (const char *enabled : {"NewProjectSpeedButton", "OpenProjectSpeedButton", "DeleteProjectSpeedButton",
                                 "ExitSpeedButton"})
@@ -91,27 +104,107 @@ TEST_F(StartUp, WithNoProjectOnlyNewOpenDeleteExitAndHelpAct)
     for (const char *disabled : {"SaveProject1", "CloseProject1"})
         EXPECT_FALSE(find<QAction>(disabled)->isEnabled()) << disabled;
     EXPECT_FALSE(find<QMenu>("Data1")->isEnabled());
+    for (const char *runOnly : {"SkipURLBitBtn", "SkipEngineBitBtn", "StopBitBtn"})
+        EXPECT_FALSE(find<QPushButton>(runOnly)->isEnabled()) << runOnly;
+}
+
+TEST_F(StartUp, EachToolBarButtonIsItsMenuCommandWithItsOwnHint)
+{
+    start();
+    auto *bar = find<QToolBar>("SpeedBarPanel");
+    const struct
+    {
+        const char *command, *button, *statusTip;
+    } shared[] = {{"NewProject1", "NewProjectSpeedButton", "Create a new project"},
+                  {"OpenProject1", "OpenProjectSpeedButton", "Open an existing project"},
+                  {"CloseProject1", "CloseProjectSpeedButton", "Close the current project"},
+                  {"SaveProject1", "SaveProjectSpeedButton", "Save the current project"},
+                  {"DeleteProject1", "DeleteProjectSpeedButton", "Delete a project"},
+                  {"Exit1", "ExitSpeedButton", "Exit the Quillcast program"}};
+    for (const auto &each : shared) {
+        auto *command = find<QAction>(each.command);
+        EXPECT_EQ(bar->widgetForAction(command), find<QToolButton>(each.button)) << each.button;
+        // The action changes (is enabled and disabled); the button keeps its own hint.
+        command->setEnabled(false);
+        command->setEnabled(true);
+        EXPECT_EQ(find<QToolButton>(each.button)->statusTip(), QString::fromUtf8(each.statusTip)) << each.button;
+    }
+    EXPECT_EQ(find<QAction>("Exit1")->statusTip(), QStringLiteral("Exit this program"));
+    EXPECT_EQ(find<QToolButton>("CloseProjectSpeedButton")->toolTip(), QStringLiteral("Close Project"));
 }
 
 TEST_F(StartUp, EveryNamedControlExists)
 {
     start();
-    for (const char *name :
-         {"SpeedBarPanel", "PageControl", "StatusBar", "InfoTabSheet", "InfoFirstNameEdit", "InfoMIEdit",
-          "InfoLastNameEdit", "InfoEmailMemo", "LogoImage", "SettingsTabSheet", "SettingsEnginePanel",
-          "SettingsSearchEnginesCheckList", "SettingsEnableAllSearchEnginesBitBtn",
-          "SettingsDisableAllSearchEnginesBitBtn", "SettingsEngineAdvancedBitBtn", "SettingsURLPanel",
-          "SettingsEngineListRadioGroup", "DownloadEnginesNowBitBtn", "SettingsEngineAutoLabel",
-          "SettingsEngineManualLabel", "SettingsEngineAutoEdit", "SettingsEngineManualEdit", "SettingsURLAddEdit",
-          "SettingsURLAddBitBtn", "URLCountEdit", "URLDBNavigator", "EnableAllURLsBitBtn", "SettingsURLDBGrid",
-          "StatusTabSheet", "SubmitBitBtn", "ViewReportBitBtn", "SearchURLsBitBtn", "StatusLogCheckBox",
-          "SubmitDLEnginesCheckBox", "SingleGauge", "FullGauge", "SubmitTimeoutMeter", "TimeoutSlideBar",
-          "SubmitTimeoutEdit", "SkipURLBitBtn", "SkipEngineBitBtn", "StopBitBtn", "SubmitStatusRichEdit",
-          "ManualSubmitTabSheet", "ManualLeftPanel", "ManualEnginesListBox", "ManualRefreshBitBtn",
-          "ManualRightPanel", "ManualEngineNameEdit", "ManualHomeURLEdit", "ManualHomeURLBitBtn",
-          "ManualAddURLEdit", "ManualAddURLBitBtn", "ManualEngineModeEdit", "ManualResponseTimeEdit",
-          "ManualLikesMemo", "ManualDisLikesMemo", "ManualCommentsMemo", "HiddenTabSheet", "HiddenNameMemo",
-          "HiddenValueMemo", "SubmitStatusMemo", "UserAgentMemo", "AboutBox", "AdvancedEngineForm"})
+    for (const char *name : {"SpeedBarPanel",
+                             "PageControl",
+                             "StatusBar",
+                             "InfoTabSheet",
+                             "InfoFirstNameEdit",
+                             "InfoMIEdit",
+                             "InfoLastNameEdit",
+                             "InfoEmailMemo",
+                             "LogoImage",
+                             "SettingsTabSheet",
+                             "SettingsEnginePanel",
+                             "SettingsSearchEnginesCheckList",
+                             "SettingsEnableAllSearchEnginesBitBtn",
+                             "SettingsDisableAllSearchEnginesBitBtn",
+                             "SettingsEngineAdvancedBitBtn",
+                             "SettingsURLPanel",
+                             "SettingsEngineListRadioGroup",
+                             "DownloadEnginesNowBitBtn",
+                             "SettingsEngineAutoLabel",
+                             "SettingsEngineManualLabel",
+                             "SettingsEngineAutoEdit",
+                             "SettingsEngineManualEdit",
+                             "SettingsURLAddEdit",
+                             "SettingsURLAddBitBtn",
+                             "URLCountEdit",
+                             "URLDBNavigator",
+                             "EnableAllURLsBitBtn",
+                             "SettingsURLDBGrid",
+                             "StatusTabSheet",
+                             "SubmitBitBtn",
+                             "ViewReportBitBtn",
+                             "SearchURLsBitBtn",
+                             "StatusLogCheckBox",
+                             "SubmitDLEnginesCheckBox",
+                             "SingleGauge",
+                             "FullGauge",
+                             "SubmitTimeoutMeter",
+                             "TimeoutSlideBar",
+                             "SubmitTimeoutEdit",
+                             "SkipURLBitBtn",
+                             "SkipEngineBitBtn",
+                             "StopBitBtn",
+                             "SubmitStatusRichEdit",
+                             "ManualSubmitTabSheet",
+                             "ManualLeftPanel",
+                             "ManualEnginesListBox",
+                             "ManualRefreshBitBtn",
+                             "ManualRightPanel",
+                             "ManualEngineNameEdit",
+                             "ManualHomeURLEdit",
+                             "ManualHomeURLBitBtn",
+                             "ManualAddURLEdit",
+                             "ManualAddURLBitBtn",
+                             "ManualEngineModeEdit",
+                             "ManualResponseTimeEdit",
+                             "ManualLikesMemo",
+                             "ManualDisLikesMemo",
+                             "ManualCommentsMemo",
+                             "HiddenTabSheet",
+                             "HiddenNameMemo",
+                             "HiddenValueMemo",
+                             "SubmitStatusMemo",
+                             "UserAgentMemo",
+                             "AboutBox",
+                             "AdvancedEngineForm",
+                             "NoProjectLabel",
+                             "SettingsIndexNowKeyEdit",
+                             "SettingsIndexNowGenerateBitBtn",
+                             "SettingsIndexNowKeyFileBitBtn"})
         EXPECT_NO_THROW(find<QObject>(name)) << name;
     EXPECT_EQ(find<QPushButton>("SubmitBitBtn")->property("hint").toString().section('|', 0, 0),
               QStringLiteral("Submit URL's"));
@@ -165,6 +258,7 @@ TEST_F(StartUp, AboutBoxShowsItsTexts)
     ASSERT_EQ(platform.ofKind("dialog").size(), 1);
     EXPECT_EQ(platform.ofKind("dialog").first().caption, QStringLiteral("About Quillcast"));
     EXPECT_EQ(find<QLabel>("AboutVersionLabel")->text(), QStringLiteral("Version 2.05"));
+    EXPECT_EQ(find<QLabel>("AboutTitleLabel")->text(), QStringLiteral("Quillcast 2.05"));
     EXPECT_TRUE(find<QLabel>("AboutSalesLabel")->text().startsWith("Sales Dept: "));
     EXPECT_TRUE(find<QLabel>("AboutTechLabel")->text().startsWith("Tech Support: "));
     EXPECT_TRUE(find<QLabel>("AboutURLLabel")->text().endsWith("/quillcast"));
@@ -268,28 +362,6 @@ TEST_F(StateRules, StatusLogBoxDrivesViewReport)
     box->setChecked(false);
     EXPECT_FALSE(window().currentSettings().statusLog);
     EXPECT_FALSE(find<QPushButton>("ViewReportBitBtn")->isEnabled());
-}
-
-TEST_F(StateRules, PanelResizeRulesPlaceTheirControls)
-{
-    // Resize events reach visible widgets at once.
-    window().show();
-    find<QTabWidget>("PageControl")->setCurrentWidget(find<QWidget>("SettingsTabSheet"));
-    auto *panel = find<QWidget>("SettingsURLPanel");
-    panel->resize(400, 300);
-    EXPECT_EQ(find<QWidget>("SettingsURLDBGrid")->geometry(), QRect(1, 152, 398, 146));
-    auto *engines = find<QWidget>("SettingsEnginePanel");
-    engines->resize(113, 300);
-    EXPECT_EQ(find<QWidget>("SettingsEnableAllSearchEnginesBitBtn")->y(), 218);
-    EXPECT_EQ(find<QWidget>("SettingsDisableAllSearchEnginesBitBtn")->y(), 245);
-    EXPECT_EQ(find<QWidget>("SettingsEngineAdvancedBitBtn")->y(), 272);
-    EXPECT_EQ(find<QWidget>("SettingsSearchEnginesCheckList")->height(), 198);
-    find<QTabWidget>("PageControl")->setCurrentWidget(find<QWidget>("ManualSubmitTabSheet"));
-    find<QWidget>("ManualLeftPanel")->resize(130, 300);
-    EXPECT_EQ(find<QWidget>("ManualRefreshBitBtn")->y(), 269);
-    EXPECT_EQ(find<QWidget>("ManualEnginesListBox")->height(), 240);
-    find<QWidget>("ManualRightPanel")->resize(395, 300);
-    EXPECT_EQ(find<QWidget>("ManualCommentsMemo")->width(), 300);
 }
 
 } // namespace

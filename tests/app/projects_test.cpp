@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -265,6 +266,72 @@ TEST_F(Projects, SenderEmailIsANonEmptyLineOfTheEmailBox)
     }
     find<QPlainTextEdit>("InfoEmailMemo")->setPlainText("\n\n");
     EXPECT_EQ(window().currentSettings().pickSenderEmail(), QString());
+}
+
+class IndexNowKey : public Projects
+{
+protected:
+    void SetUp() override
+    {
+        Projects::SetUp();
+        path = newProject();
+        window().SaveProjectClick();
+        edit = find<QLineEdit>("SettingsIndexNowKeyEdit");
+    }
+    QString path;
+    QLineEdit *edit = nullptr;
+};
+
+TEST_F(IndexNowKey, GenerateFillsTheBoxAndTheKeyIsSavedWithTheProject)
+{
+    find<QPushButton>("SettingsIndexNowGenerateBitBtn")->click();
+    const QString key = edit->text();
+    EXPECT_TRUE(ProjectSettings::isValidIndexNowKey(key)) << key.toStdString();
+    EXPECT_TRUE(window().isModified());
+    find<QPushButton>("SettingsIndexNowGenerateBitBtn")->click();
+    EXPECT_NE(edit->text(), key);
+
+    edit->setText("typed-Key-0123");
+    window().SaveProjectClick();
+    window().CloseProjectClick();
+    EXPECT_EQ(ProjectSettings::load(path).indexNowKey, QStringLiteral("typed-Key-0123"));
+    platform.fileAnswers.enqueue(path);
+    window().OpenProjectClick();
+    EXPECT_EQ(edit->text(), QStringLiteral("typed-Key-0123"));
+    EXPECT_FALSE(window().isModified());
+}
+
+TEST_F(IndexNowKey, KeyFileHoldsTheKeyAlone)
+{
+    edit->setText("abcdef-0123456789");
+    const QString target = base.file("site-root/abcdef-0123456789.txt");
+    QDir().mkpath(base.file("site-root"));
+    qctest::writeFile(target, "an older key\n");
+    platform.fileAnswers.enqueue(target);
+    find<QPushButton>("SettingsIndexNowKeyFileBitBtn")->click();
+    const auto dialog = platform.ofKind("save").last().fileDialog;
+    EXPECT_EQ(dialog.objectName, QStringLiteral("KeyFileSaveDialog"));
+    EXPECT_EQ(dialog.fileName, QStringLiteral("abcdef-0123456789.txt"));
+    EXPECT_TRUE(dialog.promptOverwrite);
+    EXPECT_EQ(qctest::readFile(target), QByteArray("abcdef-0123456789"));
+
+    find<QPushButton>("SettingsIndexNowKeyFileBitBtn")->click(); // cancelled: nothing written
+    EXPECT_EQ(platform.ofKind("save").size(), 3);
+    EXPECT_TRUE(platform.ofKind("message").isEmpty());
+}
+
+TEST_F(IndexNowKey, AnInvalidKeyIsRefusedWithWhatAKeyMustBe)
+{
+    for (const char *key : {"", "short12", "has space1", "under_score", "\u00e9t\u00e9-key-1"}) {
+        edit->setText(QString::fromUtf8(key));
+        find<QPushButton>("SettingsIndexNowKeyFileBitBtn")->click();
+        ASSERT_FALSE(platform.ofKind("message").isEmpty()) << key;
+        const auto box = platform.ofKind("message").last();
+        EXPECT_EQ(box.caption, QStringLiteral("Invalid IndexNow key"));
+        EXPECT_TRUE(box.text.contains(QStringLiteral("8 to 128 characters"))) << box.text.toStdString();
+        EXPECT_EQ(box.icon, Platform::Icon::Error);
+    }
+    EXPECT_EQ(platform.ofKind("save").size(), 1) << "only the new project's";
 }
 
 } // namespace

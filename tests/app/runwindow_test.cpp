@@ -111,14 +111,19 @@ TEST_F(RunWindow, ClosingTheWindowStopsTheRunAndEndsTheProgram)
     EXPECT_FALSE(form.isVisible());
 }
 
-TEST_F(RunWindow, ASecondRunCannotStartInsideTheFirst)
+TEST_F(RunWindow, ASecondRunCannotStartInsideTheFirstAndSkipAndStopActOnlyDuringOne)
 {
     TMainForm &form = open({{"Alpha", engine("slow.cgi", "E1")}}, {"http://slow.example/", "http://fast.example/"});
+    const QStringList runOnly = {"SkipURLBitBtn", "SkipEngineBitBtn", "StopBitBtn"};
+    for (const QString &name : runOnly)
+        EXPECT_FALSE(find<QPushButton>(name)->isEnabled()) << name.toStdString();
     bool stillDuringRun = false;
     QTimer::singleShot(0, &form, [&] {
         stillDuringRun = !find<QPushButton>("SubmitBitBtn")->isEnabled() &&
                          !find<QPushButton>("SearchURLsBitBtn")->isEnabled() &&
                          !find<QAction>("OpenProject1")->isEnabled() && form.RunInProgress();
+        for (const QString &name : runOnly)
+            stillDuringRun = stillDuringRun && find<QPushButton>(name)->isEnabled();
         form.SubmitBitBtnClick();
         form.SearchURLsBitBtnClick();
         find<QPushButton>("SkipURLBitBtn")->click();
@@ -130,6 +135,8 @@ TEST_F(RunWindow, ASecondRunCannotStartInsideTheFirst)
     EXPECT_FALSE(status().contains("Searching for URLs"));
     EXPECT_TRUE(find<QPushButton>("SubmitBitBtn")->isEnabled());
     EXPECT_TRUE(find<QAction>("OpenProject1")->isEnabled());
+    for (const QString &name : runOnly)
+        EXPECT_FALSE(find<QPushButton>(name)->isEnabled()) << name.toStdString();
 }
 
 TEST_F(RunWindow, ARefusedRunIsExplainedInABox)

@@ -119,6 +119,38 @@ TEST_F(Unattended, AClearRunEndsWithStatusZeroAndSaysNothing)
     EXPECT_EQ(flags("E1"), QList<bool>({false, false, false}));
 }
 
+TEST_F(Unattended, AWeeklySitemapRunAnnouncesNewAndChangedPagesOnly)
+{
+    writeSite("Ann", false);
+    const auto sitemap = [this](const QByteArray &secondLastmod) {
+        qctest::writeFile(file("sitemap.xml"),
+                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                          "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n"
+                          "<url><loc>http://known.example/</loc><lastmod>2026-11-01</lastmod></url>\n"
+                          "<url><loc>http://known.example/b&amp;c</loc><lastmod>" +
+                              secondLastmod + "</lastmod></url>\n</urlset>\n");
+    };
+    sitemap("2026-11-01");
+    const QStringList arguments = {"/load", "site.qlc", "/sitemap", "sitemap.xml", "/run", "/exit"};
+    EXPECT_EQ(run(arguments).exitCode, 0);
+    ASSERT_EQ(farm.received().size(), 2);
+    EXPECT_EQ(farm.received().at(1).body, "url=http%3A%2F%2Fknown%2Eexample%2Fb%26c");
+    // The same sitemap a week later sends nothing; a changed page goes out again.
+    EXPECT_EQ(run(arguments).exitCode, 0);
+    EXPECT_EQ(farm.received().size(), 2);
+    sitemap("2026-12-01");
+    const Outcome changed = run(arguments);
+    EXPECT_EQ(changed.exitCode, 0) << changed.standardError.toStdString();
+    ASSERT_EQ(farm.received().size(), 3);
+    EXPECT_EQ(farm.received().at(2).body, "url=http%3A%2F%2Fknown%2Eexample%2Fb%26c");
+
+    qctest::writeFile(file("sitemap.xml"), "<urlset><url><loc>http://x.example/</loc></urlset>");
+    const Outcome broken = run(arguments);
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_TRUE(broken.standardError.contains("line 1, column")) << broken.standardError.toStdString();
+    EXPECT_EQ(flags("E1"), QList<bool>({false, false})) << "a broken sitemap changes nothing";
+}
+
 TEST_F(Unattended, ASecondProgramInTheSameDirectoryEndsWithStatusOne)
 {
     writeSite();

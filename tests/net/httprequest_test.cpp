@@ -27,6 +27,8 @@ TEST(UrlAssignment, SplitsIntoSchemeServerPortAndPath)
         {"colon in the path is not a port", "http://host/a:b", "http", "host", 80, "/a:b"},
         {"nothing is decoded", "http://h/%41+b c", "http", "h", 80, "/%41+b c"},
         {"empty host", "http:///x", "http", "", 80, "/x"},
+        {"https defaults to 443", "https://host/p", "https", "host", 443, "/p"},
+        {"https with a port", "https://host:8443", "https", "host", 8443, "/"},
     };
     for (const Case &c : cases) {
         HttpRequestFields fields;
@@ -119,6 +121,36 @@ TEST(RequestWriting, HostFirstThenHeadersInFixedOrderThenOtherHeadersVerbatim)
                    "\r\n");
 }
 
+TEST(RequestWriting, ProxyCredentialsGoToTheProxyOnly)
+{
+    HttpRequestFields fields;
+    fields.UserAgent = "Q";
+    fields.ProxyAuthorization = "Basic cDpx";
+    fields.assignUrl("http://host/a");
+    QByteArray out;
+    http::writeRequestHead(out, "GET", fields);
+    EXPECT_EQ(out, "GET /a HTTP/1.0\r\nHost: host\r\nUser-Agent: Q\r\n\r\n");
+
+    fields.ProxyServer = "proxy";
+    out.clear();
+    http::writeRequestHead(out, "GET", fields);
+    EXPECT_EQ(out,
+              "GET http://host/a HTTP/1.0\r\nHost: host\r\nProxy-Authorization: Basic cDpx\r\nUser-Agent: Q\r\n\r\n");
+
+    // Through the tunnel the request reaches the engine: the proxy's credentials stay in the CONNECT.
+    fields.assignUrl("https://host/a");
+    out.clear();
+    http::writeRequestHead(out, "GET", fields);
+    EXPECT_EQ(out, "GET /a HTTP/1.0\r\nHost: host\r\nUser-Agent: Q\r\n\r\n");
+    out.clear();
+    http::writeConnectHead(out, fields);
+    EXPECT_EQ(
+        out, "CONNECT host:443 HTTP/1.0\r\nHost: host:443\r\nProxy-Authorization: Basic cDpx\r\nUser-Agent: Q\r\n\r\n");
+
+    fields.URLServer = "ho st";
+    EXPECT_EQ(http::refusal(fields, false), net::Error::UnsafeTarget);
+}
+
 TEST(RequestWriting, BodyRequestsCarryTypeAndLength)
 {
     HttpRequestFields fields;
@@ -150,6 +182,11 @@ TEST(RequestWriting, TargetAndHostWithAndWithoutAProxy)
         {"", "http://host:80/", "/", "host"},
         {"proxy", "http://host/a?b", "http://host/a?b", "host"},
         {"proxy", "ftp://host:8080", "ftp://host:8080/", "host:8080"},
+        {"", "https://host/a", "/a", "host"},
+        {"", "https://host:443/", "/", "host"},
+        {"", "https://host:80/", "/", "host:80"},
+        {"", "http://host:443/", "/", "host:443"},
+        {"proxy", "https://host/a?b", "/a?b", "host"},
     };
     for (const Case &c : cases) {
         HttpRequestFields fields;

@@ -13,9 +13,10 @@ StartupFlags parse(const QStringList &arguments)
 QStringList setFlags(const StartupFlags &flags)
 {
     QStringList set;
-    const std::pair<bool, const char *> all[] = {
-        {flags.LoadFlag, "load"}, {flags.UrlListFlag, "urllist"}, {flags.RunFlag, "run"},  {flags.SearchFlag, "search"},
-        {flags.ExitFlag, "exit"}, {flags.DebugMode, "debug"},     {flags.TestMode, "test"}};
+    const std::pair<bool, const char *> all[] = {{flags.LoadFlag, "load"},       {flags.UrlListFlag, "urllist"},
+                                                 {flags.SitemapFlag, "sitemap"}, {flags.RunFlag, "run"},
+                                                 {flags.SearchFlag, "search"},   {flags.ExitFlag, "exit"},
+                                                 {flags.DebugMode, "debug"},     {flags.TestMode, "test"}};
     for (const auto &[on, name] : all)
         if (on)
             set << QLatin1String(name);
@@ -32,6 +33,7 @@ TEST(CommandLine, SwitchesTheirFileNamesAndMistakes)
         QString load;
         QString urlList;
         QStringList errors;
+        QString sitemap = {};
     } cases[] = {
         {"the unattended sequence",
          {"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/search", "/exit"},
@@ -70,6 +72,27 @@ TEST(CommandLine, SwitchesTheirFileNamesAndMistakes)
          "u.txt",
          {"\"/urllist\" needs a project named by \"/load\"", "\"/run\" needs a project named by \"/load\"",
           "\"/search\" needs a project named by \"/load\""}},
+        {"a sitemap in the place of the URL list",
+         {"/load", "site.qlc", "/sitemap", "https://site.example/sitemap.xml", "/run", "/exit"},
+         {"load", "sitemap", "run", "exit"},
+         "site.qlc",
+         "",
+         {},
+         "https://site.example/sitemap.xml"},
+        {"a URL list and a sitemap together",
+         {"/load", "p.qlc", "/sitemap", "s.xml", "/urllist", "u.txt"},
+         {"load", "urllist", "sitemap"},
+         "p.qlc",
+         "u.txt",
+         {"\"/urllist\" and \"/sitemap\" cannot both be given"},
+         "s.xml"},
+        {"a sitemap needs its name and a project",
+         {"/sitemap", "/exit", "/sitemap", "s.xml"},
+         {"sitemap", "exit"},
+         "",
+         "",
+         {"\"/sitemap\" needs a file name after it", "\"/sitemap\" needs a project named by \"/load\""},
+         "s.xml"},
         {"help and version are answered elsewhere", {"--help", "-h", "--version"}, {}, "", "", {}},
         {"anything else is a mistake",
          {"--verbose", "run"},
@@ -84,6 +107,7 @@ TEST(CommandLine, SwitchesTheirFileNamesAndMistakes)
         EXPECT_EQ(setFlags(flags), c.flags);
         EXPECT_EQ(flags.LoadArgument, c.load);
         EXPECT_EQ(flags.UrlListArgument, c.urlList);
+        EXPECT_EQ(flags.SitemapArgument, c.sitemap);
         EXPECT_EQ(flags.UsageErrors, c.errors);
     }
 }

@@ -1,4 +1,5 @@
 #include "runs/report.h"
+#include "runs/run.h"
 #include "support/tempdir.h"
 
 #include <QBuffer>
@@ -37,6 +38,46 @@ TEST(Report, OneEngineOneUrlMatchesTheGoldenFile)
     WriteReport(report, ReportURLRow, "a.b/x", context);
     WriteReport(report, ReportFooter, QString(), context);
     EXPECT_EQ(report.data(), qctest::readFile(qctest::sourcePath("tests/data/report/one_engine_one_url.htm")));
+}
+
+TEST(Report, EveryRowAndTheSummaryMatchTheGoldenFile)
+{
+    QBuffer report;
+    report.open(QIODevice::WriteOnly);
+    ReportContext context = fixedContext();
+    WriteReport(report, ReportHeader, QString(), context);
+    WriteReport(report, ReportEngineHeading, "Alpha", context);
+    WriteReport(report, ReportURLRow, "http://shop.example/", context);
+    const QString rows[] = {
+        acceptedReportRow("http://shop.example/big.html", "PR_1.htm", true),
+        redirectionReportRow("http://shop.example/a.html", "http://alpha.example/thanks", "PR_2.htm"),
+        redirectionReportRow("http://shop.example/b.html", "http://alpha.example/thanks"),
+        failureReportRow("Alpha", "http://shop.example/c.html", "HTTP/1.0 500 Oops", "PR_4.htm", false),
+        failureReportRow("Alpha", "http://shop.example/d.html", "connection refused", "", false),
+        timeoutReportRow("http://shop.example/e.html"),
+        errorAccessingReportRow("Alpha", "http://shop.example/f.html"),
+        disabledReportRow("http://shop.example/g.html"),
+        skippedReportRow("http://shop.example/h.html"),
+    };
+    for (const QString &row : rows)
+        WriteReport(report, ReportText, row, context);
+    WriteReport(report, ReportEngineHeading, "Bravo", context);
+    WriteReport(report, ReportText, engineListProblemReportRow("no URL field"), context);
+    WriteReport(report, ReportText, skippedEngineReportRow("Bravo"), context);
+    WriteReport(report, ReportEngineHeading, "Charlie", context);
+    WriteReport(report, ReportText, stoppedReportRow(), context);
+    EngineTally alpha{.engine = "Alpha", .chosen = true, .sent = 8, .accepted = 4, .failed = 3, .timedOut = 1};
+    alpha.skipped = alpha.disabled = 1;
+    WriteReportFooter(report, {alpha,
+                               {.engine = "Bravo", .chosen = true, .skipped = 1},
+                               {.engine = "Charlie", .chosen = true, .skipped = 1},
+                               {.engine = "Delta", .chosen = false}});
+    EXPECT_EQ(report.data(), qctest::readFile(qctest::sourcePath("tests/data/report/every_row.htm")));
+
+    QBuffer noneChosen;
+    noneChosen.open(QIODevice::WriteOnly);
+    WriteReportFooter(noneChosen, {{.engine = "Delta", .chosen = false}});
+    EXPECT_EQ(noneChosen.data(), written(ReportFooter, QString())) << "no summary without a chosen engine";
 }
 
 TEST(Report, OutcomeRowsFollowTheirTemplates)
@@ -94,11 +135,11 @@ TEST(Report, OutsideValuesCannotInjectMarkup)
 
     const QByteArray urlRow = written(ReportURLRow, hostile);
     EXPECT_FALSE(urlRow.contains("<script>"));
-    EXPECT_TRUE(urlRow.contains("<a href=\"" + escaped.toUtf8() + "\" target=newbie>" + escaped.toUtf8() + "</a>"));
+    EXPECT_TRUE(urlRow.contains("<a href=\"a.b/x%22%3E%3Cscript%3Ealert(1)%3C/script%3E\" target=newbie>" +
+                                escaped.toUtf8() + "</a>"));
 
-    EXPECT_EQ(
-        written(ReportEngineHeading, "<b>Bold & Co</b>"),
-        "<tr><td colspan=2 valign=center align=center><b>&lt;b&gt;Bold &amp; Co&lt;/b&gt;</b></td></tr><p>\r\n\r\n");
+    EXPECT_EQ(written(ReportEngineHeading, "<b>Bold & Co</b>"),
+              "<tr><th colspan=2>&lt;b&gt;Bold &amp; Co&lt;/b&gt;</th></tr>\r\n\r\n");
 
     ReportContext context = fixedContext();
     context.ProjectFile = "/home/ann/</title><script>x</script>.qlc";
@@ -134,6 +175,27 @@ TEST(Report, ScriptLinksAreNeutralised)
         << "only a leading scheme counts";
     EXPECT_TRUE(written(ReportURLRow, "javascript:alert(1)").contains(">javascript:alert(1)</a>"))
         << "the URL is still shown";
+}
+
+TEST(Report, LinksHoldOnlyWhatAUrlMayHoldRaw)
+{
+    const struct
+    {
+        const char *behaviour;
+        QString url;
+        QString href;
+    } cases[] = {
+        {"an ordinary URL stays", "http://a.b/x?y=1#z", "http://a.b/x?y=1#z"},
+        {"ampersands are escaped", "http://a.b/?x=1&y=2", "http://a.b/?x=1&amp;y=2"},
+        {"blanks and controls are percent-encoded", " http://a.b/x y\x01", "%20http://a.b/x%20y%01"},
+        {"quotes and angle brackets too", "http://a.b/\"<'>", "http://a.b/%22%3C'%3E"},
+        {"non-ASCII as its UTF-8 bytes", "http://a.b/caf\u00e9", "http://a.b/caf%C3%A9"},
+        {"percent signs stay", "http://a.b/a%20b", "http://a.b/a%20b"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        EXPECT_EQ(ReportHtml::linkTarget(c.url), c.href);
+    }
 }
 
 TEST(Report, NothingIsWrittenOutsideAnOpenReport)

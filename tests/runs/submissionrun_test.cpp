@@ -1,5 +1,6 @@
 // The submission run against a local engine farm, watched by a recording observer.
 
+#include "engines/enginelist.h"
 #include "support/runs/farmrun.h"
 
 #include <QDir>
@@ -28,7 +29,7 @@ QByteArray failureRow(const QByteArray &text, int answer)
 
 QByteArray redirectionRow(const QByteArray &url, int answer, const QByteArray &location)
 {
-    return "<tr><td><a href=\"" + url + "\" target=newbie>" + url + "</a></td><td><a href=\"PR_" +
+    return "<tr><td><a href=\"" + QByteArray(url).replace(" ", "%20") + "\" target=newbie>" + url + "</a></td><td><a href=\"PR_" +
            QByteArray::number(answer) + ".htm\" target=newbie>View Server Response</a> (redirected to <a href=\"" +
            location + "\" target=newbie>" + location + "</a>)</td></tr>\r\n\r\n";
 }
@@ -381,13 +382,18 @@ TEST_F(SubmissionRunTest, TheEngineListsAreDownloadedFirstWhenTheProjectAsks)
     EXPECT_TRUE(observer.missingEngineLists.isEmpty());
 }
 
-TEST_F(SubmissionRunTest, WithoutAnyEngineNothingRuns)
+TEST_F(SubmissionRunTest, WithoutAnEngineListTheBuiltInListsAreWrittenAndAChoiceOfNoneRunsNothing)
 {
     prepare({}, {"http://a.example/"});
     submit();
-    EXPECT_EQ(observer.missingEngineLists, QStringList({setup.autoListPath}));
+    EXPECT_TRUE(observer.missingEngineLists.isEmpty());
+    EXPECT_EQ(observer.nothingChosenCount, 1);
     EXPECT_TRUE(farm.received().isEmpty());
     EXPECT_FALSE(QFile::exists(setup.reportPath));
+    // The lists the program carries are sound lists, and now the directory's.
+    EXPECT_TRUE(isAutomaticEngineList(setup.autoListPath));
+    EXPECT_TRUE(isManualEngineList(setup.manualListPath));
+    EXPECT_TRUE(EngineCatalogue::load(setup.autoListPath).names().contains("IndexNow"));
 }
 
 TEST_F(SubmissionRunTest, ABrokenEngineSectionIsToldWhereItIsAndTheOthersRun)

@@ -26,7 +26,7 @@ EngineFarm::EngineFarm()
 {
     m_web.addFile(QStringLiteral("farmlib/farm.pl"), readFile(sourcePath(QStringLiteral("tests/data/farm/farm.pl"))));
     for (const char *name :
-         {"accept.cgi", "redirect.cgi", "fail.cgi", "slow.cgi", "search.cgi", "post-query.cgi", "query"})
+         {"accept.cgi", "redirect.cgi", "fail.cgi", "slow.cgi", "search.cgi", "post-query.cgi", "query", "indexnow.cgi"})
         m_web.addCgiScript(QLatin1String(name),
                            readFile(sourcePath(QStringLiteral("tests/data/farm/") + QLatin1String(name))));
 }

@@ -52,6 +52,8 @@ struct FarmRequest
 //   /cgi-bin/search.cgi      search form (field q): a URL containing "unknown"
 //                            gets "Sorry, no documents matched your query."
 //   /cgi-bin/post-query.cgi  and /cgi-bin/query: the form-echo endpoints of test mode
+//   /cgi-bin/indexnow.cgi    an IndexNow endpoint answering the status its query
+//                            names (?status=429), 200 without one
 // The destructor releases waiting scripts and stops the server.
 class EngineFarm
 {

@@ -77,7 +77,7 @@ void LighttpdFixture::addCgiScript(const QString &name, const QByteArray &perlSo
 
 QByteArray LighttpdFixture::url(const QByteArray &path) const
 {
-    return "http://127.0.0.1:" + QByteArray::number(m_port) + path;
+    return (m_pemFile.isEmpty() ? "http" : "https") + QByteArray("://127.0.0.1:") + QByteArray::number(m_port) + path;
 }
 
 QByteArray LighttpdFixture::errorLog() const
@@ -149,7 +149,13 @@ void LighttpdFixture::writeConfig()
     config += "server.bind = \"127.0.0.1\"\n";
     config += "server.port = " + QByteArray::number(m_port) + "\n";
     config += "server.errorlog = \"" + root + "/error.log\"\n";
-    config += "server.modules = ( \"mod_cgi\" )\n";
+    if (m_pemFile.isEmpty()) {
+        config += "server.modules = ( \"mod_cgi\" )\n";
+    } else {
+        config += "server.modules = ( \"mod_cgi\", \"mod_openssl\" )\n";
+        config += "ssl.engine = \"enable\"\n";
+        config += "ssl.pemfile = \"" + QFile::encodeName(m_pemFile) + "\"\n";
+    }
     config += "server.max-connections = 256\n";
     config += "index-file.names = ( \"index.html\" )\n";
     config += "mimetype.assign = ( \".html\" => \"text/html\", \".htm\" => \"text/html\", "

@@ -29,6 +29,9 @@ public:
     void addFile(const QString &relativePath, const QByteArray &bytes);
     // A perl script served as /cgi-bin/<name>. The source needs no "#!" line.
     void addCgiScript(const QString &name, const QByteArray &perlSource);
+    // Serves https instead of http (mod_openssl), with the certificate and its
+    // key from one PEM file (TestCertificates makes them). Before start().
+    void useTls(const QString &pemFile) { m_pemFile = pemFile; }
 
     // Starts the server and waits (bounded) until it accepts connections.
     // False, with lastError() saying why, when it did not come up.
@@ -37,7 +40,7 @@ public:
     bool isRunning() const { return m_process.state() == QProcess::Running; }
 
     quint16 port() const { return m_port; }
-    // "http://127.0.0.1:<port>" + path (path starts with "/").
+    // "http://127.0.0.1:<port>" + path (path starts with "/"), "https://..." with TLS.
     QByteArray url(const QByteArray &path) const;
     QString documentRoot() const { return m_dir.filePath(QStringLiteral("htdocs")); }
     QString lastError() const { return m_error; }
@@ -56,6 +59,7 @@ private:
     QProcess m_process;
     quint16 m_port = 0;
     QString m_error;
+    QString m_pemFile;
 };
 
 // A port on 127.0.0.1 that was free a moment ago (0 when none could be had).

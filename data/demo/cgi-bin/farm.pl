@@ -1,6 +1,7 @@
 #!/usr/bin/perl
 # The demo's engine farm: one script, many engines, told apart by the script
-# name lighttpd ran (accept.cgi, redirect.cgi, fail.cgi, slow.cgi, search.cgi).
+# name lighttpd ran (accept.cgi, redirect.cgi, fail.cgi, slow.cgi, search.cgi,
+# indexnow.cgi).
 # Every request is appended to requests.log beside the document root.
 use strict;
 use warnings;
@@ -63,6 +64,9 @@ if ($kind eq 'accept') {
     } else {
         page('200 OK', 'Search results', 'No documents match your query.');
     }
+} elsif ($kind eq 'indexnow') {
+    # An IndexNow endpoint takes the JSON list of a host's URLs and says 202.
+    print "Status: 202 Accepted\r\nContent-Type: text/plain\r\n\r\nAccepted\n";
 } else {
     page('404 Not Found', 'Not found', 'No such engine.');
 }

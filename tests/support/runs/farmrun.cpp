@@ -92,24 +92,25 @@ QList<bool> FarmRunTest::flags(const QString &column)
 QByteArray FarmRunTest::reportRows() const
 {
     const QByteArray report = readFile(setup.reportPath);
-    const QByteArray start = "<center><table border=1>\r\n\r\n";
-    const QByteArray footer = "</table></center>\r\n\r\n</body>\r\n</html>\r\n\r\n";
+    const QByteArray start = "</tr></thead>\r\n\r\n";
+    const QByteArray end = "</table>\r\n\r\n";
     EXPECT_TRUE(report.contains("<title>" + setup.projectFile.toUtf8() + "</title>"));
-    EXPECT_TRUE(report.endsWith(footer)) << report.toStdString();
+    EXPECT_TRUE(report.endsWith("</body>\r\n</html>\r\n\r\n")) << report.toStdString();
     const qsizetype from = report.indexOf(start);
-    if (from < 0 || !report.endsWith(footer))
+    const qsizetype to = from < 0 ? -1 : report.indexOf(end, from);
+    if (to < 0)
         return report;
-    return report.mid(from + start.size(), report.size() - from - start.size() - footer.size());
+    return report.mid(from + start.size(), to - from - start.size());
 }
 
 QByteArray reportHeading(const QByteArray &engine)
 {
-    return "<tr><td colspan=2 valign=center align=center><b>" + engine + "</b></td></tr><p>\r\n\r\n";
+    return "<tr><th colspan=2>" + engine + "</th></tr>\r\n\r\n";
 }
 
 QByteArray reportUrlRow(const QByteArray &url, int answer)
 {
-    return "<tr>\r\n<td>\r\n\t<a href=\"" + url + "\" target=newbie>" + url +
+    return "<tr>\r\n<td>\r\n\t<a href=\"" + QByteArray(url).replace(" ", "%20") + "\" target=newbie>" + url +
            "</a>\r\n</td>\r\n\r\n<td>\r\n\t<a href=\"PR_" + QByteArray::number(answer) +
            ".htm\" target=newbie>View Server Response</a>\r\n</td>\r\n</tr>\r\n\r\n";
 }

@@ -29,6 +29,7 @@ public:
     int senderMissingCalls = 0;
     int reportNotCreatedCalls = 0;
     QStringList missingEngineLists;
+    int nothingChosenCount = 0;
     QList<bool> runStates;
     // Called after a status line or a run step is recorded.
     std::function<void(const QString &text, StatusKind kind)> onStatus;
@@ -49,6 +50,7 @@ public:
     void senderMissing() override { ++senderMissingCalls; }
     void reportNotCreated() override { ++reportNotCreatedCalls; }
     void engineListMissing(const QString &path) override { missingEngineLists.append(path); }
+    void nothingChosen() override { ++nothingChosenCount; }
     void runStateChanged(bool inProgress) override { runStates.append(inProgress); }
 };
 

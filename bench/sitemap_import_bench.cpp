@@ -1,0 +1,51 @@
+// Drives the two ways of making a project's URLs those of a site for bench/sitemap_import:
+//   sitemap_import_bench sitemap DIR FILE-or-URL   SitemapImport into DIR/urls2.db as project 1
+//   sitemap_import_bench urllist DIR LIST          UrlTable::replaceFromFile, the /urllist import
+// Each runs the import twice, into a fresh table and again into the filled one (the
+// weekly run), and prints "<mode> <rows> <first seconds> <second seconds>".
+#include "net/httpclient.h"
+#include "project/urltable.h"
+#include "runs/sitemapimport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 4 || (args.at(1) != QLatin1String("sitemap") && args.at(1) != QLatin1String("urllist"))) {
+        std::fprintf(stderr, "usage: sitemap_import_bench sitemap DIR FILE-or-URL | urllist DIR LIST\n");
+        return 2;
+    }
+    const bool sitemap = args.at(1) == QLatin1String("sitemap");
+    try {
+        double seconds[2] = {};
+        int rows = 0;
+        for (double &taken : seconds) {
+            QElapsedTimer timer;
+            timer.start();
+            UrlTable table(args.at(2));
+            if (sitemap) {
+                THTTPClient http;
+                SitemapImport import(http, args.at(2), 120);
+                const SitemapImportResult result = import.importInto(table, 1, args.at(3));
+                if (!result.readable()) {
+                    std::fprintf(stderr, "%s\n", qPrintable(result.error));
+                    return 1;
+                }
+            } else if (!table.replaceFromFile(1, args.at(3))) {
+                return 1;
+            }
+            taken = timer.nsecsElapsed() / 1e9;
+            table.setFilter(1);
+            rows = table.rowCount();
+        }
+        std::printf("%s %d %.6f %.6f\n", qPrintable(args.at(1)), rows, seconds[0], seconds[1]);
+    } catch (const UrlTableError &error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,71 @@
+#include "runs/indexnow.h"
+
+#include "engines/enginelist.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
+
+namespace IndexNow {
+
+bool isBulkEngine(const EngineSection &section)
+{
+    return engineField(section, EngineField::Method) == QLatin1String("indexnow");
+}
+
+bool usesKey(const EngineSection &section)
+{
+    return isBulkEngine(section) || engineField(section, EngineField::PostData).contains(QLatin1String("$KEY"));
+}
+
+QString authorityOf(const QString &url)
+{
+    const QUrl parsed(url, QUrl::StrictMode);
+    const QString scheme = parsed.scheme().toLower();
+    if (!parsed.isValid() || parsed.host().isEmpty() || (scheme != u"http" && scheme != u"https"))
+        return {};
+    QString authority = scheme + QStringLiteral("://") + parsed.host(QUrl::FullyEncoded).toLower();
+    const int port = parsed.port();
+    if (port >= 0 && port != (scheme == u"https" ? 443 : 80))
+        authority += u':' + QString::number(port);
+    return authority;
+}
+
+QString hostOf(const QString &authority)
+{
+    return QUrl(authority).host();
+}
+
+QString keyLocation(const QString &authority, const QString &key)
+{
+    return authority + u'/' + key + QStringLiteral(".txt");
+}
+
+QByteArray requestBody(const QString &host, const QString &key, const QString &location, const QStringList &urls)
+{
+    QJsonObject body;
+    body.insert(QStringLiteral("host"), host);
+    body.insert(QStringLiteral("key"), key);
+    body.insert(QStringLiteral("keyLocation"), location);
+    body.insert(QStringLiteral("urlList"), QJsonArray::fromStringList(urls));
+    return QJsonDocument(body).toJson(QJsonDocument::Compact);
+}
+
+QString meaningOf(int statusCode)
+{
+    switch (statusCode) {
+    case 400:
+        return QStringLiteral("bad request");
+    case 403:
+        return QStringLiteral("key not valid");
+    case 422:
+        return QStringLiteral("URLs not on the host or key not matching");
+    case 429:
+        return QStringLiteral("too many requests");
+    default:
+        return {};
+    }
+}
+
+} // namespace IndexNow

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+struct EngineSection;
+
+// The IndexNow protocol as the submission run speaks it: an engine whose
+// method is "indexnow" takes a host's URLs in one JSON request; an engine whose
+// form template uses $KEY takes one URL at a time like any other.
+namespace IndexNow {
+
+inline constexpr int MaxUrlsPerRequest = 10000;
+
+// The method is "indexnow" (the bulk form).
+bool isBulkEngine(const EngineSection &section);
+// The bulk form, or a form template holding $KEY: the engine checks the key
+// file, so only URLs of hosts that publish it are worth sending.
+bool usesKey(const EngineSection &section);
+
+// "scheme://host[:port]" of an http or https URL (the host in lower case), ""
+// for anything else. The key file and a bulk request are per authority.
+QString authorityOf(const QString &url);
+// Just the host of an authority.
+QString hostOf(const QString &authority);
+// Where the site publishes its key: the authority's root, "<key>.txt".
+QString keyLocation(const QString &authority, const QString &key);
+
+// The bulk request's body: {"host", "key", "keyLocation", "urlList"} as UTF-8 JSON.
+QByteArray requestBody(const QString &host, const QString &key, const QString &keyLocation, const QStringList &urls);
+
+// What an engine's status code means under the protocol, for the codes it
+// names ("" for others): 400 bad request, 403 key not valid, 422 URLs not on
+// the host or key not matching, 429 too many requests.
+QString meaningOf(int statusCode);
+
+} // namespace IndexNow

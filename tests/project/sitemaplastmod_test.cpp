@@ -1,0 +1,104 @@
+#include "project/urltable.h"
+#include "support/tempdir.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+#include <ostream>
+
+void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+class SitemapLastmodTest : public ::testing::Test
+{
+protected:
+    // The rows of a statement run directly, not through the table, as "first column: second column".
+    QStringList select(const QString &sql)
+    {
+        QSqlQuery query(QSqlDatabase::database(table.connectionName()));
+        EXPECT_TRUE(query.exec(sql)) << sql.toStdString();
+        QStringList rows;
+        while (query.next())
+            rows << query.value(0).toString() + QStringLiteral(": ") + query.value(1).toString();
+        return rows;
+    }
+    // "url: n", n the number of engines the URL is still to go to.
+    QStringList rows(int projectId = 5)
+    {
+        QString sum = QStringLiteral("E1");
+        for (int column = 2; column <= 30; ++column)
+            sum += QStringLiteral(" + E%1").arg(column);
+        return select(
+            QStringLiteral("select Url, %1 from urls2 where Projectid = %2 order by rowid").arg(sum).arg(projectId));
+    }
+    QStringList lastmods()
+    {
+        return select(QStringLiteral("select Url, Lastmod from urls2_lastmod where Projectid = 5 order by Url"));
+    }
+    // Every URL of project 5 sent to every engine.
+    void submitAll()
+    {
+        QString clear = QStringLiteral("E1 = 0");
+        for (int column = 2; column <= 30; ++column)
+            clear += QStringLiteral(", E%1 = 0").arg(column);
+        select(QStringLiteral("update urls2 set %1 where Projectid = 5").arg(clear));
+    }
+
+    qctest::ScopedBaseDir dir;
+    UrlTable table{dir.path()};
+};
+
+TEST_F(SitemapLastmodTest, AChangedLastmodSendsThePageAgainAndEverythingElseKeepsItsFlags)
+{
+    const QString hostile = QStringLiteral("x'); drop table urls2_lastmod; --");
+    table.replaceProjectUrls(5, {"http://listed/", "http://gone/"});
+    table.addUrl(6, QStringLiteral("http://listed/"));
+    submitAll();
+
+    table.replaceProjectUrlsFromSitemap(5, {{"http://listed/", "2024-01-01", 1},
+                                            {"http://same/", " 2024-01-01 ", 2},
+                                            {"http://hostile/", hostile, 3},
+                                            {"http://bare/", "", 4},
+                                            {"http://listed/", "1999", 5}});
+    EXPECT_EQ(rows(), (QStringList{"http://listed/: 0", "http://same/: 30", "http://hostile/: 30", "http://bare/: 30"}))
+        << "a URL without a stored lastmod keeps its flags";
+    EXPECT_EQ(lastmods(),
+              (QStringList{"http://hostile/: " + hostile, "http://listed/: 2024-01-01", "http://same/: 2024-01-01"}));
+
+    submitAll();
+    table.replaceProjectUrlsFromSitemap(5, {{"http://listed/", "2024-02-01", 1},
+                                            {"http://same/", "2024-01-01\n", 2},
+                                            {"http://hostile/", hostile, 3},
+                                            {"http://bare/", "2024-03-01", 4},
+                                            {"http://new/", "2024-01-01", 5}});
+    EXPECT_EQ(rows(), (QStringList{"http://listed/: 30", "http://same/: 0", "http://hostile/: 0", "http://bare/: 0",
+                                   "http://new/: 30"}));
+    EXPECT_EQ(lastmods(),
+              (QStringList{"http://bare/: 2024-03-01", "http://hostile/: " + hostile, "http://listed/: 2024-02-01",
+                           "http://new/: 2024-01-01", "http://same/: 2024-01-01"}));
+
+    // Losing its lastmod keeps a page's flags, and leaves nothing to compare with next time.
+    submitAll();
+    table.replaceProjectUrlsFromSitemap(5, {{"http://listed/", "", 1}});
+    EXPECT_EQ(rows(), QStringList{"http://listed/: 0"});
+    EXPECT_TRUE(lastmods().isEmpty());
+    EXPECT_EQ(rows(6), QStringList{"http://listed/: 30"});
+}
+
+TEST_F(SitemapLastmodTest, AFailedReplacementLeavesRowsAndLastmodsAsTheyWere)
+{
+    table.replaceProjectUrlsFromSitemap(5, {{"http://a/", "1", 1}});
+    submitAll();
+    select(QStringLiteral("create trigger refuse before insert on urls2_lastmod when new.Url = 'http://bad/' "
+                          "begin select raise(abort, 'refused'); end"));
+    EXPECT_THROW(table.replaceProjectUrlsFromSitemap(5, {{"http://a/", "2", 1}, {"http://bad/", "1", 2}}),
+                 UrlTableError);
+    EXPECT_EQ(rows(), QStringList{"http://a/: 0"});
+    EXPECT_EQ(lastmods(), QStringList{"http://a/: 1"});
+}
+
+} // namespace

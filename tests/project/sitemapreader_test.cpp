@@ -1,0 +1,142 @@
+#include "project/sitemapreader.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <ostream>
+#include <zlib.h>
+
+void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+QByteArray gzip(const QByteArray &bytes)
+{
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("s.gz")));
+    gzFile file = gzopen(path.constData(), "wb");
+    gzwrite(file, bytes.constData(), unsigned(bytes.size()));
+    gzclose(file);
+    QFile packed(QString::fromLocal8Bit(path));
+    return packed.open(QIODevice::ReadOnly) ? packed.readAll() : QByteArray();
+}
+
+// The kind, every entry as "url | lastmod | line", every warning, and the error.
+QStringList read(const QByteArray &bytes, qsizetype slice)
+{
+    SitemapReader reader(QStringLiteral("sitemap.xml"));
+    for (qsizetype at = 0; at < bytes.size(); at += slice)
+        reader.feed(QByteArrayView(bytes).sliced(at, std::min(slice, bytes.size() - at)));
+    reader.finish();
+    EXPECT_EQ(reader.consumed(), bytes.size());
+    QStringList result{QStringList{"unknown", "urlset", "index"}.at(int(reader.kind()))};
+    for (const SitemapEntry &entry : reader.entries())
+        result << QStringLiteral("%1 | %2 | %3").arg(entry.url, entry.lastmod).arg(entry.line);
+    for (const SitemapWarning &warning : reader.warnings())
+        result << warning.text();
+    if (reader.failed())
+        result << reader.errorText();
+    return result;
+}
+
+// The same result whole, byte by byte, in slices of seven, and compressed.
+QStringList readEveryWay(const QByteArray &bytes)
+{
+    const QStringList whole = read(bytes, std::max<qsizetype>(bytes.size(), 1));
+    EXPECT_EQ(read(bytes, 1), whole);
+    EXPECT_EQ(read(bytes, 7), whole);
+    EXPECT_EQ(read(gzip(bytes), 3), whole);
+    return whole;
+}
+
+const QByteArray Head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                        "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n";
+const QByteArray Url = "<url><loc>http://a/</loc></url>\n";
+
+TEST(SitemapReader, TakesLocsAndLastmodsWarnsAboutBadEntriesAndFailsOnAnythingElse)
+{
+    const struct
+    {
+        const char *behaviour;
+        QByteArray bytes;
+        QStringList result;
+    } cases[] = {
+        {"trimmed, entities and character references decoded",
+         Head + "<url><loc>\n  http://a.example/?x=1&amp;y=&#50;&#x33;  </loc>\n<lastmod> 2024-05-01 </lastmod></url>\n"
+                "<url><loc><![CDATA[http://b.example/<b>]]></loc></url>\n</urlset>\n",
+         {"urlset", "http://a.example/?x=1&y=23 | 2024-05-01 | 3", "http://b.example/<b> |  | 6"}},
+        {"bad and missing locs warned by line, a URL twice kept once with its first lastmod",
+         Head + "<url><loc>http://a/</loc><lastmod>1</lastmod></url>\n<url><loc>ftp://b/</loc></url>\n"
+                "<url><lastmod>2</lastmod></url>\n<url><loc>http://a/</loc><lastmod>3</lastmod></url>\n"
+                "<url><loc>http://x y/</loc></url></urlset>",
+         {"urlset", "http://a/ | 1 | 3", R"(sitemap.xml, line 4: not an http:// or https:// URL: "ftp://b/")",
+          "sitemap.xml, line 5: a <url> without a <loc>",
+          R"(sitemap.xml, line 7: a blank or control character inside the URL: "http://x y/")"}},
+        {"no namespace is accepted, other namespaces and unknown elements are passed over",
+         "<urlset xmlns:i=\"http://www.google.com/schemas/sitemap-image/1.1\"><url><i:image><i:loc>http://img/</i:loc>"
+         "</i:image><priority><loc>http://p/</loc></priority><loc>http://a/</loc><loc>http://second/</loc></url>"
+         "<other>" +
+             Url + "</other></urlset>",
+         {"urlset", "http://a/ |  | 1"}},
+        {"an index lists sitemaps",
+         "<sitemapindex xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n<sitemap><loc>http://a/s1.xml.gz</loc>"
+         "<lastmod>2024</lastmod></sitemap>\n" +
+             Url + "<sitemap/></sitemapindex>",
+         {"index", "http://a/s1.xml.gz | 2024 | 2", "sitemap.xml, line 4: a <sitemap> without a <loc>"}},
+        {"the declared encoding is honoured",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><urlset><url><loc>http://a/\xE9</loc></url></urlset>",
+         {"urlset", QStringLiteral("http://a/\u00E9 |  | 1")}},
+        {"tags that do not match",
+         Head + Url + "<url><loc>http://b/</url>",
+         {"urlset", "sitemap.xml, line 4, column 25: Opening and ending tag mismatch."}},
+        {"an undeclared entity",
+         Head + "<url><loc>http://b/&nbsp;</loc></url></urlset>",
+         {"urlset", "sitemap.xml, line 3, column 25: Entity 'nbsp' not declared."}},
+        {"content after the root",
+         Head + Url + "</urlset><urlset/>",
+         {"urlset", "sitemap.xml, line 4, column 18: Extra content at end of document."}},
+        {"the end missing", Head + Url, {"urlset", "sitemap.xml, line 4, column 0: Premature end of document."}},
+        {"an empty file", "", {"unknown", "sitemap.xml: the file is empty"}},
+        {"a root in another namespace",
+         "<urlset xmlns=\"http://example/other\">" + Url + "</urlset>",
+         {"unknown", "sitemap.xml, line 1: the root element is <urlset>, not <urlset> or <sitemapindex>"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        EXPECT_EQ(readEveryWay(c.bytes), c.result);
+    }
+}
+
+TEST(SitemapReader, GzipMembersJoinAndDamageFails)
+{
+    const QByteArray packed = gzip(Head + Url + "</urlset>");
+    QByteArray damaged = packed;
+    damaged[12] = char(damaged[12] ^ 0x55);
+    EXPECT_EQ(read(packed.chopped(6), 5).last(), QStringLiteral("sitemap.xml: the compressed data ends early"));
+    EXPECT_TRUE(read(damaged, 5).last().startsWith(QStringLiteral("sitemap.xml: the compressed data is damaged")));
+    EXPECT_EQ(read(gzip(Head) + gzip(Url + "</urlset>"), 5), (QStringList{"urlset", "http://a/ |  | 3"}));
+}
+
+TEST(SitemapReader, LimitsHoldForUrlsAndForTheInflatedSize)
+{
+    QByteArray full = Head;
+    for (int i = 0; i < SitemapReader::MaxUrls; ++i)
+        full += "<url><loc>http://a/" + QByteArray::number(i) + "</loc></url>\n";
+    EXPECT_EQ(read(full + "</urlset>", 1 << 16).size(), 1 + SitemapReader::MaxUrls);
+    EXPECT_EQ(read(full + Url + "</urlset>", 1 << 16),
+              (QStringList{"urlset", "sitemap.xml: more than 50000 URLs; a sitemap lists at most 50000"}));
+
+    // A small download that inflates past the limit is refused as soon as the limit is reached.
+    const QByteArray bomb = gzip(Head + QByteArray(SitemapReader::MaxBytes, ' ') + "</urlset>");
+    ASSERT_LT(bomb.size(), 1024 * 1024);
+    SitemapReader reader(QStringLiteral("sitemap.xml"));
+    reader.feed(bomb);
+    reader.finish();
+    EXPECT_EQ(reader.xmlBytes(), SitemapReader::MaxBytes);
+    EXPECT_EQ(reader.errorText(),
+              QStringLiteral("sitemap.xml: more than 50 MiB of XML; a sitemap holds at most 50 MiB uncompressed"));
+}
+
+} // namespace

@@ -1,0 +1,155 @@
+#include "net/httpclient.h"
+#include "project/urltable.h"
+#include "runs/sitemapimport.h"
+#include "support/lighttpdfixture.h"
+#include "support/tempdir.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+#include <ostream>
+#include <zlib.h>
+
+void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+// A <urlset> of locs with one lastmod, or a <sitemapindex> of locs, one element a line.
+QByteArray sitemap(const char *root, const char *item, const QList<QByteArray> &locs, const QByteArray &lastmod = "")
+{
+    QByteArray xml = QByteArray("<") + root + " xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n";
+    for (const QByteArray &loc : locs)
+        xml += QByteArray("<") + item + "><loc>" + loc + "</loc><lastmod>" + lastmod + "</lastmod></" + item + ">\n";
+    return xml + "</" + root + ">\n";
+}
+QByteArray urlset(const QList<QByteArray> &locs, const QByteArray &lastmod = "2024")
+{
+    return sitemap("urlset", "url", locs, lastmod);
+}
+QByteArray index(const QList<QByteArray> &locs)
+{
+    return sitemap("sitemapindex", "sitemap", locs);
+}
+
+class SitemapImportTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(web.start()) << web.lastError().toStdString(); }
+
+    QString url(const QByteArray &path) const { return QString::fromLatin1(web.url(path)); }
+    void addGzipFile(const QString &name, const QByteArray &bytes)
+    {
+        const QByteArray path = QFile::encodeName(web.documentRoot() + QLatin1Char('/') + name);
+        gzFile file = gzopen(path.constData(), "wb");
+        gzwrite(file, bytes.constData(), unsigned(bytes.size()));
+        gzclose(file);
+    }
+    // "url: n" per row of project 5, n the number of engines the URL is still to go to.
+    QStringList rows()
+    {
+        QString sum = QStringLiteral("E1");
+        for (int column = 2; column <= 30; ++column)
+            sum += QStringLiteral(" + E%1").arg(column);
+        QSqlQuery query(QSqlDatabase::database(table.connectionName()));
+        EXPECT_TRUE(
+            query.exec(QStringLiteral("select Url, %1 from urls2 where Projectid = 5 order by rowid").arg(sum)));
+        QStringList list;
+        while (query.next())
+            list << QStringLiteral("%1: %2").arg(query.value(0).toString()).arg(query.value(1).toInt());
+        return list;
+    }
+    void submitAll()
+    {
+        for (int column = 1; column <= 30; ++column)
+            QSqlQuery(QSqlDatabase::database(table.connectionName()))
+                .exec(QStringLiteral("update urls2 set E%1 = 0").arg(column));
+    }
+
+    qctest::LighttpdFixture web;
+    qctest::ScopedBaseDir dir;
+    UrlTable table{dir.path()};
+    THTTPClient http;
+};
+
+TEST_F(SitemapImportTest, AnIndexBringsInItsSitemapsPlainAndCompressedAndChangedPagesGoAgain)
+{
+    const QByteArray elsewhere = "http://localhost:" + QByteArray::number(web.port()) + "/pages.xml";
+    web.addFile("index.xml", index({web.url("/pages.xml"), web.url("/more.xml.gz"), elsewhere, web.url("/nested.xml"),
+                                    web.url("/pages.xml")}));
+    web.addFile("pages.xml", urlset({"http://a/", "mailto:x@y", "http://b/"}));
+    addGzipFile("more.xml.gz", urlset({"http://c/", "http://a/"}, "1999"));
+    web.addFile("nested.xml", index({web.url("/third.xml"), web.url("/deep.xml"), web.url("/pages.xml")}));
+    web.addFile("third.xml", urlset({"http://d/"}));
+    web.addFile("deep.xml", index({web.url("/pages.xml")}));
+
+    SitemapImport import(http, dir.path());
+    SitemapImportResult result = import.importInto(table, 5, url("/index.xml"));
+    ASSERT_TRUE(result.readable()) << qPrintable(result.error);
+    EXPECT_EQ(result.sitemapsRead, 6);
+    EXPECT_EQ(rows(), (QStringList{"http://a/: 30", "http://b/: 30", "http://c/: 30", "http://d/: 30"}));
+    QStringList warnings;
+    for (const SitemapWarning &warning : result.warnings)
+        warnings << warning.text();
+    EXPECT_EQ(warnings, (QStringList{url("/pages.xml") + R"(, line 3: not an http:// or https:// URL: "mailto:x@y")",
+                                     url("/index.xml") + ", line 4: " + elsewhere +
+                                         " is on another host than the index; not read",
+                                     url("/nested.xml") + ", line 3: " + url("/deep.xml") +
+                                         " is a sitemap index nested more than 2 deep; not read"}));
+
+    // The server's files stay as they are: it may answer from what it knew of them.
+    submitAll();
+    web.addFile("index2.xml",
+                index({web.url("/a2.xml"), web.url("/more.xml.gz"), web.url("/b.xml"), web.url("/third.xml")}));
+    web.addFile("a2.xml", urlset({"http://a/"}, "2025"));
+    web.addFile("b.xml", urlset({"http://b/"}));
+    result = import.importInto(table, 5, url("/index2.xml"));
+    ASSERT_TRUE(result.readable()) << qPrintable(result.error);
+    EXPECT_EQ(rows(), (QStringList{"http://a/: 30", "http://b/: 0", "http://c/: 0", "http://d/: 0"}));
+}
+
+TEST_F(SitemapImportTest, ASitemapThatCannotBeReadChangesNothing)
+{
+    web.addFile("pages.xml", urlset({"http://a/"}));
+    web.addFile("broken.xml", "<urlset><url><loc>http://b/</loc></urlset>");
+    web.addFile("far.xml", index({"http://localhost/pages.xml"}));
+    const QByteArray answer = "$| = 1; print \"Content-Type: text/xml\\r\\n\\r\\n<urlset>\";\n";
+    web.addCgiScript("slow.cgi", answer + "for (1 .. 20) { print \" \"; sleep 1; }\n");
+    web.addCgiScript("endless.cgi", answer + "my $blanks = ' ' x 65536; for (1 .. 2000) { print $blanks or last; }\n");
+    qctest::writeFile(dir.file(QStringLiteral("local.xml")), index({web.url("/pages.xml"), web.url("/broken.xml")}));
+    table.replaceProjectUrls(5, {QStringLiteral("http://old/")});
+    submitAll();
+
+    const struct
+    {
+        const char *behaviour;
+        QString name;
+        QString error;
+    } cases[] = {
+        {"a local index with a sitemap that is not well-formed", "local.xml",
+         url("/broken.xml") + ", line 1, column 42: Opening and ending tag mismatch."},
+        {"a missing local file", "missing.xml",
+         "Cannot open the sitemap \"" + dir.file("missing.xml") + "\": No such file or directory"},
+        {"an answer that is no success", url("/missing.xml"),
+         "Cannot fetch the sitemap \"" + url("/missing.xml") + "\": 404 Not Found"},
+        {"an index whose sitemaps are all elsewhere", url("/far.xml"),
+         url("/far.xml") + ": every sitemap it lists is on another host"},
+        {"a server that does not finish in time", url("/cgi-bin/slow.cgi"),
+         "Cannot fetch the sitemap \"" + url("/cgi-bin/slow.cgi") + "\": no complete answer within 2 seconds"},
+        {"a server that sends more than any sitemap holds", url("/cgi-bin/endless.cgi"),
+         "Cannot fetch the sitemap \"" + url("/cgi-bin/endless.cgi") +
+             "\": larger than 50 MiB, more than any sitemap may be"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        SitemapImport import(http, dir.path(), 2);
+        const SitemapImportResult result = import.importInto(table, 5, c.name);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_TRUE(result.entries.isEmpty());
+        EXPECT_EQ(rows(), QStringList{"http://old/: 0"});
+    }
+}
+
+} // namespace
