@@ -2,7 +2,10 @@
 // form and what each answer means, and $KEY in an ordinary form.
 
 #include "runs/indexnow.h"
+#include "support/connectproxy.h"
 #include "support/runs/farmrun.h"
+#include "support/scopedenvironment.h"
+#include "support/testcertificates.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -107,6 +110,47 @@ TEST_F(IndexNowRun, KeyInAnOrdinaryFormAndNoKeyAtAll)
     ASSERT_EQ(farm.received().size(), 1);
     EXPECT_TRUE(farm.received().at(0).requestLine.contains("&key=" + Key.toUtf8() + " "));
     EXPECT_EQ(flags("E1"), QList<bool>({false}));
+}
+
+// The same farm over https, its certificate signed by the tests' own CA.
+class IndexNowOverHttps : public IndexNowRun
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(certificates.make()) << certificates.lastError().toStdString();
+        farm.server().useTls(certificates.serverPem());
+        IndexNowRun::SetUp();
+    }
+    qctest::TestCertificates certificates;
+};
+
+TEST_F(IndexNowOverHttps, TheKeyCheckAndTheBulkRequestGoOverVerifiedTlsDirectlyAndThroughAProxy)
+{
+    qctest::ScopedEnvironment trust(
+        qctest::ScopedEnvironment::withoutProxies({{"SSL_CERT_FILE", certificates.caFile().toUtf8()}}));
+    publishKey();
+    setup.settings.indexNowKey = Key;
+    prepare({{"Bulk", bulk("200")}}, {site("/a")});
+    ASSERT_TRUE(site("/a").startsWith("https://"));
+    submit();
+    ASSERT_EQ(indexNowRequests().size(), 1);
+    EXPECT_EQ(QJsonDocument::fromJson(indexNowRequests().at(0).body).object().value("keyLocation").toString(),
+              site("/" + Key + ".txt"));
+    EXPECT_EQ(flags("E1"), QList<bool>({false}));
+
+    // A new page, and both requests (key file, bulk) through the proxy's tunnel.
+    qctest::ConnectProxy proxy;
+    ASSERT_TRUE(proxy.start(2));
+    qctest::ScopedEnvironment viaProxy({{"https_proxy", proxy.url()}});
+    table->addUrl(ProjectId, site("/b"));
+    submit();
+    EXPECT_EQ(proxy.served(), 2);
+    EXPECT_TRUE(proxy.requestHead(0).startsWith("CONNECT 127.0.0.1:"));
+    ASSERT_EQ(indexNowRequests().size(), 2);
+    EXPECT_EQ(QJsonDocument::fromJson(indexNowRequests().at(1).body).object().value("urlList").toArray(),
+              QJsonArray({site("/b")}));
+    EXPECT_EQ(flags("E1"), QList<bool>({false, false}));
 }
 
 TEST(IndexNowParts, AuthoritiesAndKeyLocations)
