@@ -76,6 +76,14 @@ TEST_F(SearchRunTest, SearchLogsListTheUrlsEachEngineDoesNotKnow)
     EXPECT_TRUE(tally.at(1).unsearchable);
     EXPECT_EQ(tally.at(2).notListed, 2);
 
+    // The search report beside the logs: per engine what it lists and not, linking the answers.
+    const QByteArray report = qctest::readFile(projectFile("SearchLog.htm"));
+    EXPECT_TRUE(report.startsWith("<!DOCTYPE html>")) << report.toStdString();
+    EXPECT_TRUE(report.contains("href=\"SRCH_3.htm\"")) << "the listed URL links its answer";
+    EXPECT_TRUE(report.contains("its engine list entry has no search form"));
+    EXPECT_EQ(report.count(">" + UnknownB.toUtf8() + "<"), 2) << "not listed by Finder and by Poster";
+    EXPECT_TRUE(report.endsWith("</html>\r\n\r\n"));
+
     // The search changes nothing in the URL table.
     EXPECT_EQ(flags("E1"), QList<bool>({true, false, true}));
 }
