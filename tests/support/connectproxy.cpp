@@ -1,5 +1,7 @@
 #include "support/connectproxy.h"
 
+#include "support/loopbacklisten.h"
+
 #include <QElapsedTimer>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -67,21 +69,9 @@ ConnectProxy::~ConnectProxy()
 
 bool ConnectProxy::start(int connections)
 {
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    m_listenFd = listenOnLoopback(&m_port);
     if (m_listenFd < 0)
         return false;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (::bind(m_listenFd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        ::listen(m_listenFd, 16) != 0 ||
-        ::getsockname(m_listenFd, reinterpret_cast<sockaddr *>(&address), &size) != 0) {
-        ::close(m_listenFd);
-        m_listenFd = -1;
-        return false;
-    }
-    m_port = ntohs(address.sin_port);
     m_thread = std::thread([this, connections] { serve(connections); });
     return true;
 }
