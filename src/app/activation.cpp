@@ -80,5 +80,5 @@ QString TMainForm::unattendedSummary(int status) const
     QString text = status == RequestsFailed
                        ? QStringLiteral("quillcast: the run finished, but some requests failed or timed out\n")
                        : QStringLiteral("quillcast: a step could not run (see above)\n");
-    return text + RunSummary(m_submitTally, m_searchTally);
+    return text + RunSummary(m_submitTally, m_searchTally, m_runNotices);
 }

@@ -218,6 +218,7 @@ private:
     QList<EngineTally> m_lastTally;
     QList<EngineTally> m_submitTally; // the unattended sequence's runs
     QList<EngineTally> m_searchTally;
+    QStringList m_runNotices; // what the unattended sequence's runs could not do
     bool m_stepFailed = false; // a step of the unattended sequence could not run
 
     // The pages, shown in place of the no-project text once a project is open.

@@ -109,6 +109,7 @@ void TMainForm::startRun(bool search)
             run = std::make_unique<SubmissionRun>(setup, *m_urlTable, *m_http, *m_control, observer);
         run->run();
         m_lastTally = run->tally();
+        m_runNotices += run->notices();
         // A run that downloaded the lists works with the new one: so does the window.
         if (setup.settings.downloadEngines) {
             const QSet<QString> chosen = currentSettings().chosenEngines;

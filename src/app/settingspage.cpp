@@ -214,7 +214,9 @@ void SettingsPage::fillSettings(ProjectSettings &settings) const
     settings.autoListAddress = m_autoList->text();
     settings.manualListAddress = m_manualList->text();
     settings.indexNowKey = m_indexNowKey->text();
-    settings.chosenEngines.clear();
+    // Engines the list does not name (yet) stay chosen: the project file keeps them,
+    // and a list downloaded or written later may name them.
+    settings.chosenEngines = m_unlistedChoices;
     for (int i = 0; i < m_engines->count(); ++i)
         if (m_engines->isChecked(i))
             settings.chosenEngines.insert(m_engines->text(i));
@@ -227,8 +229,11 @@ void SettingsPage::setEngines(const QStringList &names)
 
 void SettingsPage::setChosenEngines(const QSet<QString> &names)
 {
-    for (int i = 0; i < m_engines->count(); ++i)
+    m_unlistedChoices = names;
+    for (int i = 0; i < m_engines->count(); ++i) {
         m_engines->setChecked(i, names.contains(m_engines->text(i)));
+        m_unlistedChoices.remove(m_engines->text(i));
+    }
 }
 
 void SettingsPage::setAllEnginesChecked(bool checked)

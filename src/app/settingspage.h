@@ -77,4 +77,5 @@ private:
     QPushButton *m_addUrl = nullptr;
     QLineEdit *m_urlCount = nullptr;
     QTableView *m_grid = nullptr;
+    QSet<QString> m_unlistedChoices; // chosen in the project, not named by the engine list
 };

@@ -129,6 +129,9 @@ TEST_F(Projects, EngineChoiceMatchesNamesExactlyAndKeepsUnknownEngines)
     EXPECT_EQ(saved.readString("Search Engines", "Gone", ""), QStringLiteral("1"));
     EXPECT_EQ(saved.readString("Search Engines", "Beta", ""), QStringLiteral("1"));
     EXPECT_EQ(saved.readString("Search Engines", "alpha", "none"), QStringLiteral("none"));
+    // An engine the list does not name stays chosen for a list that will.
+    EXPECT_TRUE(window().currentSettings().chosenEngines.contains("Gone"));
+    EXPECT_TRUE(window().currentSettings().chosenEngines.contains("BETA"));
 }
 
 TEST_F(Projects, OpenWithChangesAndCancelKeepsTheProject)
