@@ -8,6 +8,7 @@
 #include "app/pictures.h"
 #include "app/platform.h"
 #include "app/settingspage.h"
+#include "engines/builtinlists.h"
 #include "engines/enginelist.h"
 #include "engines/enginelistdownload.h"
 #include "engines/ui/advancedengineform.h"
@@ -68,6 +69,11 @@ QStringList TMainForm::DownloadEngineLists()
                           0);
         }
     }
+    // A directory without any list gets the program's own: engines that exist.
+    if (BuiltInLists::writeWhereMissing(AutoListPath, ManualListPath)) {
+        problems << QStringLiteral("the built-in engine lists are written to the base directory and used");
+        AddStatusLine(problems.last(), 0);
+    }
     return replaced ? QStringList() : problems;
 }
 
@@ -125,7 +131,10 @@ void TMainForm::ManualRefreshBitBtnClick()
                               Platform::Ok);
     else
         m_platform.messageBox(this,
-                              QStringLiteral("The engine lists could not be updated; the lists you have are kept.\n") +
+                              QStringLiteral("The engine lists could not be updated") +
+                                  (problems.last().startsWith(QLatin1String("the built-in"))
+                                       ? QStringLiteral(".\n")
+                                       : QStringLiteral("; the lists you have are kept.\n")) +
                                   problems.join(QLatin1Char('\n')),
                               QStringLiteral("Engine lists not updated"), Platform::Ok, Platform::Icon::Error);
 }
