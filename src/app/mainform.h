@@ -189,6 +189,8 @@ private:
     void AddStatusLine(const QString &text, int kind);
     // The lines an import passed over: in the status log, and unattended also on standard error.
     void reportUrlListWarnings(const UrlList &list);
+    // A line of input passed over: in the status log, and unattended also on standard error.
+    void tellSkipped(const QString &text);
     // Builds what a run reads and runs it.
     void startRun(bool search);
     RunSetup runSetup() const;

@@ -110,8 +110,8 @@ void TMainForm::startRun(bool search)
         run->run();
         m_lastTally = run->tally();
         m_runNotices += run->notices();
-        // A run that downloaded the lists works with the new one: so does the window.
-        if (setup.settings.downloadEngines) {
+        // A run that downloaded or wrote a list works with the new one: so does the window.
+        if (run->engines().names() != m_engines.names()) {
             const QSet<QString> chosen = currentSettings().chosenEngines;
             LoadEngineCheckList();
             m_settingsPage->setChosenEngines(chosen);

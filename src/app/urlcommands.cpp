@@ -90,18 +90,10 @@ bool TMainForm::ReplaceURLsFromSitemap(const QString &fileOrUrl)
         showFailure(failure);
         return false;
     }
-    const bool told = unattended();
-    for (const SitemapWarning &warning : result.warnings) {
-        AddStatusLine(warning.text() + QStringLiteral(" (skipped)"), int(StatusKind::Failure));
-        if (told)
-            m_platform.report(QStringLiteral("quillcast: ") + warning.text() + QStringLiteral(" (skipped)"));
-    }
-    if (result.skipped > result.warnings.size()) {
-        const QString text = QStringLiteral("%1 more sitemap entries skipped").arg(result.skipped - result.warnings.size());
-        AddStatusLine(text, int(StatusKind::Failure));
-        if (told)
-            m_platform.report(QStringLiteral("quillcast: ") + text);
-    }
+    for (const SitemapWarning &warning : result.warnings)
+        tellSkipped(warning.text() + QStringLiteral(" (skipped)"));
+    if (result.skipped > result.warnings.size())
+        tellSkipped(QStringLiteral("%1 more sitemap entries skipped").arg(result.skipped - result.warnings.size()));
     if (!result.readable()) {
         m_platform.messageBox(this, result.error, QStringLiteral("Sitemap not read"), Platform::Ok,
                               Platform::Icon::Stop);
@@ -115,19 +107,18 @@ bool TMainForm::ReplaceURLsFromSitemap(const QString &fileOrUrl)
 void TMainForm::reportUrlListWarnings(const UrlList &list)
 {
     const QString name = QFileInfo(list.path).fileName();
-    for (const UrlListWarning &warning : list.warnings) {
-        const QString text = name + QStringLiteral(", ") + warning.text() + QStringLiteral(" (skipped)");
-        AddStatusLine(text, int(StatusKind::Failure));
-        if (unattended())
-            m_platform.report(QStringLiteral("quillcast: ") + text);
-    }
+    for (const UrlListWarning &warning : list.warnings)
+        tellSkipped(name + QStringLiteral(", ") + warning.text() + QStringLiteral(" (skipped)"));
     const qint64 untold = list.skippedLines - list.warnings.size();
-    if (untold > 0) {
-        const QString text = name + QStringLiteral(": %1 more lines skipped").arg(untold);
-        AddStatusLine(text, int(StatusKind::Failure));
-        if (unattended())
-            m_platform.report(QStringLiteral("quillcast: ") + text);
-    }
+    if (untold > 0)
+        tellSkipped(name + QStringLiteral(": %1 more lines skipped").arg(untold));
+}
+
+void TMainForm::tellSkipped(const QString &text)
+{
+    AddStatusLine(text, int(StatusKind::Failure));
+    if (unattended())
+        m_platform.report(QStringLiteral("quillcast: ") + text);
 }
 
 bool TMainForm::ReplaceURLsFromFile()

@@ -422,24 +422,25 @@ void UrlTable::deleteProject(int projectId)
 void UrlTable::setFlag(const QString &column, int projectId, const QString &url, bool value)
 {
     ++m_revision;
-    if (m_batchMilliseconds >= 0 && !m_batchOpen) {
-        m_query.exec(QStringLiteral("begin"));
-        m_batchOpen = true;
-        m_batchTimer.start(m_batchMilliseconds);
-    }
+    openFlagBatch();
     m_query.setUrlFlag(column, projectId, url, value);
 }
 
 void UrlTable::setRowFlags(const QString &column, const QList<qint64> &rowIds, bool value)
 {
     ++m_revision;
-    if (m_batchMilliseconds >= 0 && !m_batchOpen) {
-        m_query.exec(QStringLiteral("begin"));
-        m_batchOpen = true;
-        m_batchTimer.start(m_batchMilliseconds);
-    }
+    openFlagBatch();
     for (const qint64 rowId : rowIds)
         m_query.setRowFlag(column, rowId, value);
+}
+
+void UrlTable::openFlagBatch()
+{
+    if (m_batchMilliseconds < 0 || m_batchOpen)
+        return;
+    m_query.exec(QStringLiteral("begin"));
+    m_batchOpen = true;
+    m_batchTimer.start(m_batchMilliseconds);
 }
 
 void UrlTable::beginFlagBatch(int milliseconds)

@@ -168,6 +168,8 @@ private:
         commitFlagBatch();
         ++m_revision;
     }
+    // Starts the group of flag changes when changes are grouped and none is open.
+    void openFlagBatch();
     // Commits the open group of flag changes, if any. Never throws: changes
     // that cannot be committed are rolled back and only sent again later.
     void commitFlagBatch();

@@ -163,10 +163,17 @@ void RequestStep::show(const QString &piece)
     const qsizetype room = RunObserver::answerShownLimit - m_shownBytes;
     if (room <= 0)
         return;
-    QString shown = piece.toUtf8().size() <= room ? piece : QString::fromUtf8(piece.toUtf8().left(room));
-    while (shown.toUtf8().size() > room) // a character cut in two came back larger
-        shown.chop(1);
-    m_shownBytes += shown.toUtf8().size();
+    QByteArray bytes = piece.toUtf8();
+    if (bytes.size() > room) {
+        bytes.truncate(room);
+        // Never end inside a character: drop the continuation bytes and the lead byte of a cut one.
+        while (!bytes.isEmpty() && (uchar(bytes.back()) & 0xC0) == 0x80)
+            bytes.chop(1);
+        if (!bytes.isEmpty() && uchar(bytes.back()) >= 0xC0)
+            bytes.chop(1);
+    }
+    m_shownBytes += bytes.size();
+    const QString shown = QString::fromUtf8(bytes);
     m_shown += m_shown.isEmpty() ? shown : QStringLiteral("\r\n") + shown;
     m_observer.answerShown(shown);
 }

@@ -9,7 +9,10 @@
 #include "runs/runobserver.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QDir>
+#include <QLocale>
+#include <QTime>
 #include <QFileInfo>
 #include <QScopeGuard>
 
@@ -189,6 +192,32 @@ ValueEncoder Run::encoder()
         }
         return encoded;
     };
+}
+
+RunLog Run::debugLog()
+{
+    if (!m_setup.debug)
+        return {};
+    return [this](const QString &text, int kind) { status(text, StatusKind(kind)); };
+}
+
+ReportContext Run::reportContext() const
+{
+    ReportContext context = m_setup.report;
+    context.ProjectFile = m_setup.projectFile;
+    const QLocale locale = QLocale::system();
+    context.DateText = locale.toString(QDate::currentDate(), QLocale::ShortFormat);
+    context.TimeText = locale.toString(QTime::currentTime(), QLocale::LongFormat);
+    return context;
+}
+
+void Run::refreshTable()
+{
+    try {
+        m_table.reopen();
+    } catch (const std::exception &) {
+        // The view shows the old flags a while longer; the table holds the new ones.
+    }
 }
 
 QByteArray Run::address(const QString &action, bool post, const QString &postData) const

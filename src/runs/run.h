@@ -5,6 +5,7 @@
 #include "runs/outcome.h"
 #include "runs/placeholders.h"
 #include "runs/requeststep.h"
+#include "runs/engineform.h"
 #include "runs/enginetally.h"
 #include "runs/runsetup.h"
 
@@ -31,6 +32,8 @@ public:
     // The whole run; returns when it is over. Never throws.
     void run();
 
+    // The engines the run worked with: the setup's, or those of a list it downloaded or wrote.
+    const EngineCatalogue &engines() const { return m_engines; }
     // Per engine of the engine list, in its order.
     const QList<EngineTally> &tally() const { return m_tally; }
     // What the run could not do that is no engine's fault (an IndexNow key
@@ -47,6 +50,12 @@ protected:
     bool isChosen(const QString &engine) const;
     PlaceholderValues values(const QString &engine, const QString &url, const QString &email) const;
     ValueEncoder encoder();
+    // The diagnostic lines of the form readers: to the status log in debug mode, nowhere otherwise.
+    RunLog debugLog();
+    // The report's fixed values with the project file and the run's date and time.
+    ReportContext reportContext() const;
+    // Reopens the URL table so that its views show the flags as an engine left them.
+    void refreshTable();
     // The address a request goes to: the action, or in test mode the form-echo
     // endpoint; a GET's filled template joins it after "?", or after "&" when the
     // address already has a query.

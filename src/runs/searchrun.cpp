@@ -7,22 +7,15 @@
 #include "runs/runfiles.h"
 #include "runs/runobserver.h"
 
-#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
-#include <QTime>
 
 void SearchRun::body()
 {
-    ReportContext context = m_setup.report;
-    context.ProjectFile = m_setup.projectFile;
-    const QLocale locale = QLocale::system();
-    context.DateText = locale.toString(QDate::currentDate(), QLocale::ShortFormat);
-    context.TimeText = locale.toString(QTime::currentTime(), QLocale::LongFormat);
     // The search logs are what a search must leave; without its report it still runs.
-    if (!m_report.open(QFileInfo(m_setup.reportPath).dir().filePath(QStringLiteral("SearchLog.htm")), context))
+    if (!m_report.open(QFileInfo(m_setup.reportPath).dir().filePath(QStringLiteral("SearchLog.htm")),
+                       reportContext()))
         status(QStringLiteral("Cannot create the search report in ") + m_setup.projectDir, StatusKind::Failure);
     status(QStringLiteral("Searching for URLs"), StatusKind::Phase);
     forEachEngine([this](qsizetype i, const EngineSection &section) { searchEngine(i, section); });
@@ -50,10 +43,7 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
     status(QStringLiteral("Searching for URLs in ") + engine, StatusKind::Heading);
     m_report.engine(engine);
 
-    const RunLog debug = m_setup.debug ? RunLog([this](const QString &text, int kind) {
-        status(text, StatusKind(kind));
-    })
-                                       : RunLog();
+    const RunLog debug = debugLog();
     const ValueEncoder encode = encoder();
     const QString email = m_setup.settings.pickSenderEmail();
     bool unsearchable = false;

@@ -9,12 +9,9 @@
 #include "runs/runfiles.h"
 #include "runs/runobserver.h"
 
-#include <QDate>
 #include <QDir>
-#include <QLocale>
 #include <QScopeGuard>
 #include <QTemporaryDir>
-#include <QTime>
 
 #include <algorithm>
 
@@ -66,11 +63,7 @@ bool SubmissionRun::openReport()
     m_report.setFileName(m_setup.reportPath);
     if (!m_report.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    const QLocale locale = QLocale::system();
-    m_reportContext = m_setup.report;
-    m_reportContext.ProjectFile = m_setup.projectFile;
-    m_reportContext.DateText = locale.toString(QDate::currentDate(), QLocale::ShortFormat);
-    m_reportContext.TimeText = locale.toString(QTime::currentTime(), QLocale::LongFormat);
+    m_reportContext = reportContext();
     return true;
 }
 
@@ -109,16 +102,8 @@ void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section
     int submitted = 0;
     bool skipReported = false;
     // The grid shows the flags as the engine left them, also after a stop.
-    const auto refresh = qScopeGuard([this] {
-        try {
-            m_table.reopen();
-        } catch (const std::exception &) {
-        }
-    });
-    const RunLog debug = m_setup.debug ? RunLog([this](const QString &text, int kind) {
-        status(text, StatusKind(kind));
-    })
-                                       : RunLog();
+    const auto refresh = qScopeGuard([this] { refreshTable(); });
+    const RunLog debug = debugLog();
     const ValueEncoder encode = encoder();
     const int projectId = m_setup.settings.projectId;
 
@@ -294,12 +279,7 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
     EngineTally &tally = tallyOf(index);
     m_control.clearSkipEngine();
     status(QStringLiteral("Submitting URL's to ") + engine, StatusKind::Heading);
-    const auto refresh = qScopeGuard([this] {
-        try {
-            m_table.reopen();
-        } catch (const std::exception &) {
-        }
-    });
+    const auto refresh = qScopeGuard([this] { refreshTable(); });
     const QString key = m_setup.settings.indexNowKey;
     const SubmissionForm form = ReadSubmissionForm(section, values(engine, QString(), QString()), encoder());
     const QByteArray target = address(form.action, true, QString());

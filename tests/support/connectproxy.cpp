@@ -99,17 +99,7 @@ QByteArray ConnectProxy::requestHead(int connection) const
 
 bool ConnectProxy::waitFor(int fd, short events)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!m_stopping && clock.elapsed() < idleDeadlineMs) {
-        pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, pollSliceMs);
-        if (ready > 0)
-            return true;
-        if (ready < 0 && errno != EINTR)
-            return false;
-    }
-    return false;
+    return waitForEvents(fd, events, m_stopping, idleDeadlineMs);
 }
 
 void ConnectProxy::serve(int connections)

@@ -1,7 +1,10 @@
 #include "support/loopbacklisten.h"
 
+#include <QElapsedTimer>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,6 +26,22 @@ int listenOnLoopback(quint16 *port, int backlog)
     }
     *port = ntohs(address.sin_port);
     return fd;
+}
+
+bool waitForEvents(int fd, short events, const std::atomic<bool> &stopping, int deadlineMs)
+{
+    constexpr int sliceMs = 50; // how soon a stop is noticed
+    QElapsedTimer clock;
+    clock.start();
+    while (!stopping && clock.elapsed() < deadlineMs) {
+        pollfd entry{fd, events, 0};
+        const int ready = ::poll(&entry, 1, sliceMs);
+        if (ready > 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            return false;
+    }
+    return false;
 }
 
 } // namespace qctest

@@ -103,17 +103,7 @@ void LoopbackPeer::appendReceived(int index, const char *data, qsizetype len)
 
 bool LoopbackPeer::waitFor(int fd, short events)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!m_stopping && clock.elapsed() < stepDeadlineMs) {
-        pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, pollSliceMs);
-        if (ready > 0)
-            return true;
-        if (ready < 0 && errno != EINTR)
-            return false;
-    }
-    return false;
+    return waitForEvents(fd, events, m_stopping, stepDeadlineMs);
 }
 
 void LoopbackPeer::serve(int connections)
