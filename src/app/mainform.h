@@ -153,7 +153,8 @@ private:
     void answerShown(const QString &piece) override;
     void answerCleared() override;
     void searchAnswerShown(const QString &answer) override;
-    void senderMissing() override;
+    void senderMissing(const QString &field) override;
+    void runFailed(const QString &text) override;
     void reportNotCreated() override;
     void engineListMissing(const QString &path) override;
     void nothingChosen() override;

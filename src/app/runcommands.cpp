@@ -176,12 +176,19 @@ void TMainForm::searchAnswerShown(const QString &answer)
     m_platform.messageBox(this, answer, QStringLiteral("SubmitStatusText"), Platform::Ok);
 }
 
-void TMainForm::senderMissing()
+void TMainForm::senderMissing(const QString &field)
 {
     m_stepFailed = true;
     m_pageControl->setCurrentWidget(m_infoPage);
-    m_platform.messageBox(this, QStringLiteral("Required Fields:\nFirst,Last Name\nEmail\nBrowser"),
-                          QStringLiteral("Required Fields Missing"), Platform::Ok);
+    const QString text = field.isEmpty() ? QStringLiteral("Required Fields:\nFirst,Last Name\nEmail\nBrowser")
+                                         : QStringLiteral("Required field missing: ") + field;
+    m_platform.messageBox(this, text, QStringLiteral("Required Fields Missing"), Platform::Ok);
+}
+
+void TMainForm::runFailed(const QString &text)
+{
+    m_stepFailed = true;
+    m_platform.messageBox(this, text, QStringLiteral("Error"), Platform::Ok, Platform::Icon::Error);
 }
 
 void TMainForm::nothingChosen()

@@ -70,7 +70,7 @@ bool Run::begin()
     DeleteRunFiles(m_setup.projectDir, answerPrefix());
     countSteps();
     if (!m_setup.settings.senderComplete()) {
-        m_observer.senderMissing();
+        m_observer.senderMissing(QString());
         return false;
     }
     // A run works with the list it downloads: a fresh directory gets its engines so.

@@ -37,10 +37,15 @@ public:
     virtual void answerCleared() {}
     // Debug mode only: the search's view of an answer, shown to the user at once.
     virtual void searchAnswerShown(const QString &answer) { Q_UNUSED(answer); }
-    // The run could not start: the sender's name or e-mail is missing.
-    virtual void senderMissing() {}
+    // The run could not start: a sender field that a chosen engine's form uses
+    // is empty. field names it: "First Name", "Last Name", "MI" or "Email".
+    virtual void senderMissing(const QString &field) { Q_UNUSED(field); }
     // The run could not create its report.
     virtual void reportNotCreated() {}
+    // The run stopped before its next request because a file it must write
+    // (the URL table, the report) cannot be written; text names the file and
+    // the system's reason. Nothing more was sent after it.
+    virtual void runFailed(const QString &text) { Q_UNUSED(text); }
     // The run has no engine list to work with (none at path, and none could be downloaded).
     virtual void engineListMissing(const QString &path) { Q_UNUSED(path); }
     // The project chooses none of the engine list's engines: the run has nothing to do.

@@ -27,6 +27,8 @@ public:
     QStringList answerPieces;            // since the last answerCleared()
     QStringList searchAnswers;
     int senderMissingCalls = 0;
+    QStringList missingSenderFields;
+    QStringList runFailures;
     int reportNotCreatedCalls = 0;
     QStringList missingEngineLists;
     int nothingChosenCount = 0;
@@ -47,7 +49,12 @@ public:
     void answerShown(const QString &piece) override { answerPieces.append(piece); }
     void answerCleared() override { answerPieces.clear(); }
     void searchAnswerShown(const QString &answer) override { searchAnswers.append(answer); }
-    void senderMissing() override { ++senderMissingCalls; }
+    void senderMissing(const QString &field) override
+    {
+        ++senderMissingCalls;
+        missingSenderFields.append(field);
+    }
+    void runFailed(const QString &text) override { runFailures.append(text); }
     void reportNotCreated() override { ++reportNotCreatedCalls; }
     void engineListMissing(const QString &path) override { missingEngineLists.append(path); }
     void nothingChosen() override { ++nothingChosenCount; }
