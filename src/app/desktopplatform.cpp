@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -30,8 +31,9 @@ QString QtFileFilter(const QString &filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        filters.append(parts.at(i).contains(QLatin1Char('(')) ? parts.at(i)
-                                                              : parts.at(i) + QLatin1String(" (") + parts.at(i + 1) + QLatin1Char(')'));
+        filters.append(parts.at(i).contains(QLatin1Char('('))
+                           ? parts.at(i)
+                           : parts.at(i) + QLatin1String(" (") + parts.at(i + 1) + QLatin1Char(')'));
     return filters.join(QLatin1String(";;"));
 }
 
@@ -127,6 +129,25 @@ QString DesktopPlatform::saveFileName(QWidget *parent, const FileDialog &dialog)
         return {};
     }
     return runFileDialog(parent, dialog, QFileDialog::AcceptSave);
+}
+
+std::optional<QString> DesktopPlatform::textInput(QWidget *parent, const TextPrompt &prompt)
+{
+    if (m_headless) {
+        writeToStandardError(prompt.title, QStringLiteral("(no display: cancelled)"));
+        return std::nullopt;
+    }
+    QInputDialog dialog(parent);
+    dialog.setObjectName(prompt.objectName);
+    dialog.setWindowTitle(prompt.title);
+    dialog.setLabelText(prompt.label);
+    dialog.setTextValue(prompt.text);
+    dialog.setInputMode(QInputDialog::TextInput);
+    // Room for a whole address.
+    dialog.resize(qMax(dialog.sizeHint().width(), 480), dialog.sizeHint().height());
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
 }
 
 int DesktopPlatform::execDialog(QDialog &dialog)

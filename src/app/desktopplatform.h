@@ -5,7 +5,7 @@
 // The platform of the real program: Qt's message boxes and file dialogs and
 // QDesktopServices for the shell's "open". Without a display (the offscreen or
 // minimal platform) a message box writes its caption and text to standard error
-// and takes its default answer, and a file dialog is cancelled, so an unattended
+// and takes its default answer, and a file dialog or text prompt is cancelled, so an unattended
 // run can never hang on one.
 class DesktopPlatform : public Platform
 {
@@ -17,6 +17,7 @@ public:
     void showError(QWidget *parent, const QString &message) override;
     QString openFileName(QWidget *parent, const FileDialog &dialog) override;
     QString saveFileName(QWidget *parent, const FileDialog &dialog) override;
+    std::optional<QString> textInput(QWidget *parent, const TextPrompt &prompt) override;
     int execDialog(QDialog &dialog) override;
     void openInShell(const QString &target) override;
     bool interactive() const override { return !m_headless; }

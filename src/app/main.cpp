@@ -1,7 +1,6 @@
-#include "runs/commandline.h"
 #include "app/desktopplatform.h"
 #include "app/mainform.h"
-#include "project/baselock.h"
+#include "runs/commandline.h"
 
 #include <QApplication>
 #include <QDir>
@@ -72,23 +71,19 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    DesktopPlatform platform;
-    // One program at a time works in a base directory: two would submit everything twice.
-    BaseLock lock(QDir::currentPath());
-    if (lock.tryAcquire() != BaseLock::Outcome::Acquired) {
-        const QString text =
-            lock.holderPid() > 0
-                ? QStringLiteral("The directory %1 is in use by another Quillcast (process %2).")
-                      .arg(QDir::currentPath())
-                      .arg(lock.holderPid())
-                : QStringLiteral("The directory %1 cannot be locked for Quillcast: %2")
-                      .arg(QDir::currentPath(), lock.errorText());
-        if (unattended)
-            writeError(QStringLiteral("quillcast: ") + text);
-        else
-            platform.messageBox(nullptr, text, QStringLiteral("Quillcast"), Platform::Ok, Platform::Icon::Stop);
-        return 1;
+    // A cron job whose "cd" was forgotten would start an empty URL table here
+    // and submit every URL of the project again.
+    if (unattended) {
+        const QString misplaced = MisplacedBaseDirectory(QDir::currentPath(), flags);
+        if (!misplaced.isEmpty()) {
+            writeError(QStringLiteral("quillcast: ") + misplaced);
+            return 1;
+        }
     }
+
+    // The base directory is locked by the window only while a run or an
+    // import works in it: a cron run beside an idle window is welcome.
+    DesktopPlatform platform;
 
     std::unique_ptr<TMainForm> window;
     try {

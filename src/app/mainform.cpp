@@ -12,6 +12,7 @@
 #include "app/settingspage.h"
 #include "app/submitpage.h"
 #include "net/httpclient.h"
+#include "project/baselock.h"
 #include "project/profilefile.h"
 #include "project/settingskeys.h"
 #include "project/urltable.h"
@@ -39,6 +40,7 @@ TMainForm::TMainForm(Platform &platform, const QStringList &arguments, QWidget *
     setObjectName(QStringLiteral("MainForm"));
     // Everything the program reads and writes lives in the current directory at start-up.
     BaseDir = QDir::currentPath();
+    m_baseLock = std::make_unique<BaseLock>(BaseDir);
 
     // The URL table opens with the window; a table that cannot be opened ends the
     // program (the caller shows the error).
@@ -152,6 +154,10 @@ void TMainForm::createCommands()
         addCommand(DataMenu, QStringLiteral("ImportSitemap"), QStringLiteral("Import &sitemap..."),
                    QStringLiteral("Import sitemap|Make the project's URLs those of a sitemap (changed pages are "
                                   "submitted again)"));
+    ImportSitemapAddressAction =
+        addCommand(DataMenu, QStringLiteral("ImportSitemapAddress"), QStringLiteral("Import sitemap from &address..."),
+                   QStringLiteral("Import sitemap from address|Make the project's URLs those of a sitemap on the web "
+                                  "(an http:// or https:// address)"));
     // Kept for the menu's shape: checked, invisible, and without a command.
     URLDropWindowAction =
         addCommand(DataMenu, QStringLiteral("URLdropwindow1"), QStringLiteral("&URL drop window"), {});
@@ -253,6 +259,7 @@ void TMainForm::connectControls()
     connect(ExitAction, &QAction::triggered, this, &TMainForm::ExitClick);
     connect(ImportfromfileAction, &QAction::triggered, this, &TMainForm::ImportfromfileClick);
     connect(ImportSitemapAction, &QAction::triggered, this, &TMainForm::ImportSitemapClick);
+    connect(ImportSitemapAddressAction, &QAction::triggered, this, &TMainForm::ImportSitemapAddressClick);
     connect(HelpIndexAction, &QAction::triggered, this, &TMainForm::HelpIndexClick);
     connect(IncludeEngineAction, &QAction::triggered, this, &TMainForm::IncludeEngineClick);
     connect(AboutAction, &QAction::triggered, this, &TMainForm::About1Click);
@@ -421,6 +428,8 @@ bool TMainForm::event(QEvent *event)
             m_reloadOnActivate = false;
             FormActivate();
         }
+        // A cron run may have worked while the user was away.
+        showChangesMadeElsewhere();
         break;
     default:
         break;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class BaseLock;
 class HiddenPage;
 class InfoPage;
 class ManualPage;
@@ -91,10 +92,16 @@ public:
     void ImportfromfileClick();
     // A sitemap file: the project's URLs become its pages (see ReplaceURLsFromSitemap).
     void ImportSitemapClick();
-    // The project's URLs become the pages of the sitemap (a file or an http(s)
-    // address): already submitted ones stay so unless their lastmod changed.
-    // False, having changed nothing, when the sitemap cannot be read.
-    bool ReplaceURLsFromSitemap(const QString &fileOrUrl);
+    // The same from an http(s) address the user types.
+    void ImportSitemapAddressClick();
+    // The project's URLs become the pages of the sitemaps (files or http(s)
+    // addresses) together, in one step: already submitted ones stay so unless
+    // their lastmod changed. False, having changed nothing and said why, when a
+    // sitemap cannot be read, none gives a valid URL, or another program holds
+    // the base directory.
+    bool ReplaceURLsFromSitemap(const QStringList &fileOrUrls);
+    // The project's URLs become those of the "/urllist" file. False, having
+    // changed nothing and said why, as ReplaceURLsFromSitemap().
     bool ReplaceURLsFromFile();
     void EnableAllURLsBitBtnClick();
     void URLTableAfterPost();
@@ -125,7 +132,8 @@ public:
     // Excite settings; coming back from another program, a message box or a file
     // dialog leaves the manual page as the user left it.
     void FormActivate();
-    // The unattended sequence; returns the program's exit status.
+    // The unattended sequence; returns the program's exit status. The base
+    // directory is locked through all its steps when it has any (see lockBase()).
     int StartupActions();
     // The window's size (and place) go to the application ini; the size is
     // restored at the next start, at least the window's minimum.
@@ -198,6 +206,47 @@ private:
     // Started with "/exit" or without a display: the program ends by itself.
     bool unattended() const;
     QString unattendedSummary(int status) const;
+    // The unattended key steps: "/newkey" gives a project without a key a new
+    // one, saved in the project file; "/keyfile" writes the key file into the
+    // directory given. False, having said why, when the step could not be done.
+    bool makeIndexNowKey();
+    bool writeIndexNowKeyFile(const QString &directory);
+    // A step of the unattended sequence could not run: says why, and the sequence ends with status 1.
+    void failStep(const QString &caption, const QString &text);
+
+    // The base directory belongs to one run or import at a time, of this
+    // program or another (a cron job beside an idle window): lockBase() takes
+    // it, or says who holds it (unattended on standard error, otherwise in a
+    // box) and returns false. Nested calls count; unlockBase() gives it back
+    // with the last one. WorkLock does both for a scope.
+    bool lockBase();
+    void unlockBase();
+    class WorkLock
+    {
+    public:
+        explicit WorkLock(TMainForm &form) : m_form(form), m_held(form.lockBase()) {}
+        ~WorkLock()
+        {
+            if (m_held)
+                m_form.unlockBase();
+        }
+        WorkLock(const WorkLock &) = delete;
+        WorkLock &operator=(const WorkLock &) = delete;
+        bool held() const { return m_held; }
+
+    private:
+        TMainForm &m_form;
+        bool m_held;
+    };
+
+    // Another program (a cron run) may have changed the URL table or the
+    // project file since the window last looked: shows the table afresh, and
+    // the file's settings when the window holds no changes of its own.
+    void showChangesMadeElsewhere();
+    // Remembers the project file as the window last read or wrote it.
+    void rememberProjectFile();
+    // The URL table's change count as SQLite keeps it for other connections' commits.
+    qint64 urlTableVersion();
 
     // Paths, all derived from the current directory at start-up.
     QString BaseDir;
@@ -210,6 +259,7 @@ private:
     // The open project.
     int ProjectId = 0;
     QString ProjectFile;
+    QString m_projectIdProblem; // why the file's ID was refused; "" when it gives none or a valid one
     QString ProjectDir;
     QString ReportPath;
     bool Modified = false;
@@ -221,7 +271,7 @@ private:
     QList<EngineTally> m_lastTally;
     QList<EngineTally> m_submitTally; // the unattended sequence's runs
     QList<EngineTally> m_searchTally;
-    QStringList m_runNotices; // what the unattended sequence's runs could not do
+    QStringList m_runNotices;  // what the unattended sequence's runs could not do
     bool m_stepFailed = false; // a step of the unattended sequence could not run
 
     // The pages, shown in place of the no-project text once a project is open.
@@ -243,6 +293,7 @@ private:
     QAction *ExitAction = nullptr;
     QAction *ImportfromfileAction = nullptr;
     QAction *ImportSitemapAction = nullptr;
+    QAction *ImportSitemapAddressAction = nullptr;
     QAction *URLDropWindowAction = nullptr;
     QAction *HelpIndexAction = nullptr;
     QAction *IncludeEngineAction = nullptr;
@@ -254,6 +305,10 @@ private:
     TAdvancedEngineForm *AdvancedEngineForm = nullptr;
 
     Platform &m_platform;
+    std::unique_ptr<BaseLock> m_baseLock;
+    int m_lockDepth = 0;
+    QByteArray m_projectFileHash; // of the project file as last read or written
+    qint64 m_seenUrlTableVersion = -1;
     std::unique_ptr<UrlTable> m_urlTable;
     UrlTableModel *m_urlModel = nullptr;
     std::unique_ptr<THTTPClient> m_http;

@@ -28,8 +28,10 @@ void TMainForm::LoadProjectSettings()
     LoadEngineCheckList();
     const ProjectSettings settings = ProjectSettings::load(ProjectFile);
     ProjectId = settings.projectId;
+    m_projectIdProblem = settings.projectIdProblem();
     showSettings(settings);
     Modified = false;
+    rememberProjectFile();
 }
 
 void TMainForm::showSettings(const ProjectSettings &settings)
@@ -59,6 +61,7 @@ ProjectSettings TMainForm::currentSettings() const
 void TMainForm::SaveProjectSettings()
 {
     currentSettings().save(ProjectFile, m_engines.names());
+    rememberProjectFile();
 }
 
 void TMainForm::ShowProject()
@@ -98,13 +101,15 @@ void TMainForm::NewProjectClick()
         SaveProjectSettings();
 
         ProfileFile ini(AppIniPath);
-        const int id = ini.readInteger(QLatin1String(Keys::ProjectCounter.section),
-                                       QLatin1String(Keys::ProjectCounter.key), 0) + 1;
+        const int id =
+            ini.readInteger(QLatin1String(Keys::ProjectCounter.section), QLatin1String(Keys::ProjectCounter.key), 0) +
+            1;
         ini.writeInteger(QLatin1String(Keys::ProjectCounter.section), QLatin1String(Keys::ProjectCounter.key), id);
         ProjectId = id;
         StatusBarIdPanel->setText(QString::number(ProjectId));
         ProfileFile(ProjectFile)
             .writeInteger(QLatin1String(Keys::ProjectID.section), QLatin1String(Keys::ProjectID.key), ProjectId);
+        rememberProjectFile();
 
         ShowProject();
         EnsureDirectory(BaseDir + QStringLiteral("/Projects"));
@@ -147,14 +152,21 @@ void TMainForm::openProjectFile(const QString &path, bool unattended)
     // A project without a valid ID owns no URLs: the list is not imported into nowhere.
     if (unattended && Startup.UrlListFlag && ProjectId > 0 && !ReplaceURLsFromFile())
         m_stepFailed = true;
-    if (unattended && Startup.SitemapFlag && ProjectId > 0 && !ReplaceURLsFromSitemap(Startup.SitemapArgument))
+    if (unattended && Startup.SitemapFlag && ProjectId > 0 && !ReplaceURLsFromSitemap(Startup.SitemapArguments))
         m_stepFailed = true;
     if (ProjectId == 0) {
+        // An ID the table cannot hold exactly would mix this project's URLs with another's.
         if (unattended)
-            m_platform.messageBox(this, ProjectFile, QStringLiteral("Cannot open project"), Platform::Ok);
+            m_platform.messageBox(
+                this,
+                m_projectIdProblem.isEmpty() ? ProjectFile : ProjectFile + QStringLiteral(": ") + m_projectIdProblem,
+                QStringLiteral("Cannot open project"), Platform::Ok);
         else
-            m_platform.messageBox(this, QStringLiteral("This project has an invalid ID"), QStringLiteral("Error"),
-                                  Platform::Ok);
+            m_platform.messageBox(this,
+                                  m_projectIdProblem.isEmpty()
+                                      ? QStringLiteral("This project has an invalid ID")
+                                      : QStringLiteral("This project has an invalid ID: ") + m_projectIdProblem,
+                                  QStringLiteral("Error"), Platform::Ok);
     }
     ShowProject();
     Modified = false;
@@ -228,6 +240,14 @@ void TMainForm::DeleteProjectClick()
                                  QStringLiteral("\" permanently, press YES to do it and NO to keep it");
         if (m_platform.messageBox(this, question, QStringLiteral("Deleting Project"), Platform::Yes | Platform::No,
                                   Platform::Icon::Stop) != Platform::Yes) {
+            Modified = false;
+            CloseProjectClick();
+            return;
+        }
+        // A run of another program may be writing the project's rows: the
+        // project stays whole until it is over.
+        const WorkLock lock(*this);
+        if (!lock.held()) {
             Modified = false;
             CloseProjectClick();
             return;

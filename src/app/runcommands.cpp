@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QSaveFile>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -31,6 +32,26 @@ namespace {
 // How often a run lets the window paint: often enough to look live, and
 // rarely enough that painting the window costs little beside the requests.
 constexpr int PaintIntervalMs = 100;
+
+// The engines in their order, each with its column.
+bool sameEngines(const EngineCatalogue &a, const EngineCatalogue &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (a.at(i).name != b.at(i).name || a.at(i).column != b.at(i).column)
+            return false;
+    return true;
+}
+
+// Why a file cannot be written, found without leaving anything behind.
+QString whyNotWritable(const QString &path)
+{
+    QSaveFile probe(path);
+    const QString reason = probe.open(QIODevice::WriteOnly) ? QString() : probe.errorString();
+    probe.cancelWriting();
+    return reason;
+}
 
 } // namespace
 
@@ -96,6 +117,9 @@ void TMainForm::startRun(bool search)
     // Without a project there is nothing to run, and no directory whose old answers could go.
     if (RunInProgress() || ProjectId == 0 || ProjectDir.isEmpty())
         return;
+    const WorkLock lock(*this);
+    if (!lock.held())
+        return;
     try {
         const RunSetup setup = runSetup();
         // The report shows the picture from the base directory.
@@ -110,8 +134,13 @@ void TMainForm::startRun(bool search)
         run->run();
         m_lastTally = run->tally();
         m_runNotices += run->notices();
-        // A run that downloaded or wrote a list works with the new one: so does the window.
-        if (run->engines().names() != m_engines.names()) {
+        // A run that could not write its files has said why through runFailed();
+        // unattended, it ends the sequence with status 1.
+        if (!run->fatalError().isEmpty())
+            m_stepFailed = true;
+        // A run that downloaded or wrote a list works with the new one, where an
+        // engine may have another column: so does the window.
+        if (!sameEngines(run->engines(), m_engines)) {
             const QSet<QString> chosen = currentSettings().chosenEngines;
             LoadEngineCheckList();
             m_settingsPage->setChosenEngines(chosen);
@@ -212,8 +241,11 @@ void TMainForm::engineListMissing(const QString &path)
 void TMainForm::reportNotCreated()
 {
     m_stepFailed = true;
-    m_platform.messageBox(this, QStringLiteral("Unable to create Status Log."), QStringLiteral("Error"), Platform::Ok,
-                          Platform::Icon::Error);
+    const QString reason = whyNotWritable(ReportPath);
+    m_platform.messageBox(this,
+                          QStringLiteral("Unable to create Status Log %1%2")
+                              .arg(ReportPath, reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason),
+                          QStringLiteral("Error"), Platform::Ok, Platform::Icon::Error);
 }
 
 void TMainForm::runStateChanged(bool inProgress)

@@ -290,6 +290,11 @@ QString SettingsPage::indexNowKey() const
     return m_indexNowKey->text();
 }
 
+void SettingsPage::setIndexNowKey(const QString &key)
+{
+    m_indexNowKey->setText(key);
+}
+
 void SettingsPage::setBusy(bool busy)
 {
     for (QWidget *widget : std::initializer_list<QWidget *>{m_download, m_urlPanel}) {

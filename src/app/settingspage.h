@@ -46,6 +46,8 @@ public:
     // Empties the New URL box and puts the cursor in it for the next one.
     void takeNewUrl();
     QString indexNowKey() const;
+    // Shows a key the program made; like typing it, it counts as an edit.
+    void setIndexNowKey(const QString &key);
     void setBusy(bool busy);
 
 signals:

@@ -57,7 +57,7 @@ SubmitPage::SubmitPage(QWidget *parent) : QWidget(parent)
     m_meter = Named<TimeoutMeter>(QStringLiteral("SubmitTimeoutMeter"));
     SetHint(m_meter, QStringLiteral("Submit timeout|Timeout meter for link submission"));
     m_slider = Named<QSlider>(QStringLiteral("TimeoutSlideBar"), Qt::Horizontal);
-    m_slider->setRange(5, 120);
+    m_slider->setRange(ProjectSettings::MinTimeoutSeconds, ProjectSettings::MaxTimeoutSeconds);
     m_slider->setSingleStep(5);
     m_slider->setPageStep(5);
     m_slider->setTickInterval(5);

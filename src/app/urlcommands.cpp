@@ -1,6 +1,7 @@
-// The URL commands of the main window: add one URL, import a file, replace the
-// project's URLs from the URL-list argument, enable every URL, and write the
-// site's IndexNow key file.
+// The URL commands of the main window: add one URL, import a file or a
+// sitemap, replace the project's URLs from the URL-list argument, enable every
+// URL, and write the site's IndexNow key file. An import that would leave the
+// project without a single URL changes nothing and says why.
 
 #include "app/mainform.h"
 #include "app/platform.h"
@@ -12,12 +13,16 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 void TMainForm::applyUrlFilter()
 {
     m_urlTable->setFilter(ProjectId);
     m_urlModel->refresh();
+    try {
+        m_seenUrlTableVersion = urlTableVersion();
+    } catch (const std::exception &) {
+        m_seenUrlTableVersion = -1; // the next activation looks again
+    }
 }
 
 void TMainForm::AddURL()
@@ -46,15 +51,21 @@ void TMainForm::ImportfromfileClick()
     const QString chosen = m_platform.openFileName(this, dialog);
     if (chosen.isEmpty())
         return;
+    const WorkLock lock(*this);
+    if (!lock.held())
+        return;
     try {
         m_urlTable->reopen();
         UrlList list;
-        // A file that cannot be opened is passed over silently.
-        if (m_urlTable->importFile(ProjectId, chosen, &list) > 0) {
+        const int added = m_urlTable->importFile(ProjectId, chosen, &list);
+        if (added > 0) {
             m_urlModel->refresh();
             URLTableAfterPost();
         }
         reportUrlListWarnings(list);
+        if (added < 0)
+            m_platform.messageBox(this, list.errorText(), QStringLiteral("URL list not imported"), Platform::Ok,
+                                  Platform::Icon::Stop);
     } catch (const std::exception &failure) {
         showFailure(failure);
     }
@@ -71,18 +82,45 @@ void TMainForm::ImportSitemapClick()
     const QString chosen = m_platform.openFileName(this, dialog);
     if (chosen.isEmpty())
         return;
-    if (ReplaceURLsFromSitemap(chosen))
+    if (ReplaceURLsFromSitemap({chosen}))
         URLTableAfterPost();
     RefreshControls();
 }
 
-bool TMainForm::ReplaceURLsFromSitemap(const QString &fileOrUrl)
+void TMainForm::ImportSitemapAddressClick()
 {
+    Platform::TextPrompt prompt;
+    prompt.objectName = QStringLiteral("SitemapAddressDialog");
+    prompt.title = QStringLiteral("Import a sitemap from an address");
+    prompt.label = QStringLiteral("The sitemap's address (http:// or https://):");
+    prompt.text = QStringLiteral("https://");
+    const std::optional<QString> typed = m_platform.textInput(this, prompt);
+    const QString address = typed.value_or(QString()).trimmed();
+    if (address.isEmpty() || address == prompt.text)
+        return;
+    if (!SitemapImport::isUrl(address)) {
+        m_platform.messageBox(this,
+                              QStringLiteral("\"%1\" is not an http:// or https:// address. A sitemap file is "
+                                             "imported with Data \u25B8 Import sitemap.")
+                                  .arg(address),
+                              QStringLiteral("Sitemap not read"), Platform::Ok, Platform::Icon::Stop);
+        return;
+    }
+    if (ReplaceURLsFromSitemap({address}))
+        URLTableAfterPost();
+    RefreshControls();
+}
+
+bool TMainForm::ReplaceURLsFromSitemap(const QStringList &fileOrUrls)
+{
+    const WorkLock lock(*this);
+    if (!lock.held())
+        return false;
     SitemapImportResult result;
     try {
         SetBusyCursor(1);
         SitemapImport import(*m_http, BaseDir, qMax(currentSettings().timeoutSeconds(), 15));
-        result = import.importInto(*m_urlTable, ProjectId, fileOrUrl);
+        result = import.importInto(*m_urlTable, ProjectId, fileOrUrls);
         SetBusyCursor(0);
         m_urlModel->refresh();
     } catch (const std::exception &failure) {
@@ -99,8 +137,9 @@ bool TMainForm::ReplaceURLsFromSitemap(const QString &fileOrUrl)
                               Platform::Icon::Stop);
         return false;
     }
-    AddStatusLine(QStringLiteral("Sitemap: %1 pages from %2 sitemaps").arg(result.entries.size()).arg(result.sitemapsRead),
-                  int(StatusKind::Plain));
+    AddStatusLine(
+        QStringLiteral("Sitemap: %1 pages from %2 sitemaps").arg(result.entries.size()).arg(result.sitemapsRead),
+        int(StatusKind::Plain));
     return true;
 }
 
@@ -123,24 +162,29 @@ void TMainForm::tellSkipped(const QString &text)
 
 bool TMainForm::ReplaceURLsFromFile()
 {
+    const WorkLock lock(*this);
+    if (!lock.held())
+        return false;
     // A relative name is taken from the base directory.
     const QString path = QDir(BaseDir).filePath(Startup.UrlListArgument);
     UrlList list;
     bool replaced = false;
     try {
-        // A list that cannot be read changes nothing; URLs already submitted stay so.
+        // A list that cannot be read, or yields no URL, changes nothing; URLs already submitted stay so.
         replaced = m_urlTable->replaceFromFile(ProjectId, path, &list);
         m_urlModel->refresh();
     } catch (const std::exception &failure) {
         showFailure(failure);
         return false;
     }
+    reportUrlListWarnings(list);
     if (!replaced) {
         m_platform.messageBox(this, list.errorText().isEmpty() ? Startup.UrlListArgument : list.errorText(),
-                              QStringLiteral("URL List not found"), Platform::Ok, Platform::Icon::Stop);
+                              list.status == UrlList::Status::NoUrl ? QStringLiteral("URL List not imported")
+                                                                    : QStringLiteral("URL List not found"),
+                              Platform::Ok, Platform::Icon::Stop);
         return false;
     }
-    reportUrlListWarnings(list);
     return true;
 }
 
@@ -169,10 +213,8 @@ void TMainForm::SettingsIndexNowKeyFileBitBtnClick()
 {
     const QString key = m_settingsPage->indexNowKey();
     if (!ProjectSettings::isValidIndexNowKey(key)) {
-        m_platform.messageBox(this,
-                              QStringLiteral("An IndexNow key is 8 to 128 characters long and holds only the letters "
-                                             "a-z and A-Z, the digits 0-9 and \"-\"."),
-                              QStringLiteral("Invalid IndexNow key"), Platform::Ok, Platform::Icon::Error);
+        m_platform.messageBox(this, ProjectSettings::indexNowKeyRule(), QStringLiteral("Invalid IndexNow key"),
+                              Platform::Ok, Platform::Icon::Error);
         return;
     }
     Platform::FileDialog dialog;
@@ -186,10 +228,7 @@ void TMainForm::SettingsIndexNowKeyFileBitBtnClick()
     const QString chosen = m_platform.saveFileName(this, dialog);
     if (chosen.isEmpty())
         return;
-    // The engines read the file's whole content as the key: no line break after it.
-    QSaveFile file(chosen);
-    if (!file.open(QIODevice::WriteOnly) || file.write(key.toLatin1()) != key.size() || !file.commit())
-        m_platform.messageBox(this,
-                              QStringLiteral("Cannot write ") + chosen + QStringLiteral(": ") + file.errorString(),
-                              QStringLiteral("Key file not written"), Platform::Ok, Platform::Icon::Error);
+    const QString error = ProjectSettings::writeIndexNowKeyFile(chosen, key);
+    if (!error.isEmpty())
+        m_platform.messageBox(this, error, QStringLiteral("Key file not written"), Platform::Ok, Platform::Icon::Error);
 }

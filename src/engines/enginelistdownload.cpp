@@ -1,11 +1,9 @@
 #include "engines/enginelistdownload.h"
 
 #include "engines/enginelist.h"
-#include "net/httpclient.h"
+#include "net/fetch.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -14,45 +12,23 @@ ListDownload DownloadEngineList(THTTPClient &http, const QString &url, const QSt
 {
     const QString partial = path + QStringLiteral(".download");
     QFile::remove(partial);
-    bool interrupted = false;
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, &http, [&http, &interrupted] {
-        interrupted = true;
-        http.setAction(httpIdle);
-    });
-    limit.start(qMax(timeoutSeconds, 5) * 1000);
+    net::FetchRequest request;
+    request.url = url.toUtf8();
+    request.timeoutSeconds = qMax(timeoutSeconds, 5);
+    request.localFile = partial;
+    const net::FetchResult fetched = net::Fetch(http, request);
+
     ListDownload download;
-    try {
-        http.setURL(url.toUtf8());
-        http.setLocalFile(partial);
-        http.setAction(httpGet);
-        if (interrupted)
-            download.reason = QStringLiteral("no complete answer within %1 seconds").arg(qMax(timeoutSeconds, 5));
-        else if (http.StatusLine().isEmpty())
-            download.reason = QStringLiteral("no answer");
-        else
-            download.result = ListDownload::Result::Replaced;
-    } catch (const ENetCore &failure) {
-        download.reason = failure.Message().isEmpty() ? QString::fromUtf8(failure.what()) : failure.Message();
-    } catch (const std::exception &failure) {
-        download.reason = QString::fromUtf8(failure.what());
-    }
-    limit.stop();
-    http.setLocalFile(QString());
-    http.setURL(QByteArray());
-    QCoreApplication::processEvents();
-    if (download.replaced()) {
-        if (!QFile::exists(partial) || !(automatic ? isAutomaticEngineList(partial) : isManualEngineList(partial))) {
-            download.result = ListDownload::Result::NotAList;
-            download.reason = QStringLiteral("the answer is not an engine list");
-        } else {
-            // One rename replaces the old list: there is never a moment without one.
-            if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) != 0) {
-                download.result = ListDownload::Result::Failed;
-                download.reason = QStringLiteral("the list could not be written");
-            }
-        }
+    if (!fetched.ok()) {
+        download.reason = fetched.text;
+    } else if (!QFile::exists(partial) || !(automatic ? isAutomaticEngineList(partial) : isManualEngineList(partial))) {
+        download.result = ListDownload::Result::NotAList;
+        download.reason = QStringLiteral("the answer is not an engine list");
+    } else if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) != 0) {
+        // One rename replaces the old list: there is never a moment without one.
+        download.reason = QStringLiteral("the list could not be written");
+    } else {
+        download.result = ListDownload::Result::Replaced;
     }
     QFile::remove(partial);
     return download;

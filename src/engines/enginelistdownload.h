@@ -23,7 +23,10 @@ struct ListDownload
 // answer is an engine list of the kind wanted (automatic: at least one section
 // with the ten keys in order; manual: a section with a QC_ key), so an error
 // page, an HTML page served with status 200 or a broken transfer never destroys
-// the list the program has. A server that never finishes is given up after
-// timeoutSeconds (at least five). Leaves the client's URL and local file empty.
+// the list the program has. Redirects are followed (net::Fetch's rule); a
+// server that never finishes is given up after timeoutSeconds (at least five)
+// for the whole download. The reason of a failure is net::Fetch's text (the
+// status line, the redirect problem, the network error, the timeout). The
+// client's properties and events are left as they were.
 ListDownload DownloadEngineList(THTTPClient &http, const QString &url, const QString &path, int timeoutSeconds,
                                 bool automatic);

@@ -114,6 +114,9 @@ public:
     // The last response's final status line (at most 1024 bytes), also when
     // the exchange failed after it arrived.
     QByteArray StatusLine() const { return m_statusLine; }
+    // The status line of the answer under way, for the events that fire while
+    // it arrives (OnHeader, OnStartTransfer, OnTransfer); "" before one came.
+    QByteArray ResponseStatusLine() const { return m_engine.parser().statusLine(); }
     // While connected the local address, otherwise the computer's host name.
     QByteArray LocalHost() const { return m_engine.localHost(); }
     int SocketHandle() const { return m_engine.socketHandle(); }

@@ -10,6 +10,16 @@
 #include "net/tlsstream.h"
 #include "net/tunnelstream.h"
 
+namespace {
+
+// How failures name the proxy: "host:port".
+QString proxyName(const HttpRequestFields &fields)
+{
+    return QString::fromLatin1(fields.ProxyServer) + QLatin1Char(':') + QString::number(fields.ProxyPort);
+}
+
+} // namespace
+
 HttpEngine::HttpEngine(THTTPClient &owner) : ClientSocket(owner), m_owner(owner), m_parser(*this)
 {}
 
@@ -20,7 +30,8 @@ void HttpEngine::perform(const QByteArray &method, const HttpRequestFields &requ
     HttpRequestFields fields = request;
     // A proxy set on the component wins over the environment's.
     if (fields.ProxyServer.isEmpty()) {
-        if (const std::optional<net::ProxyRoute> proxy = net::environmentProxy(fields.URLScheme, fields.URLServer)) {
+        if (const std::optional<net::ProxyRoute> proxy =
+                net::environmentProxy(fields.URLScheme, fields.URLServer, fields.URLPort)) {
             fields.ProxyServer = proxy->host;
             fields.ProxyPort = proxy->port;
             fields.ProxyAuthorization = proxy->authorization;
@@ -39,6 +50,7 @@ void HttpEngine::perform(const QByteArray &method, const HttpRequestFields &requ
 
     m_tls = tls;
     m_tlsHost = fields.URLServer;
+    m_proxyName = proxyName(fields);
     m_connectRequest.clear();
     if (fields.tunnelled())
         http::writeConnectHead(m_connectRequest, fields);
@@ -73,7 +85,9 @@ void HttpEngine::connectToPeer(const HttpRequestFields &fields)
         // The user has to know that it is the proxy that cannot be reached, not the engine.
         if (!viaProxy || peerReached() || failure.error() < net::Error::SocketUnmapped)
             throw;
-        throw ENetCore(net::Error::ProxyUnreachable, net::errorText(net::Error::ProxyUnreachable, failure.Message()));
+        throw ENetCore(
+            net::Error::ProxyUnreachable,
+            net::errorText(net::Error::ProxyUnreachable, proxyName(fields) + QStringLiteral(": ") + failure.Message()));
     }
 }
 
@@ -84,7 +98,7 @@ std::unique_ptr<ByteStream> HttpEngine::openStream(int fd)
     auto tls = std::make_unique<TlsStream>(fd, m_tlsHost);
     if (m_connectRequest.isEmpty())
         return tls;
-    return std::make_unique<TunnelStream>(fd, m_connectRequest, std::move(tls));
+    return std::make_unique<TunnelStream>(fd, m_connectRequest, std::move(tls), m_proxyName);
 }
 
 void HttpEngine::exchange(const QByteArray &method, const HttpRequestFields &fields)

@@ -62,5 +62,6 @@ private:
     bool m_tls = false;
     QByteArray m_tlsHost;
     QByteArray m_connectRequest;
+    QString m_proxyName; // "host:port" of the proxy, for the tunnel's failures
     char m_text[LineBuffer::m_lenBuffer + 1];
 };

@@ -95,7 +95,7 @@ std::optional<ProxyRoute> parseProxyUrl(const QByteArray &value)
     return route;
 }
 
-bool proxyBypassed(const QByteArray &noProxy, const QByteArray &host)
+bool proxyBypassed(const QByteArray &noProxy, const QByteArray &host, quint16 port)
 {
     QByteArray name = host.toLower();
     if (name.endsWith('.'))
@@ -104,9 +104,17 @@ bool proxyBypassed(const QByteArray &noProxy, const QByteArray &host)
         entry = entry.trimmed().toLower();
         if (entry == "*")
             return true;
-        const qsizetype colon = entry.indexOf(':');
-        if (colon >= 0)
+        // "host:port" and "[v6]:port" name a port; a bare IPv6 address has several colons and none.
+        const qsizetype colon = entry.lastIndexOf(':');
+        const bool bracketed = entry.startsWith('[');
+        if (colon >= 0 && (bracketed ? entry.at(colon - 1) == ']' : entry.indexOf(':') == colon)) {
+            const std::optional<quint16> entryPort = portNumber(entry.mid(colon + 1));
+            if (!entryPort || *entryPort != port)
+                continue;
             entry.truncate(colon);
+        }
+        if (entry.startsWith('[') && entry.endsWith(']'))
+            entry = entry.mid(1, entry.size() - 2);
         while (entry.startsWith('.'))
             entry.remove(0, 1);
         if (entry.endsWith('.'))
@@ -119,7 +127,7 @@ bool proxyBypassed(const QByteArray &noProxy, const QByteArray &host)
     return false;
 }
 
-std::optional<ProxyRoute> environmentProxy(const QByteArray &scheme, const QByteArray &host,
+std::optional<ProxyRoute> environmentProxy(const QByteArray &scheme, const QByteArray &host, quint16 port,
                                            const EnvironmentLookup &environment)
 {
     const char *name = nullptr;
@@ -131,7 +139,7 @@ std::optional<ProxyRoute> environmentProxy(const QByteArray &scheme, const QByte
     if (value.isEmpty())
         return std::nullopt;
     const char *noProxyName = nullptr;
-    if (proxyBypassed(variable(environment, "no_proxy", "NO_PROXY", &noProxyName), host))
+    if (proxyBypassed(variable(environment, "no_proxy", "NO_PROXY", &noProxyName), host, port))
         return std::nullopt;
     const std::optional<ProxyRoute> route = parseProxyUrl(value);
     if (!route)

@@ -32,14 +32,15 @@ QByteArray processEnvironment(const char *name);
 std::optional<ProxyRoute> parseProxyUrl(const QByteArray &value);
 
 // no_proxy's rule: a comma-separated list of host names, each matching itself
-// and its subdomains (a leading dot changes nothing), letters in any case, a
-// ":port" ignored; "*" matches every host.
-bool proxyBypassed(const QByteArray &noProxy, const QByteArray &host);
+// and its subdomains (a leading dot changes nothing), letters in any case;
+// an entry with ":port" (an IPv6 address as "[addr]:port") matches that port
+// only, one without a port every port; "*" matches every host.
+bool proxyBypassed(const QByteArray &noProxy, const QByteArray &host, quint16 port);
 
-// The environment's proxy for a URL of this scheme and host, or nothing.
+// The environment's proxy for a URL of this scheme, host and port, or nothing.
 // Throws ENetCore 159, naming the variable and its value, when the variable
 // in force names no usable proxy: the request must not go direct instead.
-std::optional<ProxyRoute> environmentProxy(const QByteArray &scheme, const QByteArray &host,
+std::optional<ProxyRoute> environmentProxy(const QByteArray &scheme, const QByteArray &host, quint16 port,
                                            const EnvironmentLookup &environment = processEnvironment);
 
 } // namespace net

@@ -5,8 +5,9 @@
 
 #include "net/socketerrors.h"
 
-TunnelStream::TunnelStream(int fd, const QByteArray &connectRequest, std::unique_ptr<ByteStream> inner)
-    : m_fd(fd), m_plain(fd), m_request(connectRequest), m_inner(std::move(inner))
+TunnelStream::TunnelStream(int fd, const QByteArray &connectRequest, std::unique_ptr<ByteStream> inner,
+                           QString proxyName)
+    : m_fd(fd), m_plain(fd), m_request(connectRequest), m_inner(std::move(inner)), m_proxyName(std::move(proxyName))
 {}
 
 ByteStream::Result TunnelStream::handshake()
@@ -35,9 +36,9 @@ ByteStream::Result TunnelStream::readAnswer()
         // after its empty line are the inner stream's.
         const ssize_t n = ::recv(m_fd, peek, sizeof peek, MSG_PEEK);
         if (n == 0)
-            return Result::failed(net::Error::ProxyRefused, m_answer.state() == ProxyAnswerParser::State::StatusLine
-                                                                ? QStringLiteral("closed without an answer")
-                                                                : QString::fromLatin1(m_answer.statusLine()));
+            return refused(m_answer.state() == ProxyAnswerParser::State::StatusLine
+                               ? QStringLiteral("closed without an answer")
+                               : QString::fromLatin1(m_answer.statusLine()));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -55,7 +56,7 @@ ByteStream::Result TunnelStream::readAnswer()
         if (m_answer.done())
             return judgeAnswer();
         if (m_answer.consumed() > maxAnswer)
-            return Result::failed(net::Error::ProxyRefused, QStringLiteral("answer too long"));
+            return refused(QStringLiteral("answer too long"));
     }
 }
 
@@ -67,6 +68,11 @@ ByteStream::Result TunnelStream::judgeAnswer()
         return Result::done(0);
     }
     if (code == 407)
-        return Result::failed(net::Error::ProxyAuthentication);
-    return Result::failed(net::Error::ProxyRefused, QString::fromLatin1(m_answer.statusLine()));
+        return Result::failed(net::Error::ProxyAuthentication, m_proxyName);
+    return refused(QString::fromLatin1(m_answer.statusLine()));
+}
+
+ByteStream::Result TunnelStream::refused(const QString &why) const
+{
+    return Result::failed(net::Error::ProxyRefused, m_proxyName + QStringLiteral(": ") + why);
 }

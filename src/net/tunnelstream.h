@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <memory>
 
 #include "net/bytestream.h"
@@ -12,16 +13,17 @@
 // the handshake of the stream inside (TLS to the engine). Data goes to and
 // from the inner stream only.
 //
-// Failures of the tunnel step: 157 when the proxy asks for authentication,
-// 158 (with the status line, or what went wrong) for any other answer than
-// 2xx, an answer head of more than maxAnswer bytes or a close before the
-// answer ended; socket failures keep their codes.
+// Failures of the tunnel step name the proxy ("host:port"): 157 when the
+// proxy asks for authentication, 158 (with the status line, or what went
+// wrong, after the proxy's name) for any other answer than 2xx, an answer head
+// of more than maxAnswer bytes or a close before the answer ended; socket
+// failures keep their codes.
 class TunnelStream : public ByteStream
 {
 public:
     static constexpr int maxAnswer = 64 * 1024;
 
-    TunnelStream(int fd, const QByteArray &connectRequest, std::unique_ptr<ByteStream> inner);
+    TunnelStream(int fd, const QByteArray &connectRequest, std::unique_ptr<ByteStream> inner, QString proxyName);
 
     Result handshake() override;
     Result read(char *buffer, int size) override { return m_inner->read(buffer, size); }
@@ -38,6 +40,7 @@ private:
 
     Result readAnswer();
     Result judgeAnswer();
+    Result refused(const QString &why) const;
 
     int m_fd;
     TcpStream m_plain;
@@ -46,4 +49,5 @@ private:
     Phase m_phase = Phase::Request;
     ProxyAnswerParser m_answer;
     std::unique_ptr<ByteStream> m_inner;
+    QString m_proxyName;
 };

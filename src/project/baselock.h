@@ -2,9 +2,10 @@
 
 #include <QString>
 
-// One program at a time per base directory: whoever holds the lock of the file
-// quillcast.lock in the directory owns it, and has written its process id there
-// for the others' messages.
+// One run or import at a time per base directory, whichever program starts it
+// (a window, a cron job): whoever holds the lock of the file quillcast.lock in
+// the directory works in it, and has written its process id there for the
+// others' messages. An idle program holds nothing.
 //
 // The lock is the operating system's (flock), held through an open descriptor:
 // it ends with the holder's process however that ends, so a crash never leaves

@@ -7,9 +7,13 @@
 
 namespace {
 
+// The database's own reason ("attempt to write a readonly database"), without
+// the driver's addition ("Unable to fetch row") when there is one.
 QString errorText(const QSqlError &error, const QString &fallback)
 {
-    const QString text = error.text().trimmed();
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.text().trimmed();
     return text.isEmpty() ? fallback : text;
 }
 
@@ -96,7 +100,8 @@ int ProjectQuery::setRowFlag(const QString &column, qint64 rowId, bool value)
         QStringList texts;
         for (int n = 1; n <= FlagColumnCount; ++n)
             for (const char *text : {"false", "true"})
-                texts << QStringLiteral("update urls2 set %1 = %2 where rowid = ?").arg(columnName(n), QLatin1String(text));
+                texts << QStringLiteral("update urls2 set %1 = %2 where rowid = ?")
+                             .arg(columnName(n), QLatin1String(text));
         return texts;
     }();
     return exec(statements.at((number - 1) * 2 + (value ? 1 : 0)), {rowId});

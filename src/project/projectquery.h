@@ -33,8 +33,8 @@ public:
     explicit ProjectQuery(const QString &connectionName);
 
     // Runs one statement that returns no rows with the values bound in order.
-    // Returns the number of rows it changed. Throws UrlTableError with the
-    // database's message when the statement fails.
+    // Returns the number of rows it changed, 0 being no failure. Throws
+    // UrlTableError with the database's reason when the statement fails.
     int exec(const QString &statement, const QVariantList &values = {});
     // Runs one statement that returns rows and leaves the result positioned
     // before its first row. The reference stays valid until the next select()

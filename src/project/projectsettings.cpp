@@ -4,6 +4,7 @@
 #include "project/settingskeys.h"
 
 #include <QRandomGenerator>
+#include <QSaveFile>
 
 #include <cstdlib>
 #include <limits>
@@ -37,6 +38,22 @@ QString emailKey(qsizetype line)
     return QString::fromLatin1(Keys::EmailKeyFormat).arg(line);
 }
 
+// The ID when text is decimal digits alone (blanks around them aside) naming
+// 1 to 2147483647: an int, and so a REAL of the URL table, holds it exactly.
+int projectIdOf(const QString &text)
+{
+    const QString digits = text.trimmed();
+    if (digits.isEmpty() || digits.size() > 16)
+        return 0;
+    qint64 value = 0;
+    for (const QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return 0;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value <= std::numeric_limits<int>::max() ? int(value) : 0;
+}
+
 } // namespace
 
 int leadingInteger(const QString &text)
@@ -57,8 +74,9 @@ ProjectSettings ProjectSettings::load(const QString &path)
 {
     const ProfileFile project(path);
     ProjectSettings settings;
-    settings.projectId = qMax(0, project.readInteger(QLatin1String(Keys::ProjectID.section),
-                                                     QLatin1String(Keys::ProjectID.key), 0));
+    settings.projectIdText =
+        project.readString(QLatin1String(Keys::ProjectID.section), QLatin1String(Keys::ProjectID.key), QString());
+    settings.projectId = projectIdOf(settings.projectIdText);
     const int source =
         project.readInteger(QLatin1String(Keys::EngineList.section), QLatin1String(Keys::EngineList.key), 0);
     settings.listSource = source == DefaultSource ? DefaultSource : source == TypedSource ? TypedSource : NoSource;
@@ -66,6 +84,9 @@ ProjectSettings ProjectSettings::load(const QString &path)
     settings.manualListAddress = readKey(project, Keys::ManualList);
     settings.downloadEngines = readBoolKey(project, Keys::DownloadEngines);
     settings.timeoutText = readKey(project, Keys::Timeout);
+    // Written by hand beyond the box's range, it would turn into the box's last value.
+    if (const int seconds = leadingInteger(settings.timeoutText); seconds != 0)
+        settings.timeoutText = QString::number(qBound(MinTimeoutSeconds, seconds, MaxTimeoutSeconds));
     settings.statusLog = readBoolKey(project, Keys::StatusLog);
     settings.firstName = readKey(project, Keys::FirstName);
     settings.middleInitial = readKey(project, Keys::MiddleInitial);
@@ -108,9 +129,9 @@ void ProjectSettings::save(const QString &path, const QStringList &listedEngines
     writeKey(project, Keys::ExciteLocation, exciteLocation);
     writeKey(project, Keys::ExciteCategory, exciteCategory);
     // A project without a key keeps its file as it was.
-    if (!indexNowKey.isEmpty() || !project.readString(QLatin1String(Keys::IndexNowKey.section),
-                                                      QLatin1String(Keys::IndexNowKey.key), QString())
-                                       .isEmpty())
+    if (!indexNowKey.isEmpty() ||
+        !project.readString(QLatin1String(Keys::IndexNowKey.section), QLatin1String(Keys::IndexNowKey.key), QString())
+             .isEmpty())
         writeKey(project, Keys::IndexNowKey, indexNowKey);
     const QString chosen = QLatin1String(Keys::SearchEnginesSection);
     for (const QString &engine : listedEngines) {
@@ -124,6 +145,15 @@ void ProjectSettings::save(const QString &path, const QStringList &listedEngines
 int ProjectSettings::timeoutSeconds() const
 {
     return leadingInteger(timeoutText);
+}
+
+QString ProjectSettings::projectIdProblem() const
+{
+    if (projectIdText.isEmpty() || projectId > 0)
+        return {};
+    return QStringLiteral("the Project ID \"%1\" is not a whole number from 1 to %2")
+        .arg(projectIdText)
+        .arg(std::numeric_limits<int>::max());
 }
 
 QString ProjectSettings::autoListUrl(const QString &defaultUrl) const
@@ -155,6 +185,27 @@ bool ProjectSettings::isValidIndexNowKey(const QString &key)
         if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-'))
             return false;
     return true;
+}
+
+QString ProjectSettings::indexNowKeyRule()
+{
+    return QStringLiteral("An IndexNow key is 8 to 128 characters long and holds only the letters a-z and A-Z, the "
+                          "digits 0-9 and \"-\".");
+}
+
+void ProjectSettings::saveIndexNowKey(const QString &path, const QString &key)
+{
+    ProfileFile project(path);
+    writeKey(project, Keys::IndexNowKey, key);
+}
+
+QString ProjectSettings::writeIndexNowKeyFile(const QString &path, const QString &key)
+{
+    QSaveFile file(path);
+    const QByteArray bytes = key.toLatin1();
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return {};
+    return QStringLiteral("Cannot write ") + path + QStringLiteral(": ") + file.errorString();
 }
 
 QString ProjectSettings::generateIndexNowKey()

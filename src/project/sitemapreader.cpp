@@ -8,10 +8,6 @@ namespace {
 
 constexpr QLatin1StringView SitemapNamespace("http://www.sitemaps.org/schemas/sitemap/0.9");
 constexpr int InflateSlice = 64 * 1024;
-// The XML parser decodes and checks all the data it is given at once, so it is
-// given blocks of one size whatever the slices: it then fails at the same place.
-constexpr qsizetype XmlBlock = 16 * 1024;
-static_assert(SitemapReader::MaxBytes % XmlBlock == 0);
 
 // The start of a refused <loc> as a message can show it: short, one line,
 // nothing that moves the cursor or turns the text around.
@@ -151,17 +147,47 @@ void SitemapReader::parse(QByteArrayView xml)
     const QByteArrayView taken = over ? xml.first(MaxBytes - m_xmlBytes) : xml;
     m_xmlBytes += taken.size();
     m_pending += taken;
-    qsizetype at = 0;
-    for (; m_pending.size() - at >= XmlBlock && !failed(); at += XmlBlock) {
-        m_xml.addData(m_pending.mid(at, XmlBlock));
-        readTokens();
-    }
-    m_pending.remove(0, at);
+    giveParser();
     if (over && !failed())
         fail(Failure::TooLarge,
              QStringLiteral("%1: more than %2 MiB of XML; a sitemap holds at most %2 MiB uncompressed")
                  .arg(m_name)
                  .arg(MaxBytes / (1024 * 1024)));
+}
+
+// Gives the parser every whole block of m_pending. A block ends at the next
+// multiple of XmlBlock, or, when a comment, processing instruction or CDATA
+// section is open there, where that closes: the parser would scan it again from
+// its start for every block it spans. Where the blocks end depends on the
+// bytes alone, never on the slices.
+void SitemapReader::giveParser()
+{
+    qsizetype start = 0; // m_pending[0, start) is given; dropped once, at the end, as one slice may hold many blocks
+    while (!failed()) {
+        const qsizetype boundary = start + qsizetype(m_nextCut - m_given);
+        if (boundary > m_pending.size()) {
+            m_scanned = m_scanner.scan(m_pending, m_scanned, m_pending.size(), false);
+            break;
+        }
+        m_scanned = m_scanner.scan(m_pending, m_scanned, boundary, false);
+        if (m_scanned < boundary)
+            break;
+        qsizetype cut = boundary;
+        if (!m_scanner.outside()) {
+            m_scanned = cut = m_scanner.scan(m_pending, m_scanned, m_pending.size(), true);
+            if (!m_scanner.outside())
+                break;
+        }
+        m_xml.addData(start == 0 && cut == m_pending.size() ? m_pending : m_pending.sliced(start, cut - start));
+        m_given += cut - start;
+        start = cut;
+        m_nextCut = (m_given / XmlBlock + 1) * XmlBlock;
+        readTokens();
+    }
+    if (failed())
+        return;
+    m_pending.remove(0, start);
+    m_scanned -= start;
 }
 
 void SitemapReader::readTokens()

@@ -2,6 +2,7 @@
 
 #include "project/sitemapentry.h"
 #include "project/texthash.h"
+#include "project/xmltokenscanner.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -31,8 +32,10 @@ struct z_stream_s;
 // well-formed (the error names line and column), its root is neither <urlset>
 // nor <sitemapindex>, it lists more than MaxUrls entries, its XML is longer
 // than MaxBytes once inflated, or the gzip data is broken. Memory stays
-// bounded by the entries kept: the input is inflated and parsed slice by
-// slice, and the inflated size is counted before any of it is parsed.
+// bounded by the entries kept and the longest token: the input is inflated and
+// parsed slice by slice, and the inflated size is counted before any of it is
+// parsed. The time taken grows with the input's length, whatever its tokens
+// and slices.
 class SitemapReader
 {
 public:
@@ -87,6 +90,10 @@ public:
     qint64 xmlBytes() const { return m_xmlBytes; }
 
 private:
+    // The XML parser decodes and checks all the data it is given at once, so it
+    // is given the same blocks whatever the slices: it then fails at the same place.
+    static constexpr qsizetype XmlBlock = 16 * 1024;
+
     enum class Layer {
         Sniff,   // fewer than two bytes seen: compressed or plain is not known yet
         Plain,   // bytes go to the XML parser as they are
@@ -106,6 +113,7 @@ private:
 
     void inflate(QByteArrayView bytes);
     void parse(QByteArrayView xml);
+    void giveParser();
     void readTokens();
     void startElement();
     void endElement();
@@ -116,8 +124,12 @@ private:
 
     QString m_name;
     Layer m_layer = Layer::Sniff;
-    QByteArray m_head;    // the first byte while sniffing
-    QByteArray m_pending; // XML short of a whole block, not parsed yet
+    QByteArray m_head;           // the first byte while sniffing
+    QByteArray m_pending;        // XML not given to the parser yet
+    qsizetype m_scanned = 0;     // bytes of m_pending m_scanner has seen
+    qint64 m_given = 0;          // bytes of XML given to the parser
+    qint64 m_nextCut = XmlBlock; // where the next block given to the parser ends, if no long token is open there
+    XmlTokenScanner m_scanner;
     std::unique_ptr<z_stream_s> m_zip;
     bool m_zipOpen = false;
     QXmlStreamReader m_xml;

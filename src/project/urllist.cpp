@@ -12,6 +12,14 @@ QString UrlList::errorText() const
         return QStringLiteral("Cannot open the URL list \"%1\": %2").arg(path, reason);
     case Status::CannotRead:
         return QStringLiteral("Cannot read the URL list \"%1\": %2").arg(path, reason);
+    case Status::NoUrl: {
+        const QString why = lines == 0          ? QStringLiteral("it is empty")
+                            : skippedLines == 0 ? QStringLiteral("only blank and comment lines")
+                            : skippedLines == 1 ? QStringLiteral("1 line, rejected")
+                                                : QStringLiteral("%1 lines, all rejected").arg(skippedLines);
+        return QStringLiteral("%1 holds no valid URL (%2); the project's URLs are left as they are")
+            .arg(QFileInfo(path).fileName(), why);
+    }
     }
     return QString();
 }
@@ -49,5 +57,8 @@ UrlList UrlList::read(const QString &path)
     list.urls = parser.takeUrls();
     list.warnings = parser.warnings();
     list.skippedLines = parser.skippedLines();
+    list.lines = parser.lines();
+    if (list.urls.isEmpty())
+        list.status = Status::NoUrl;
     return list;
 }

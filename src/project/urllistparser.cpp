@@ -82,26 +82,53 @@ size_t UrlListParser::TextHash::operator()(const QString &text) const
 
 void UrlListParser::feed(QByteArrayView bytes)
 {
-    static constexpr QByteArrayView Bom("\xEF\xBB\xBF");
+    m_consumed += bytes.size();
+    qsizetype at = 0;
+    while (m_state == State::Start && at < bytes.size()) {
+        static constexpr QByteArrayView Marks[] = {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+        const QByteArray seen = m_line + bytes[at];
+        const QByteArrayView *match = nullptr;
+        bool prefix = false;
+        for (const QByteArrayView &mark : Marks) {
+            if (mark == seen)
+                match = &mark;
+            prefix = prefix || mark.startsWith(seen);
+        }
+        if (!prefix) {
+            m_state = State::Line; // what looked like a mark is text, and the byte is the line's
+            break;
+        }
+        ++at;
+        m_line = seen;
+        if (match) {
+            m_line.clear();
+            m_state = State::Line;
+            if (match != &Marks[0])
+                m_utf16 = QStringDecoder(match == &Marks[1] ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+                                         QStringDecoder::Flag::ConvertInitialBom);
+        }
+    }
+    bytes = bytes.sliced(at);
+    if (!m_utf16.isValid()) {
+        scan(bytes);
+        return;
+    }
+    m_utf16Bytes += bytes.size();
+    QString text = std::exchange(m_highSurrogate, QString()) + m_utf16.decode(bytes);
+    // The decoder hands out the first half of a pair as it comes; it waits here for the second.
+    if (!text.isEmpty() && text.back().isHighSurrogate()) {
+        m_highSurrogate = text.back();
+        text.chop(1);
+    }
+    scan(text.toUtf8());
+}
+
+void UrlListParser::scan(QByteArrayView bytes)
+{
     qsizetype at = 0;
     while (at < bytes.size()) {
         switch (m_state) {
         case State::Start:
-            if (bytes[at] != Bom[m_line.size()]) {
-                m_state = State::Line; // what looked like a mark is text
-                break;
-            }
-            m_line += bytes[at++];
-            if (m_line.size() == Bom.size()) {
-                m_line.clear();
-                m_state = State::Line;
-            }
-            break;
-        case State::AfterCr:
-            if (bytes[at] == '\n')
-                ++at;
-            m_state = State::Line;
-            break;
         case State::Line:
         case State::Overlong: {
             qsizetype end = at;
@@ -116,13 +143,20 @@ void UrlListParser::feed(QByteArrayView bytes)
             }
             break;
         }
+        case State::AfterCr:
+            if (bytes[at] == '\n')
+                ++at;
+            m_state = State::Line;
+            break;
         }
     }
-    m_consumed += bytes.size();
 }
 
 void UrlListParser::finish()
 {
+    // Half a UTF-16 character at the end is shown as a replacement character.
+    if (m_utf16.isValid() && (m_utf16Bytes % 2 != 0 || !m_highSurrogate.isEmpty()))
+        scan("\xEF\xBF\xBD");
     if (m_state == State::Overlong || (m_state != State::AfterCr && !m_line.isEmpty()))
         endLine();
     m_state = State::Line;

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
 #include <optional>
 #include <unordered_set>
@@ -37,9 +38,10 @@ struct UrlListWarning
 // Reads the lines of a URL list and keeps those that are URLs, fed the bytes in
 // slices of any size; where the slices split never changes the result.
 //
-// Lines end with LF, CR LF or CR. A UTF-8 byte order mark at the very start is
-// ignored. A line is UTF-8, or Latin-1 when it is not valid UTF-8, as older lists
-// are 8-bit text. Blanks around a line are trimmed; an empty line and a line
+// Lines end with LF, CR LF or CR. A list that starts with the byte order mark of
+// UTF-16 (little or big endian) is UTF-16 throughout; a UTF-8 byte order mark at
+// the very start is ignored. Without a UTF-16 mark a line is UTF-8, or Latin-1
+// when it is not valid UTF-8, as older lists are 8-bit text. Blanks around a line are trimmed; an empty line and a line
 // beginning with '#' are skipped silently. Any other line that checkLine() refuses,
 // or that is longer than MaxLineBytes, is skipped with a warning. A URL seen
 // before in the list is skipped silently, so the first occurrence stands (texts
@@ -61,6 +63,8 @@ public:
     void finish();
 
     qint64 consumed() const { return m_consumed; }
+    // The lines ended so far, empty and comment lines included.
+    qint64 lines() const { return m_lineNumber - 1; }
     const QStringList &urls() const { return m_urls; }
     QStringList takeUrls() { return std::exchange(m_urls, {}); }
     const QList<UrlListWarning> &warnings() const { return m_warnings; }
@@ -73,17 +77,22 @@ public:
 
 private:
     enum class State {
-        Start,    // nothing but a prefix of a byte order mark seen yet
+        Start,    // nothing but a prefix of a byte order mark seen yet (kept in m_line)
         Line,     // in the text of a line
         AfterCr,  // a CR ended the line: an LF right after it belongs to that end
         Overlong, // the line passed MaxLineBytes: dropping bytes up to its end
     };
 
+    // The line state machine over UTF-8 (or 8-bit) bytes.
+    void scan(QByteArrayView bytes);
     void feedLine(QByteArrayView bytes);
     void endLine();
     void warn(UrlLineProblem problem, const QString &text);
 
     State m_state = State::Start;
+    QStringDecoder m_utf16; // valid once a UTF-16 mark was seen: the rest is decoded, then scanned as UTF-8
+    qint64 m_utf16Bytes = 0;
+    QString m_highSurrogate; // the first half of a pair the next slice completes
     QByteArray m_line;
     qint64 m_lineNumber = 1;
     qint64 m_consumed = 0;

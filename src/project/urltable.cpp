@@ -1,14 +1,13 @@
 #include "project/urltable.h"
 
-#include "project/texthash.h"
+#include "project/urlreplacement.h"
+#include "project/w3cdatetime.h"
 
 #include <QDir>
-#include <QSet>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <atomic>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace {
 
@@ -70,6 +69,9 @@ void UrlTable::open()
     QSqlQuery pragma(m_db);
     pragma.exec(QStringLiteral("pragma journal_mode = wal"));
     pragma.exec(QStringLiteral("pragma synchronous = normal"));
+    // An import of a whole site writes more pages in one transaction than the
+    // default cache of 2 MB holds; spilling them mid-way cost a third of its time.
+    pragma.exec(QStringLiteral("pragma cache_size = -32768"));
 }
 
 void UrlTable::close()
@@ -88,7 +90,23 @@ void UrlTable::createSchema()
     m_query.exec(QStringLiteral("create table if not exists urls2 (Projectid REAL, Url VARCHAR(255)%1)").arg(flags));
     // Serves the project filter and the per-URL flag updates of the runs.
     m_query.exec(QStringLiteral("create index if not exists urls2_project_url on urls2 (Projectid, Url)"));
+    UrlReplacement::createTables(m_query);
     m_query.clear();
+}
+
+UrlTableError UrlTable::writeFailure(const UrlTableError &failure) const
+{
+    return UrlTableError(
+        QStringLiteral("Unable to write to %1: %2").arg(QFileInfo(m_filePath).absoluteFilePath(), failure.message()));
+}
+
+template <typename Work> void UrlTable::writing(Work &&work)
+{
+    try {
+        work();
+    } catch (const UrlTableError &failure) {
+        throw writeFailure(failure);
+    }
 }
 
 QString UrlTable::storedText(const QString &text)
@@ -219,7 +237,7 @@ void UrlTable::addUrl(int projectId, const QString &url)
     changing();
     close();
     open();
-    m_query.exec(enabledInsertStatement(), {projectId, storedText(url)});
+    writing([&] { m_query.exec(enabledInsertStatement(), {projectId, storedText(url)}); });
     emit viewChanged();
     emit afterPost();
 }
@@ -227,11 +245,13 @@ void UrlTable::addUrl(int projectId, const QString &url)
 template <typename Work> void UrlTable::inTransaction(Work &&work)
 {
     try {
-        // Immediate: the write lock is taken before the first read, so a writer
-        // elsewhere makes this wait rather than fail part-way.
-        m_query.exec(QStringLiteral("begin immediate"));
-        work();
-        m_query.exec(QStringLiteral("commit"));
+        writing([&] {
+            // Immediate: the write lock is taken before the first read, so a writer
+            // elsewhere makes this wait rather than fail part-way.
+            m_query.exec(QStringLiteral("begin immediate"));
+            work();
+            m_query.exec(QStringLiteral("commit"));
+        });
     } catch (...) {
         m_db.rollback();
         emit viewChanged();
@@ -268,130 +288,51 @@ int UrlTable::importFile(int projectId, const QString &path, UrlList *list)
 
 void UrlTable::replaceProjectUrls(int projectId, const QStringList &urls)
 {
-    changing();
-    QStringList wanted;
-    wanted.reserve(urls.size());
+    QStringList stored;
+    stored.reserve(urls.size());
     for (const QString &url : urls)
-        wanted.append(storedText(url));
+        stored.append(storedText(url));
+    replaceRows(projectId, stored, nullptr);
+}
 
+int UrlTable::replaceRows(int projectId, const QStringList &urls, const QStringList *lastmods)
+{
+    changing();
     int added = 0;
-    inTransaction([&] { added = replaceRows(projectId, wanted); });
+    inTransaction([&] { added = UrlReplacement(m_query, projectId).run(urls, lastmods); });
     emit viewChanged();
     if (added > 0)
         emit afterPost();
-}
-
-int UrlTable::replaceRows(int projectId, const QStringList &wanted)
-{
-    const QSet<QString> wantedSet(wanted.cbegin(), wanted.cend());
-    QSet<QString> present;
-    QList<qint64> doomed;
-    QSqlQuery &rows =
-        m_query.select(QStringLiteral("select rowid, Url from urls2 where Projectid = ? order by rowid"), {projectId});
-    while (rows.next()) {
-        const QVariant url = rows.value(1);
-        const QString text = url.toString();
-        if (url.isNull() || !wantedSet.contains(text) || present.contains(text))
-            doomed.append(rows.value(0).toLongLong());
-        else
-            present.insert(text);
-    }
-    rows.finish();
-    for (const qint64 rowId : std::as_const(doomed))
-        m_query.exec(QStringLiteral("delete from urls2 where rowid = ?"), {rowId});
-    const QString insert = enabledInsertStatement();
-    int added = 0;
-    for (const QString &url : wanted) {
-        if (present.contains(url))
-            continue;
-        m_query.exec(insert, {projectId, url});
-        present.insert(url);
-        ++added;
-    }
     return added;
 }
 
-void UrlTable::replaceProjectUrlsFromSitemap(int projectId, const QList<SitemapEntry> &entries)
+int UrlTable::replaceProjectUrlsFromSitemap(int projectId, const QList<SitemapEntry> &entries)
 {
-    changing();
-    QStringList wanted;
-    std::unordered_map<QString, QString, TextHash> lastmods; // the first entry of a URL counts, as for the rows
-    wanted.reserve(entries.size());
-    lastmods.reserve(size_t(entries.size()));
+    QStringList urls, lastmods;
+    urls.reserve(entries.size());
+    lastmods.reserve(entries.size());
+    int notDatetime = 0;
     for (const SitemapEntry &entry : entries) {
-        QString url = storedText(entry.url);
-        if (lastmods.try_emplace(url, entry.lastmod.trimmed()).second)
-            wanted.append(std::move(url));
+        urls.append(storedText(entry.url));
+        lastmods.append(entry.lastmod.trimmed());
+        if (!lastmods.constLast().isEmpty() && !W3cInstant::parse(lastmods.constLast()))
+            ++notDatetime;
     }
+    replaceRows(projectId, urls, &lastmods);
+    return notDatetime;
+}
 
-    int added = 0;
-    inTransaction([&] {
-        m_query.exec(QStringLiteral("create table if not exists urls2_lastmod "
-                                    "(Projectid REAL, Url VARCHAR(255), Lastmod TEXT)"));
-        m_query.exec(QStringLiteral("create index if not exists urls2_lastmod_project on urls2_lastmod (Projectid)"));
-
-        // Only rows that differ are written: a weekly import of an unchanged site writes nothing here.
-        QList<QString> changed;
-        QList<qint64> doomed;
-        QList<std::pair<qint64, QString>> rewritten;
-        std::unordered_set<QString, TextHash> kept;
-        QSqlQuery &stored = m_query.select(
-            QStringLiteral("select rowid, Url, Lastmod from urls2_lastmod where Projectid = ?"), {projectId});
-        while (stored.next()) {
-            const qint64 rowId = stored.value(0).toLongLong();
-            const QString url = stored.value(1).toString();
-            const QString before = stored.value(2).toString();
-            const auto now = lastmods.find(url);
-            if (now == lastmods.end() || now->second.isEmpty() || !kept.insert(url).second) {
-                doomed.append(rowId);
-                continue;
-            }
-            if (before == now->second)
-                continue;
-            rewritten.append({rowId, now->second});
-            if (const QString trimmed = before.trimmed(); !trimmed.isEmpty() && trimmed != now->second)
-                changed.append(url);
-        }
-        stored.finish();
-
-        added = replaceRows(projectId, wanted);
-
-        QString enable;
-        for (int column = 1; column <= FlagColumnCount; ++column)
-            enable += (column > 1 ? QStringLiteral(", ") : QString()) + ProjectQuery::columnName(column) +
-                      QStringLiteral(" = true");
-        const QString update = QStringLiteral("update urls2 set %1 where Projectid = ? and Url = ?").arg(enable);
-        for (const QString &url : std::as_const(changed))
-            m_query.exec(update, {projectId, url});
-
-        for (const qint64 rowId : std::as_const(doomed))
-            m_query.exec(QStringLiteral("delete from urls2_lastmod where rowid = ?"), {rowId});
-        for (const auto &[rowId, lastmod] : std::as_const(rewritten))
-            m_query.exec(QStringLiteral("update urls2_lastmod set Lastmod = ? where rowid = ?"), {lastmod, rowId});
-        // Many rows a statement: a first import stores a lastmod for every URL.
-        constexpr int RowsPerInsert = 300; // 900 values, below SQLite's oldest limit of 999
-        QVariantList values;
-        const auto insert = [&] {
-            const qsizetype rows = values.size() / 3;
-            QString statement = QStringLiteral("insert into urls2_lastmod (Projectid, Url, Lastmod) values (?, ?, ?)");
-            statement += QStringLiteral(", (?, ?, ?)").repeated(rows - 1);
-            m_query.exec(statement, values);
-            values.clear();
-        };
-        for (const QString &url : std::as_const(wanted)) {
-            const QString &lastmod = lastmods.find(url)->second;
-            if (lastmod.isEmpty() || kept.count(url))
-                continue;
-            values << projectId << url << lastmod;
-            if (values.size() == RowsPerInsert * 3)
-                insert();
-        }
-        if (!values.isEmpty())
-            insert();
-    });
-    emit viewChanged();
-    if (added > 0)
-        emit afterPost();
+QStringList UrlTable::departedUrls(int projectId)
+{
+    QSqlQuery &query = m_query.select(QStringLiteral("select Url from urls2_history h where Projectid = ? and not "
+                                                     "exists (select 1 from urls2 u where u.Projectid = h.Projectid "
+                                                     "and u.Url = h.Url) order by rowid"),
+                                      {projectId});
+    QStringList urls;
+    while (query.next())
+        urls.append(query.value(0).toString());
+    query.finish();
+    return urls;
 }
 
 bool UrlTable::replaceFromFile(int projectId, const QString &path, UrlList *list)
@@ -408,30 +349,60 @@ bool UrlTable::replaceFromFile(int projectId, const QString &path, UrlList *list
 void UrlTable::enableAll(int projectId)
 {
     changing();
-    m_query.enableAllColumns(projectId);
+    writing([&] { m_query.enableAllColumns(projectId); });
     emit viewChanged();
 }
 
 void UrlTable::deleteProject(int projectId)
 {
     changing();
-    m_query.deleteProject(projectId);
+    inTransaction([&] {
+        m_query.deleteProject(projectId);
+        m_query.exec(QStringLiteral("delete from urls2_lastmod where Projectid = ?"), {projectId});
+        m_query.exec(QStringLiteral("delete from urls2_history where Projectid = ?"), {projectId});
+    });
     emit viewChanged();
+}
+
+template <typename Work> void UrlTable::writeFlags(Work &&work)
+{
+    // A run that is told of the lost group stops; the flag of this call is then
+    // only one more URL the next run sends again.
+    if (m_batchFailure) {
+        const UrlTableError failure = *m_batchFailure;
+        m_batchFailure.reset();
+        throw failure;
+    }
+    try {
+        writing([&] {
+            openFlagBatch();
+            work();
+        });
+    } catch (const UrlTableError &) {
+        // This statement's failure is the one told; what the group held is kept if it still can be.
+        if (m_batchOpen) {
+            commitFlagBatch();
+            m_batchFailure.reset();
+        }
+        throw;
+    }
 }
 
 void UrlTable::setFlag(const QString &column, int projectId, const QString &url, bool value)
 {
+    const QString checked = ProjectQuery::checkedColumn(column);
     ++m_revision;
-    openFlagBatch();
-    m_query.setUrlFlag(column, projectId, url, value);
+    writeFlags([&] { m_query.setUrlFlag(checked, projectId, url, value); });
 }
 
 void UrlTable::setRowFlags(const QString &column, const QList<qint64> &rowIds, bool value)
 {
+    const QString checked = ProjectQuery::checkedColumn(column);
     ++m_revision;
-    openFlagBatch();
-    for (const qint64 rowId : rowIds)
-        m_query.setRowFlag(column, rowId, value);
+    writeFlags([&] {
+        for (const qint64 rowId : rowIds)
+            m_query.setRowFlag(checked, rowId, value);
+    });
 }
 
 void UrlTable::openFlagBatch()
@@ -452,6 +423,11 @@ void UrlTable::endFlagBatch()
 {
     commitFlagBatch();
     m_batchMilliseconds = -1;
+    if (m_batchFailure) {
+        const UrlTableError failure = *m_batchFailure;
+        m_batchFailure.reset();
+        throw failure;
+    }
 }
 
 void UrlTable::commitFlagBatch()
@@ -462,8 +438,10 @@ void UrlTable::commitFlagBatch()
     m_batchTimer.stop();
     try {
         m_query.exec(QStringLiteral("commit"));
-    } catch (const UrlTableError &) {
+    } catch (const UrlTableError &failure) {
         m_db.rollback();
+        if (!m_batchFailure)
+            m_batchFailure = writeFailure(failure);
     }
 }
 
@@ -480,13 +458,15 @@ qint64 UrlTable::appendRow(const std::optional<QString> &url, const QString &fla
         columns << ProjectQuery::checkedColumn(flagColumn);
         values << (*flag ? 1 : 0);
     }
-    if (columns.isEmpty())
-        m_query.exec(QStringLiteral("insert into urls2 default values"));
-    else
-        m_query.exec(QStringLiteral("insert into urls2 (%1) values (%2)")
-                         .arg(columns.join(QStringLiteral(", ")),
-                              QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", "))),
-                     values);
+    writing([&] {
+        if (columns.isEmpty())
+            m_query.exec(QStringLiteral("insert into urls2 default values"));
+        else
+            m_query.exec(QStringLiteral("insert into urls2 (%1) values (%2)")
+                             .arg(columns.join(QStringLiteral(", ")),
+                                  QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", "))),
+                         values);
+    });
     QSqlQuery &last = m_query.select(QStringLiteral("select last_insert_rowid()"));
     const qint64 rowId = last.next() ? last.value(0).toLongLong() : -1;
     last.finish();
@@ -511,14 +491,16 @@ void UrlTable::updateRow(qint64 rowId, const std::optional<QString> &url, const 
         return;
     changing();
     values << rowId;
-    m_query.exec(QStringLiteral("update urls2 set %1 where rowid = ?").arg(assignments.join(QStringLiteral(", "))),
-                 values);
+    writing([&] {
+        m_query.exec(QStringLiteral("update urls2 set %1 where rowid = ?").arg(assignments.join(QStringLiteral(", "))),
+                     values);
+    });
     emit afterPost();
 }
 
 void UrlTable::deleteRow(qint64 rowId)
 {
     changing();
-    m_query.exec(QStringLiteral("delete from urls2 where rowid = ?"), {rowId});
+    writing([&] { m_query.exec(QStringLiteral("delete from urls2 where rowid = ?"), {rowId}); });
     emit afterDelete();
 }

@@ -1,11 +1,17 @@
 #include "runs/commandline.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <array>
 
 namespace {
 
-constexpr std::array<const char *, 8> Switches = {"/run",  "/search", "/debug",   "/test",
-                                                  "/exit", "/load",   "/urllist", "/sitemap"};
+constexpr std::array<const char *, 10> Switches = {"/run",  "/search",  "/debug",   "/test",   "/exit",
+                                                   "/load", "/urllist", "/sitemap", "/newkey", "/keyfile"};
+
+// The URL table's file, as UrlTable names it in the base directory.
+constexpr const char *UrlTableFileName = "urls2.db";
 
 bool isSwitch(const QString &argument)
 {
@@ -18,15 +24,18 @@ bool isSwitch(const QString &argument)
 } // namespace
 
 const char CommandLineUsage[] =
-    "Usage: quillcast [/load PROJECT.qlc [/urllist URLS.txt | /sitemap SITEMAP] [/run] [/search] [/exit]]\n"
-    "                 [/debug] [/test]\n"
+    "Usage: quillcast [/load PROJECT.qlc [/urllist URLS.txt | /sitemap SITEMAP...] [/newkey] [/keyfile DIR]\n"
+    "                 [/run] [/search] [/exit]] [/debug] [/test]\n"
     "\n"
     "Keeps site owners' projects and submits their URLs to search engines.\n"
     "Everything is read from and written to the current directory.\n"
     "\n"
     "  /load FILE     open the project FILE (relative to the current directory, or absolute)\n"
     "  /urllist FILE  make the project's URLs the lines of FILE; URLs already submitted stay so\n"
-    "  /sitemap FILE  the same from a sitemap (a file or an http(s) URL); changed pages go again\n"
+    "  /sitemap FILE  the same from a sitemap (a file or an http(s) URL); changed pages go again;\n"
+    "                 given several times, the pages of all the sitemaps together\n"
+    "  /newkey        make an IndexNow key for a project that has none and save it in the project\n"
+    "  /keyfile DIR   write the project's IndexNow key file <key>.txt into the directory DIR\n"
     "  /run           submit every URL still to submit to the chosen engines\n"
     "  /search        ask the chosen engines which URLs they do not list yet\n"
     "  /exit          end the program after the steps above\n"
@@ -37,7 +46,8 @@ const char CommandLineUsage[] =
     "\n"
     "Run with /exit, or without a display, the program ends by itself with status\n"
     "  0  every step ran and every request was answered (nothing is printed)\n"
-    "  1  a step could not run (project, URL list, sender, engine list, directory in use)\n"
+    "  1  a step could not run (project, URL list, sitemap, sender, engine list, IndexNow key,\n"
+    "     a file that cannot be written, directory in use)\n"
     "  2  the command line is wrong\n"
     "  3  the run finished, but some requests failed or timed out\n"
     "and, unless the status is 0, a summary per engine on standard error.\n";
@@ -60,18 +70,35 @@ StartupFlags ParseCommandLine(const QStringList &arguments)
             flags.TestMode = true;
         } else if (current == QLatin1String("/exit")) {
             flags.ExitFlag = true;
+        } else if (current == QLatin1String("/newkey")) {
+            flags.NewKeyFlag = true;
         } else if (current == QLatin1String("/load") || current == QLatin1String("/urllist") ||
-                   current == QLatin1String("/sitemap")) {
+                   current == QLatin1String("/sitemap") || current == QLatin1String("/keyfile")) {
+            const bool directory = current == QLatin1String("/keyfile");
             if (i + 1 >= arguments.size() || isSwitch(arguments.at(i + 1)) || arguments.at(i + 1).isEmpty()) {
-                flags.UsageErrors << QStringLiteral("\"%1\" needs a file name after it").arg(current);
+                flags.UsageErrors << QStringLiteral("\"%1\" needs a %2 after it")
+                                         .arg(current,
+                                              directory ? QStringLiteral("directory") : QStringLiteral("file name"));
                 // An empty argument is the missing name itself, not a switch of its own.
                 if (i + 1 < arguments.size() && arguments.at(i + 1).isEmpty())
                     ++i;
                 continue;
             }
-            const bool load = current == QLatin1String("/load"), list = current == QLatin1String("/urllist");
-            (load ? flags.LoadFlag : list ? flags.UrlListFlag : flags.SitemapFlag) = true;
-            (load ? flags.LoadArgument : list ? flags.UrlListArgument : flags.SitemapArgument) = arguments.at(++i);
+            const QString value = arguments.at(++i);
+            if (current == QLatin1String("/load")) {
+                flags.LoadFlag = true;
+                flags.LoadArgument = value;
+            } else if (current == QLatin1String("/urllist")) {
+                flags.UrlListFlag = true;
+                flags.UrlListArgument = value;
+            } else if (directory) {
+                flags.KeyFileFlag = true;
+                flags.KeyFileArgument = value;
+            } else {
+                flags.SitemapFlag = true;
+                if (!flags.SitemapArguments.contains(value))
+                    flags.SitemapArguments << value;
+            }
         } else if (current == QLatin1String("--help") || current == QLatin1String("-h") ||
                    current == QLatin1String("--version")) {
             continue;
@@ -84,10 +111,31 @@ StartupFlags ParseCommandLine(const QStringList &arguments)
     if (!flags.LoadFlag) {
         for (const auto &[set, name] :
              {std::pair{flags.UrlListFlag, "/urllist"}, std::pair{flags.SitemapFlag, "/sitemap"},
+              std::pair{flags.NewKeyFlag, "/newkey"}, std::pair{flags.KeyFileFlag, "/keyfile"},
               std::pair{flags.RunFlag, "/run"}, std::pair{flags.SearchFlag, "/search"}})
             if (set)
                 flags.UsageErrors
                     << QStringLiteral("\"%1\" needs a project named by \"/load\"").arg(QLatin1String(name));
     }
     return flags;
+}
+
+QString MisplacedBaseDirectory(const QString &baseDir, const StartupFlags &flags)
+{
+    if (!flags.LoadFlag)
+        return {};
+    const QDir base(baseDir);
+    const QString table = QString::fromLatin1(UrlTableFileName);
+    if (QFileInfo::exists(base.filePath(table)))
+        return {};
+    const QFileInfo project(base.filePath(flags.LoadArgument));
+    if (!project.isFile())
+        return {};
+    const QDir projectDir = project.absoluteDir();
+    if (projectDir.canonicalPath() == base.canonicalPath() || !QFileInfo::exists(projectDir.filePath(table)))
+        return {};
+    const QString where = QDir::cleanPath(projectDir.absolutePath());
+    return QStringLiteral("the base directory %1 holds no %2, but %3 (where %4 is) does: start in %3 (cd %3) so "
+                          "that the project's URLs and what they were sent are found.")
+        .arg(QDir::cleanPath(base.absolutePath()), table, where, project.fileName());
 }

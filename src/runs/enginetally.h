@@ -2,19 +2,26 @@
 
 #include <QString>
 
-// What one engine saw of a run, for summaries.
+// What one engine saw of a run, for summaries. Every count is of URLs, never
+// of requests: an IndexNow request that carried 12 URLs and failed is 12 sent
+// and 12 failed, so each engine's counts add up alike whatever its form.
 struct EngineTally
 {
     QString engine;
     bool chosen = false; // the project asks this engine
-    int sent = 0;      // requests that went out
-    int accepted = 0;  // accepted or redirected
-    int failed = 0;
+    int sent = 0;        // URLs that went out
+    int accepted = 0;    // accepted (a form engine's redirection included)
+    int failed = 0;      // refused, or no usable answer; the search's redirected answers too
     int timedOut = 0;
-    int limited = 0;   // not sent: the engine's per-run limit was reached
-    int skipped = 0;   // skipped or stopped by the user
-    int disabled = 0;  // already done
-    int notListed = 0; // search: URLs the engine does not list
+    int limited = 0;    // not sent: left for the next run by the engine's per-run limit
+    int skipped = 0;    // skipped or stopped by the user
+    int disabled = 0;   // already done
+    int notListed = 0;  // search: URLs the engine does not list
     int keyMissing = 0; // not sent: the URL's host does not publish the IndexNow key
     bool unsearchable = false;
+    // The engine's section of the engine list is broken, so the engine was not
+    // asked at all: the list file, the section and the key at fault ("" when sound).
+    QString listProblem = {};
+    // Why the engine's first failed URL failed, with what the answer means ("" when none failed).
+    QString firstFailure = {};
 };

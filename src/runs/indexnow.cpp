@@ -52,6 +52,11 @@ QByteArray requestBody(const QString &host, const QString &key, const QString &l
     return QJsonDocument(body).toJson(QJsonDocument::Compact);
 }
 
+bool accepts(int statusCode)
+{
+    return statusCode == 200 || statusCode == 202;
+}
+
 QString meaningOf(int statusCode)
 {
     switch (statusCode) {
@@ -60,9 +65,9 @@ QString meaningOf(int statusCode)
     case 403:
         return QStringLiteral("key not valid");
     case 422:
-        return QStringLiteral("URLs not on the host or key not matching");
+        return QStringLiteral("URLs not on the host, or key not matching");
     case 429:
-        return QStringLiteral("too many requests");
+        return QStringLiteral("too many requests: retry later");
     default:
         return {};
     }

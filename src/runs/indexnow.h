@@ -30,9 +30,13 @@ QString keyLocation(const QString &authority, const QString &key);
 // The bulk request's body: {"host", "key", "keyLocation", "urlList"} as UTF-8 JSON.
 QByteArray requestBody(const QString &host, const QString &key, const QString &keyLocation, const QStringList &urls);
 
+// The engine's answer accepts every URL of the request: 200 or 202, nothing
+// else (another 2xx, and a redirection, leave the URLs to be submitted).
+bool accepts(int statusCode);
+
 // What an engine's status code means under the protocol, for the codes it
-// names ("" for others): 400 bad request, 403 key not valid, 422 URLs not on
-// the host or key not matching, 429 too many requests.
+// names ("" for others): 400 "bad request", 403 "key not valid", 422 "URLs not
+// on the host, or key not matching", 429 "too many requests: retry later".
 QString meaningOf(int statusCode);
 
 } // namespace IndexNow

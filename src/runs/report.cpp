@@ -2,6 +2,7 @@
 
 #include "runs/enginetally.h"
 
+#include <QFileDevice>
 #include <QIODevice>
 
 using ReportHtml::escaped;
@@ -65,7 +66,8 @@ thead th { background: #ddd; }
 tbody th { background: #e4e8f4; text-align: center; }
 tbody th.group { background: #f4f4f4; font-weight: normal; font-style: italic; text-align: left; }
 .summary td + td { text-align: right; }
-.summary td[colspan] { text-align: left; }
+.summary td[colspan], .summary td:nth-child(10) { text-align: left; }
+.legend { font-size: 0.9em; max-width: 50em; margin: 0 auto; }
 </style>
 )";
 
@@ -143,52 +145,70 @@ QString summaryTable(const QStringList &columns, const QString &rows)
     return table + QStringLiteral("</tr></thead>\n") + rows + QStringLiteral("</table>\n\n");
 }
 
-void write(QIODevice &file, QString piece)
+bool write(QIODevice &file, QString piece)
 {
     if (!file.isOpen() || !file.isWritable())
-        return;
+        return true;
     piece.replace(u'\n', QStringLiteral("\r\n")); // the report is a text file with CR LF line ends
-    file.write(piece.toUtf8());
+    const QByteArray bytes = piece.toUtf8();
+    if (file.write(bytes) != bytes.size())
+        return false;
+    // A file buffers what it is given: a full disk shows only when the buffer goes out.
+    auto *onDisk = qobject_cast<QFileDevice *>(&file);
+    return !onDisk || onDisk->flush();
 }
 
 } // namespace ReportHtml
 
-void WriteReport(QIODevice &file, int kind, const QString &text, const ReportContext &context)
+bool WriteReport(QIODevice &file, int kind, const QString &text, const ReportContext &context)
 {
     switch (kind) {
     case ReportHeader:
-        ReportHtml::write(file, ReportHtml::documentStart(context.ProjectFile, context.ProjectFile, context));
-        break;
+        return ReportHtml::write(file, ReportHtml::documentStart(context.ProjectFile, context.ProjectFile, context));
     case ReportEngineHeading:
-        ReportHtml::write(file, ReportHtml::engineHeading(text));
-        break;
+        return ReportHtml::write(file, ReportHtml::engineHeading(text));
     case ReportURLRow:
-        ReportHtml::write(file, urlRow(text, context.ResponseFileName, false));
-        break;
+        return ReportHtml::write(file, urlRow(text, context.ResponseFileName, false));
     case ReportText:
-        ReportHtml::write(file, text);
-        break;
+        return ReportHtml::write(file, text);
     case ReportFooter:
-        ReportHtml::write(file, ReportHtml::documentEnd(QString()));
-        break;
+        return ReportHtml::write(file, ReportHtml::documentEnd(QString()));
     }
+    return true;
 }
 
-void WriteReportFooter(QIODevice &file, const QList<EngineTally> &tally)
+bool WriteReportFooter(QIODevice &file, const QList<EngineTally> &tally)
 {
     QString rows;
-    for (const EngineTally &e : tally)
-        if (e.chosen)
-            rows += ReportHtml::summaryRow({escaped(e.engine), QString::number(e.sent), QString::number(e.accepted),
-                                            QString::number(e.failed), QString::number(e.timedOut),
-                                            QString::number(e.skipped), QString::number(e.limited),
-                                            QString::number(e.disabled)});
+    for (const EngineTally &e : tally) {
+        if (!e.chosen)
+            continue;
+        if (!e.listProblem.isEmpty()) {
+            rows += QStringLiteral("<tr><td>%1</td><td colspan=9>not asked, its engine list entry is broken: "
+                                   "%2</td></tr>\n")
+                        .arg(escaped(e.engine), escaped(e.listProblem));
+            continue;
+        }
+        rows += ReportHtml::summaryRow(
+            {escaped(e.engine), QString::number(e.sent), QString::number(e.accepted), QString::number(e.failed),
+             QString::number(e.timedOut), QString::number(e.skipped), QString::number(e.limited),
+             QString::number(e.keyMissing), QString::number(e.disabled), escaped(e.firstFailure)});
+    }
     const QStringList columns = {QStringLiteral("Engine"),         QStringLiteral("Sent"),
                                  QStringLiteral("Accepted"),       QStringLiteral("Failed"),
                                  QStringLiteral("Timed out"),      QStringLiteral("Skipped"),
-                                 QStringLiteral("Over the limit"), QStringLiteral("Disabled")};
-    ReportHtml::write(file,
-                      ReportHtml::documentEnd(rows.isEmpty() ? QString() : ReportHtml::summaryTable(columns, rows)));
+                                 QStringLiteral("Over the limit"), QStringLiteral("Key missing"),
+                                 QStringLiteral("Disabled"),       QStringLiteral("First failure")};
+    const QString legend = QStringLiteral(
+        "<p class=\"legend\">Every count is of URLs; an IndexNow request counts each URL it carried.<br>\n"
+        "Sent: went to the engine. Accepted: the engine took them; they are not sent again. "
+        "Failed: refused, or no usable answer. Timed out: no answer within the timeout. "
+        "Skipped: skipped or stopped by the user. Over the limit: left for the next run by the engine's "
+        "QC_MaxSubmit. Key missing: not sent, their host does not publish the IndexNow key. "
+        "Disabled: done in an earlier run. First failure: why the first failed URL failed.<br>\n"
+        "Failed, timed out, skipped, over the limit and key missing URLs are sent again in the next run.</p>\n\n");
+    return ReportHtml::write(
+        file, ReportHtml::documentEnd(rows.isEmpty() ? QString() : ReportHtml::summaryTable(columns, rows) + legend));
 }
 
 QString skippedEngineReportRow(const QString &engine)
@@ -259,9 +279,19 @@ QString notSentReportRow(const QString &url, const QString &reason)
     return wideRow(QStringLiteral("Not sent, ") + escaped(reason) + QStringLiteral(": ") + escaped(url));
 }
 
-QString indexNowReportRow(int urlCount, const QString &host, const QString &outcome, const QString &answerFile,
-                          bool answerCut)
+QString indexNowReportRow(const QStringList &urls, const QString &host, const QString &outcome,
+                          const QString &answerFile, bool answerCut)
 {
-    return QStringLiteral("<tr>\n<td>\n\tIndexNow: %1 URLs of %2: %3\n</td>\n\n<td>\n\t%4%5\n</td>\n</tr>\n\n")
-        .arg(QString::number(urlCount), escaped(host), escaped(outcome), answerLink(answerFile), cutNote(answerCut));
+    QString list;
+    for (const QString &url : urls)
+        list += QStringLiteral("<li><a href=\"%1\" target=newbie>%2</a></li>\n").arg(linkTarget(url), escaped(url));
+    return QStringLiteral("<tr>\n<td>\n\tIndexNow: %1 URLs of %2: %3\n<ul class=\"urls\">\n%4</ul>\n</td>\n\n"
+                          "<td>\n\t%5%6\n</td>\n</tr>\n\n")
+        .arg(QString::number(urls.size()), escaped(host), escaped(outcome), list, answerLink(answerFile),
+             cutNote(answerCut));
+}
+
+QString noticeReportRow(const QString &text)
+{
+    return wideRow(escaped(text));
 }

@@ -34,13 +34,18 @@ enum ReportKind { ReportHeader = 0, ReportEngineHeading = 1, ReportURLRow = 3, R
 // into the report. The logo is linked as "../../" + ReportImageFile.
 //
 // Writes nothing for another kind, or when the device is not open for writing (a
-// report this run did not open). Write errors on the device are not reported.
-void WriteReport(QIODevice &file, int kind, const QString &text, const ReportContext &context);
+// report this run did not open). Returns false only when the device is open for
+// writing and did not take the piece (a full disk, say): a file is flushed after
+// every piece, so what returned true is in the file.
+bool WriteReport(QIODevice &file, int kind, const QString &text, const ReportContext &context);
 
 // Ends the report as kind 5 does, after a summary table of the engines of tally that the
-// project chose: per engine the requests sent, accepted, failed, timed out, skipped,
-// kept back by the engine's limit, and the URLs already done. No table when none was chosen.
-void WriteReportFooter(QIODevice &file, const QList<EngineTally> &tally);
+// project chose, counted in URLs: per engine those sent, accepted, failed, timed out,
+// skipped by the user, left for the next run by the engine's limit, kept back for want of
+// a published IndexNow key and already done, and the first failure's reason; an engine
+// whose engine list section is broken says so instead. A legend under the table tells
+// what each column means. No table when none was chosen. Returns as WriteReport().
+bool WriteReportFooter(QIODevice &file, const QList<EngineTally> &tally);
 
 // The kind-4 rows of the run outcomes, with every value escaped.
 QString skippedEngineReportRow(const QString &engine); // "Skipped engine: " + engine
@@ -61,9 +66,12 @@ QString disabledReportRow(const QString &url);                       // "Disable
 QString engineListProblemReportRow(const QString &problem);          // "Engine list: " + problem
 QString skippedReportRow(const QString &url);                        // "Skipped: " + url
 QString notSentReportRow(const QString &url, const QString &reason); // "Not sent, " + reason + ": " + url
-// "IndexNow: " + count + " URLs of " + host + ": " + outcome, with the saved answer in a second cell.
-QString indexNowReportRow(int urlCount, const QString &host, const QString &outcome, const QString &answerFile,
-                          bool answerCut);
+// "IndexNow: " + count + " URLs of " + host + ": " + outcome and a list of the URLs the
+// request carried, each linked, with the saved answer in a second cell.
+QString indexNowReportRow(const QStringList &urls, const QString &host, const QString &outcome,
+                          const QString &answerFile, bool answerCut);
+// A row of the run's own notes that are no failure, e.g. a key file found after a redirect.
+QString noticeReportRow(const QString &text);
 
 // What the submission report and the search report share. Pieces use "\n"; write() makes
 // the file's CR LF and UTF-8.
@@ -87,6 +95,7 @@ QString documentEnd(const QString &summary);
 QString summaryRow(const QStringList &cells);
 // The summary's heading and table: a heading cell for each of columns, then rows.
 QString summaryTable(const QStringList &columns, const QString &rows);
-// Writes a piece with CR LF line ends as UTF-8; nothing when the device is not open for writing.
-void write(QIODevice &file, QString piece);
+// Writes a piece with CR LF line ends as UTF-8, and flushes a file; nothing when the device is
+// not open for writing. False when the device is open for writing and did not take all of it.
+bool write(QIODevice &file, QString piece);
 } // namespace ReportHtml

@@ -3,6 +3,7 @@
 #include "engines/builtinlists.h"
 #include "engines/enginelistdownload.h"
 #include "net/httpclient.h"
+#include "project/projectquery.h"
 #include "project/urltable.h"
 #include "runs/runcontrol.h"
 #include "runs/runfiles.h"
@@ -11,10 +12,10 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
-#include <QLocale>
-#include <QTime>
 #include <QFileInfo>
+#include <QLocale>
 #include <QScopeGuard>
+#include <QTime>
 
 #include <algorithm>
 
@@ -25,8 +26,8 @@ const QString ExciteEngine = QStringLiteral("Excite");
 } // namespace
 
 Run::Run(const RunSetup &setup, UrlTable &table, THTTPClient &http, RunControl &control, RunObserver &observer)
-    : m_setup(setup), m_engines(setup.engines), m_table(table), m_http(http), m_control(control),
-      m_observer(observer), m_step(http, control, observer, setup.debug)
+    : m_setup(setup), m_engines(setup.engines), m_table(table), m_http(http), m_control(control), m_observer(observer),
+      m_step(http, control, observer, setup.debug)
 {
     resetTally();
 }
@@ -57,22 +58,31 @@ void Run::run()
     try {
         if (begin())
             body();
+    } catch (const UrlTableError &failure) {
+        fail(QString::fromUtf8(failure.what()));
+    } catch (const RunWriteError &failure) {
+        fail(QString::fromUtf8(failure.what()));
     } catch (const std::exception &failure) {
-        // A failure outside a request (the URL table, a file) ends the run with its text.
+        // Any other failure outside a request ends the run with its text.
         status(QString::fromUtf8(failure.what()), StatusKind::Failure);
     }
+}
+
+void Run::fail(const QString &text)
+{
+    if (!m_fatalError.isEmpty())
+        return;
+    m_fatalError = text;
+    status(text, StatusKind::Failure);
+    m_observer.runFailed(text);
 }
 
 bool Run::begin()
 {
     m_answerCounter = 0;
     m_done = 0;
-    DeleteRunFiles(m_setup.projectDir, answerPrefix());
+    m_fatalError.clear();
     countSteps();
-    if (!m_setup.settings.senderComplete()) {
-        m_observer.senderMissing(QString());
-        return false;
-    }
     // A run works with the list it downloads: a fresh directory gets its engines so.
     if (m_setup.settings.downloadEngines && downloadEngineLists()) {
         m_engines = EngineCatalogue::load(m_setup.autoListPath);
@@ -96,9 +106,41 @@ bool Run::begin()
         m_observer.nothingChosen();
         return false;
     }
+    const QString missing = missingSenderField();
+    if (!missing.isEmpty()) {
+        m_observer.senderMissing(missing);
+        return false;
+    }
+    // Only a run that goes ahead replaces the old answers: a refused one leaves the
+    // last report with every answer it links.
+    DeleteRunFiles(m_setup.projectDir, answerPrefix());
     m_localHost = QString::fromUtf8(m_http.LocalHost());
     QDir().mkpath(m_setup.projectDir);
     return true;
+}
+
+QString Run::missingSenderField() const
+{
+    const ProjectSettings &s = m_setup.settings;
+    bool first = false, last = false, email = false;
+    for (const EngineCatalogue::Engine &engine : m_engines.engines()) {
+        if (!isChosen(engine.name))
+            continue;
+        const EngineSection section = readEngineSection(m_setup.autoListPath, engine.name);
+        const QString form = senderTemplate(section);
+        const auto uses = [&form](const char *placeholder) { return form.contains(QLatin1String(placeholder)); };
+        // $CONTACT is first name, middle initial and last name; the initial is never required.
+        first = first || uses("$FNAME") || uses("$CONTACT");
+        last = last || uses("$LNAME") || uses("$CONTACT");
+        email = email || uses("$EMAIL");
+    }
+    if (first && s.firstName.isEmpty())
+        return QStringLiteral("First Name");
+    if (last && s.lastName.isEmpty())
+        return QStringLiteral("Last Name");
+    if (email && s.emails.value(0).isEmpty())
+        return QStringLiteral("Email");
+    return {};
 }
 
 void Run::countSteps()
@@ -115,11 +157,11 @@ bool Run::downloadEngineLists()
 {
     status(QStringLiteral("Downloading search engine configuration"), StatusKind::Phase);
     const int timeout = m_setup.timeoutSeconds();
-    const ListDownload automatic =
-        DownloadEngineList(m_http, m_setup.autoListUrl, m_setup.autoListPath, timeout, true);
+    const ListDownload automatic = DownloadEngineList(m_http, m_setup.autoListUrl, m_setup.autoListPath, timeout, true);
     const ListDownload manual =
         DownloadEngineList(m_http, m_setup.manualListUrl, m_setup.manualListPath, timeout, false);
-    for (const auto &[download, url] : {std::pair{automatic, m_setup.autoListUrl}, std::pair{manual, m_setup.manualListUrl}})
+    for (const auto &[download, url] :
+         {std::pair{automatic, m_setup.autoListUrl}, std::pair{manual, m_setup.manualListUrl}})
         if (!download.replaced())
             status(QStringLiteral("Engine list not updated from ") + url + QStringLiteral(": ") + download.reason +
                        QStringLiteral("; the local list is kept."),
@@ -149,6 +191,10 @@ void Run::forEachEngine(const std::function<void(qsizetype, const EngineSection 
                 continue;
             }
             visit(i, section);
+        } catch (const UrlTableError &) {
+            throw;
+        } catch (const RunWriteError &) {
+            throw;
         } catch (const std::exception &failure) {
             status(name + QStringLiteral(": ") + QString::fromUtf8(failure.what()), StatusKind::Failure);
         }
@@ -224,8 +270,8 @@ QByteArray Run::address(const QString &action, bool post, const QString &postDat
 {
     QString target = action;
     if (!m_setup.testServer.isEmpty())
-        target = m_setup.testServer +
-                 (post ? QStringLiteral("/cgi-bin/post-query.cgi") : QStringLiteral("/cgi-bin/query"));
+        target =
+            m_setup.testServer + (post ? QStringLiteral("/cgi-bin/post-query.cgi") : QStringLiteral("/cgi-bin/query"));
     if (post)
         return target.toUtf8();
     if (!target.contains(u'?'))
@@ -235,8 +281,9 @@ QByteArray Run::address(const QString &action, bool post, const QString &postDat
     return (target + postData).toUtf8();
 }
 
-void Run::engineSectionBroken(qsizetype, const QString &problem)
+void Run::engineSectionBroken(qsizetype index, const QString &problem)
 {
+    tallyOf(index).listProblem = problem;
     status(problem, StatusKind::Failure);
 }
 
@@ -260,33 +307,35 @@ void Run::advance()
     QCoreApplication::processEvents();
 }
 
-void Run::count(EngineTally &tally, Outcome outcome)
+void Run::count(EngineTally &tally, const RequestResult &result, int urls)
 {
-    switch (outcome) {
+    switch (result.outcome) {
     case Outcome::Accepted:
     case Outcome::Redirected:
-        ++tally.accepted;
+        tally.accepted += urls;
         break;
     case Outcome::Failed:
     case Outcome::UnknownMethod:
-        ++tally.failed;
+        tally.failed += urls;
+        if (tally.firstFailure.isEmpty())
+            tally.firstFailure = result.reason;
         break;
     case Outcome::TimedOut:
-        ++tally.timedOut;
+        tally.timedOut += urls;
         break;
     case Outcome::SkippedUrl:
     case Outcome::SkippedEngine:
     case Outcome::Stopped:
-        ++tally.skipped;
+        tally.skipped += urls;
         break;
     case Outcome::Disabled:
-        ++tally.disabled;
+        tally.disabled += urls;
         break;
     case Outcome::LimitReached:
-        ++tally.limited;
+        tally.limited += urls;
         break;
     case Outcome::KeyMissing:
-        ++tally.keyMissing;
+        tally.keyMissing += urls;
         break;
     }
 }

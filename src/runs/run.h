@@ -2,25 +2,35 @@
 
 #include "engines/enginelist.h"
 #include "net/urlcodec.h"
+#include "runs/engineform.h"
+#include "runs/enginetally.h"
 #include "runs/outcome.h"
 #include "runs/placeholders.h"
 #include "runs/requeststep.h"
-#include "runs/engineform.h"
-#include "runs/enginetally.h"
 #include "runs/runsetup.h"
 
 #include <QList>
 #include <QString>
 #include <functional>
+#include <stdexcept>
 
 class RunControl;
 class RunObserver;
 class THTTPClient;
 class UrlTable;
 
-// What the submission run and the search share: the start (old answers gone,
-// the sender checked, the engine lists fetched when the project asks for it),
-// the walk over the engines, the form values, progress and diagnostics.
+// A file the run must write (its report, a search log) did not take what was
+// written; the text names the file and the system's reason. It ends the run,
+// as a UrlTableError from the URL table does.
+class RunWriteError : public std::runtime_error
+{
+public:
+    explicit RunWriteError(const QString &text) : std::runtime_error(text.toStdString()) {}
+};
+
+// What the submission run and the search share: the start (the engine lists
+// fetched when the project asks for it, the sender checked, then the old answers
+// gone), the walk over the engines, the form values, progress and diagnostics.
 class Run
 {
 public:
@@ -39,13 +49,20 @@ public:
     // What the run could not do that is no engine's fault (an IndexNow key
     // file not published, say), one line each, for the unattended summary.
     const QStringList &notices() const { return m_notices; }
+    // Why the run stopped early because a file it must write could not be written
+    // (the URL table, the report, a search log), "" when it did not. Such a run
+    // sent nothing after the failure and told the observer's runFailed() once.
+    const QString &fatalError() const { return m_fatalError; }
 
 protected:
     virtual QString answerPrefix() const = 0;
+    // The template of a chosen engine's section whose sender placeholders the run fills.
+    virtual QString senderTemplate(const EngineSection &section) const = 0;
     virtual void body() = 0;
 
     // Every engine of the catalogue in order, with its section read afresh,
-    // until a stop; the trouble of one engine never ends the run.
+    // until a stop; the trouble of one engine never ends the run, a file that
+    // cannot be written (UrlTableError, RunWriteError) does: it is thrown on.
     void forEachEngine(const std::function<void(qsizetype index, const EngineSection &section)> &visit);
     bool isChosen(const QString &engine) const;
     PlaceholderValues values(const QString &engine, const QString &url, const QString &email) const;
@@ -55,19 +72,23 @@ protected:
     // The report's fixed values with the project file and the run's date and time.
     ReportContext reportContext() const;
     // Reopens the URL table so that its views show the flags as an engine left them.
+    // Never throws: a view that cannot be reopened shows the old flags a while longer.
     void refreshTable();
     // The address a request goes to: the action, or in test mode the form-echo
     // endpoint; a GET's filled template joins it after "?", or after "&" when the
     // address already has a query.
     QByteArray address(const QString &action, bool post, const QString &postData) const;
-    // A chosen engine's section cannot be read as a form: it is passed over.
+    // A chosen engine's section cannot be read as a form: it is passed over, and
+    // the engine counts as failed (its tally's listProblem).
     virtual void engineSectionBroken(qsizetype index, const QString &problem);
     void status(const QString &text, StatusKind kind);
     void debugLine(const QString &text, StatusKind kind);
     // One URL-and-engine step is done.
     void advance();
     EngineTally &tallyOf(qsizetype engineIndex) { return m_tally[engineIndex]; }
-    void count(EngineTally &tally, Outcome outcome);
+    // Counts urls URLs (those of one request) under the outcome; the first failure
+    // of the engine keeps its reason.
+    void count(EngineTally &tally, const RequestResult &result, int urls = 1);
 
     const RunSetup m_setup;
     EngineCatalogue m_engines; // the setup's, or the downloaded list's when one came
@@ -85,10 +106,16 @@ protected:
 
 private:
     bool begin();
+    // The first sender field a chosen engine's template needs and the project
+    // leaves empty: "First Name", "Last Name" or "Email"; "" when none is missing.
+    QString missingSenderField() const;
+    // Ends the run for a file that cannot be written.
+    void fail(const QString &text);
     void countSteps();
     void resetTally();
     // True when the automatic list was replaced.
     bool downloadEngineLists();
 
     QList<EngineTally> m_tally;
+    QString m_fatalError;
 };

@@ -5,12 +5,12 @@
 
 // How a status line looks in the status log.
 enum class StatusKind : int {
-    Plain = 0,    // black: outcomes of single URLs, diagnostics
-    Heading = 1,  // red bold: an engine begins, a run ends
-    Failure = 3,  // red bold underlined: a request or a file failed
-    Event = 4,    // green: connection events (debug mode)
-    Url = 5,      // blue: the URL being sent
-    Phase = 6,    // black bold: the phases of a run
+    Plain = 0,   // black: outcomes of single URLs, diagnostics
+    Heading = 1, // red bold: an engine begins, a run ends
+    Failure = 3, // red bold underlined: a request or a file failed
+    Event = 4,   // green: connection events (debug mode)
+    Url = 5,     // blue: the URL being sent
+    Phase = 6,   // black bold: the phases of a run
 };
 
 // Whoever watches a run: the window, a test, the unattended program. Every
@@ -27,9 +27,17 @@ public:
     // The current request's progress, 0 to 100.
     virtual void requestProgress(int percent) { Q_UNUSED(percent); }
     // URL-and-engine steps done of all the run's steps.
-    virtual void runProgress(int done, int total) { Q_UNUSED(done); Q_UNUSED(total); }
+    virtual void runProgress(int done, int total)
+    {
+        Q_UNUSED(done);
+        Q_UNUSED(total);
+    }
     // Seconds the current request has waited, of the seconds it may wait.
-    virtual void timeoutTick(int seconds, int limit) { Q_UNUSED(seconds); Q_UNUSED(limit); }
+    virtual void timeoutTick(int seconds, int limit)
+    {
+        Q_UNUSED(seconds);
+        Q_UNUSED(limit);
+    }
     // Debug mode only: a piece of the current answer for display (headers as
     // "Field: " and "Value: " lines, then the body). At most answerShownLimit
     // bytes of one answer arrive here; answerCleared() starts the next answer.
@@ -38,7 +46,8 @@ public:
     // Debug mode only: the search's view of an answer, shown to the user at once.
     virtual void searchAnswerShown(const QString &answer) { Q_UNUSED(answer); }
     // The run could not start: a sender field that a chosen engine's form uses
-    // is empty. field names it: "First Name", "Last Name", "MI" or "Email".
+    // is empty. field names the first such: "First Name", "Last Name" or "Email"
+    // (the middle initial is never required). Nothing was deleted or sent.
     virtual void senderMissing(const QString &field) { Q_UNUSED(field); }
     // The run could not create its report.
     virtual void reportNotCreated() {}

@@ -1,9 +1,20 @@
 #include "runs/runsummary.h"
 
+namespace {
+
+// "; first failure: <why>" for an engine that had one, "" otherwise.
+QString firstFailure(const EngineTally &e)
+{
+    return e.firstFailure.isEmpty() ? QString() : QStringLiteral("; first failure: ") + e.firstFailure;
+}
+
+} // namespace
+
 bool anyRequestFailed(const QList<EngineTally> &tally)
 {
     for (const EngineTally &engine : tally)
-        if (engine.failed > 0 || engine.timedOut > 0 || engine.keyMissing > 0)
+        if (engine.failed > 0 || engine.timedOut > 0 || engine.keyMissing > 0 ||
+            (engine.chosen && !engine.listProblem.isEmpty()))
             return true;
     return false;
 }
@@ -20,16 +31,25 @@ QString RunSummary(const QList<EngineTally> &submission, const QList<EngineTally
         if (!heading)
             text += QStringLiteral("Submission:\n");
         heading = true;
-        text += QStringLiteral("  %1: %2 sent, %3 accepted, %4 failed, %5 timed out, %6 skipped by the limit")
-                    .arg(e.engine)
-                    .arg(e.sent)
-                    .arg(e.accepted)
-                    .arg(e.failed)
-                    .arg(e.timedOut)
-                    .arg(e.limited);
+        if (!e.listProblem.isEmpty()) {
+            text +=
+                QStringLiteral("  %1: not asked, its engine list entry is broken: %2\n").arg(e.engine, e.listProblem);
+            continue;
+        }
+        text +=
+            QStringLiteral("  %1: %2 URLs sent, %3 accepted, %4 failed, %5 timed out, %6 left for the next run by the "
+                           "engine's limit")
+                .arg(e.engine)
+                .arg(e.sent)
+                .arg(e.accepted)
+                .arg(e.failed)
+                .arg(e.timedOut)
+                .arg(e.limited);
+        if (e.skipped > 0)
+            text += QStringLiteral(", %1 skipped by the user").arg(e.skipped);
         if (e.keyMissing > 0)
             text += QStringLiteral(", %1 not sent for want of a published IndexNow key").arg(e.keyMissing);
-        text += u'\n';
+        text += firstFailure(e) + u'\n';
     }
     heading = false;
     for (const EngineTally &e : search) {
@@ -38,16 +58,23 @@ QString RunSummary(const QList<EngineTally> &submission, const QList<EngineTally
         if (!heading)
             text += QStringLiteral("Search:\n");
         heading = true;
-        if (e.unsearchable) {
-            text += QStringLiteral("  %1: could not be asked (its engine list entry has no search form)\n").arg(e.engine);
+        if (!e.listProblem.isEmpty()) {
+            text += QStringLiteral("  %1: could not be asked, its engine list entry is broken: %2\n")
+                        .arg(e.engine, e.listProblem);
             continue;
         }
-        text += QStringLiteral("  %1: %2 asked, %3 not listed, %4 failed, %5 timed out\n")
+        if (e.unsearchable) {
+            text +=
+                QStringLiteral("  %1: could not be asked (its engine list entry has no search form)\n").arg(e.engine);
+            continue;
+        }
+        text += QStringLiteral("  %1: %2 URLs asked about, %3 not listed, %4 could not be asked, %5 timed out")
                     .arg(e.engine)
                     .arg(e.sent)
                     .arg(e.notListed)
                     .arg(e.failed)
                     .arg(e.timedOut);
+        text += firstFailure(e) + u'\n';
     }
     return text;
 }

@@ -5,14 +5,19 @@
 #include <QList>
 #include <QString>
 
-// True when a request of these runs failed or timed out, or a URL could not be
-// sent for want of a published IndexNow key.
+// True when, for an engine the project chose, a URL failed or timed out, a URL
+// could not be sent for want of a published IndexNow key, or the engine's
+// section of the engine list is broken (the engine was not asked at all).
 bool anyRequestFailed(const QList<EngineTally> &tally);
 
 // The summary an unattended program writes when something needs looking at:
-// per chosen engine the requests sent, accepted, failed, timed out and
-// skipped by the engine's limit, and for a search the URLs not listed and the
-// engines that could not be asked. An empty list leaves its part out.
-// notices, when given, come first, one line each.
+// per chosen engine the URLs sent, accepted, failed, timed out and left for
+// the next run by the engine's limit (the URLs skipped by the user and those
+// kept back for want of a published IndexNow key when there are any), and
+// for an engine with failures the first one's reason; for a search the URLs
+// asked about and not listed and the engines that could not be asked. An engine
+// whose engine list section is broken is named with the file, the section and
+// the key at fault. An empty list leaves its part out. notices, when given,
+// come first, one line each.
 QString RunSummary(const QList<EngineTally> &submission, const QList<EngineTally> &search,
                    const QStringList &notices = {});

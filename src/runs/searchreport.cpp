@@ -33,16 +33,18 @@ SearchReport::~SearchReport()
     if (!m_file.isOpen())
         return;
     endSection();
-    ReportHtml::write(m_file, ReportHtml::documentEnd(QString()));
+    write(ReportHtml::documentEnd(QString()));
 }
 
 bool SearchReport::open(const QString &path, const ReportContext &context)
 {
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        m_error = QStringLiteral("Cannot create %1: %2").arg(path, m_file.errorString());
         return false;
+    }
     const QString title = QStringLiteral("Search: ") + context.ProjectFile;
-    ReportHtml::write(m_file, ReportHtml::documentStart(title, title, context));
+    write(ReportHtml::documentStart(title, title, context));
     return true;
 }
 
@@ -51,7 +53,7 @@ void SearchReport::engine(const QString &name)
     endSection();
     m_inSection = true;
     m_engine = name;
-    ReportHtml::write(m_file, ReportHtml::engineHeading(name));
+    write(ReportHtml::engineHeading(name));
 }
 
 void SearchReport::listed(const QString &url, const QString &answerFile, bool answerCut)
@@ -73,13 +75,13 @@ void SearchReport::engineNotAsked(const QString &name, const QString &reason)
 {
     if (!m_inSection || name != m_engine)
         engine(name);
-    ReportHtml::write(m_file, wideRow(QStringLiteral("Could not be asked: ") + escaped(reason)));
+    write(wideRow(QStringLiteral("Could not be asked: ") + escaped(reason)));
 }
 
 void SearchReport::stopped()
 {
     endSection();
-    ReportHtml::write(m_file, wideRow(QStringLiteral("The search was stopped by the user.")) + QLatin1Char('\n'));
+    write(wideRow(QStringLiteral("The search was stopped by the user.")) + QLatin1Char('\n'));
 }
 
 void SearchReport::finish(const QList<EngineTally> &tally)
@@ -91,6 +93,12 @@ void SearchReport::finish(const QList<EngineTally> &tally)
     for (const EngineTally &e : tally) {
         if (!e.chosen)
             continue;
+        if (!e.listProblem.isEmpty()) {
+            rows += QStringLiteral("<tr><td>%1</td><td colspan=6>could not be asked, its engine list entry is broken: "
+                                   "%2</td></tr>\n")
+                        .arg(escaped(e.engine), escaped(e.listProblem));
+            continue;
+        }
         if (e.unsearchable) {
             rows += QStringLiteral("<tr><td>%1</td><td colspan=6>could not be asked: its engine list entry has no "
                                    "search form</td></tr>\n")
@@ -106,8 +114,7 @@ void SearchReport::finish(const QList<EngineTally> &tally)
     const QStringList columns = {QStringLiteral("Engine"),     QStringLiteral("Asked"),  QStringLiteral("Listed"),
                                  QStringLiteral("Not listed"), QStringLiteral("Failed"), QStringLiteral("Timed out"),
                                  QStringLiteral("Skipped")};
-    ReportHtml::write(m_file,
-                      ReportHtml::documentEnd(rows.isEmpty() ? QString() : ReportHtml::summaryTable(columns, rows)));
+    write(ReportHtml::documentEnd(rows.isEmpty() ? QString() : ReportHtml::summaryTable(columns, rows)));
     m_file.close();
 }
 
@@ -115,11 +122,18 @@ void SearchReport::endSection()
 {
     if (!m_inSection)
         return;
-    ReportHtml::write(m_file, group(QStringLiteral("Not listed"), m_notListed) +
-                                  group(QStringLiteral("Could not be asked"), m_notAsked) +
-                                  group(QStringLiteral("Listed"), m_listed) + QLatin1Char('\n'));
+    write(group(QStringLiteral("Not listed"), m_notListed) + group(QStringLiteral("Could not be asked"), m_notAsked) +
+          group(QStringLiteral("Listed"), m_listed) + QLatin1Char('\n'));
     m_inSection = false;
     m_notListed.clear();
     m_notAsked.clear();
     m_listed.clear();
+}
+
+void SearchReport::write(const QString &piece)
+{
+    if (!m_error.isEmpty())
+        return;
+    if (!ReportHtml::write(m_file, piece))
+        m_error = QStringLiteral("Cannot write %1: %2").arg(m_file.fileName(), m_file.errorString());
 }

@@ -25,9 +25,13 @@ public:
 
     // Creates or empties the file at path and writes the header: "Search: " + the project file
     // as title and heading, the logo, date and time of context (its ResponseFileName is unused).
-    // Returns false when the file cannot be opened; every other call then writes nothing.
+    // Returns false when the file cannot be opened (error() says why); every other call then
+    // writes nothing.
     bool open(const QString &path, const ReportContext &context);
     bool isOpen() const { return m_file.isOpen(); }
+    // "" while everything written reached the file; otherwise the first failure, naming the
+    // file and the system's reason. Nothing more is written after it.
+    QString error() const { return m_error; }
 
     // Starts the section of an engine.
     void engine(const QString &name);
@@ -44,13 +48,16 @@ public:
     void stopped();
     // Writes the summary of the engines of tally that the project chose (per engine the URLs
     // asked about, listed, not listed, failed, timed out and skipped; the engines that cannot
-    // be searched said so), ends the document and closes the file.
+    // be searched, or whose engine list section is broken, said so), ends the document and
+    // closes the file.
     void finish(const QList<EngineTally> &tally);
 
 private:
     void endSection();
+    void write(const QString &piece);
 
     QFile m_file;
+    QString m_error;
     bool m_inSection = false;
     QString m_engine;        // the engine of the open section
     QStringList m_notListed; // the open section's rows, by group

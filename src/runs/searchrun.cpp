@@ -11,37 +11,67 @@
 #include <QFile>
 #include <QFileInfo>
 
+QString SearchRun::senderTemplate(const EngineSection &section) const
+{
+    return engineField(section, EngineField::SearchPostData);
+}
+
 void SearchRun::body()
 {
-    // The search logs are what a search must leave; without its report it still runs.
-    if (!m_report.open(QFileInfo(m_setup.reportPath).dir().filePath(QStringLiteral("SearchLog.htm")),
-                       reportContext()))
-        status(QStringLiteral("Cannot create the search report in ") + m_setup.projectDir, StatusKind::Failure);
+    const QString reportPath = QFileInfo(m_setup.reportPath).dir().filePath(QStringLiteral("SearchLog.htm"));
+    if (!m_report.open(reportPath, reportContext()))
+        throw RunWriteError(m_report.error());
+    checkReport();
     status(QStringLiteral("Searching for URLs"), StatusKind::Phase);
     forEachEngine([this](qsizetype i, const EngineSection &section) { searchEngine(i, section); });
     m_report.finish(tally());
+    checkReport();
     status(QStringLiteral("Done searching for URLs."), StatusKind::Phase);
     status(QStringLiteral("Done searching the selected search engines"), StatusKind::Heading);
+}
+
+void SearchRun::checkReport() const
+{
+    if (!m_report.error().isEmpty())
+        throw RunWriteError(m_report.error());
+}
+
+bool SearchRun::openLog(QFile &log, const QString &engine)
+{
+    log.setFileName(m_setup.projectDir + QLatin1Char('/') + SearchLogFileName(engine));
+    if (log.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return true;
+    const QString text =
+        QStringLiteral("Cannot write the search log of %1, %2: %3").arg(engine, log.fileName(), log.errorString());
+    // Only the log of an engine the project chose is a result of this search.
+    if (isChosen(engine))
+        throw RunWriteError(text);
+    status(text, StatusKind::Plain);
+    return false;
+}
+
+void SearchRun::engineSectionBroken(qsizetype index, const QString &problem)
+{
+    // Its log is emptied as every engine's is: last run's lines would read as this run's.
+    QFile log;
+    openLog(log, m_engines.at(index).name);
+    m_report.engineNotAsked(m_engines.at(index).name, problem);
+    checkReport();
+    Run::engineSectionBroken(index, problem);
 }
 
 void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
 {
     const QString &engine = m_engines.at(index).name;
     // The log is made (or emptied) for every engine of the list.
-    const QString logPath = m_setup.projectDir + QLatin1Char('/') + SearchLogFileName(engine);
-    QFile log(logPath);
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        status(QStringLiteral("Cannot open search log for ") + engine + QStringLiteral(": ") + logPath +
-                   QLatin1Char('.'),
-               StatusKind::Plain);
-        return;
-    }
-    if (!isChosen(engine))
+    QFile log;
+    if (!openLog(log, engine) || !isChosen(engine))
         return;
     EngineTally &tally = tallyOf(index);
     m_control.clearSkipEngine();
     status(QStringLiteral("Searching for URLs in ") + engine, StatusKind::Heading);
     m_report.engine(engine);
+    checkReport();
 
     const RunLog debug = debugLog();
     const ValueEncoder encode = encoder();
@@ -89,7 +119,12 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
         request.localFile = m_setup.projectDir + QLatin1Char('/') + SearchResponseFileNameFor(m_answerCounter);
         request.timeoutSeconds = m_setup.timeoutSeconds();
         ++tally.sent;
-        const RequestResult result = m_step.send(request, &m_matcher);
+        RequestResult result = m_step.send(request, &m_matcher);
+        if (result.outcome == Outcome::Redirected) {
+            // Where the engine sends the question is no answer to it.
+            result.outcome = Outcome::Failed;
+            result.reason = QStringLiteral("redirected to ") + result.location;
+        }
 
         if (result.outcome == Outcome::Accepted) {
             debugLine(QStringLiteral("ATmpSearchNone: ") + form.none + QLatin1Char(' '), StatusKind::Plain);
@@ -103,7 +138,10 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
             if (m_matcher.found()) {
                 ++tally.notListed;
                 status(QStringLiteral("Not found: ") + url + QLatin1Char(' '), StatusKind::Plain);
-                log.write(url.toUtf8() + "\r\n");
+                const QByteArray line = url.toUtf8() + "\r\n";
+                if (log.write(line) != line.size() || !log.flush())
+                    throw RunWriteError(QStringLiteral("Cannot write the search log of %1, %2: %3")
+                                            .arg(engine, log.fileName(), log.errorString()));
                 m_report.notListed(url, result.answerFile, result.answerCut);
             } else {
                 m_report.listed(url, result.answerFile, result.answerCut);
@@ -115,9 +153,7 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
         } else {
             const QString reason = result.outcome == Outcome::TimedOut     ? QStringLiteral("timed out")
                                    : result.outcome == Outcome::SkippedUrl ? QStringLiteral("skipped by the user")
-                                   : result.outcome == Outcome::Redirected
-                                       ? QStringLiteral("redirected to ") + result.location
-                                       : result.reason;
+                                                                           : result.reason;
             m_report.notAsked(url, reason, result.answerFile, result.answerCut);
         }
         if (result.outcome == Outcome::Failed) {
@@ -128,7 +164,7 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
         const OutcomeLines lines = searchOutcomeLines(result, engine, url);
         if (!lines.statusLine.isEmpty())
             status(lines.statusLine, lines.kind);
-        count(tally, result.outcome);
+        count(tally, result);
         if (result.outcome == Outcome::SkippedUrl)
             m_control.clearSkipUrl();
         debugLine(QStringLiteral("HTTPClient->URL: ") + QString::fromUtf8(request.url), StatusKind::Heading);

@@ -1,14 +1,23 @@
 #include "runs/sitemapimport.h"
 
-#include "net/httpclient.h"
+#include "net/fetch.h"
 #include "project/urltable.h"
+#include "project/w3cdatetime.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QUrl>
+
+namespace {
+
+// A lastmod that is compared as text, not as an instant.
+bool isTextual(const SitemapEntry &entry)
+{
+    return !entry.lastmod.isEmpty() && !W3cInstant::parse(entry.lastmod);
+}
+
+} // namespace
 
 SitemapImport::SitemapImport(THTTPClient &http, QString baseDirectory, int timeoutSeconds)
     : m_http(http), m_baseDirectory(std::move(baseDirectory)), m_timeoutSeconds(qMax(timeoutSeconds, 1))
@@ -22,14 +31,38 @@ bool SitemapImport::isUrl(const QString &fileOrUrl)
            fileOrUrl.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
 }
 
-SitemapImportResult SitemapImport::read(const QString &fileOrUrl)
+SitemapImportResult SitemapImport::read(const QStringList &fileOrUrls)
 {
     SitemapImportResult result;
-    m_sitemapsSeen = {fileOrUrl};
+    m_sitemapsSeen = QSet<QString>(fileOrUrls.cbegin(), fileOrUrls.cend());
     m_urlsSeen.clear();
     m_files = 0;
-    readSitemap(fileOrUrl, 0, nullptr, result);
-    m_downloads.reset();
+    m_urlSetsRead = 0;
+    m_firstTextual = {};
+    QStringList named;
+    for (const QString &fileOrUrl : fileOrUrls) {
+        if (named.contains(fileOrUrl))
+            continue;
+        named << fileOrUrl;
+        if (readSitemap(fileOrUrl, 0, nullptr, result) == Read::Failed)
+            break;
+    }
+    if (named.isEmpty()) {
+        result.error = QStringLiteral("No sitemap to read");
+    } else if (result.readable() && result.entries.isEmpty()) {
+        // Taking an empty list would remove every URL of the project, and bring
+        // them back later as new pages to submit everywhere.
+        QString why = QStringLiteral("it lists no page");
+        if (m_urlSetsRead == 0)
+            why = QStringLiteral("no sitemap it lists was read (it lists only itself, sitemaps already read, or "
+                                 "indexes nested too deep)");
+        else if (result.skipped > 0)
+            why = QStringLiteral("every entry was passed over");
+        result.error = QStringLiteral("%1 %2 %3 no valid URL: %4; the project's URLs are left as they are")
+                           .arg(named.size() == 1 ? QStringLiteral("The sitemap") : QStringLiteral("The sitemaps"),
+                                named.join(QStringLiteral(", ")),
+                                named.size() == 1 ? QStringLiteral("holds") : QStringLiteral("hold"), why);
+    }
     m_sitemapsSeen.clear();
     m_urlsSeen.clear();
     if (!result.readable())
@@ -37,29 +70,56 @@ SitemapImportResult SitemapImport::read(const QString &fileOrUrl)
     return result;
 }
 
-SitemapImportResult SitemapImport::importInto(UrlTable &table, int projectId, const QString &fileOrUrl)
+SitemapImportResult SitemapImport::importInto(UrlTable &table, int projectId, const QStringList &fileOrUrls)
 {
-    SitemapImportResult result = read(fileOrUrl);
-    if (result.readable())
-        table.replaceProjectUrlsFromSitemap(projectId, result.entries);
+    SitemapImportResult result = read(fileOrUrls);
+    if (!result.readable())
+        return result;
+    const int textual = table.replaceProjectUrlsFromSitemap(projectId, result.entries);
+    if (textual > 0) {
+        const QString reason =
+            QStringLiteral("%1 lastmod values are no W3C datetime (the first: \"%2\"); they are compared as text")
+                .arg(textual)
+                .arg(m_firstTextual.reason.left(SitemapReader::ExcerptLength));
+        // It speaks of the whole import: it goes first, where the limit never drops it.
+        ++result.skipped;
+        result.warnings.prepend({m_firstTextual.file, m_firstTextual.line, reason});
+        if (result.warnings.size() > MaxWarnings)
+            result.warnings.removeLast();
+    }
     return result;
 }
 
-bool SitemapImport::readSitemap(const QString &name, int level, const Origin *origin, SitemapImportResult &result)
+SitemapImport::Read SitemapImport::readSitemap(const QString &name, int level, const Origin *origin,
+                                               SitemapImportResult &result)
 {
     if (++m_files > MaxSitemaps) {
         result.error = QStringLiteral("%1, line %2: more than %3 sitemaps to read in one import")
                            .arg(origin->file)
                            .arg(origin->line)
                            .arg(MaxSitemaps);
-        return false;
+        return Read::Failed;
     }
     SitemapReader reader(name);
+    QString finalUrl;
     const QString problem =
-        isUrl(name) ? fetch(name, reader) : readFile(QDir(m_baseDirectory).absoluteFilePath(name), reader);
+        isUrl(name) ? fetch(name, reader, &finalUrl) : readFile(QDir(m_baseDirectory).absoluteFilePath(name), reader);
     if (!problem.isEmpty() || reader.failed()) {
         result.error = problem.isEmpty() ? reader.errorText() : problem;
-        return false;
+        return Read::Failed;
+    }
+    if (finalUrl != name && !finalUrl.isEmpty()) {
+        const QString host = QUrl(finalUrl).host();
+        if (origin && !origin->host.isEmpty() && host.compare(origin->host, Qt::CaseInsensitive) != 0) {
+            warn(result, {origin->file, origin->line,
+                          QStringLiteral("%1 is redirected to %2, on another host than the index; not read")
+                              .arg(name, finalUrl)});
+            return Read::Elsewhere;
+        }
+        // A redirect to a sitemap read already brings nothing new.
+        if (m_sitemapsSeen.contains(finalUrl))
+            return Read::Done;
+        m_sitemapsSeen.insert(finalUrl);
     }
     for (const SitemapWarning &warning : reader.warnings())
         warn(result, warning);
@@ -67,18 +127,24 @@ bool SitemapImport::readSitemap(const QString &name, int level, const Origin *or
     ++result.sitemapsRead;
 
     if (reader.kind() == SitemapReader::Kind::UrlSet) {
-        for (SitemapEntry &entry : reader.takeEntries())
-            if (m_urlsSeen.insert(entry.url).second)
-                result.entries.append(std::move(entry));
-        return true;
+        ++m_urlSetsRead;
+        for (SitemapEntry &entry : reader.takeEntries()) {
+            if (!m_urlsSeen.insert(entry.url).second)
+                continue;
+            if (m_firstTextual.file.isEmpty() && isTextual(entry))
+                m_firstTextual = {name, entry.line, entry.lastmod};
+            result.entries.append(std::move(entry));
+        }
+        return Read::Done;
     }
     if (level >= MaxDepth) {
         warn(result,
              {origin->file, origin->line,
               QStringLiteral("%1 is a sitemap index nested more than %2 deep; not read").arg(name).arg(MaxDepth)});
-        return true;
+        return Read::Done;
     }
-    const QString host = isUrl(name) ? QUrl(name).host() : QString();
+    // The children are judged by where the index really is, after its redirects.
+    const QString host = isUrl(name) ? QUrl(finalUrl.isEmpty() ? name : finalUrl).host() : QString();
     const QList<SitemapEntry> children = reader.takeEntries();
     qsizetype elsewhere = 0;
     for (const SitemapEntry &child : children) {
@@ -91,74 +157,45 @@ bool SitemapImport::readSitemap(const QString &name, int level, const Origin *or
         if (m_sitemapsSeen.contains(child.url))
             continue;
         m_sitemapsSeen.insert(child.url);
-        const Origin from{name, child.line};
-        if (!readSitemap(child.url, level + 1, &from, result))
-            return false;
+        const Origin from{name, child.line, host};
+        const Read read = readSitemap(child.url, level + 1, &from, result);
+        if (read == Read::Failed)
+            return Read::Failed;
+        if (read == Read::Elsewhere)
+            ++elsewhere;
     }
     if (!children.isEmpty() && elsewhere == children.size()) {
         result.error = QStringLiteral("%1: every sitemap it lists is on another host").arg(name);
-        return false;
+        return Read::Failed;
     }
-    return true;
+    return Read::Done;
 }
 
-QString SitemapImport::fetch(const QString &url, SitemapReader &reader)
+QString SitemapImport::fetch(const QString &url, SitemapReader &reader, QString *finalUrl)
 {
-    if (!m_downloads)
-        m_downloads = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quillcast-sitemap-XXXXXX"));
-    if (!m_downloads->isValid())
-        return QStringLiteral("Cannot fetch the sitemap \"%1\": no temporary folder can be made in %2")
-            .arg(url, QDir::tempPath());
-    const QString path = m_downloads->filePath(QStringLiteral("sitemap-%1").arg(m_files));
-    bool timedOut = false;
-    bool tooLarge = false;
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, &m_http, [this, &timedOut] {
-        timedOut = true;
-        m_http.setAction(httpIdle);
-    });
+    net::FetchRequest request;
+    request.url = url.toUtf8();
+    request.timeoutSeconds = m_timeoutSeconds;
     // A server that keeps sending is stopped at the limit, not at the timeout.
-    auto onTransfer = [this, &tooLarge](QObject *, qint32 count, const char *, quint16) {
-        if (count > MaxDownloadBytes && !tooLarge) {
-            tooLarge = true;
-            m_http.setAction(httpIdle);
-        }
+    request.maxBytes = MaxDownloadBytes;
+    // The reader takes the sitemap as it arrives: a broken one ends the download at once.
+    request.consume = [&reader](QByteArrayView piece) {
+        reader.feed(piece);
+        return !reader.failed();
     };
-    const auto previousTransfer = std::exchange(m_http.OnTransfer, onTransfer);
-    const qint64 previousLimit = m_http.LocalFileLimit();
-    QString failure;
-    try {
-        m_http.setURL(url.toUtf8());
-        m_http.setLocalFile(path);
-        m_http.setLocalFileLimit(MaxDownloadBytes + 1);
-        limit.start(m_timeoutSeconds * 1000);
-        m_http.setAction(httpGet);
-        if (m_http.StatusLine().isEmpty())
-            failure = QStringLiteral("no answer");
-    } catch (const ENetCore &error) {
-        failure = error.Message().isEmpty() ? QString::fromUtf8(error.what()) : error.Message();
-    } catch (const std::exception &error) {
-        failure = QString::fromUtf8(error.what());
-    }
-    limit.stop();
-    m_http.OnTransfer = previousTransfer;
-    m_http.setLocalFileLimit(previousLimit);
-    m_http.setLocalFile(QString());
-    m_http.setURL(QByteArray());
-
-    if (tooLarge || (failure.isEmpty() && m_http.LocalFileCut()))
-        failure = QStringLiteral("larger than %1 MiB, more than any sitemap may be")
-                      .arg(SitemapReader::MaxBytes / (1024 * 1024));
-    else if (timedOut)
-        failure = QStringLiteral("no complete answer within %1 seconds").arg(m_timeoutSeconds);
-    QString problem;
-    if (!failure.isEmpty())
-        problem = QStringLiteral("Cannot fetch the sitemap \"%1\": %2").arg(url, failure);
-    else
-        problem = readFile(path, reader);
-    QFile::remove(path);
-    return problem;
+    const net::FetchResult fetched = net::Fetch(m_http, request);
+    *finalUrl = QString::fromUtf8(fetched.finalUrl);
+    if (fetched.outcome == net::FetchResult::Outcome::Stopped && reader.failed())
+        return {};
+    if (fetched.outcome == net::FetchResult::Outcome::TooLarge)
+        return QStringLiteral("Cannot fetch the sitemap \"%1\": larger than %2 MiB, more than any sitemap may be")
+            .arg(url)
+            .arg(SitemapReader::MaxBytes / (1024 * 1024));
+    if (!fetched.ok())
+        return QStringLiteral("Cannot fetch the sitemap \"%1\": %2").arg(url, fetched.text);
+    // A 2xx answer without a body is read as an empty sitemap.
+    reader.finish();
+    return {};
 }
 
 QString SitemapImport::readFile(const QString &path, SitemapReader &reader)
@@ -166,11 +203,10 @@ QString SitemapImport::readFile(const QString &path, SitemapReader &reader)
     QFile file(path);
     if (QFileInfo(path).isDir())
         return QStringLiteral("Cannot open the sitemap \"%1\": it is a directory").arg(path);
-    // A 2xx answer without a body leaves no file: that is an empty sitemap.
-    if (!file.open(QIODevice::ReadOnly) && (file.exists() || !isUrl(reader.name())))
+    if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("Cannot open the sitemap \"%1\": %2").arg(path, file.errorString());
     QByteArray slice(64 * 1024, Qt::Uninitialized);
-    while (file.isOpen() && !reader.failed()) {
+    while (!reader.failed()) {
         const qint64 got = file.read(slice.data(), slice.size());
         if (got < 0)
             return QStringLiteral("Cannot read the sitemap \"%1\": %2").arg(path, file.errorString());

@@ -7,10 +7,10 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <unordered_set>
 
-class QTemporaryDir;
 class THTTPClient;
 class UrlTable;
 
@@ -31,15 +31,17 @@ struct SitemapImportResult
     bool readable() const { return error.isEmpty(); }
 };
 
-// Reads a sitemap named by a local file (relative to the base directory, or
-// absolute) or an http:// or https:// URL, which is fetched into a temporary
-// file under QDir::tempPath() and read from there.
+// Reads sitemaps, each named by a local file (relative to the base directory,
+// or absolute) or an http:// or https:// URL. A URL is fetched with
+// net::Fetch, following its redirects, and read while it arrives.
 //
 // A sitemap index has the sitemaps it lists read as well, each fetched as a
-// URL: for an index fetched from a host, only those on the same host (others
-// are passed over with a warning). An index listed by an index is read; an
-// index listed by that one is passed over with a warning, so nesting stops at
-// MaxDepth. A sitemap listed twice is read once.
+// URL: for an index fetched from a host, only those on the host its final
+// address (after redirects) is on; others, and those whose redirects end on
+// another host, are passed over with a warning. An index listed by an index is
+// read; an index listed by that one is passed over with a warning, so nesting
+// stops at MaxDepth. A sitemap listed twice, or reached again by a redirect,
+// is read once.
 //
 // Each file is held to SitemapReader's limits; a download is given up past
 // MaxDownloadBytes (no compressed sitemap within the limits is longer) and
@@ -47,11 +49,13 @@ struct SitemapImportResult
 // SitemapReader refuses, fails the whole import: a sitemap missing from an
 // index would otherwise remove its pages from the project, and bring them back
 // later as new pages to submit everywhere. So does an index all of whose
-// sitemaps are on other hosts, and more than MaxSitemaps files in one import.
+// sitemaps are on other hosts, more than MaxSitemaps files in one import, and
+// an import that yields no valid URL at all (an empty urlset, every entry
+// passed over, an index that lists only itself or sitemaps already read): that
+// would empty the project.
 //
-// Uses the client's URL, local file and limit, and its OnTransfer handler
-// while a download runs, and restores them afterwards. Runs synchronously,
-// pumping events while it fetches.
+// Uses the client as net::Fetch does, which puts back what it changed. Runs
+// synchronously, pumping events while it fetches.
 class SitemapImport
 {
 public:
@@ -65,12 +69,20 @@ public:
     SitemapImport(const SitemapImport &) = delete;
     SitemapImport &operator=(const SitemapImport &) = delete;
 
-    // Never throws.
-    SitemapImportResult read(const QString &fileOrUrl);
+    // Reads every one of them into one result: the union of their pages, a URL
+    // once, its first entry standing. Any failure fails it all. Never throws.
+    SitemapImportResult read(const QStringList &fileOrUrls);
+    SitemapImportResult read(const QString &fileOrUrl) { return read(QStringList{fileOrUrl}); }
     // read(), then, when readable, makes the project's URLs the entries' with
-    // UrlTable::replaceProjectUrlsFromSitemap(); otherwise changes nothing.
-    // Throws UrlTableError when the table fails, having changed nothing.
-    SitemapImportResult importInto(UrlTable &table, int projectId, const QString &fileOrUrl);
+    // UrlTable::replaceProjectUrlsFromSitemap(), adding one warning when
+    // lastmods that are no W3C datetime were compared as text; otherwise
+    // changes nothing. Throws UrlTableError when the table fails, having
+    // changed nothing.
+    SitemapImportResult importInto(UrlTable &table, int projectId, const QStringList &fileOrUrls);
+    SitemapImportResult importInto(UrlTable &table, int projectId, const QString &fileOrUrl)
+    {
+        return importInto(table, projectId, QStringList{fileOrUrl});
+    }
 
     static bool isUrl(const QString &fileOrUrl);
 
@@ -79,18 +91,26 @@ private:
     {
         QString file; // the index that lists the sitemap
         qint64 line = 0;
+        QString host; // the host of the index's final address; "" for a local index
+    };
+    enum class Read {
+        Done,
+        Elsewhere, // a redirect led to another host than the index's: passed over
+        Failed,
     };
 
-    bool readSitemap(const QString &name, int level, const Origin *origin, SitemapImportResult &result);
-    QString fetch(const QString &url, SitemapReader &reader);
+    Read readSitemap(const QString &name, int level, const Origin *origin, SitemapImportResult &result);
+    QString fetch(const QString &url, SitemapReader &reader, QString *finalUrl);
     QString readFile(const QString &path, SitemapReader &reader);
     void warn(SitemapImportResult &result, SitemapWarning warning);
 
     THTTPClient &m_http;
     QString m_baseDirectory;
     int m_timeoutSeconds;
-    std::unique_ptr<QTemporaryDir> m_downloads;
     QSet<QString> m_sitemapsSeen;
     std::unordered_set<QString, TextHash> m_urlsSeen;
     int m_files = 0;
+    int m_urlSetsRead = 0;
+    // Where the first lastmod compared as text stands; reason holds the lastmod.
+    SitemapWarning m_firstTextual;
 };

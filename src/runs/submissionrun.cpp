@@ -5,13 +5,12 @@
 #include "project/urltable.h"
 #include "runs/engineform.h"
 #include "runs/indexnow.h"
+#include "runs/keycheck.h"
 #include "runs/runcontrol.h"
 #include "runs/runfiles.h"
 #include "runs/runobserver.h"
 
 #include <QDir>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 
 #include <algorithm>
 
@@ -32,27 +31,36 @@ Outcome pauseOutcome(const RunControl &control)
 
 } // namespace
 
+QString SubmissionRun::senderTemplate(const EngineSection &section) const
+{
+    return engineField(section, EngineField::PostData);
+}
+
 void SubmissionRun::body()
 {
+    if (m_setup.settings.statusLog && !openReport()) {
+        m_observer.reportNotCreated();
+        status(QStringLiteral("Done submitting to the selected search engines"), StatusKind::Heading);
+        return;
+    }
     // A flag is written once its URL is accepted; grouped, the writes cost the
     // run little, and a kill can only make a URL be sent again.
     m_table.beginFlagBatch();
-    const auto commit = qScopeGuard([this] { m_table.endFlagBatch(); });
-    if (m_setup.settings.statusLog) {
-        if (!openReport()) {
-            m_observer.reportNotCreated();
-        } else {
-            writeReport(ReportHeader, QString());
-            status(QStringLiteral("Processing search engines"), StatusKind::Phase);
-            forEachEngine([this](qsizetype i, const EngineSection &section) { submitToEngine(i, section); });
-            status(QStringLiteral("Done processing search engines"), StatusKind::Phase);
-            WriteReportFooter(m_report, tally());
-            m_report.close();
-        }
-    } else {
+    try {
+        writeReport(ReportHeader, QString());
         status(QStringLiteral("Processing search engines"), StatusKind::Phase);
         forEachEngine([this](qsizetype i, const EngineSection &section) { submitToEngine(i, section); });
         status(QStringLiteral("Done processing search engines"), StatusKind::Phase);
+        writeFooter();
+        m_table.endFlagBatch();
+    } catch (const std::exception &failure) {
+        // The first failure is the one told; the flags written before it are kept if they still can be.
+        try {
+            m_table.endFlagBatch();
+        } catch (const std::exception &) {
+        }
+        closeReportAfter(QString::fromUtf8(failure.what()));
+        throw;
     }
     status(QStringLiteral("Done submitting to the selected search engines"), StatusKind::Heading);
 }
@@ -67,14 +75,45 @@ bool SubmissionRun::openReport()
     return true;
 }
 
+QString SubmissionRun::reportWriteError() const
+{
+    return QStringLiteral("Cannot write %1: %2").arg(m_report.fileName(), m_report.errorString());
+}
+
 void SubmissionRun::writeReport(int kind, const QString &text)
 {
     // Without the status log option nothing is written, and no answer is kept.
     if (!m_report.isOpen())
         return;
-    WriteReport(m_report, kind, text, m_reportContext);
+    if (!WriteReport(m_report, kind, text, m_reportContext)) {
+        const QString failure = reportWriteError();
+        m_report.close(); // nothing more goes to a report that lost a piece
+        throw RunWriteError(failure);
+    }
     if (kind == ReportText)
         m_observer.reportWritten(text);
+}
+
+void SubmissionRun::writeFooter()
+{
+    if (!m_report.isOpen())
+        return;
+    if (!WriteReportFooter(m_report, tally())) {
+        const QString failure = reportWriteError();
+        m_report.close();
+        throw RunWriteError(failure);
+    }
+    m_report.close();
+}
+
+void SubmissionRun::closeReportAfter(const QString &failure)
+{
+    if (!m_report.isOpen())
+        return;
+    if (WriteReport(m_report, ReportText, noticeReportRow(QStringLiteral("The run stopped: ") + failure),
+                    m_reportContext))
+        WriteReportFooter(m_report, tally());
+    m_report.close();
 }
 
 void SubmissionRun::engineSectionBroken(qsizetype index, const QString &problem)
@@ -82,6 +121,13 @@ void SubmissionRun::engineSectionBroken(qsizetype index, const QString &problem)
     writeReport(ReportEngineHeading, m_engines.at(index).name);
     writeReport(ReportText, engineListProblemReportRow(problem));
     Run::engineSectionBroken(index, problem);
+}
+
+void SubmissionRun::engineDone()
+{
+    m_table.endFlagBatch();
+    m_table.beginFlagBatch();
+    refreshTable();
 }
 
 void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section)
@@ -95,14 +141,21 @@ void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section
     if (indexNow)
         checkIndexNowKeys();
     if (IndexNow::isBulkEngine(section))
-        return submitIndexNow(index, section);
+        submitIndexNow(index, section);
+    else
+        submitForm(index, section, indexNow);
+    // The grid shows the flags as the engine left them, also after a stop.
+    engineDone();
+}
+
+void SubmissionRun::submitForm(qsizetype index, const EngineSection &section, bool indexNow)
+{
+    const QString &engine = m_engines.at(index).name;
     EngineTally &tally = tallyOf(index);
     m_control.clearSkipEngine();
     status(QStringLiteral("Submitting URL's to ") + engine, StatusKind::Heading);
     int submitted = 0;
     bool skipReported = false;
-    // The grid shows the flags as the engine left them, also after a stop.
-    const auto refresh = qScopeGuard([this] { refreshTable(); });
     const RunLog debug = debugLog();
     const ValueEncoder encode = encoder();
     const int projectId = m_setup.settings.projectId;
@@ -179,8 +232,7 @@ void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section
             m_control.clearSkipUrl();
         skipReported = skipReported || result.outcome == Outcome::SkippedEngine;
         debugLine(QStringLiteral("HTTPClient->URL: ") + QString::fromUtf8(target), StatusKind::Heading);
-        debugLine(QStringLiteral("Acutal submitted URLPostData: ") +
-                      (post ? form.postData : QString::fromUtf8(target)),
+        debugLine(QStringLiteral("Acutal submitted URLPostData: ") + (post ? form.postData : QString::fromUtf8(target)),
                   StatusKind::Heading);
         if (m_control.stopRequested()) {
             if (result.outcome != Outcome::Stopped)
@@ -192,15 +244,20 @@ void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section
     }
 }
 
-void SubmissionRun::record(EngineTally &tally, const RequestResult &result, const QString &engine,
-                           const QString &url, const QString &method)
+void SubmissionRun::record(EngineTally &tally, const RequestResult &result, const QString &engine, const QString &url,
+                           const QString &method)
+{
+    tell(result, engine, url, method);
+    count(tally, result);
+}
+
+void SubmissionRun::tell(const RequestResult &result, const QString &engine, const QString &url, const QString &method)
 {
     const OutcomeLines lines = submissionOutcomeLines(result, engine, url, method);
     if (!lines.statusLine.isEmpty())
         status(lines.statusLine, lines.kind);
     if (!lines.reportRow.isEmpty())
         writeReport(ReportText, lines.reportRow);
-    count(tally, result.outcome);
 }
 
 void SubmissionRun::checkIndexNowKeys()
@@ -227,36 +284,32 @@ void SubmissionRun::checkIndexNowKeys()
         if (!authority.isEmpty() && !authorities.contains(authority))
             authorities << authority;
     }
-    QTemporaryDir scratch;
     for (const QString &authority : authorities) {
         if (m_control.stopRequested())
             return;
         const QString location = IndexNow::keyLocation(authority, key);
         status(QStringLiteral("IndexNow: checking the key file ") + location, StatusKind::Url);
-        RequestStep::Request request;
-        request.post = false;
-        request.url = location.toUtf8();
-        request.localFile = scratch.filePath(QStringLiteral("key.txt"));
-        request.timeoutSeconds = m_setup.timeoutSeconds();
-        QFile::remove(request.localFile);
-        const RequestResult result = m_step.send(request);
-        QString problem;
-        if (result.outcome != Outcome::Accepted) {
-            problem = result.reason.isEmpty() ? QStringLiteral("no answer in time") : result.reason;
-        } else if (statusCodeOf(m_step.statusLine()) != 200) {
-            problem = QString::fromUtf8(m_step.statusLine());
-        } else {
-            QFile file(request.localFile);
-            const QByteArray content = file.open(QIODevice::ReadOnly) ? file.read(1024).trimmed() : QByteArray();
-            if (content != key.toUtf8())
-                problem = QStringLiteral("the file does not hold the key");
-        }
-        if (problem.isEmpty())
+        const KeyFileCheck check = CheckIndexNowKeyFile(m_http, location, key, m_setup.timeoutSeconds(),
+                                                        [this] { return m_control.stopRequested(); });
+        // A stopped check proves nothing either way; the stop ends the run before any request.
+        if (m_control.stopRequested())
+            return;
+        const QString host = IndexNow::hostOf(authority);
+        if (check.problem.isEmpty()) {
+            if (check.redirected()) {
+                // The engines fetch the key file themselves, and not every one follows a redirect.
+                const QString text = QStringLiteral("IndexNow: the key file of %1 is published at %2 after a "
+                                                    "redirect; an engine may not follow it")
+                                         .arg(host, check.finalUrl);
+                status(text, StatusKind::Plain);
+                writeReport(ReportText, noticeReportRow(text));
+            }
             continue;
-        m_unpublished.insert(authority, problem);
+        }
+        m_unpublished.insert(authority, check.problem);
         const QString text = QStringLiteral("IndexNow: the key file %1 is not published (%2); the URLs of %3 are "
                                             "not sent to IndexNow engines in this run.")
-                                 .arg(location, problem, IndexNow::hostOf(authority));
+                                 .arg(location, check.problem, host);
         status(text, StatusKind::Failure);
         writeReport(ReportText, engineListProblemReportRow(text));
         m_notices << text;
@@ -279,7 +332,6 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
     EngineTally &tally = tallyOf(index);
     m_control.clearSkipEngine();
     status(QStringLiteral("Submitting URL's to ") + engine, StatusKind::Heading);
-    const auto refresh = qScopeGuard([this] { refreshTable(); });
     const QString key = m_setup.settings.indexNowKey;
     const SubmissionForm form = ReadSubmissionForm(section, values(engine, QString(), QString()), encoder());
     const QByteArray target = address(form.action, true, QString());
@@ -293,12 +345,11 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
         const UrlTable::UrlAndFlag current = pass.at(row);
         ++steps;
         if (!current.flag.value_or(false)) {
-            ++tally.disabled;
+            count(tally, Outcome::Disabled);
             continue;
         }
-        const QString obstacle = indexNowObstacle(current.url);
-        if (!obstacle.isEmpty()) {
-            ++tally.keyMissing;
+        if (!indexNowObstacle(current.url).isEmpty()) {
+            count(tally, Outcome::KeyMissing);
             continue;
         }
         const QString authority = IndexNow::authorityOf(current.url);
@@ -315,7 +366,7 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
             if (m_control.stopRequested() || m_control.skipEngineRequested())
                 break;
             if (budget == 0) {
-                tally.limited += int(urls.size());
+                count(tally, Outcome::LimitReached, int(urls.size()));
                 status(QStringLiteral("Skipped, the engine's limit is reached: %1 URLs of %2")
                            .arg(urls.size())
                            .arg(IndexNow::hostOf(authority)),
@@ -330,27 +381,36 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
             RequestStep::Request request;
             request.post = true;
             request.url = target;
-            request.postData =
-                IndexNow::requestBody(host, key, IndexNow::keyLocation(authority, key), batch);
+            request.postData = IndexNow::requestBody(host, key, IndexNow::keyLocation(authority, key), batch);
             request.contentType = QByteArrayLiteral("application/json; charset=utf-8");
             if (m_report.isOpen())
                 request.localFile = m_setup.projectDir + QLatin1Char('/') + ResponseFileNameFor(m_answerCounter);
             request.timeoutSeconds = m_setup.timeoutSeconds();
-            ++tally.sent;
+            tally.sent += int(size);
             RequestResult result = m_step.send(request);
             ++m_answerCounter;
+            const QString statusLine = QString::fromUtf8(m_step.statusLine());
             const int code = statusCodeOf(m_step.statusLine());
+            // The protocol accepts with 200 or 202 only: another 2xx, or a redirection, takes no URL.
+            if (result.outcome == Outcome::Redirected) {
+                result.outcome = Outcome::Failed;
+                result.reason = QStringLiteral("the endpoint moved to ") + result.location +
+                                QStringLiteral("; update the engine list");
+            } else if (result.outcome == Outcome::Accepted && !IndexNow::accepts(code)) {
+                result.outcome = Outcome::Failed;
+                result.reason = statusLine;
+            }
             QString outcome;
-            if (result.outcome == Outcome::Accepted || result.outcome == Outcome::Redirected) {
+            if (result.outcome == Outcome::Accepted) {
                 for (const QString &url : batch)
                     pass.setFlag(m_setup.settings.projectId, url, false);
-                tally.accepted += int(size);
                 budget -= int(size);
-                outcome = QStringLiteral("accepted (") + QString::fromUtf8(m_step.statusLine()) + u')';
+                outcome = QStringLiteral("accepted (") + statusLine + u')';
             } else if (result.outcome == Outcome::Failed) {
-                tally.failed += int(size);
                 const QString meaning = IndexNow::meaningOf(code);
-                outcome = meaning.isEmpty() ? result.reason : meaning + QStringLiteral(" (") + result.reason + u')';
+                if (!meaning.isEmpty())
+                    result.reason = meaning + QStringLiteral(" (") + result.reason + u')';
+                outcome = result.reason;
                 if (code == 429) {
                     // The engine asks for fewer requests: none more in this run.
                     outcome += QStringLiteral("; no further request to %1 in this run, its URLs stay to be submitted")
@@ -358,13 +418,14 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
                     engineDone = true;
                 }
             } else {
-                count(tally, result.outcome);
                 outcome = submissionOutcomeLines(result, engine, host, QString()).statusLine;
             }
-            const bool failed = result.outcome != Outcome::Accepted && result.outcome != Outcome::Redirected;
+            // Whatever became of the request became of each URL it carried.
+            count(tally, result, int(size));
+            const bool failed = result.outcome != Outcome::Accepted;
             status(QStringLiteral("IndexNow: %1 URLs of %2: %3").arg(size).arg(host, outcome),
                    failed ? StatusKind::Failure : StatusKind::Plain);
-            writeReport(ReportText, indexNowReportRow(int(size), host, outcome, result.answerFile, result.answerCut));
+            writeReport(ReportText, indexNowReportRow(batch, host, outcome, result.answerFile, result.answerCut));
             for (qsizetype i = 0; i < size; ++i)
                 advance();
             done += int(size);
@@ -377,12 +438,13 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
         if (engineDone || m_control.stopRequested() || m_control.skipEngineRequested())
             break;
     }
+    // The URLs a stop or a skip kept from being sent are not counted: they were never sent.
     if (m_control.stopRequested()) {
-        record(tally, Outcome::Stopped, engine, QString(), QString());
+        tell(Outcome::Stopped, engine, QString(), QString());
         return;
     }
     if (m_control.skipEngineRequested())
-        record(tally, Outcome::SkippedEngine, engine, QString(), QString());
+        tell(Outcome::SkippedEngine, engine, QString(), QString());
     // The steps of URLs not sent still count as gone through.
     for (int i = done; i < steps; ++i)
         ++m_done;

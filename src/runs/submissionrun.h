@@ -17,11 +17,14 @@ public:
 
 protected:
     QString answerPrefix() const override { return QStringLiteral("PR_"); }
+    QString senderTemplate(const EngineSection &section) const override;
     void body() override;
     void engineSectionBroken(qsizetype index, const QString &problem) override;
 
 private:
     void submitToEngine(qsizetype index, const EngineSection &section);
+    // An engine of the form kind: one request per URL.
+    void submitForm(qsizetype index, const EngineSection &section, bool indexNow);
     // An engine of the bulk IndexNow form: one JSON request per host.
     void submitIndexNow(qsizetype index, const EngineSection &section);
     // Before the first IndexNow engine: which hosts publish the project's key.
@@ -31,8 +34,18 @@ private:
     // Writes the outcome's status line and report row and counts it.
     void record(EngineTally &tally, const RequestResult &result, const QString &engine, const QString &url,
                 const QString &method);
+    // The status line and report row alone.
+    void tell(const RequestResult &result, const QString &engine, const QString &url, const QString &method);
     bool openReport();
+    // Throws RunWriteError when the report does not take the piece.
     void writeReport(int kind, const QString &text);
+    void writeFooter();
+    // After a failure that ends the run: the report says why and gets its summary, if it still can.
+    void closeReportAfter(const QString &failure);
+    // Commits the flags an engine changed and lets the views show them; throws UrlTableError
+    // when they cannot be written.
+    void engineDone();
+    QString reportWriteError() const;
 
     bool m_keysChecked = false;
     bool m_keyValid = false;

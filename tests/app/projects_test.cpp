@@ -6,12 +6,15 @@
 #include "support/gui/windowfixture.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QToolButton>
 
 using qctest::WindowTest;
@@ -147,18 +150,86 @@ TEST_F(Projects, OpenWithChangesAndCancelKeepsTheProject)
 TEST_F(Projects, FilesWithoutAValidIdAreRefused)
 {
     qctest::writeFile(base.file("noid.qlc"), "[Info]\r\nFirst Name=Ann\r\n");
-    qctest::writeFile(base.file("negative.qlc"), "[Setup]\r\nProject ID=-4\r\n");
     qctest::writeFile(base.file("binary.qlc"), QByteArray("\x00\xff[Setup\x00]\nProject ID=\x01", 24));
-    for (const char *name : {"noid.qlc", "negative.qlc", "binary.qlc", "missing.qlc"}) {
+    // Each of these the URL table would store under another number, or under one shared with another project.
+    const QStringList refused = {"-4", "0", "99999999999", "2147483648", "1.5", "12abc", "1e3", "+7"};
+    for (const QString &id : refused)
+        qctest::writeFile(base.file(id + ".qlc"), "[Setup]\r\nProject ID=" + id.toUtf8() + "\r\n");
+    QStringList names = {"noid.qlc", "binary.qlc", "missing.qlc"};
+    for (const QString &id : refused)
+        names << id + ".qlc";
+    for (const QString &name : names) {
+        SCOPED_TRACE(name.toStdString());
         platform.fileAnswers.enqueue(base.file(name));
         window().OpenProjectClick();
-        ASSERT_FALSE(platform.ofKind("message").isEmpty()) << name;
-        EXPECT_EQ(platform.ofKind("message").last().text, QStringLiteral("This project has an invalid ID")) << name;
+        ASSERT_FALSE(platform.ofKind("message").isEmpty());
+        const QString id = name.chopped(4);
+        EXPECT_EQ(platform.ofKind("message").last().text, refused.contains(id)
+                                                              ? "This project has an invalid ID: the Project ID \"" +
+                                                                    id + "\" is not a whole number from 1 to 2147483647"
+                                                              : QStringLiteral("This project has an invalid ID"));
         EXPECT_EQ(platform.ofKind("message").last().caption, QStringLiteral("Error"));
         EXPECT_EQ(window().projectId(), 0);
         EXPECT_FALSE(find<QTabWidget>("PageControl")->isVisibleTo(&window()));
         EXPECT_EQ(window().windowTitle(), "Quillcast : " + base.file(name));
     }
+    qctest::writeFile(base.file("top.qlc"), "[Setup]\r\nProject ID= 2147483647 \r\n");
+    platform.fileAnswers.enqueue(base.file("top.qlc"));
+    window().OpenProjectClick();
+    EXPECT_EQ(window().projectId(), 2147483647);
+}
+
+TEST_F(Projects, ATimeoutWrittenOutsideTheBoxsRangeIsTakenAsTheNearestBound)
+{
+    // What a run waits is the file's value within the bounds; 0 leaves the run its default (a fresh
+    // window's box shows 15).
+    const struct
+    {
+        const char *written;
+        const char *shown;
+        int seconds;
+    } cases[] = {{"0", "15", 0}, {"abc", "15", 0}, {"", "15", 0},    {"300", "120", 120}, {"121", "120", 120},
+                 {"4", "5", 5},  {"-7", "5", 5},   {"45", "45", 45}, {"90 s", "90", 90}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.written);
+        qctest::writeFile(base.file("t.qlc"),
+                          QByteArray("[Setup]\r\nProject ID=3\r\n[Submit]\r\nTimeout=") + c.written + "\r\n");
+        platform.fileAnswers.enqueue(base.file("t.qlc"));
+        window().OpenProjectClick();
+        EXPECT_EQ(find<QLineEdit>("SubmitTimeoutEdit")->text(), QString::fromUtf8(c.shown));
+        EXPECT_EQ(ProjectSettings::load(base.file("t.qlc")).timeoutSeconds(), c.seconds);
+        window().CloseProjectClick();
+    }
+}
+
+TEST_F(Projects, WhatAnotherProgramChangedShowsWhenTheWindowIsActivatedAgain)
+{
+    const QString path = newProject();
+    window().SaveProjectClick();
+    window().FormActivate();
+    const auto activate = [this] {
+        QEvent event(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(&window(), &event);
+    };
+    // A cron run beside the window: its own connection to the table, and the project file.
+    {
+        UrlTable cron(base.path());
+        cron.replaceProjectUrls(1, {"http://a.example/", "http://b.example/"});
+    }
+    ProjectSettings::saveIndexNowKey(path, "made-by-cron-1");
+    auto *grid = find<QTableView>("SettingsURLDBGrid");
+    EXPECT_EQ(grid->model()->rowCount(), 0);
+    activate();
+    EXPECT_EQ(grid->model()->rowCount(), 2);
+    EXPECT_EQ(find<QLineEdit>("SettingsIndexNowKeyEdit")->text(), QStringLiteral("made-by-cron-1"));
+    EXPECT_FALSE(window().isModified());
+
+    // What the user changed and has not saved is not overwritten.
+    find<QLineEdit>("InfoFirstNameEdit")->setText("Ann");
+    ProjectSettings::saveIndexNowKey(path, "made-by-cron-2");
+    activate();
+    EXPECT_EQ(find<QLineEdit>("SettingsIndexNowKeyEdit")->text(), QStringLiteral("made-by-cron-1"));
+    EXPECT_EQ(find<QLineEdit>("InfoFirstNameEdit")->text(), QStringLiteral("Ann"));
 }
 
 TEST_F(Projects, CloseAnswersYesNoAndCancel)

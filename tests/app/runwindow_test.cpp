@@ -2,16 +2,22 @@
 // reports, and forwarding Skip, Stop and the window's close to the run control.
 // What a run does is tested in tests/runs.
 
+#include "project/baselock.h"
+#include "project/urltable.h"
+#include "runs/runcontrol.h"
 #include "runs/ui/gauge.h"
 #include "runs/ui/statuslog.h"
 #include "runs/ui/timeoutmeter.h"
 #include "support/gui/runfixture.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -141,22 +147,82 @@ TEST_F(RunWindow, ASecondRunCannotStartInsideTheFirstAndSkipAndStopActOnlyDuring
 
 TEST_F(RunWindow, ARefusedRunIsExplainedInABox)
 {
-    TMainForm &form = open({{"Alpha", engine("accept.cgi", "E1")}}, {"http://a.example/"});
+    qctest::FarmEngine mailed = engine("accept.cgi", "E1");
+    mailed.postData = "url=$URL&email=$EMAIL";
+    TMainForm &form = open({{"Alpha", mailed}}, {"http://a.example/"});
     auto *pages = find<QTabWidget>("PageControl");
     pages->setCurrentWidget(find<QWidget>("StatusTabSheet"));
     find<QPlainTextEdit>("InfoEmailMemo")->setPlainText("\nsecond@lee.example");
     find<QPushButton>("SubmitBitBtn")->click();
     ASSERT_EQ(platform.captions(), QStringList({"Required Fields Missing"}));
-    EXPECT_EQ(platform.ofKind("message").last().text, "Required Fields:\nFirst,Last Name\nEmail\nBrowser");
+    EXPECT_EQ(platform.ofKind("message").last().text, "Required field missing: Email");
     EXPECT_EQ(pages->currentWidget(), find<QWidget>("InfoTabSheet"));
 
     find<QPlainTextEdit>("InfoEmailMemo")->setPlainText("ann@lee.example");
     QDir().mkpath(form.reportPath()); // a directory where the report should go
     find<QPushButton>("SubmitBitBtn")->click();
     ASSERT_EQ(platform.captions().last(), "Error");
-    EXPECT_EQ(platform.ofKind("message").last().text, "Unable to create Status Log.");
+    EXPECT_TRUE(
+        platform.ofKind("message").last().text.startsWith("Unable to create Status Log " + form.reportPath() + ": "))
+        << platform.ofKind("message").last().text.toStdString();
     EXPECT_EQ(platform.ofKind("message").last().icon, Platform::Icon::Error);
     EXPECT_TRUE(farm.received().isEmpty());
+}
+
+TEST_F(RunWindow, TheDirectoryIsHeldOnlyWhileARunOrImportWorks)
+{
+    TMainForm &form = open({{"Alpha", engine("slow.cgi", "E1")}}, {"http://slow.example/"});
+    // Idle with a project open, the window leaves the directory to a cron run.
+    BaseLock cron(base.path());
+    ASSERT_EQ(cron.tryAcquire(), BaseLock::Outcome::Acquired);
+    find<QPushButton>("SubmitBitBtn")->click();
+    qctest::writeFile(base.file("more.txt"), "http://more.example/\n");
+    platform.fileAnswers.enqueue(base.file("more.txt"));
+    find<QAction>("Importfromfile")->trigger();
+    ASSERT_EQ(platform.captions(), QStringList({"Quillcast", "Quillcast"}));
+    EXPECT_EQ(platform.ofKind("message").first().text,
+              QStringLiteral("The directory %1 is in use by another Quillcast (process %2).")
+                  .arg(base.path())
+                  .arg(QCoreApplication::applicationPid()));
+    EXPECT_TRUE(farm.received().isEmpty());
+    EXPECT_EQ(form.urlTable().rowCount(), 1);
+    cron.release();
+
+    // While its own run works, a cron run finds the directory taken.
+    BaseLock::Outcome duringRun = BaseLock::Outcome::Acquired;
+    auto *poll = new QTimer(&form);
+    QObject::connect(poll, &QTimer::timeout, poll, [&] {
+        if (!farm.received().isEmpty()) {
+            poll->stop();
+            duringRun = cron.tryAcquire();
+            form.runControl().stop();
+        }
+    });
+    poll->start(20);
+    form.SubmitBitBtnClick();
+    EXPECT_EQ(duringRun, BaseLock::Outcome::Held);
+    EXPECT_EQ(cron.tryAcquire(), BaseLock::Outcome::Acquired);
+}
+
+TEST_F(RunWindow, ARunThatMovesAnEngineToAnotherColumnLeavesTheWindowOnTheNewColumns)
+{
+    const QByteArray moved = qctest::engineSection("Alpha", engine("accept.cgi", "E7")) +
+                             qctest::engineSection("Bravo", engine("accept.cgi", "E2"));
+    farm.server().addFile("lists/auto.txt", moved);
+    farm.server().addFile("lists/manual.txt", "[Hand]\r\nQC_HomeURL=http://hand.example/\r\n");
+    TMainForm &form = open({{"Alpha", engine("accept.cgi", "E1")}, {"Bravo", engine("accept.cgi", "E2"), false}},
+                           {"http://a.example/"});
+    find<QRadioButton>("SettingsEngineListLoad")->setChecked(true);
+    find<QLineEdit>("SettingsEngineAutoEdit")->setText(QString::fromUtf8(farm.url("/lists/auto.txt")));
+    find<QLineEdit>("SettingsEngineManualEdit")->setText(QString::fromUtf8(farm.url("/lists/manual.txt")));
+    find<QCheckBox>("SubmitDLEnginesCheckBox")->setChecked(true);
+    find<QPushButton>("SubmitBitBtn")->click();
+    ASSERT_EQ(farm.received().size(), 1);
+    EXPECT_EQ(form.engines().columnOf("Alpha"), QStringLiteral("E7"));
+    EXPECT_TRUE(form.currentSettings().chosenEngines.contains("Alpha"));
+    EXPECT_FALSE(form.currentSettings().chosenEngines.contains("Bravo"));
+    form.urlTable().setFilter(form.projectId());
+    EXPECT_EQ(form.urlTable().flag(form.urlTable().rowIds().first(), "E7"), std::optional<bool>(false));
 }
 
 TEST_F(RunWindow, DebugModeShowsTheLastAnswerOnTheWorkingPage)

@@ -2,6 +2,8 @@
 // a local engine farm.
 
 #include "project/baselock.h"
+#include "project/profilefile.h"
+#include "project/projectsettings.h"
 #include "project/urltable.h"
 #include "support/enginefarm.h"
 #include "support/tempdir.h"
@@ -65,10 +67,10 @@ protected:
         qctest::writeFile(file("urls.txt"), "http://known.example/\r\nhttp://unknown.example/a\r\n");
     }
 
-    Outcome run(const QStringList &arguments)
+    Outcome run(const QStringList &arguments, const QString &workingDirectory = {})
     {
         QProcess process;
-        process.setWorkingDirectory(base.path());
+        process.setWorkingDirectory(workingDirectory.isEmpty() ? base.path() : workingDirectory);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         process.setProcessEnvironment(environment);
@@ -82,6 +84,14 @@ protected:
         outcome.exitCode = process.exitCode();
         outcome.standardError = process.readAllStandardError();
         return outcome;
+    }
+
+    void writeUrlset(const QString &name, const QByteArrayList &urls)
+    {
+        QByteArray xml = "<?xml version=\"1.0\"?>\n<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n";
+        for (const QByteArray &url : urls)
+            xml += "<url><loc>" + url + "</loc></url>\n";
+        qctest::writeFile(file(name), xml + "</urlset>\n");
     }
 
     QList<bool> flags(const QString &column)
@@ -151,6 +161,90 @@ TEST_F(Unattended, AWeeklySitemapRunAnnouncesNewAndChangedPagesOnly)
     EXPECT_EQ(flags("E1"), QList<bool>({false, false})) << "a broken sitemap changes nothing";
 }
 
+TEST_F(Unattended, SeveralSitemapsAreOneListAndAnImportWithoutAValidUrlChangesNothing)
+{
+    writeSite("Ann", false);
+    writeUrlset("a.xml", {"http://known.example/", "http://known.example/b"});
+    writeUrlset("b.xml", {"http://known.example/b", "http://other.example/"});
+    const Outcome both = run({"/load", "site.qlc", "/sitemap", "a.xml", "/sitemap", "b.xml", "/run", "/exit"});
+    EXPECT_EQ(both.exitCode, 0) << both.standardError.toStdString();
+    EXPECT_EQ(farm.received().size(), 3);
+    EXPECT_EQ(flags("E1"), QList<bool>({false, false, false}));
+
+    // A list or sitemap whose lines are all rejected would empty the project,
+    // and bring every URL back later as new.
+    qctest::writeFile(file("urls.txt"), "# the site\nknown.example/\n");
+    writeUrlset("empty.xml", {"ftp://known.example/"});
+    for (const QStringList &import : {QStringList{"/urllist", "urls.txt"}, QStringList{"/sitemap", "empty.xml"}}) {
+        const Outcome refused = run(QStringList{"/load", "site.qlc"} + import + QStringList{"/run", "/exit"});
+        EXPECT_EQ(refused.exitCode, 1) << import.join(' ').toStdString();
+        EXPECT_TRUE(refused.standardError.contains("no valid URL")) << refused.standardError.toStdString();
+        EXPECT_EQ(flags("E1"), QList<bool>({false, false, false}));
+    }
+    EXPECT_EQ(farm.received().size(), 3);
+}
+
+TEST_F(Unattended, NewKeyMakesTheIndexNowKeyOnceAndKeyFilePublishesIt)
+{
+    writeSite();
+    const Outcome none = run({"/load", "site.qlc", "/keyfile", "www", "/exit"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(none.standardError.contains("has no IndexNow key: make one with /newkey"))
+        << none.standardError.toStdString();
+
+    ASSERT_TRUE(QDir(base.path()).mkdir("www"));
+    const Outcome made = run({"/load", "site.qlc", "/newkey", "/keyfile", "www", "/exit"});
+    EXPECT_EQ(made.exitCode, 0) << made.standardError.toStdString();
+    EXPECT_EQ(made.standardError, "");
+    const QString key = ProjectSettings::load(file("site.qlc")).indexNowKey;
+    ASSERT_TRUE(ProjectSettings::isValidIndexNowKey(key)) << key.toStdString();
+    EXPECT_EQ(qctest::readFile(file("www/" + key + ".txt")), key.toLatin1());
+    EXPECT_EQ(ProjectSettings::load(file("site.qlc")).firstName, "Ann") << "the rest of the file stays";
+
+    // A site that publishes its key keeps it.
+    EXPECT_EQ(run({"/load", "site.qlc", "/newkey", "/exit"}).exitCode, 0);
+    EXPECT_EQ(ProjectSettings::load(file("site.qlc")).indexNowKey, key);
+    const Outcome nowhere = run({"/load", "site.qlc", "/keyfile", "no/such/dir", "/exit"});
+    EXPECT_EQ(nowhere.exitCode, 1);
+    EXPECT_TRUE(nowhere.standardError.contains("Cannot write " + file("no/such/dir/" + key + ".txt").toUtf8()))
+        << nowhere.standardError.toStdString();
+    EXPECT_TRUE(farm.received().isEmpty());
+}
+
+TEST_F(Unattended, DataThatWouldBeLostOrMixedUpEndsWithStatusOne)
+{
+    writeSite();
+    {
+        UrlTable table(base.path());
+    }
+    // The cron line's "cd" was forgotten: the project's URLs are beside the project.
+    ASSERT_TRUE(QDir(base.path()).mkdir("home"));
+    const Outcome elsewhere = run({"/load", "../site.qlc", "/urllist", "../urls.txt", "/run", "/exit"}, file("home"));
+    EXPECT_EQ(elsewhere.exitCode, 1);
+    EXPECT_EQ(elsewhere.standardError,
+              "quillcast: the base directory " + file("home").toUtf8() + " holds no urls2.db, but " +
+                  base.path().toUtf8() + " (where site.qlc is) does: start in " + base.path().toUtf8() + " (cd " +
+                  base.path().toUtf8() + ") so that the project's URLs and what they were sent are found.\n");
+    EXPECT_FALSE(QFile::exists(file("home/urls2.db")));
+
+    // An ID the table would round would share its rows with another project.
+    ProfileFile(file("site.qlc")).writeString("Setup", "Project ID", "99999999999");
+    const Outcome rounded = run({"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/exit"});
+    EXPECT_EQ(rounded.exitCode, 1);
+    EXPECT_TRUE(rounded.standardError.contains("the Project ID \"99999999999\" is not a whole number from 1 to "
+                                               "2147483647"))
+        << rounded.standardError.toStdString();
+    EXPECT_TRUE(farm.received().isEmpty());
+
+    ProfileFile(file("site.qlc")).writeString("Setup", "Project ID", "1");
+    ASSERT_TRUE(QDir().mkpath(file("Projects/1/StatusLog.htm")));
+    const Outcome noReport = run({"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/exit"});
+    EXPECT_EQ(noReport.exitCode, 1);
+    EXPECT_TRUE(noReport.standardError.contains(file("Projects/1/StatusLog.htm").toUtf8()))
+        << noReport.standardError.toStdString();
+    EXPECT_TRUE(farm.received().isEmpty());
+}
+
 TEST_F(Unattended, ASecondProgramInTheSameDirectoryEndsWithStatusOne)
 {
     writeSite();
@@ -158,8 +252,8 @@ TEST_F(Unattended, ASecondProgramInTheSameDirectoryEndsWithStatusOne)
     ASSERT_EQ(first.tryAcquire(), BaseLock::Outcome::Acquired);
     const Outcome outcome = run({"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/exit"});
     EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_TRUE(outcome.standardError.contains(
-        "is in use by another Quillcast (process " + QByteArray::number(QCoreApplication::applicationPid()) + ")"))
+    EXPECT_TRUE(outcome.standardError.contains("is in use by another Quillcast (process " +
+                                               QByteArray::number(QCoreApplication::applicationPid()) + ")"))
         << outcome.standardError.toStdString();
     EXPECT_TRUE(farm.received().isEmpty());
 }
@@ -172,8 +266,10 @@ TEST_F(Unattended, FailedRequestsEndWithStatusThreeAndASummary)
     EXPECT_EQ(outcome.exitCode, 3) << outcome.standardError.toStdString();
     EXPECT_EQ(outcome.standardError, "quillcast: the run finished, but some requests failed or timed out\n"
                                      "Submission:\n"
-                                     "  Alpha: 2 sent, 2 accepted, 0 failed, 0 timed out, 0 skipped by the limit\n"
-                                     "  Bravo: 2 sent, 0 accepted, 2 failed, 0 timed out, 0 skipped by the limit\n");
+                                     "  Alpha: 2 URLs sent, 2 accepted, 0 failed, 0 timed out, 0 left for the next "
+                                     "run by the engine's limit\n"
+                                     "  Bravo: 2 URLs sent, 0 accepted, 2 failed, 0 timed out, 0 left for the next "
+                                     "run by the engine's limit; first failure: HTTP/1.0 500 Internal Server Error\n");
 
     const QList<qctest::FarmRequest> got = farm.received();
     ASSERT_EQ(got.size(), 4);
@@ -202,10 +298,17 @@ TEST_F(Unattended, SearchAfterLoadWritesTheSearchLogs)
 TEST_F(Unattended, MissingSenderFieldsAreReportedWithoutWaitingForAnyone)
 {
     writeSite("");
+    // Only a name the engine's form uses is required.
+    qctest::FarmEngine named;
+    named.action = farm.script("accept.cgi");
+    named.postData = "url=$URL&name=$FNAME";
+    named.column = "E1";
+    qctest::writeFile(file("engines205.txt"), qctest::engineSection("Alpha", named));
     const Outcome outcome = run({"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/exit"});
     ASSERT_TRUE(outcome.finished);
     EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_TRUE(outcome.standardError.contains("Required Fields Missing")) << outcome.standardError.toStdString();
+    EXPECT_TRUE(outcome.standardError.contains("Required Fields Missing: Required field missing: First Name"))
+        << outcome.standardError.toStdString();
     EXPECT_TRUE(farm.received().isEmpty());
     EXPECT_EQ(flags("E1"), QList<bool>({true, true}));
 }
@@ -255,7 +358,9 @@ TEST_F(Unattended, HelpAndVersionAnswerWithoutAWindow)
     EXPECT_EQ(process.readAllStandardOutput(), "Quillcast 2.05\n");
     process.start(program(), {"--help"});
     ASSERT_TRUE(process.waitForFinished(30000));
-    EXPECT_TRUE(process.readAllStandardOutput().contains("/urllist"));
+    const QByteArray help = process.readAllStandardOutput();
+    for (const char *line : {"/urllist FILE", "/newkey ", "/keyfile DIR"})
+        EXPECT_TRUE(help.contains(line)) << line;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "project/urltable.h"
 #include "runs/ui/statuslog.h"
 #include "support/gui/windowfixture.h"
+#include "support/loopbackpeer.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -79,6 +80,46 @@ TEST_F(Urls, ImportTakesTheUrlsLeavesFlagsBlankAndTellsWhatWasSkipped)
               QStringLiteral("list.txt, line 3: not an http:// or https:// URL: \"not a url\" (skipped)"));
     EXPECT_TRUE(log->lineStyle(0).underline) << "shown as a failure";
     EXPECT_TRUE(platform.ofKind("report").isEmpty()) << "someone is watching";
+}
+
+TEST_F(Urls, AnImportWithoutAValidUrlChangesNothingAndSaysWhy)
+{
+    window().urlTable().addUrl(1, "http://kept.example/");
+    qctest::writeFile(base.file("bad.txt"), "kept.example\n# nothing else\n");
+    platform.fileAnswers.enqueue(base.file("bad.txt"));
+    find<QAction>("Importfromfile")->trigger();
+    ASSERT_EQ(platform.captions(), QStringList({"URL list not imported"}));
+    EXPECT_TRUE(platform.ofKind("message").last().text.contains("holds no valid URL"))
+        << platform.ofKind("message").last().text.toStdString();
+    EXPECT_EQ(urls(), QStringList({"http://kept.example/"}));
+}
+
+TEST_F(Urls, ASitemapIsImportedFromATypedAddress)
+{
+    window().urlTable().addUrl(1, "http://gone.example/");
+    qctest::LoopbackPeer site;
+    site.readRequest()
+        .send("HTTP/1.0 200 OK\r\nContent-Type: application/xml\r\n\r\n"
+              "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">"
+              "<url><loc>http://a.example/</loc></url><url><loc>http://b.example/</loc></url></urlset>")
+        .closeConnection();
+    ASSERT_TRUE(site.start());
+    platform.textAnswers.enqueue(QString::fromUtf8(site.url("/sitemap.xml")));
+    find<QAction>("ImportSitemapAddress")->trigger();
+    const auto prompt = platform.ofKind("text").last().prompt;
+    EXPECT_EQ(prompt.objectName, QStringLiteral("SitemapAddressDialog"));
+    EXPECT_EQ(prompt.label, QStringLiteral("The sitemap's address (http:// or https://):"));
+    EXPECT_TRUE(platform.ofKind("message").isEmpty());
+    EXPECT_EQ(urls(), QStringList({"http://a.example/", "http://b.example/"}));
+    EXPECT_TRUE(site.request().startsWith("GET /sitemap.xml HTTP/1.")) << site.request().toStdString();
+    EXPECT_TRUE(window().isModified());
+
+    // A file name typed here is not an address; a cancelled prompt does nothing.
+    platform.textAnswers.enqueue(QStringLiteral("sitemap.xml"));
+    find<QAction>("ImportSitemapAddress")->trigger();
+    find<QAction>("ImportSitemapAddress")->trigger();
+    ASSERT_EQ(platform.captions(), QStringList({"Sitemap not read"}));
+    EXPECT_EQ(urls(), QStringList({"http://a.example/", "http://b.example/"}));
 }
 
 TEST_F(Urls, EnableAllTouchesOnlyThisProject)

@@ -38,12 +38,13 @@ TEST(ProxyUrl, FormsCurlAccepts)
         EXPECT_EQ(net::parseProxyUrl(c.value), c.route) << c.value.constData();
 }
 
-TEST(ProxyUrl, NoProxyMatchesHostsAndTheirSubdomains)
+TEST(ProxyUrl, NoProxyMatchesHostsTheirSubdomainsAndAPortWhenNamed)
 {
     struct Case
     {
         QByteArray noProxy, host;
         bool bypassed;
+        quint16 port = 80;
     };
     const Case cases[] = {
         {"example.org", "example.org", true},
@@ -53,7 +54,12 @@ TEST(ProxyUrl, NoProxyMatchesHostsAndTheirSubdomains)
         {"example.org", "badexample.org", false},
         {"www.example.org", "example.org", false},
         {"a.test, Example.ORG ,b.test", "WWW.example.org.", true},
-        {"example.org:8080", "example.org", true},
+        {"example.org:8080", "example.org", true, 8080},
+        {"example.org:8080", "example.org", false},
+        {"example.org:8080", "www.example.org", true, 8080},
+        {"example.org", "example.org", true, 8080},
+        {"example.org:", "example.org", false},
+        {"127.0.0.1:1,127.0.0.1:2", "127.0.0.1", true, 2},
         {"127.0.0.1", "127.0.0.1", true},
         {"127.0.0.1", "127.0.0.10", false},
         {"*", "anything.example", true},
@@ -61,8 +67,8 @@ TEST(ProxyUrl, NoProxyMatchesHostsAndTheirSubdomains)
         {" , ,", "example.org", false},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(net::proxyBypassed(c.noProxy, c.host), c.bypassed)
-            << c.noProxy.constData() << " / " << c.host.constData();
+        EXPECT_EQ(net::proxyBypassed(c.noProxy, c.host, c.port), c.bypassed)
+            << c.noProxy.constData() << " / " << c.host.constData() << ":" << c.port;
 }
 
 TEST(ProxyUrl, EnvironmentChoosesByScheme)
@@ -89,14 +95,14 @@ TEST(ProxyUrl, EnvironmentChoosesByScheme)
     };
     for (const Case &c : cases) {
         const auto lookup = [&](const char *name) { return c.env.value(name); };
-        const std::optional<net::ProxyRoute> route = net::environmentProxy(c.scheme, "engine.example", lookup);
+        const std::optional<net::ProxyRoute> route = net::environmentProxy(c.scheme, "engine.example", 80, lookup);
         EXPECT_EQ(route ? route->host : QByteArray(), c.proxyHost) << c.name;
     }
     const auto unusable = [](const char *name) {
         return QByteArray(name) == "https_proxy" ? QByteArray("socks5://ann:secret@s:1") : QByteArray();
     };
     try {
-        net::environmentProxy("https", "engine.example", unusable);
+        net::environmentProxy("https", "engine.example", 443, unusable);
         ADD_FAILURE() << "an unusable proxy must not be passed over";
     } catch (const ENetCore &failure) {
         EXPECT_STREQ(failure.what(), "159: proxy setting not usable: https_proxy=socks5://***@s:1");
@@ -164,28 +170,28 @@ TEST(ProxyOnTheWire, RequestsAndRefusals)
          false,
          "CONNECT engine.example:443 HTTP/1.0\r\nHost: engine.example:443\r\n"
          "Proxy-Authorization: Basic YW5uOnB3\r\n\r\n",
-         "157: proxy asks for authentication (407)"},
+         "157: proxy asks for authentication (407): {proxy}"},
         {"a refusal names the status line",
          "https://engine.example/",
          "HTTP/1.1 403 Forbidden\r\nVia: p\r\n\r\n",
          {{"https_proxy", "{proxy}"}},
          false,
          connect,
-         "158: proxy refused the tunnel: HTTP/1.1 403 Forbidden"},
+         "158: proxy refused the tunnel: {proxy}: HTTP/1.1 403 Forbidden"},
         {"a close before the answer",
          "https://engine.example/",
          "HTTP/1.0 200 Conn",
          {{"https_proxy", "{proxy}"}},
          false,
          connect,
-         "158: proxy refused the tunnel: closed without an answer"},
+         "158: proxy refused the tunnel: {proxy}: closed without an answer"},
         {"the proxy is named when it cannot be reached",
          "https://engine.example/",
          "",
          {{"https_proxy", "{proxy}"}},
          false,
          "",
-         "156: proxy not reachable: [10061] Connection refused"},
+         "156: proxy not reachable: {proxy}: [10061] Connection refused"},
         {"a proxy set on the component wins over the environment",
          "http://engine.example/",
          "HTTP/1.0 200 OK\r\n\r\n",
@@ -198,9 +204,10 @@ TEST(ProxyOnTheWire, RequestsAndRefusals)
         qctest::LoopbackPeer peer;
         peer.readRequest().send(c.peerAnswer).closeConnection();
         ASSERT_TRUE(peer.start(c.peerAnswer.isEmpty() ? 0 : 1));
+        const QByteArray proxy = "127.0.0.1:" + QByteArray::number(peer.port());
         ScopedEnvironment::Values values;
         for (auto [name, value] : c.env)
-            values.append({name, value.replace("{proxy}", "127.0.0.1:" + QByteArray::number(peer.port()))});
+            values.append({name, value.replace("{proxy}", proxy)});
         THTTPClient client;
         client.setUserAgent("");
         if (c.proxyProperty) {
@@ -211,7 +218,7 @@ TEST(ProxyOnTheWire, RequestsAndRefusals)
             peer.stop();
         ScopedEnvironment env(ScopedEnvironment::withoutProxies(values));
         client.setURL(c.url);
-        EXPECT_EQ(perform(client, httpGet), c.outcome) << c.name;
+        EXPECT_EQ(perform(client, httpGet), QByteArray(c.outcome).replace("{proxy}", proxy)) << c.name;
         peer.stop();
         EXPECT_EQ(peer.request(), c.expectedRequest) << c.name;
         EXPECT_EQ(client.SocketHandle(), -1) << c.name;

@@ -1,4 +1,5 @@
 #include "project/urltable.h"
+#include "project/w3cdatetime.h"
 #include "support/tempdir.h"
 
 #include <QSqlDatabase>
@@ -99,6 +100,90 @@ TEST_F(SitemapLastmodTest, AFailedReplacementLeavesRowsAndLastmodsAsTheyWere)
                  UrlTableError);
     EXPECT_EQ(rows(), QStringList{"http://a/: 0"});
     EXPECT_EQ(lastmods(), QStringList{"http://a/: 1"});
+}
+
+TEST(W3cDatetime, LastmodsNamingTheSameMomentAreTheSame)
+{
+    const struct
+    {
+        const char *a;
+        const char *b;
+        bool same;
+    } cases[] = {
+        {"2025-01-06", "2025-01-06T00:00:00+00:00", true},
+        {"2025-01-06T10:00:00+02:00", "2025-01-06T08:00:00Z", true},
+        {"2025", "2025-01-01T00:00Z", true},
+        {"2025-02", "2025-02-01", true},
+        {"2024-12-31T23:30:00-01:00", "2025-01-01T00:30Z", true},
+        {"2024-02-29T23:00:00-01:00", "2024-03-01", true},
+        {"2025-01-06T08:00:00.5Z", "2025-01-06T08:00:00.500+00:00", true},
+        {"2025-01-06T08:00:00.5Z", "2025-01-06T08:00:00.51Z", false},
+        {"2025-01-06T08:00:00Z", "2025-01-06T08:00:01Z", false},
+        {"2025-01-06", "2025-01-07", false},
+        {"1969-12-31T23:59:59Z", "1970-01-01T00:00:00+00:01", false},
+        // What is no W3C datetime is compared as text.
+        {"last week", "last week", true},
+        {"2025-01-06T10:00:00", "2025-01-06T10:00:00Z", false},
+        {"2025-02-29", "2025-03-01", false},
+        {"2025-1-6", "2025-01-06", false},
+        {"2025-01-06t00:00z", "2025-01-06", false},
+        {"2025-13", "2026-01", false},
+        {"2025-01-06T24:00:00Z", "2025-01-07", false},
+        {"2025-01-06T08:00:00.Z", "2025-01-06T08:00:00Z", false},
+        {"2025-01-06T08:00+0000", "2025-01-06T08:00Z", false},
+        {" 2025-01-06", "2025-01-06", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+        EXPECT_EQ(sameLastmod(QString::fromLatin1(c.a), QString::fromLatin1(c.b)), c.same);
+        EXPECT_EQ(sameLastmod(QString::fromLatin1(c.b), QString::fromLatin1(c.a)), c.same);
+    }
+}
+
+TEST_F(SitemapLastmodTest, TheSameMomentWrittenAnotherWayIsNoChangeAndTextsThatAreNoDatetimeAreCounted)
+{
+    EXPECT_EQ(table.replaceProjectUrlsFromSitemap(5, {{"http://a/", "2025-01-06", 1},
+                                                      {"http://b/", "2025-01-06T10:00:00+02:00", 2},
+                                                      {"http://c/", "last week", 3},
+                                                      {"http://d/", "", 4}}),
+              1);
+    submitAll();
+    EXPECT_EQ(table.replaceProjectUrlsFromSitemap(5, {{"http://a/", "2025-01-06T00:00:00+00:00", 1},
+                                                      {"http://b/", "2025-01-06T08:00:00Z", 2},
+                                                      {"http://c/", "last week", 3},
+                                                      {"http://d/", "2025-13-01", 4}}),
+              2);
+    EXPECT_EQ(rows(), (QStringList{"http://a/: 0", "http://b/: 0", "http://c/: 0", "http://d/: 0"}));
+    EXPECT_EQ(lastmods(), (QStringList{"http://a/: 2025-01-06T00:00:00+00:00", "http://b/: 2025-01-06T08:00:00Z",
+                                       "http://c/: last week", "http://d/: 2025-13-01"}));
+}
+
+TEST_F(SitemapLastmodTest, PagesAPartialImportDroppedAreNotSentAgainWhenTheyComeBack)
+{
+    const QList<SitemapEntry> full = {
+        {"http://a/", "2025-01-01", 1}, {"http://b/", "2025-01-02", 2}, {"http://c/", "2025-01-03", 3}};
+    table.replaceProjectUrlsFromSitemap(5, full);
+    submitAll();
+    table.replaceProjectUrlsFromSitemap(5, {full.at(0)});
+    EXPECT_EQ(rows(), QStringList{"http://a/: 0"});
+    EXPECT_EQ(lastmods(), QStringList{"http://a/: 2025-01-01"});
+    EXPECT_EQ(table.departedUrls(5), (QStringList{"http://b/", "http://c/"}));
+
+    // Back with the lastmod it left with, a page is unchanged; with another, it changed while away.
+    QList<SitemapEntry> changed = full;
+    changed[2].lastmod = QStringLiteral("2025-02-03");
+    table.replaceProjectUrlsFromSitemap(5, changed);
+    EXPECT_EQ(rows(), (QStringList{"http://a/: 0", "http://b/: 0", "http://c/: 30"}));
+    EXPECT_EQ(lastmods(), (QStringList{"http://a/: 2025-01-01", "http://b/: 2025-01-02", "http://c/: 2025-02-03"}));
+    EXPECT_TRUE(table.departedUrls(5).isEmpty());
+
+    // A URL list in between keeps the lastmods of those it drops as well.
+    submitAll();
+    table.replaceProjectUrls(5, {"http://a/"});
+    EXPECT_EQ(lastmods(), QStringList{"http://a/: 2025-01-01"});
+    table.replaceProjectUrls(5, {"http://a/", "http://c/"});
+    EXPECT_EQ(rows(), (QStringList{"http://a/: 0", "http://c/: 0"}));
+    EXPECT_EQ(lastmods(), (QStringList{"http://a/: 2025-01-01", "http://c/: 2025-02-03"}));
 }
 
 } // namespace

@@ -109,6 +109,58 @@ TEST(SitemapReader, TakesLocsAndLastmodsWarnsAboutBadEntriesAndFailsOnAnythingEl
     }
 }
 
+// Tokens of a few MiB, each read in odd slices, plain and compressed: the
+// parser is given a comment, a processing instruction or a CDATA section only
+// whole, and nothing of the result may change with where the blocks end.
+TEST(SitemapReader, LongTokensOfEveryShapeReadTheSameInAnySlices)
+{
+    QByteArray filler;
+    while (filler.size() < 2 * 1024 * 1024)
+        filler += "x-y]z?w> "; // one character short of closing a comment, a CDATA section or an instruction
+    QByteArray tiny;
+    while (tiny.size() < 2 * 1024 * 1024)
+        tiny += "<a/>";
+    const QByteArray root = "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n";
+    const QString loc = QStringLiteral("http://a/ |  | 2");
+    const struct
+    {
+        const char *shape;
+        QByteArray bytes;
+        QStringList result;
+    } cases[] = {
+        {"a comment", root + "<!--" + filler + "-->" + Url + "</urlset>", {"urlset", loc}},
+        {"a CDATA section", root + "<![CDATA[" + filler + "]]>" + Url + "</urlset>", {"urlset", loc}},
+        {"a processing instruction", root + "<?pi " + filler + "?>" + Url + "</urlset>", {"urlset", loc}},
+        {"a comment in the DOCTYPE",
+         "<!DOCTYPE urlset [<!ENTITY e '>'><!--" + filler + "--><?pi " + filler + "?>]>" + root + Url + "</urlset>",
+         {"urlset", loc}},
+        {"text", root + filler + Url + "</urlset>", {"urlset", loc}},
+        {"an attribute value", root + "<x a=\"" + filler + "\"/>" + Url + "</urlset>", {"urlset", loc}},
+        {"many tiny tokens", root + tiny + Url + "</urlset>", {"urlset", loc}},
+        {"a lastmod in CDATA",
+         root + "<url><loc>http://a/</loc><lastmod><![CDATA[" + filler + "]]></lastmod></url></urlset>",
+         {"urlset", QStringLiteral("http://a/ | %1 | 2").arg(QString::fromLatin1(filler.trimmed()))}},
+        {"a tag name",
+         root + "<" + QByteArray(filler.size(), 'n') + "/></urlset>",
+         {"urlset", "sitemap.xml, line 2, column 4100: Expected '>' or '/', but got '[a-zA-Z]'."}},
+        {"an unclosed comment",
+         root + "<!--" + filler,
+         {"urlset",
+          QStringLiteral("sitemap.xml, line 2, column %1: Premature end of document.").arg(4 + filler.size())}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.shape);
+        EXPECT_EQ(read(c.bytes, 65537), c.result);
+        EXPECT_EQ(read(c.bytes, 1), c.result);
+        EXPECT_EQ(read(gzip(c.bytes), 4099), c.result);
+    }
+    // Two bytes a character: the comment is found in UTF-16 as well.
+    const QString wide = QString::fromLatin1(root + "<!--" + filler + "-->" + Url + "</urlset>");
+    const QByteArray utf16 =
+        QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(wide.utf16()), wide.size() * 2);
+    EXPECT_EQ(read(utf16, 65537), (QStringList{"urlset", loc}));
+}
+
 TEST(SitemapReader, GzipMembersJoinAndDamageFails)
 {
     const QByteArray packed = gzip(Head + Url + "</urlset>");

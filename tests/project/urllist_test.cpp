@@ -32,9 +32,22 @@ Parsed parse(const QByteArray &bytes, qsizetype sliceLength)
     return parsed;
 }
 
+// text as UTF-16 after its byte order mark.
+QByteArray utf16(const QString &text, bool littleEndian)
+{
+    QByteArray bytes = littleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+    for (const QChar c : text) {
+        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xFF);
+        bytes += littleEndian ? low : high;
+        bytes += littleEndian ? high : low;
+    }
+    return bytes;
+}
+
 TEST(UrlListParser, KeepsUrlLinesAndWarnsAboutTheOthersByLineNumber)
 {
     const QByteArray xs(70000, 'x');
+    const QString wide = QStringLiteral("http://caf\u00e9.example/\U0001F600\r\nnot a url\n\nhttp://b/");
     const QByteArray url255 = "http://a.example/" + QByteArray(255 - 17, 'p');
     const struct
     {
@@ -97,6 +110,19 @@ TEST(UrlListParser, KeepsUrlLinesAndWarnsAboutTheOthersByLineNumber)
          {"http://a/"},
          {"line 1: line longer than 65536 bytes: \"" + QString(60, u'x') + "...\""}},
         {"text that is no UTF-8 reads as Latin-1", "http://caf\xE9.example/\n", {"http://café.example/"}, {}},
+        {"UTF-16 little endian after its mark",
+         utf16(wide, true),
+         {QStringLiteral("http://caf\u00e9.example/\U0001F600"), "http://b/"},
+         {R"(line 2: not an http:// or https:// URL: "not a url")"}},
+        {"UTF-16 big endian after its mark",
+         utf16(wide, false),
+         {QStringLiteral("http://caf\u00e9.example/\U0001F600"), "http://b/"},
+         {R"(line 2: not an http:// or https:// URL: "not a url")"}},
+        {"a UTF-16 mark is text anywhere but at the start, half a character at the end is no URL",
+         "http://a/\n\xFF\xFEx\n" + utf16(QStringLiteral("http://b/"), true).sliced(2) + "\n",
+         {"http://a/"},
+         {"line 2: not an http:// or https:// URL: \"\xC3\xBF\xC3\xBEx\"",
+          R"(line 3: not an http:// or https:// URL: "h?t?t?p?:?/?/?b?/?")"}},
         {"empty input", "", {}, {}},
     };
     for (const auto &c : cases) {
@@ -122,16 +148,32 @@ TEST(UrlListParser, KeepsOnlyTheFirstWarningsButCountsEverySkippedLine)
     EXPECT_EQ(parsed.urls, QStringList{"http://a/"});
 }
 
-TEST(UrlListRead, AFileThatCannotBeOpenedIsToldApartFromAnEmptyList)
+TEST(UrlListRead, AFileThatCannotBeOpenedOrHoldsNoUrlIsNotToBeImported)
 {
     qctest::ScopedBaseDir dir;
-    // Longer than one slice of the read, so the lines go on across slices.
-    qctest::writeFile(dir.file("junk.txt"), QByteArray(100000, 'x') + "\n# nothing yet\n");
-    const UrlList empty = UrlList::read(dir.file("junk.txt"));
-    EXPECT_TRUE(empty.readable());
-    EXPECT_EQ(empty.errorText(), QString());
-    EXPECT_TRUE(empty.urls.isEmpty());
-    EXPECT_EQ(empty.skippedLines, 1);
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        const char *why;
+    } empty[] = {
+        {"empty.txt", "", "it is empty"},
+        {"marked.txt", "\xFF\xFE", "it is empty"},
+        {"notes.txt", "# nothing yet\n\n  \n", "only blank and comment lines"},
+        // Longer than one slice of the read, so the lines go on across slices.
+        {"huge.txt", QByteArray(100000, 'x') + "\n# nothing yet\n", "1 line, rejected"},
+        {"urls.txt", "www.a.example\n# note\nftp://b/\nhttp://\n", "3 lines, all rejected"},
+    };
+    for (const auto &c : empty) {
+        SCOPED_TRACE(c.name);
+        qctest::writeFile(dir.file(c.name), c.bytes);
+        const UrlList list = UrlList::read(dir.file(c.name));
+        EXPECT_EQ(list.status, UrlList::Status::NoUrl);
+        EXPECT_FALSE(list.readable());
+        EXPECT_EQ(list.errorText(),
+                  QStringLiteral("%1 holds no valid URL (%2); the project's URLs are left as they are")
+                      .arg(QLatin1String(c.name), QLatin1String(c.why)));
+    }
 
     for (const QString &path : {dir.file("missing.txt"), dir.path()}) {
         SCOPED_TRACE(path.toStdString());

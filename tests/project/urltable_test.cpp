@@ -2,9 +2,12 @@
 #include "project/urltablemodel.h"
 #include "support/tempdir.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <functional>
 #include <gtest/gtest.h>
 #include <ostream>
 
@@ -63,6 +66,13 @@ protected:
         return true;
     }
 
+    // A statement on the table's own connection, as the test's lever on it.
+    bool own(const QString &sql)
+    {
+        QSqlQuery query(QSqlDatabase::database(table.connectionName()));
+        return query.exec(sql);
+    }
+
     QString writeList(const QByteArray &bytes)
     {
         const QString path = dir.file(QStringLiteral("list.txt"));
@@ -72,6 +82,27 @@ protected:
 
     qctest::ScopedBaseDir dir;
     UrlTable table{dir.path()};
+};
+
+// A connection of its own to the file, as another program holding it would have.
+class OtherConnection
+{
+public:
+    explicit OtherConnection(const QString &path)
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Name);
+        db.setDatabaseName(path);
+        EXPECT_TRUE(db.open());
+    }
+    ~OtherConnection() { QSqlDatabase::removeDatabase(Name); }
+    bool exec(const QString &sql)
+    {
+        QSqlQuery query(QSqlDatabase::database(Name));
+        return query.exec(sql);
+    }
+
+private:
+    static constexpr const char *Name = "other-program";
 };
 
 TEST_F(UrlTableTest, AddStoresTheTextAsTypedWithAllThirtyFlagsTrue)
@@ -206,6 +237,158 @@ TEST_F(UrlTableTest, AReplaceThatFailsOrCannotReadItsFileLeavesTheOldRows)
     ASSERT_TRUE(mode.exec(QStringLiteral("pragma journal_mode")) && mode.next());
     EXPECT_TRUE(QStringList({"wal", "delete"}).contains(mode.value(0).toString()))
         << mode.value(0).toString().toStdString();
+}
+
+TEST_F(UrlTableTest, WritesThatCannotBeMadeNameTheFileAndTheReason)
+{
+    table.addUrl(1, QStringLiteral("http://a/"));
+    table.setFilter(1);
+    const qint64 row = table.rowIds().at(0);
+    const QString prefix = QStringLiteral("Unable to write to %1: ")
+                               .arg(QFileInfo(dir.file(QStringLiteral("urls2.db"))).absoluteFilePath());
+    OtherConnection other(table.filePath());
+    ASSERT_TRUE(own(QStringLiteral("pragma busy_timeout = 10")));
+    const struct
+    {
+        const char *name;
+        const char *hold;
+        const char *release;
+        bool otherProgram;
+        const char *reason;
+    } cases[] = {
+        {"read-only", "pragma query_only = 1", "pragma query_only = 0", false, "attempt to write a readonly database"},
+        {"locked by another program", "begin immediate", "rollback", true, "database is locked"},
+    };
+    const auto failure = [](const std::function<void()> &write) {
+        try {
+            write();
+        } catch (const UrlTableError &error) {
+            return error.message();
+        }
+        return QStringLiteral("no failure");
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto lever = [&](const char *sql) {
+            return c.otherProgram ? other.exec(QLatin1String(sql)) : own(QLatin1String(sql));
+        };
+        ASSERT_TRUE(lever(c.hold));
+        for (const bool grouped : {false, true}) {
+            SCOPED_TRACE(grouped ? "grouped" : "one by one");
+            if (grouped)
+                table.beginFlagBatch(60000);
+            EXPECT_EQ(failure([&] { table.setFlag(QStringLiteral("E1"), 1, QStringLiteral("http://a/"), false); }),
+                      prefix + QLatin1String(c.reason));
+            EXPECT_EQ(failure([&] { table.setRowFlags(QStringLiteral("E1"), {row}, false); }),
+                      prefix + QLatin1String(c.reason));
+            if (grouped) {
+                EXPECT_NO_THROW(table.endFlagBatch());
+            }
+        }
+        EXPECT_EQ(failure([&] { table.replaceProjectUrls(1, {"http://b/"}); }), prefix + QLatin1String(c.reason));
+        ASSERT_TRUE(lever(c.release));
+        EXPECT_EQ(urls(1), QStringList{"http://a/"});
+        EXPECT_EQ(table.flag(row, QStringLiteral("E1")), std::optional<bool>(true));
+    }
+
+    // A write that meets no row (the row went meanwhile) is no failure, and the table writes again.
+    table.beginFlagBatch(60000);
+    EXPECT_NO_THROW(table.setFlag(QStringLiteral("E1"), 1, QStringLiteral("http://gone/"), false));
+    EXPECT_NO_THROW(table.setRowFlags(QStringLiteral("E1"), {row + 100}, false));
+    EXPECT_NO_THROW(table.setRowFlags(QStringLiteral("E1"), {row}, false));
+    EXPECT_NO_THROW(table.endFlagBatch());
+    EXPECT_EQ(stored(1).at(0).flags.at(0).toInt(), 0);
+}
+
+TEST_F(UrlTableTest, AGroupedCommitThatFailsIsToldByTheEndOrTheNextFlagWrite)
+{
+    table.addUrl(1, QStringLiteral("http://a/"));
+    table.setFilter(1);
+    const qint64 row = table.rowIds().at(0);
+    const QString locked = QStringLiteral("Unable to write to %1: database is locked")
+                               .arg(QFileInfo(dir.file(QStringLiteral("urls2.db"))).absoluteFilePath());
+    // Without the write-ahead log a reader keeps the file from being committed to.
+    QSqlQuery mode(QSqlDatabase::database(table.connectionName()));
+    ASSERT_TRUE(mode.exec(QStringLiteral("pragma journal_mode = delete")) && mode.next());
+    ASSERT_EQ(mode.value(0).toString(), QStringLiteral("delete"));
+    mode.finish();
+    ASSERT_TRUE(own(QStringLiteral("pragma busy_timeout = 10")));
+    OtherConnection reader(table.filePath());
+    ASSERT_TRUE(reader.exec(QStringLiteral("pragma busy_timeout = 0")));
+
+    for (const bool inTimer : {false, true}) {
+        SCOPED_TRACE(inTimer ? "committed by the timer, told by the next write" : "told by endFlagBatch");
+        ASSERT_TRUE(reader.exec(QStringLiteral("begin")) && reader.exec(QStringLiteral("select count(*) from urls2")));
+        table.beginFlagBatch(inTimer ? 0 : 60000);
+        table.setFlag(QStringLiteral("E1"), 1, QStringLiteral("http://a/"), false);
+        try {
+            if (inTimer) {
+                // The reader can write once the group's commit has failed and let go of the file.
+                for (int i = 0; i < 1000 && !reader.exec(QStringLiteral("update urls2 set E3 = E3 where 0")); ++i)
+                    QCoreApplication::processEvents();
+                table.setRowFlags(QStringLiteral("E2"), {row}, false);
+            } else {
+                table.endFlagBatch();
+            }
+            ADD_FAILURE() << "no failure";
+        } catch (const UrlTableError &error) {
+            EXPECT_EQ(error.message(), locked);
+        }
+        ASSERT_TRUE(reader.exec(QStringLiteral("rollback")));
+        EXPECT_NO_THROW(table.endFlagBatch()); // told once
+        EXPECT_EQ(table.flag(row, QStringLiteral("E1")), std::optional<bool>(true));
+        EXPECT_EQ(table.flag(row, QStringLiteral("E2")), std::optional<bool>(true));
+    }
+}
+
+TEST_F(UrlTableTest, AListWithoutAValidUrlChangesNothing)
+{
+    table.replaceProjectUrls(5, {"http://kept/"});
+    for (const QByteArray &bytes : {QByteArray(), QByteArray("# none yet\n"), QByteArray("not a url\nftp://x/\n")}) {
+        SCOPED_TRACE(bytes.toStdString());
+        UrlList list;
+        EXPECT_FALSE(table.replaceFromFile(5, writeList(bytes), &list));
+        EXPECT_TRUE(list.errorText().startsWith(QStringLiteral("list.txt holds no valid URL (")))
+            << list.errorText().toStdString();
+        EXPECT_EQ(table.importFile(5, writeList(bytes), &list), -1);
+        EXPECT_FALSE(list.errorText().isEmpty());
+        EXPECT_EQ(urls(5), QStringList{"http://kept/"});
+    }
+}
+
+TEST_F(UrlTableTest, AUrlThatLeavesKeepsWhatItWasSentAndGetsItBackWhenItReturns)
+{
+    table.importUrls(5, {"http://a/", "http://n/"}); // flags NULL
+    table.replaceProjectUrls(5, {"http://a/", "http://n/", "http://b/"});
+    table.addUrl(6, QStringLiteral("http://a/"));
+    table.setFlag(QStringLiteral("E1"), 5, QStringLiteral("http://a/"), true);
+    table.setFlag(QStringLiteral("E2"), 5, QStringLiteral("http://b/"), false);
+    const QList<StoredRow> before = stored(5);
+
+    // A partial list: a and b leave, out of the view, into the history.
+    table.replaceProjectUrls(5, {"http://n/"});
+    EXPECT_EQ(urls(5), QStringList{"http://n/"});
+    EXPECT_EQ(table.departedUrls(5), (QStringList{"http://a/", "http://b/"}));
+    EXPECT_TRUE(table.departedUrls(6).isEmpty());
+    EXPECT_EQ(urls(6), QStringList{"http://a/"});
+
+    // Back, they have what they had been sent; a URL never seen is to go everywhere.
+    table.replaceProjectUrls(5, {"http://b/", "http://n/", "http://a/", "http://z/"});
+    const QList<StoredRow> after = stored(5);
+    ASSERT_EQ(urls(5), (QStringList{"http://n/", "http://b/", "http://a/", "http://z/"}));
+    EXPECT_EQ(after.at(1).flags, before.at(2).flags);
+    EXPECT_EQ(after.at(2).flags, before.at(0).flags);
+    EXPECT_TRUE(allFlags(after.at(3), 1));
+    EXPECT_TRUE(table.departedUrls(5).isEmpty());
+
+    // Deleting the project forgets its history too.
+    table.replaceProjectUrls(5, {"http://z/"});
+    EXPECT_EQ(table.departedUrls(5).size(), 3);
+    table.deleteProject(5);
+    QSqlQuery left(QSqlDatabase::database(table.connectionName()));
+    ASSERT_TRUE(left.exec(QStringLiteral("select count(*) from urls2_history where Projectid = 5")) && left.next());
+    EXPECT_EQ(left.value(0).toInt(), 0);
+    EXPECT_EQ(urls(6), QStringList{"http://a/"});
 }
 
 TEST_F(UrlTableTest, ReplaceFromAFileTakesItsCheckedLinesAndKeepsFlags)

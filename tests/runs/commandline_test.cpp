@@ -1,5 +1,7 @@
 #include "runs/commandline.h"
+#include "support/tempdir.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -14,7 +16,8 @@ QStringList setFlags(const StartupFlags &flags)
 {
     QStringList set;
     const std::pair<bool, const char *> all[] = {{flags.LoadFlag, "load"},       {flags.UrlListFlag, "urllist"},
-                                                 {flags.SitemapFlag, "sitemap"}, {flags.RunFlag, "run"},
+                                                 {flags.SitemapFlag, "sitemap"}, {flags.NewKeyFlag, "newkey"},
+                                                 {flags.KeyFileFlag, "keyfile"}, {flags.RunFlag, "run"},
                                                  {flags.SearchFlag, "search"},   {flags.ExitFlag, "exit"},
                                                  {flags.DebugMode, "debug"},     {flags.TestMode, "test"}};
     for (const auto &[on, name] : all)
@@ -33,7 +36,8 @@ TEST(CommandLine, SwitchesTheirFileNamesAndMistakes)
         QString load;
         QString urlList;
         QStringList errors;
-        QString sitemap = {};
+        QStringList sitemaps = {};
+        QString keyDirectory = {};
     } cases[] = {
         {"the unattended sequence",
          {"/load", "site.qlc", "/urllist", "urls.txt", "/run", "/search", "/exit"},
@@ -78,21 +82,42 @@ TEST(CommandLine, SwitchesTheirFileNamesAndMistakes)
          "site.qlc",
          "",
          {},
-         "https://site.example/sitemap.xml"},
+         {"https://site.example/sitemap.xml"}},
+        {"several sitemaps, each once",
+         {"/load", "site.qlc", "/sitemap", "a.xml", "/sitemap", "https://b.example/s.xml", "/sitemap", "a.xml"},
+         {"load", "sitemap"},
+         "site.qlc",
+         "",
+         {},
+         {"a.xml", "https://b.example/s.xml"}},
+        {"the IndexNow key steps",
+         {"/load", "site.qlc", "/newkey", "/keyfile", "/var/www/site", "/exit"},
+         {"load", "newkey", "keyfile", "exit"},
+         "site.qlc",
+         "",
+         {},
+         {},
+         "/var/www/site"},
+        {"the key steps need a directory and a project",
+         {"/newkey", "/keyfile", "/exit"},
+         {"newkey", "exit"},
+         "",
+         "",
+         {"\"/keyfile\" needs a directory after it", "\"/newkey\" needs a project named by \"/load\""}},
         {"a URL list and a sitemap together",
          {"/load", "p.qlc", "/sitemap", "s.xml", "/urllist", "u.txt"},
          {"load", "urllist", "sitemap"},
          "p.qlc",
          "u.txt",
          {"\"/urllist\" and \"/sitemap\" cannot both be given"},
-         "s.xml"},
+         {"s.xml"}},
         {"a sitemap needs its name and a project",
          {"/sitemap", "/exit", "/sitemap", "s.xml"},
          {"sitemap", "exit"},
          "",
          "",
          {"\"/sitemap\" needs a file name after it", "\"/sitemap\" needs a project named by \"/load\""},
-         "s.xml"},
+         {"s.xml"}},
         {"help and version are answered elsewhere", {"--help", "-h", "--version"}, {}, "", "", {}},
         {"anything else is a mistake",
          {"--verbose", "run"},
@@ -107,7 +132,8 @@ TEST(CommandLine, SwitchesTheirFileNamesAndMistakes)
         EXPECT_EQ(setFlags(flags), c.flags);
         EXPECT_EQ(flags.LoadArgument, c.load);
         EXPECT_EQ(flags.UrlListArgument, c.urlList);
-        EXPECT_EQ(flags.SitemapArgument, c.sitemap);
+        EXPECT_EQ(flags.SitemapArguments, c.sitemaps);
+        EXPECT_EQ(flags.KeyFileArgument, c.keyDirectory);
         EXPECT_EQ(flags.UsageErrors, c.errors);
     }
 }
@@ -117,6 +143,29 @@ TEST(CommandLine, ParameterTextListsTheArgumentsLowerCasedButNotTheFileNamesTake
     EXPECT_EQ(parse({"/debug", "a", "B"}).ParameterText, QStringLiteral("/opt/quill/quillcast\n/debug\na\nb\n"));
     EXPECT_EQ(parse({"/load", "Site.qlc", "/LOAD"}).ParameterText,
               QStringLiteral("/opt/quill/quillcast\n/load\n/load\n"));
+}
+
+TEST(CommandLine, AProjectWhoseDataLiesInItsOwnDirectoryNamesWhereToStart)
+{
+    qctest::ScopedBaseDir dir;
+    const QString base = dir.file("cron-home"), site = dir.file("qc");
+    QDir().mkpath(base);
+    QDir().mkpath(site);
+    qctest::writeFile(site + "/mysite.qlc", "[Setup]\r\nProject ID=1\r\n");
+    qctest::writeFile(base + "/here.qlc", "[Setup]\r\nProject ID=1\r\n");
+    const auto misplaced = [&](const QString &load) {
+        return MisplacedBaseDirectory(base, parse({"/load", load, "/run"}));
+    };
+    // Without data beside the project there is nothing to find elsewhere.
+    EXPECT_EQ(misplaced(site + "/mysite.qlc"), QString());
+    qctest::writeFile(site + "/urls2.db", "");
+    EXPECT_EQ(misplaced("../qc/mysite.qlc"), "the base directory " + base + " holds no urls2.db, but " + site +
+                                                 " (where mysite.qlc is) does: start in " + site + " (cd " + site +
+                                                 ") so that the project's URLs and what they were sent are found.");
+    EXPECT_EQ(misplaced("here.qlc"), QString());
+    EXPECT_EQ(misplaced("../qc/missing.qlc"), QString()) << "told as a project that cannot be opened";
+    qctest::writeFile(base + "/urls2.db", "");
+    EXPECT_EQ(misplaced(site + "/mysite.qlc"), QString()) << "the base directory has data of its own";
 }
 
 } // namespace

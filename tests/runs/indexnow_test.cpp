@@ -2,6 +2,7 @@
 // form and what each answer means, and $KEY in an ordinary form.
 
 #include "runs/indexnow.h"
+#include "runs/runsummary.h"
 #include "support/connectproxy.h"
 #include "support/runs/farmrun.h"
 #include "support/scopedenvironment.h"
@@ -64,33 +65,114 @@ TEST_F(IndexNowRun, ABulkRequestPerHostCarriesTheUrlsWhoseHostPublishesTheKey)
     EXPECT_TRUE(reportRows().contains("IndexNow: 2 URLs of 127.0.0.1: accepted (HTTP/1.0 202 Accepted)"));
 }
 
-TEST_F(IndexNowRun, RefusalsKeepTheUrlsAndSayWhatTheProtocolMeans)
+TEST_F(IndexNowRun, AnythingBut200Or202KeepsTheUrlsAndSaysWhatItMeansPerUrl)
 {
     publishKey();
     setup.settings.indexNowKey = Key;
     const struct
     {
-        QByteArray status;
-        const char *meaning;
-    } cases[] = {{"400", "bad request"},
-                 {"403", "key not valid"},
-                 {"422", "URLs not on the host or key not matching"},
-                 {"429", "too many requests"}};
-    int sent = 0;
+        QByteArray endpoint;
+        QString why; // the failure as the status line, the report and the summary tell it
+    } cases[] = {
+        {"indexnow.cgi?status=400", "bad request (HTTP/1.0 400 Bad Request)"},
+        {"indexnow.cgi?status=403", "key not valid (HTTP/1.0 403 Forbidden)"},
+        {"indexnow.cgi?status=422", "URLs not on the host, or key not matching (HTTP/1.0 422 Unprocessable Entity)"},
+        {"indexnow.cgi?status=429", "too many requests: retry later (HTTP/1.0 429 Too Many Requests)"},
+        {"indexnow.cgi?status=204", "HTTP/1.0 204 "},
+        {"redirect.cgi", "the endpoint moved to http://127.0.0.1/thanks.html; update the engine list"},
+    };
+    const QString otherHost = QStringLiteral("http://localhost:%1/b").arg(farm.server().port());
+    qsizetype sent = 0;
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.status.toStdString());
+        SCOPED_TRACE(c.endpoint.toStdString());
         observer = {};
         table->deleteProject(ProjectId);
         setup.settings.chosenEngines.clear();
-        prepare({{"Bulk", bulk(c.status)}}, {site("/a"), QStringLiteral("http://localhost:%1/b").arg(farm.server().port())});
-        submit();
-        const qsizetype requests = indexNowRequests().size() - sent;
-        sent = int(indexNowRequests().size());
-        // Two hosts: after a 429 the engine is asked nothing more.
-        EXPECT_EQ(requests, c.status == "429" ? 1 : 2);
-        EXPECT_EQ(flags("E1"), QList<bool>({true, true}));
-        EXPECT_TRUE(observer.texts().join('\n').contains(QLatin1String(c.meaning)));
+        qctest::FarmEngine refusing = engine(c.endpoint, "E1");
+        refusing.method = "indexnow";
+        prepare({{"Bulk", refusing}}, {site("/a"), otherHost, site("/c")});
+        const EngineTally tally = submit().at(0);
+        const qsizetype requests = farm.received().size() - sent;
+        sent = farm.received().size();
+        const bool tooMany = c.endpoint.endsWith("429");
+        // A request per host; after a 429 the engine is asked nothing more.
+        EXPECT_EQ(requests, tooMany ? 1 : 2);
+        EXPECT_EQ(flags("E1"), QList<bool>({true, true, true}));
+        // Counted in URLs: the first request carried two.
+        EXPECT_EQ(tally.sent, tooMany ? 2 : 3);
+        EXPECT_EQ(tally.failed, tally.sent);
+        EXPECT_TRUE(anyRequestFailed({tally}));
+        EXPECT_TRUE(tally.firstFailure.startsWith(c.why)) << tally.firstFailure.toStdString();
+        EXPECT_TRUE(
+            RunSummary({tally}, {})
+                .contains(
+                    QStringLiteral(
+                        "  Bulk: %1 URLs sent, 0 accepted, %1 failed, 0 timed out, 0 left for the next run by the "
+                        "engine's limit; first failure: %2")
+                        .arg(tally.sent)
+                        .arg(c.why)));
+        EXPECT_TRUE(observer.texts(StatusKind::Failure).join('\n').contains("IndexNow: 2 URLs of 127.0.0.1: " + c.why));
+        EXPECT_TRUE(reportRows().contains(">" + site("/c").toUtf8() + "</a></li>")) << "the row lists its URLs";
     }
+}
+
+TEST_F(IndexNowRun, StopSkipEngineAndTheLimitLeaveWhatWasNotAcceptedToTheNextRun)
+{
+    publishKey();
+    setup.settings.indexNowKey = Key;
+    const QString otherHost = QStringLiteral("http://localhost:%1/b").arg(farm.server().port());
+    qctest::FarmEngine slow = engine("slow.cgi?slow", "E1"); // holds its answer back
+    slow.method = "indexnow";
+    qctest::FarmEngine limited = bulk("200");
+    limited.column = "E2";
+    limited.maxSubmit = 1;
+    // In the list's order: the slow engine, then the limited one.
+    prepare({{"Bulk", slow}, {"Capped", limited}}, {site("/a"), otherHost, site("/c")});
+
+    // Skip Engine during the first host's request: the second host is not sent, the next engine runs.
+    whenReceived(1, [&] { control.skipEngine(); });
+    QList<EngineTally> tally = submit();
+    const QList<qctest::FarmRequest> got = farm.received();
+    EXPECT_EQ(
+        std::count_if(got.cbegin(), got.cend(), [](const qctest::FarmRequest &r) { return r.script == "slow.cgi"; }),
+        1);
+    EXPECT_EQ(tally.at(0).sent, 2);
+    EXPECT_EQ(tally.at(0).skipped, 2);
+    EXPECT_EQ(observer.texts().count("Skipped engine: Bulk"), 1);
+    // The limit of one URL: the first host's first URL goes, the rest waits for the next run.
+    ASSERT_EQ(indexNowRequests().size(), 1);
+    EXPECT_EQ(QJsonDocument::fromJson(indexNowRequests().at(0).body).object().value("urlList").toArray(),
+              QJsonArray({site("/a")}));
+    EXPECT_EQ(tally.at(1).accepted, 1);
+    EXPECT_EQ(tally.at(1).limited, 2);
+    EXPECT_EQ(flags("E1"), QList<bool>({true, true, true}));
+    EXPECT_EQ(flags("E2"), QList<bool>({false, true, true}));
+
+    // Stop during the request: nothing more is sent, by this engine or the next.
+    observer = {};
+    const qsizetype before = farm.received().size();
+    whenReceived(int(before) + 1, [&] { control.stop(); });
+    tally = submit();
+    EXPECT_EQ(farm.received().size(), before + 1);
+    EXPECT_EQ(tally.at(0).skipped, 2);
+    EXPECT_EQ(tally.at(1).sent, 0);
+    EXPECT_FALSE(observer.texts().contains("Processing: Capped"));
+    EXPECT_EQ(flags("E1"), QList<bool>({true, true, true}));
+}
+
+TEST_F(IndexNowRun, AKeyFileFoundAfterARedirectIsANoticeNotAFailure)
+{
+    // lighttpd sends a request for a directory to the same path with a "/": the key is found one redirect on.
+    farm.server().addFile(Key + QStringLiteral(".txt/index.html"), Key.toUtf8());
+    setup.settings.indexNowKey = Key;
+    prepare({{"Bulk", bulk("202")}}, {site("/a")});
+    const EngineTally tally = submit().at(0);
+    EXPECT_EQ(tally.accepted, 1);
+    EXPECT_FALSE(anyRequestFailed({tally}));
+    const QString notice = "IndexNow: the key file of 127.0.0.1 is published at " + site("/" + Key + ".txt/") +
+                           " after a redirect; an engine may not follow it";
+    EXPECT_TRUE(observer.texts(StatusKind::Plain).contains(notice));
+    EXPECT_TRUE(reportRows().contains(notice.toUtf8()));
 }
 
 TEST_F(IndexNowRun, KeyInAnOrdinaryFormAndNoKeyAtAll)

@@ -3,6 +3,7 @@
 #include "support/tempdir.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <gtest/gtest.h>
 
 namespace {
@@ -58,6 +59,10 @@ TEST(Report, EveryRowAndTheSummaryMatchTheGoldenFile)
         errorAccessingReportRow("Alpha", "http://shop.example/f.html"),
         disabledReportRow("http://shop.example/g.html"),
         skippedReportRow("http://shop.example/h.html"),
+        indexNowReportRow({"http://shop.example/i.html", "http://shop.example/<j>.html"}, "shop.example",
+                          "key not valid (HTTP/1.1 403 Forbidden)", "PR_5.htm", false),
+        noticeReportRow("IndexNow: the key file of shop.example is published at https://www.shop.example/k.txt "
+                        "after a redirect; an engine may not follow it"),
     };
     for (const QString &row : rows)
         WriteReport(report, ReportText, row, context);
@@ -68,10 +73,12 @@ TEST(Report, EveryRowAndTheSummaryMatchTheGoldenFile)
     WriteReport(report, ReportText, stoppedReportRow(), context);
     EngineTally alpha{.engine = "Alpha", .chosen = true, .sent = 8, .accepted = 4, .failed = 3, .timedOut = 1};
     alpha.skipped = alpha.disabled = 1;
-    WriteReportFooter(report, {alpha,
-                               {.engine = "Bravo", .chosen = true, .skipped = 1},
-                               {.engine = "Charlie", .chosen = true, .skipped = 1},
-                               {.engine = "Delta", .chosen = false}});
+    alpha.firstFailure = "HTTP/1.0 500 Oops";
+    EngineTally bravo{.engine = "Bravo", .chosen = true};
+    bravo.listProblem = "engines205.txt, section [Bravo]: the key QC_PostData is missing";
+    WriteReportFooter(
+        report,
+        {alpha, bravo, {.engine = "Charlie", .chosen = true, .skipped = 1}, {.engine = "Delta", .chosen = false}});
     EXPECT_EQ(report.data(), qctest::readFile(qctest::sourcePath("tests/data/report/every_row.htm")));
 
     QBuffer noneChosen;
@@ -211,6 +218,19 @@ TEST(Report, NothingIsWrittenOutsideAnOpenReport)
 
     for (const int kind : {-1, 2, 6})
         EXPECT_TRUE(written(kind, "text").isEmpty()) << kind;
+}
+
+TEST(Report, APieceTheDiskDoesNotTakeIsToldAtOnce)
+{
+    // A file buffers: without a flush per piece the loss would show only at the end of the run.
+    QFile full("/dev/full");
+    if (!full.open(QIODevice::WriteOnly))
+        GTEST_SKIP() << "no /dev/full here";
+    EXPECT_FALSE(WriteReport(full, ReportEngineHeading, "Alpha", fixedContext()));
+    EXPECT_FALSE(WriteReportFooter(full, {}));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(WriteReport(buffer, ReportEngineHeading, "Alpha", fixedContext()));
 }
 
 } // namespace

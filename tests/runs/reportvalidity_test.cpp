@@ -54,11 +54,16 @@ QByteArray hostileSubmissionReport()
         skippedReportRow(Hostile),
         engineListProblemReportRow(Hostile),
         notSentReportRow(Hostile, Hostile),
-        indexNowReportRow(2, Hostile, Hostile, Hostile, true),
+        indexNowReportRow({Hostile, ScriptUrl}, Hostile, Hostile, Hostile, true),
+        noticeReportRow(Hostile),
     };
     for (const QString &row : rows)
         WriteReport(report, ReportText, row, context);
-    WriteReportFooter(report, {{.engine = Hostile, .chosen = true, .sent = 1}});
+    EngineTally failed{.engine = Hostile, .chosen = true, .sent = 1, .failed = 1};
+    failed.firstFailure = Hostile;
+    EngineTally broken{.engine = Hostile, .chosen = true};
+    broken.listProblem = Hostile;
+    WriteReportFooter(report, {failed, broken});
     return report.data();
 }
 

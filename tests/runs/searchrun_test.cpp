@@ -1,5 +1,7 @@
 // The URL search against a local engine farm, watched by a recording observer.
 
+#include "runs/runsummary.h"
+#include "runs/searchrun.h"
 #include "support/loopbackpeer.h"
 #include "support/runs/farmrun.h"
 
@@ -97,16 +99,60 @@ TEST_F(SearchRunTest, OnlyAnAcceptedAnswerIsTestedAndFailuresAreReported)
     moved.searchAction = farm.script("redirect.cgi");
     moved.searchNone = "Moved";
     prepare({{"Failing", failing}, {"Moved", moved}}, {UnknownA, UnknownB});
-    search();
+    const QList<EngineTally> tally = search();
     EXPECT_EQ(farm.received().size(), 4);
     EXPECT_EQ(qctest::readFile(projectFile("None_Failing.txt")), "");
     EXPECT_EQ(qctest::readFile(projectFile("None_Moved.txt")), "");
     EXPECT_EQ(qctest::readFile(projectFile("SRCH_0.htm")), "<html><body>Engine down</body></html>\n");
     EXPECT_EQ(qctest::readFile(projectFile("SRCH_2.htm")), "<html><body>Moved</body></html>\n");
+    const QString redirected = " (redirected to http://127.0.0.1/thanks.html)";
     EXPECT_EQ(observer.texts(StatusKind::Failure),
               QStringList({"Error accessing: Failing: " + UnknownA + " (HTTP/1.0 500 Internal Server Error)",
-                           "Error accessing: Failing: " + UnknownB + " (HTTP/1.0 500 Internal Server Error)"}));
+                           "Error accessing: Failing: " + UnknownB + " (HTTP/1.0 500 Internal Server Error)",
+                           "Error accessing: Moved: " + UnknownA + redirected,
+                           "Error accessing: Moved: " + UnknownB + redirected}));
     EXPECT_FALSE(observer.texts().join('\n').contains("Not found: "));
+    // A redirection is no answer: the engine could not be asked, in the summaries too.
+    EXPECT_EQ(tally.at(1).failed, 2);
+    EXPECT_TRUE(anyRequestFailed(tally));
+    EXPECT_TRUE(RunSummary({}, tally).contains("  Moved: 2 URLs asked about, 0 not listed, 2 could not be asked, 0 "
+                                               "timed out; first failure: redirected to http://127.0.0.1/thanks.html"));
+    EXPECT_TRUE(qctest::readFile(projectFile("SearchLog.htm"))
+                    .contains("<tr><td>Moved</td><td>2</td><td>0</td><td>0</td><td>2</td>"));
+}
+
+TEST_F(SearchRunTest, ABrokenSectionEmptiesItsLogAndALogThatCannotBeWrittenEndsTheSearch)
+{
+    FarmEngine broken = searcher("get", "E1");
+    broken.postData = ""; // an empty value drops its line
+    prepare({{"Alpha", searcher("get", "E2")},
+             {"Broken", broken},
+             {"Charlie", searcher("get", "E3")},
+             {"Delta", searcher("get", "E4")}},
+            {UnknownA});
+    QDir().mkpath(projectFile("None_Charlie.txt")); // a directory where Charlie's log should go
+    qctest::writeFile(projectFile("None_Broken.txt"), "http://last.run.example/\r\n");
+    SearchRun run(setup, *table, http, control, observer);
+    run.run();
+    EXPECT_EQ(qctest::readFile(projectFile("None_Broken.txt")), "");
+    EXPECT_FALSE(run.tally().at(1).listProblem.isEmpty());
+    EXPECT_EQ(farm.received().size(), 1) << "Alpha only: the search stopped at Charlie's log";
+    EXPECT_FALSE(observer.texts().contains("Processing: Delta"));
+    ASSERT_EQ(observer.runFailures.size(), 1);
+    EXPECT_EQ(observer.runFailures.at(0), run.fatalError());
+    EXPECT_TRUE(
+        run.fatalError().startsWith("Cannot write the search log of Charlie, " + projectFile("None_Charlie.txt")));
+}
+
+TEST_F(SearchRunTest, ASearchFormUsingTheSenderNeedsIt)
+{
+    FarmEngine asking = searcher("get", "E1");
+    asking.searchPostData = "q=$URL&from=$EMAIL";
+    setup.settings.emails.clear();
+    prepare({{"Asking", asking}}, {UnknownA});
+    search();
+    EXPECT_EQ(observer.missingSenderFields, QStringList({"Email"}));
+    EXPECT_TRUE(farm.received().isEmpty());
 }
 
 TEST_F(SearchRunTest, TheNotListedTextIsFoundPastWhatDebugModeShows)

@@ -61,6 +61,22 @@ protected:
             list << QStringLiteral("%1: %2").arg(query.value(0).toString()).arg(query.value(1).toInt());
         return list;
     }
+    // A script at /cgi-bin/<name> that redirects to location.
+    void addRedirect(const QString &name, const QByteArray &location)
+    {
+        web.addCgiScript(name, "print \"Status: 302 Found\\r\\nLocation: " + location + "\\r\\n\\r\\n\";");
+    }
+    QByteArray onLocalhost(const QByteArray &path) const
+    {
+        return "http://localhost:" + QByteArray::number(web.port()) + path;
+    }
+    static QStringList texts(const QList<SitemapWarning> &warnings)
+    {
+        QStringList list;
+        for (const SitemapWarning &warning : warnings)
+            list << warning.text();
+        return list;
+    }
     void submitAll()
     {
         for (int column = 1; column <= 30; ++column)
@@ -116,7 +132,7 @@ TEST_F(SitemapImportTest, ASitemapThatCannotBeReadChangesNothing)
     web.addFile("broken.xml", "<urlset><url><loc>http://b/</loc></urlset>");
     web.addFile("far.xml", index({"http://localhost/pages.xml"}));
     const QByteArray answer = "$| = 1; print \"Content-Type: text/xml\\r\\n\\r\\n<urlset>\";\n";
-    web.addCgiScript("slow.cgi", answer + "for (1 .. 20) { print \" \"; sleep 1; }\n");
+    web.addCgiScript("slow.cgi", "sleep 20;\n" + answer);
     web.addCgiScript("endless.cgi", answer + "my $blanks = ' ' x 65536; for (1 .. 2000) { print $blanks or last; }\n");
     qctest::writeFile(dir.file(QStringLiteral("local.xml")), index({web.url("/pages.xml"), web.url("/broken.xml")}));
     table.replaceProjectUrls(5, {QStringLiteral("http://old/")});
@@ -133,14 +149,13 @@ TEST_F(SitemapImportTest, ASitemapThatCannotBeReadChangesNothing)
         {"a missing local file", "missing.xml",
          "Cannot open the sitemap \"" + dir.file("missing.xml") + "\": No such file or directory"},
         {"an answer that is no success", url("/missing.xml"),
-         "Cannot fetch the sitemap \"" + url("/missing.xml") + "\": 404 Not Found"},
+         "Cannot fetch the sitemap \"" + url("/missing.xml") + "\": HTTP/1.0 404 Not Found"},
         {"an index whose sitemaps are all elsewhere", url("/far.xml"),
          url("/far.xml") + ": every sitemap it lists is on another host"},
         {"a server that does not finish in time", url("/cgi-bin/slow.cgi"),
-         "Cannot fetch the sitemap \"" + url("/cgi-bin/slow.cgi") + "\": no complete answer within 2 seconds"},
+         "Cannot fetch the sitemap \"" + url("/cgi-bin/slow.cgi") + "\": no answer within 2 s"},
         {"a server that sends more than any sitemap holds", url("/cgi-bin/endless.cgi"),
-         "Cannot fetch the sitemap \"" + url("/cgi-bin/endless.cgi") +
-             "\": larger than 50 MiB, more than any sitemap may be"},
+         url("/cgi-bin/endless.cgi") + ": more than 50 MiB of XML; a sitemap holds at most 50 MiB uncompressed"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.behaviour);
@@ -150,6 +165,89 @@ TEST_F(SitemapImportTest, ASitemapThatCannotBeReadChangesNothing)
         EXPECT_TRUE(result.entries.isEmpty());
         EXPECT_EQ(rows(), QStringList{"http://old/: 0"});
     }
+}
+
+TEST_F(SitemapImportTest, AnIndexBehindARedirectReadsTheSitemapsOnTheHostItLandsOn)
+{
+    // localhost and 127.0.0.1 are one server under two host names.
+    addRedirect("index.cgi", web.url("/index.xml"));
+    addRedirect("away.cgi", onLocalhost("/pages.xml"));
+    addRedirect("again.cgi", web.url("/pages.xml"));
+    web.addFile("index.xml", index({web.url("/pages.xml"), onLocalhost("/pages.xml"), web.url("/cgi-bin/away.cgi"),
+                                    web.url("/cgi-bin/again.cgi")}));
+    web.addFile("pages.xml", urlset({"http://a/", "http://b/"}, "yesterday"));
+
+    SitemapImport import(http, dir.path());
+    const SitemapImportResult result =
+        import.importInto(table, 5, QString::fromLatin1(onLocalhost("/cgi-bin/index.cgi")));
+    ASSERT_TRUE(result.readable()) << qPrintable(result.error);
+    EXPECT_EQ(rows(), (QStringList{"http://a/: 30", "http://b/: 30"}));
+    EXPECT_EQ(result.sitemapsRead, 2);
+    const QString index = QString::fromLatin1(onLocalhost("/cgi-bin/index.cgi"));
+    EXPECT_EQ(
+        texts(result.warnings),
+        (QStringList{url("/pages.xml") + R"(, line 2: 2 lastmod values are no W3C datetime (the first: )"
+                                         R"("yesterday"); they are compared as text)",
+                     index + ", line 3: " + onLocalhost("/pages.xml") + " is on another host than the index; not read",
+                     index + ", line 4: " + url("/cgi-bin/away.cgi") + " is redirected to " +
+                         onLocalhost("/pages.xml") + ", on another host than the index; not read"}));
+}
+
+TEST_F(SitemapImportTest, SeveralSitemapsAreOneImportAndAnImportWithoutPagesIsRefused)
+{
+    web.addFile("one.xml", urlset({"http://a/", "http://b/"}, "2024"));
+    web.addFile("two.xml", urlset({"http://b/", "http://c/"}, "2025"));
+    web.addFile("empty.xml", urlset({}));
+    web.addFile("rejected.xml", urlset({"mailto:x@y", "ftp://f/"}));
+    web.addFile("self.xml", index({web.url("/self.xml")}));
+    web.addFile("read.xml", index({web.url("/one.xml")}));
+    table.replaceProjectUrls(5, {QStringLiteral("http://old/")});
+    submitAll();
+
+    const QString left = QStringLiteral("; the project's URLs are left as they are");
+    const struct
+    {
+        const char *behaviour;
+        QStringList names;
+        QString error;
+    } refused[] = {
+        {"one of several fails",
+         {url("/one.xml"), url("/gone.xml")},
+         "Cannot fetch the sitemap \"" + url("/gone.xml") + "\": HTTP/1.0 404 Not Found"},
+        {"an empty urlset",
+         {url("/empty.xml")},
+         "The sitemap " + url("/empty.xml") + " holds no valid URL: it lists no page" + left},
+        {"every entry passed over",
+         {url("/rejected.xml")},
+         "The sitemap " + url("/rejected.xml") + " holds no valid URL: every entry was passed over" + left},
+        {"an index of itself",
+         {url("/self.xml")},
+         "The sitemap " + url("/self.xml") +
+             " holds no valid URL: no sitemap it lists was read (it lists only itself, sitemaps already read, or "
+             "indexes nested too deep)" +
+             left},
+        {"several without pages",
+         {url("/empty.xml"), url("/rejected.xml")},
+         "The sitemaps " + url("/empty.xml") + ", " + url("/rejected.xml") +
+             " hold no valid URL: every entry was passed over" + left},
+    };
+    for (const auto &c : refused) {
+        SCOPED_TRACE(c.behaviour);
+        SitemapImport import(http, dir.path());
+        const SitemapImportResult result = import.importInto(table, 5, c.names);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_TRUE(result.entries.isEmpty());
+        EXPECT_EQ(rows(), QStringList{"http://old/: 0"});
+    }
+
+    SitemapImport import(http, dir.path());
+    const SitemapImportResult result =
+        import.importInto(table, 5, {url("/one.xml"), url("/two.xml"), url("/read.xml")});
+    ASSERT_TRUE(result.readable()) << qPrintable(result.error);
+    EXPECT_EQ(result.sitemapsRead, 3);
+    ASSERT_EQ(result.entries.size(), 3);
+    EXPECT_EQ(result.entries.at(1).lastmod, "2024") << "the first entry of a URL stands";
+    EXPECT_EQ(rows(), (QStringList{"http://a/: 30", "http://b/: 30", "http://c/: 30"}));
 }
 
 } // namespace

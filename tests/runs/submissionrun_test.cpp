@@ -1,9 +1,13 @@
 // The submission run against a local engine farm, watched by a recording observer.
 
 #include "engines/enginelist.h"
+#include "runs/runsummary.h"
+#include "runs/submissionrun.h"
 #include "support/runs/farmrun.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
 
 using qctest::FarmEngine;
 using qctest::FarmRequest;
@@ -29,9 +33,10 @@ QByteArray failureRow(const QByteArray &text, int answer)
 
 QByteArray redirectionRow(const QByteArray &url, int answer, const QByteArray &location)
 {
-    return "<tr><td><a href=\"" + QByteArray(url).replace(" ", "%20") + "\" target=newbie>" + url + "</a></td><td><a href=\"PR_" +
-           QByteArray::number(answer) + ".htm\" target=newbie>View Server Response</a> (redirected to <a href=\"" +
-           location + "\" target=newbie>" + location + "</a>)</td></tr>\r\n\r\n";
+    return "<tr><td><a href=\"" + QByteArray(url).replace(" ", "%20") + "\" target=newbie>" + url +
+           "</a></td><td><a href=\"PR_" + QByteArray::number(answer) +
+           ".htm\" target=newbie>View Server Response</a> (redirected to <a href=\"" + location + "\" target=newbie>" +
+           location + "</a>)</td></tr>\r\n\r\n";
 }
 
 TEST_F(SubmissionRunTest, AcceptedRedirectedAndFailedAnswersAreRecordedInTableAndReport)
@@ -98,6 +103,7 @@ TEST_F(SubmissionRunTest, AcceptedRedirectedAndFailedAnswersAreRecordedInTableAn
     EXPECT_EQ(tally.at(1).accepted, 2);
     EXPECT_EQ(tally.at(2).failed, 2);
     EXPECT_EQ(tally.at(2).sent, 2);
+    EXPECT_EQ(tally.at(2).firstFailure, ServerError) << "a form engine's failure is its status line";
     EXPECT_EQ(tally.at(3).sent, 0);
 }
 
@@ -339,17 +345,94 @@ TEST_F(SubmissionRunTest, SkipUrlSkipEngineAndStopEndThePauseAndNothingIsSent)
     }
 }
 
-TEST_F(SubmissionRunTest, MissingSenderFieldsRefuseTheRunAfterClearingOldAnswers)
+TEST_F(SubmissionRunTest, OnlySenderFieldsAChosenFormUsesAreRequiredAndARefusalDeletesNothing)
 {
-    prepare({{"Alpha", engine("accept.cgi", "E1")}}, {"http://a.example/"});
-    QDir().mkpath(setup.projectDir);
-    qctest::writeFile(projectFile("PR_7.htm"), "old");
-    setup.settings.emails = {"", "second@lee.example"};
+    const struct
+    {
+        QByteArray postData;
+        QString firstName, lastName;
+        QStringList emails;
+        QString missing; // "" when the run goes ahead
+    } cases[] = {
+        {"url=$URL", "", "", {}, ""},
+        {"n=$MNAME", "", "", {}, ""},
+        {"e=$EMAIL", "Ann", "Lee", {"", "second@lee.example"}, "Email"},
+        {"n=$CONTACT", "Ann", "", {}, "Last Name"},
+        {"n=$CONTACT&e=$EMAIL", "", "", {}, "First Name"},
+        {"n=$FNAME", "", "Lee", {"ann@lee.example"}, "First Name"},
+        {"n=$LNAME&e=$EMAIL", "Ann", "", {"ann@lee.example"}, "Last Name"},
+    };
+    FarmEngine unchosen = engine("accept.cgi", "E2");
+    unchosen.postData = "e=$EMAIL&n=$CONTACT";
+    qsizetype sent = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.postData.toStdString());
+        observer = {};
+        table->deleteProject(ProjectId);
+        setup.settings.chosenEngines.clear();
+        setup.settings.firstName = c.firstName;
+        setup.settings.lastName = c.lastName;
+        setup.settings.emails = c.emails;
+        FarmEngine alpha = engine("accept.cgi", "E1");
+        alpha.postData = c.postData;
+        prepare({{"Alpha", alpha}, {"Bravo", unchosen, false}}, {"http://a.example/"});
+        QDir().mkpath(setup.projectDir);
+        qctest::writeFile(projectFile("PR_7.htm"), "old");
+        qctest::writeFile(setup.reportPath, "old report");
+        submit();
+        const qsizetype requests = farm.received().size() - sent;
+        sent = farm.received().size();
+        EXPECT_EQ(observer.missingSenderFields, c.missing.isEmpty() ? QStringList() : QStringList({c.missing}));
+        EXPECT_EQ(requests, c.missing.isEmpty() ? 1 : 0);
+        // A refused run leaves the last report and the answers it links.
+        EXPECT_EQ(QFile::exists(projectFile("PR_7.htm")), !c.missing.isEmpty());
+        EXPECT_EQ(qctest::readFile(setup.reportPath) == "old report", !c.missing.isEmpty());
+    }
+}
+
+TEST_F(SubmissionRunTest, AUrlTableThatCannotBeWrittenStopsTheRunAndTheNextRunResendsOnlyThatEngine)
+{
+    prepare({{"Alpha", engine("accept.cgi", "E1")},
+             {"Bravo", engine("accept.cgi", "E2")},
+             {"Charlie", engine("accept.cgi", "E3")}},
+            {"http://a.example/1", "http://a.example/2"});
+    // The run's connection gives up at once instead of waiting for the lock.
+    QSqlDatabase run = QSqlDatabase::database(table->connectionName(), false);
+    run.setConnectOptions("QSQLITE_BUSY_TIMEOUT=0");
+    table->reopen();
+    // Another connection takes the write lock once Alpha's flags are committed.
+    UrlTable other(base.path());
+    observer.onStatus = [&](const QString &text, StatusKind) {
+        if (text == "Processing: Bravo")
+            other.query().exec("begin immediate");
+    };
     submit();
+    EXPECT_EQ(farm.received().size(), 3) << "Bravo's first URL was sent; nothing after its flag failed";
+    ASSERT_EQ(observer.runFailures.size(), 1);
+    EXPECT_TRUE(observer.runFailures.at(0).contains("lock")) << observer.runFailures.at(0).toStdString();
+    EXPECT_FALSE(observer.texts().contains("Processing: Charlie"));
+    EXPECT_TRUE(reportRows().contains("The run stopped: "));
+
+    observer = {};
+    other.query().exec("rollback");
+    SubmissionRun again(setup, *table, http, control, observer);
+    again.run();
+    EXPECT_TRUE(again.fatalError().isEmpty());
+    EXPECT_EQ(farm.received().size(), 3 + 2 + 2) << "Bravo's URLs again, and Charlie's";
+    EXPECT_EQ(flags("E1") + flags("E2") + flags("E3"), QList<bool>(6, false));
+}
+
+TEST_F(SubmissionRunTest, AReportTheDiskDoesNotTakeStopsTheRunBeforeAnyRequest)
+{
+    if (!QFileInfo("/dev/full").isWritable())
+        GTEST_SKIP() << "no /dev/full here";
+    prepare({{"Alpha", engine("accept.cgi", "E1")}}, {"http://a.example/"});
+    setup.reportPath = "/dev/full";
+    SubmissionRun run(setup, *table, http, control, observer);
+    run.run();
     EXPECT_TRUE(farm.received().isEmpty());
-    EXPECT_FALSE(QFile::exists(projectFile("PR_7.htm")));
-    EXPECT_EQ(observer.senderMissingCalls, 1);
-    EXPECT_FALSE(QFile::exists(setup.reportPath));
+    EXPECT_EQ(observer.runFailures, QStringList({run.fatalError()}));
+    EXPECT_EQ(run.fatalError(), "Cannot write /dev/full: No space left on device");
     EXPECT_EQ(flags("E1"), QList<bool>({true}));
 }
 
@@ -385,9 +468,12 @@ TEST_F(SubmissionRunTest, TheEngineListsAreDownloadedFirstWhenTheProjectAsks)
 TEST_F(SubmissionRunTest, WithoutAnEngineListTheBuiltInListsAreWrittenAndAChoiceOfNoneRunsNothing)
 {
     prepare({}, {"http://a.example/"});
+    QDir().mkpath(setup.projectDir);
+    qctest::writeFile(projectFile("PR_7.htm"), "old");
     submit();
     EXPECT_TRUE(observer.missingEngineLists.isEmpty());
     EXPECT_EQ(observer.nothingChosenCount, 1);
+    EXPECT_TRUE(QFile::exists(projectFile("PR_7.htm"))) << "a refused run deletes no answer";
     EXPECT_TRUE(farm.received().isEmpty());
     EXPECT_FALSE(QFile::exists(setup.reportPath));
     // The lists the program carries are sound lists, and now the directory's.
@@ -401,8 +487,11 @@ TEST_F(SubmissionRunTest, ABrokenEngineSectionIsToldWhereItIsAndTheOthersRun)
     FarmEngine broken = engine("accept.cgi", "E1");
     broken.postData = ""; // an empty value drops its line
     prepare({{"Alpha", broken}, {"Bravo", engine("accept.cgi", "E2")}}, {"http://a.example/"});
-    submit();
+    const QList<EngineTally> tally = submit();
     const QString problem = "engines205.txt, section [Alpha]: the key QC_PostData is out of place or has no value";
+    EXPECT_EQ(tally.at(0).listProblem, problem);
+    EXPECT_TRUE(anyRequestFailed(tally)) << "an engine that could not be asked is a failure";
+    EXPECT_TRUE(RunSummary(tally, {}).contains("  Alpha: not asked, its engine list entry is broken: " + problem));
     EXPECT_EQ(observer.texts(StatusKind::Failure), QStringList({problem}));
     EXPECT_EQ(reportRows(), reportHeading("Alpha") + reportWideRow("Engine list: " + problem.toUtf8()) +
                                 reportHeading("Bravo") + reportUrlRow("http://a.example/", 0));

@@ -10,24 +10,26 @@ namespace qctest {
 
 // The platform double for window tests: records every box, dialog, report line and shell
 // "open", and answers from queues the test fills. A box with no queued answer
-// takes its default button (Ok, else Yes), a file dialog with no queued answer is
-// cancelled, a modal dialog with no queued script is rejected. Nothing ever blocks.
+// takes its default button (Ok, else Yes), a file dialog or text prompt with no queued
+// answer is cancelled, a modal dialog with no queued script is rejected. Nothing ever blocks.
 class ScriptedPlatform : public Platform
 {
 public:
     struct Shown
     {
-        QString kind;    // "message", "error", "open", "save", "dialog", "shell", "report"
+        QString kind;    // "message", "error", "open", "save", "text", "dialog", "shell", "report"
         QString text;    // box text, error message, dialog object name, opened target
         QString caption; // box caption or file-dialog title
         Buttons buttons = 0;
         Icon icon = Icon::None;
         FileDialog fileDialog;
+        TextPrompt prompt;
     };
 
     QList<Shown> shown;
     QQueue<Button> answers;
     QQueue<QString> fileAnswers;
+    QQueue<std::optional<QString>> textAnswers;
     QQueue<std::function<int(QDialog &)>> dialogScripts;
 
     Button messageBox(QWidget *parent, const QString &text, const QString &caption, Buttons buttons,
@@ -35,6 +37,7 @@ public:
     void showError(QWidget *parent, const QString &message) override;
     QString openFileName(QWidget *parent, const FileDialog &dialog) override;
     QString saveFileName(QWidget *parent, const FileDialog &dialog) override;
+    std::optional<QString> textInput(QWidget *parent, const TextPrompt &prompt) override;
     int execDialog(QDialog &dialog) override;
     void openInShell(const QString &target) override;
     void report(const QString &text) override;

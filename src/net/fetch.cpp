@@ -1,0 +1,385 @@
+#include "net/fetch.h"
+
+#include <QTimer>
+
+#include "net/bodyfile.h"
+#include "net/httpclient.h"
+
+namespace net {
+
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// A status line for a message: printable, and short enough for one line.
+QString printable(const QByteArray &line)
+{
+    QString text = QString::fromUtf8(line.left(200));
+    for (QChar &c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QChar::ReplacementCharacter;
+    return text;
+}
+
+THTTPActions actionOf(const QByteArray &method)
+{
+    if (method == "POST")
+        return httpPost;
+    if (method == "HEAD")
+        return httpHead;
+    return httpGet;
+}
+
+// What the fetch changes on the client, put back however it ends.
+class ClientState
+{
+public:
+    explicit ClientState(THTTPClient &http)
+        : m_http(http), m_url(http.URL()), m_scheme(http.URLScheme()), m_server(http.URLServer()),
+          m_port(http.URLPort()), m_path(http.URLPath()), m_user(http.User()), m_password(http.Password()),
+          m_authorization(http.Authorization()), m_postData(http.PostData()), m_contentType(http.ContentType()),
+          m_localFile(http.LocalFile()), m_limit(http.LocalFileLimit()), m_onHeader(http.OnHeader),
+          m_onStart(http.OnStartTransfer), m_onTransfer(http.OnTransfer)
+    {}
+    ~ClientState()
+    {
+        try {
+            m_http.setURL(m_url);
+            m_http.setUser(m_user);
+            m_http.setPassword(m_password);
+        } catch (const ENetCore &) {
+            // Only memory can fail here, and then the fields below are still put back.
+        }
+        m_http.setURLScheme(m_scheme);
+        m_http.setURLServer(m_server);
+        m_http.setURLPort(m_port);
+        m_http.setURLPath(m_path);
+        m_http.setAuthorization(m_authorization);
+        m_http.setPostData(m_postData);
+        m_http.setContentType(m_contentType);
+        m_http.setLocalFile(m_localFile);
+        m_http.setLocalFileLimit(m_limit);
+        m_http.OnHeader = m_onHeader;
+        m_http.OnStartTransfer = m_onStart;
+        m_http.OnTransfer = m_onTransfer;
+    }
+    ClientState(const ClientState &) = delete;
+    ClientState &operator=(const ClientState &) = delete;
+
+private:
+    THTTPClient &m_http;
+    QByteArray m_url, m_scheme, m_server;
+    quint16 m_port;
+    QByteArray m_path, m_user, m_password, m_authorization, m_postData, m_contentType;
+    QString m_localFile;
+    qint64 m_limit;
+    decltype(THTTPClient::OnHeader) m_onHeader;
+    decltype(THTTPClient::OnStartTransfer) m_onStart;
+    decltype(THTTPClient::OnTransfer) m_onTransfer;
+};
+
+class FetchRun
+{
+public:
+    FetchRun(THTTPClient &http, const FetchRequest &request)
+        : m_http(http), m_request(request), m_chain(request.url, request.maxRedirects),
+          m_timeout(qMax(request.timeoutSeconds, 1))
+    {}
+
+    FetchResult run();
+
+private:
+    // Why the fetch itself ended an exchange.
+    enum class End {
+        None,
+        TimedOut,
+        Stopped,  // the caller's stop check
+        Declined, // the consumer wanted no more
+        TooLarge,
+        Cut,      // the body reached maxBytes and the caller takes it cut
+        LocalFile // the local file failed
+    };
+
+    void exchange(const QByteArray &method, const QByteArray &postData, FetchResult &result);
+    void end(End why);
+    bool stopRequested() const { return m_request.stopRequested && m_request.stopRequested(); }
+    void startBody();
+    void takeBody(const char *data, int len);
+    void describeEnd(FetchResult &result) const;
+
+    THTTPClient &m_http;
+    const FetchRequest &m_request;
+    RedirectChain m_chain;
+    int m_timeout;
+    bool m_deadlinePassed = false;
+    End m_end = End::None;
+    std::optional<Error> m_fileError;
+    QByteArray m_location;
+    bool m_final = false; // the answer under way is the final one: its body is delivered
+    qint64 m_taken = 0;
+    BodyFile m_file;
+    FetchResult *m_result = nullptr;
+};
+
+FetchResult FetchRun::run()
+{
+    FetchResult result;
+    m_result = &result;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &m_http, [this] {
+        m_deadlinePassed = true;
+        end(End::TimedOut);
+    });
+    // The stop check is polled: the caller's stop arrives as an event of its own, not as ours.
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, &m_http, [this] {
+        if (stopRequested())
+            end(End::Stopped);
+    });
+    m_http.setLocalFile(QString());
+    m_http.setLocalFileLimit(0);
+    m_http.OnHeader = [this](QObject *, const QByteArray &field, const QByteArray &value) {
+        if (field.compare("Location", Qt::CaseInsensitive) == 0)
+            m_location = value;
+    };
+    m_http.OnStartTransfer = [this](QObject *) { startBody(); };
+    m_http.OnTransfer = [this](QObject *, qint32, const char *text, quint16 len) { takeBody(text, len); };
+    deadline.start(m_timeout * 1000);
+    if (m_request.stopRequested)
+        poll.start();
+
+    QByteArray method = m_request.method;
+    QByteArray postData = m_request.postData;
+    m_http.setContentType(m_request.contentType);
+    for (;;) {
+        result.finalUrl = m_chain.current();
+        if (stopRequested())
+            m_end = End::Stopped;
+        else if (m_deadlinePassed)
+            m_end = End::TimedOut;
+        if (m_end != End::None) {
+            result.statusLine.clear();
+            result.statusCode = -1;
+            describeEnd(result);
+            break;
+        }
+        exchange(method, postData, result);
+        if (m_end != End::None) {
+            describeEnd(result);
+            break;
+        }
+        if (result.outcome != FetchResult::Outcome::HttpStatus)
+            break;
+        const int code = result.statusCode;
+        if (!RedirectChain::isRedirectStatus(code) || m_chain.limit() == 0)
+            break;
+        if (result.location.isEmpty()) {
+            result.text += QStringLiteral(" (a redirect without a Location)");
+            break;
+        }
+        const QString refusal = m_chain.follow(result.location);
+        if (!refusal.isEmpty()) {
+            result.outcome = FetchResult::Outcome::RedirectRefused;
+            result.text = refusal;
+            break;
+        }
+        result.redirects = m_chain.taken();
+        if (code == 303 || ((code == 301 || code == 302) && method == "POST")) {
+            if (method != "HEAD")
+                method = QByteArrayLiteral("GET");
+            postData.clear();
+        }
+    }
+    deadline.stop();
+    poll.stop();
+    m_result = nullptr;
+    return result;
+}
+
+void FetchRun::exchange(const QByteArray &method, const QByteArray &postData, FetchResult &result)
+{
+    m_location.clear();
+    m_final = false;
+    m_taken = 0;
+    result.body.clear();
+    result.cut = false;
+    std::optional<Error> failure;
+    QString failureText;
+    try {
+        m_http.setURL(m_chain.current());
+        m_http.setPostData(postData);
+        m_http.setAction(actionOf(method));
+    } catch (const ENetCore &error) {
+        failure = error.error();
+        failureText = QString::fromUtf8(error.what());
+    } catch (const std::bad_alloc &) {
+        failure = Error::OutOfMemory;
+        failureText = QString::fromUtf8(ENetCore(Error::OutOfMemory).what());
+    }
+    if (m_file.finish() == BodyFile::Outcome::WriteFailed && !m_fileError)
+        m_fileError = Error::LocalFileWriteFailed;
+    result.statusLine = m_http.StatusLine();
+    result.statusCode = statusCodeOf(result.statusLine);
+    result.location = m_location;
+    result.error.reset();
+    result.text.clear();
+    if (m_end != End::None)
+        return;
+    if (failure && *failure != Error::StatusFailed) {
+        result.outcome = FetchResult::Outcome::Failed;
+        result.error = failure;
+        result.text = failureText;
+    } else if (m_fileError) {
+        result.outcome = FetchResult::Outcome::Failed;
+        result.error = m_fileError;
+        result.text = QString::fromUtf8(ENetCore(*m_fileError).what());
+    } else if (result.statusLine.isEmpty()) {
+        result.outcome = FetchResult::Outcome::Failed;
+        result.text = QStringLiteral("no answer: the connection closed before a status line");
+    } else if (result.statusCode >= 200 && result.statusCode < 300) {
+        result.outcome = FetchResult::Outcome::Success;
+    } else {
+        result.outcome = FetchResult::Outcome::HttpStatus;
+        result.text = printable(result.statusLine);
+    }
+}
+
+void FetchRun::end(End why)
+{
+    // A connection already closed has its answer: a late timer changes nothing
+    // about it (the next request, if any, is not started).
+    if (m_end != End::None || m_http.SocketHandle() < 0)
+        return;
+    m_end = why;
+    m_http.setAction(httpIdle);
+}
+
+void FetchRun::startBody()
+{
+    const int code = statusCodeOf(m_http.ResponseStatusLine());
+    m_final = !(RedirectChain::isRedirectStatus(code) && !m_location.isEmpty() && m_chain.limit() > 0);
+    if (m_final && !m_request.localFile.isEmpty()) {
+        // The file is made even for an empty body: the caller finds what the answer held.
+        m_file.begin(m_request.localFile);
+        if (m_file.append("", 0) == BodyFile::Outcome::OpenFailed) {
+            m_fileError = Error::LocalFileNotCreated;
+            end(End::LocalFile);
+        }
+    }
+}
+
+void FetchRun::takeBody(const char *data, int len)
+{
+    if (!m_final || m_end != End::None)
+        return;
+    if (stopRequested()) {
+        end(End::Stopped);
+        return;
+    }
+    if (m_request.maxBytes > 0 && m_taken + len > m_request.maxBytes) {
+        if (!m_request.cutAtLimit) {
+            end(End::TooLarge);
+            return;
+        }
+        len = int(m_request.maxBytes - m_taken);
+        m_result->cut = true;
+    }
+    m_taken += len;
+    if (!m_request.localFile.isEmpty() && !m_fileError) {
+        const BodyFile::Outcome written = m_file.append(data, len);
+        if (written == BodyFile::Outcome::OpenFailed)
+            m_fileError = Error::LocalFileNotCreated;
+        else if (written == BodyFile::Outcome::WriteFailed)
+            m_fileError = Error::LocalFileWriteFailed;
+        if (m_fileError) {
+            end(End::LocalFile);
+            return;
+        }
+    }
+    if (m_request.keepBody)
+        m_result->body.append(data, len);
+    if (m_request.consume && !m_request.consume(QByteArrayView(data, len))) {
+        end(End::Declined);
+        return;
+    }
+    if (m_result->cut)
+        end(End::Cut);
+}
+
+void FetchRun::describeEnd(FetchResult &result) const
+{
+    const bool answered = !result.statusLine.isEmpty();
+    const bool success = result.statusCode >= 200 && result.statusCode < 300;
+    switch (m_end) {
+    case End::None:
+        return;
+    case End::TimedOut:
+        result.outcome = FetchResult::Outcome::TimedOut;
+        result.text = QStringLiteral("%1 within %2 s")
+                          .arg(answered ? QStringLiteral("no complete answer") : QStringLiteral("no answer"))
+                          .arg(m_timeout);
+        return;
+    case End::Stopped:
+        result.outcome = FetchResult::Outcome::Stopped;
+        result.text = QStringLiteral("stopped");
+        return;
+    case End::LocalFile:
+        result.outcome = FetchResult::Outcome::Failed;
+        result.error = m_fileError;
+        result.text = QString::fromUtf8(ENetCore(*m_fileError).what());
+        return;
+    case End::Declined:
+    case End::TooLarge:
+    case End::Cut:
+        break;
+    }
+    // What the body did matters only for a success: an error page is an error page however it ended.
+    if (answered && !success) {
+        result.outcome = FetchResult::Outcome::HttpStatus;
+        result.text = printable(result.statusLine);
+    } else if (m_end == End::Cut) {
+        result.outcome = FetchResult::Outcome::Success;
+    } else if (m_end == End::TooLarge) {
+        result.outcome = FetchResult::Outcome::TooLarge;
+        result.text = QStringLiteral("larger than %1 bytes").arg(m_request.maxBytes);
+    } else {
+        result.outcome = FetchResult::Outcome::Stopped;
+        result.text = QStringLiteral("stopped");
+    }
+}
+
+} // namespace
+
+int statusCodeOf(const QByteArray &line)
+{
+    if (!line.startsWith("HTTP/"))
+        return -1;
+    qsizetype i = 5;
+    const auto digits = [&] {
+        const qsizetype from = i;
+        while (i < line.size() && isDigit(line.at(i)))
+            ++i;
+        return i > from;
+    };
+    if (!digits() || i >= line.size() || line.at(i++) != '.' || !digits())
+        return -1;
+    if (i + 4 > line.size() || line.at(i) != ' ' || !isDigit(line.at(i + 1)) || !isDigit(line.at(i + 2)) ||
+        !isDigit(line.at(i + 3)))
+        return -1;
+    if (i + 4 < line.size() && line.at(i + 4) != ' ')
+        return -1;
+    return (line.at(i + 1) - '0') * 100 + (line.at(i + 2) - '0') * 10 + (line.at(i + 3) - '0');
+}
+
+FetchResult Fetch(THTTPClient &http, const FetchRequest &request)
+{
+    const ClientState saved(http);
+    return FetchRun(http, request).run();
+}
+
+} // namespace net

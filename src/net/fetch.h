@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "net/neterror.h"
+#include "net/redirectchain.h"
+
+class THTTPClient;
+
+namespace net {
+
+// What one fetch asks for.
+struct FetchRequest
+{
+    QByteArray url;
+    // "GET", "HEAD" or "POST". A 303, and a 301 or 302 after a POST, go on
+    // with GET and no body; a 307 or 308 repeats the request as it was.
+    QByteArray method = QByteArrayLiteral("GET");
+    QByteArray postData;
+    QByteArray contentType = QByteArrayLiteral("application/x-www-form-urlencoded");
+    // For the whole fetch, redirects included; at least one second.
+    int timeoutSeconds = 15;
+    // Redirects followed at most (RedirectChain's rule); 0 makes a redirect the final answer.
+    int maxRedirects = RedirectChain::DefaultLimit;
+
+    // Where the final answer's body goes (whatever its status); any of these, or none.
+    QString localFile;     // made, or emptied, when the final answer's body starts
+    bool keepBody = false; // into FetchResult::body
+    // Fed each piece of the body as it arrives; returning false ends the fetch (Stopped).
+    std::function<bool(QByteArrayView piece)> consume;
+    // Body bytes taken at most (0: no cap). Past it the fetch fails (TooLarge),
+    // or with cutAtLimit it ends at once as if the answer were complete, with
+    // the first maxBytes bytes delivered and FetchResult::cut set.
+    qint64 maxBytes = 0;
+    bool cutAtLimit = false;
+
+    // Polled while the fetch waits (and before each request): true ends it at once (Stopped).
+    std::function<bool()> stopRequested;
+};
+
+// What happened: the final address, the redirects taken, the final status
+// line, and in text the one-line account of a failure.
+struct FetchResult
+{
+    enum class Outcome {
+        Success,         // the final answer is a 2xx, and its body came whole (or cut, when asked)
+        HttpStatus,      // the final answer's status is no 2xx: text is its status line
+        RedirectRefused, // a redirect was not taken: text says why (RedirectChain)
+        Failed,          // no answer, or the network or local file failed: text "code: message" (error holds the
+                         // code) or "no answer: the connection closed before a status line"
+        TimedOut,        // the timeout passed: "no answer within N s" (or "no complete answer ...")
+        Stopped,         // the caller's stop check or consumer ended it: "stopped"
+        TooLarge,        // the body passed maxBytes: "larger than N bytes"
+    };
+
+    Outcome outcome = Outcome::Failed;
+    QString text;                // "" on Success
+    QByteArray finalUrl;         // the address asked last
+    QList<QByteArray> redirects; // the addresses redirects led to, in order
+    QByteArray statusLine;       // the last answer's, "" when none came
+    int statusCode = -1;         // of statusLine, -1 without a well-formed one
+    QByteArray location;         // the last answer's Location header
+    std::optional<Error> error;  // Failed only
+    QByteArray body;             // keepBody only
+    bool cut = false;
+
+    bool ok() const { return outcome == Outcome::Success; }
+    bool redirected() const { return !redirects.isEmpty(); }
+};
+
+// The status code of "HTTP/<digits>.<digits> <3 digits>[ text]", -1 for any other line.
+int statusCodeOf(const QByteArray &statusLine);
+
+// Fetches request.url with the client, one request per address, following
+// redirects by RedirectChain's rule, and returns what happened; never throws.
+// The client's own request properties (proxy, user agent, headers) apply;
+// credentials do not follow a redirect to another host. While it runs, the
+// client's OnHeader, OnStartTransfer and OnTransfer are the fetch's; its other
+// events stay the caller's. Afterwards the client's URL, method body, local
+// file, limit, credentials and those three events are what they were.
+// Pumps events while it waits, like the client.
+FetchResult Fetch(THTTPClient &http, const FetchRequest &request);
+
+} // namespace net

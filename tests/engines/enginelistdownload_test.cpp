@@ -1,0 +1,56 @@
+#include "engines/enginelistdownload.h"
+#include "net/httpclient.h"
+#include "support/loopbackpeer.h"
+#include "support/tempdir.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <ostream>
+
+void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+const QByteArray manualList = "[Webmaster]\r\nQC_Action=http://engine.example/add\r\n";
+
+TEST(EngineListDownload, AListBehindARedirectReplacesTheLocalOneAndAFailureKeepsIt)
+{
+    qctest::LoopbackPeer list, moved, missing, loop;
+    list.readRequest().send("HTTP/1.0 200 OK\r\n\r\n" + manualList).closeConnection();
+    ASSERT_TRUE(list.start());
+    moved.readRequest().send("HTTP/1.0 301 Moved\r\nLocation: " + list.url("/new.txt") + "\r\n\r\n").closeConnection();
+    missing.readRequest().send("HTTP/1.0 404 Not Found\r\n\r\n<html>gone</html>").closeConnection();
+    loop.readRequest().send("HTTP/1.0 302 Found\r\nLocation: /manual.txt\r\n\r\n").closeConnection();
+    for (qctest::LoopbackPeer *peer : {&moved, &missing, &loop})
+        ASSERT_TRUE(peer->start());
+
+    const struct
+    {
+        const char *behaviour;
+        QByteArray url;
+        ListDownload::Result result;
+        QString reason;
+    } cases[] = {
+        {"an error page", missing.url("/manual.txt"), ListDownload::Result::Failed, "HTTP/1.0 404 Not Found"},
+        {"a redirect to itself", loop.url("/manual.txt"), ListDownload::Result::Failed,
+         "redirect loop at " + loop.url("/manual.txt")},
+        {"a moved list", moved.url("/manual.txt"), ListDownload::Result::Replaced, ""},
+    };
+    qctest::ScopedBaseDir dir;
+    const QString path = dir.file(QStringLiteral("engines.txt"));
+    qctest::writeFile(path, "old");
+    THTTPClient http;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        const ListDownload download = DownloadEngineList(http, QString::fromLatin1(c.url), path, 5, false);
+        EXPECT_EQ(download.result, c.result);
+        EXPECT_EQ(download.reason, c.reason);
+        EXPECT_EQ(qctest::readFile(path), download.replaced() ? manualList : QByteArray("old"));
+        EXPECT_FALSE(QFile::exists(path + QStringLiteral(".download")));
+    }
+}
+
+} // namespace
