@@ -132,6 +132,8 @@ bool TMainForm::ReplaceURLsFromSitemap(const QStringList &fileOrUrls)
         tellSkipped(warning.text() + QStringLiteral(" (skipped)"));
     if (result.skipped > result.warnings.size())
         tellSkipped(QStringLiteral("%1 more sitemap entries skipped").arg(result.skipped - result.warnings.size()));
+    if (!result.lastmodNotice.isEmpty())
+        tellSkipped(result.lastmodNotice);
     if (!result.readable()) {
         m_platform.messageBox(this, result.error, QStringLiteral("Sitemap not read"), Platform::Ok,
                               Platform::Icon::Stop);

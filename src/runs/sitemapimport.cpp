@@ -77,15 +77,12 @@ SitemapImportResult SitemapImport::importInto(UrlTable &table, int projectId, co
         return result;
     const int textual = table.replaceProjectUrlsFromSitemap(projectId, result.entries);
     if (textual > 0) {
-        const QString reason =
+        const SitemapWarning notice{
+            m_firstTextual.file, m_firstTextual.line,
             QStringLiteral("%1 lastmod values are no W3C datetime (the first: \"%2\"); they are compared as text")
                 .arg(textual)
-                .arg(m_firstTextual.reason.left(SitemapReader::ExcerptLength));
-        // It speaks of the whole import: it goes first, where the limit never drops it.
-        ++result.skipped;
-        result.warnings.prepend({m_firstTextual.file, m_firstTextual.line, reason});
-        if (result.warnings.size() > MaxWarnings)
-            result.warnings.removeLast();
+                .arg(m_firstTextual.reason.left(SitemapReader::ExcerptLength))};
+        result.lastmodNotice = notice.text();
     }
     return result;
 }

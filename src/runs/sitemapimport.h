@@ -23,6 +23,9 @@ struct SitemapImportResult
     // The first MaxWarnings warnings of all files; skipped counts them all.
     QList<SitemapWarning> warnings;
     qint64 skipped = 0;
+    // Set by an import whose lastmods are not all W3C datetimes: one line
+    // saying how many are compared as text. Nothing was skipped for it.
+    QString lastmodNotice;
     int sitemapsRead = 0;
     // Why nothing can be imported, naming the file; "" when all was read. E.g.
     // sitemap.xml, line 12, column 7: Opening and ending tag mismatch.
