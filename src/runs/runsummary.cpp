@@ -8,6 +8,12 @@ QString firstFailure(const EngineTally &e)
     return e.firstFailure.isEmpty() ? QString() : QStringLiteral("; first failure: ") + e.firstFailure;
 }
 
+// "1 URL", "2 URLs": the summary counts URLs.
+QString urls(int count)
+{
+    return count == 1 ? QStringLiteral("1 URL") : QStringLiteral("%1 URLs").arg(count);
+}
+
 } // namespace
 
 bool anyRequestFailed(const QList<EngineTally> &tally)
@@ -36,15 +42,13 @@ QString RunSummary(const QList<EngineTally> &submission, const QList<EngineTally
                 QStringLiteral("  %1: not asked, its engine list entry is broken: %2\n").arg(e.engine, e.listProblem);
             continue;
         }
-        text +=
-            QStringLiteral("  %1: %2 URLs sent, %3 accepted, %4 failed, %5 timed out, %6 left for the next run by the "
-                           "engine's limit")
-                .arg(e.engine)
-                .arg(e.sent)
-                .arg(e.accepted)
-                .arg(e.failed)
-                .arg(e.timedOut)
-                .arg(e.limited);
+        text += QStringLiteral("  %1: %2 sent, %3 accepted, %4 failed, %5 timed out, %6 left for the next run by the "
+                               "engine's limit")
+                    .arg(e.engine, urls(e.sent))
+                    .arg(e.accepted)
+                    .arg(e.failed)
+                    .arg(e.timedOut)
+                    .arg(e.limited);
         if (e.skipped > 0)
             text += QStringLiteral(", %1 skipped by the user").arg(e.skipped);
         if (e.keyMissing > 0)
@@ -68,9 +72,8 @@ QString RunSummary(const QList<EngineTally> &submission, const QList<EngineTally
                 QStringLiteral("  %1: could not be asked (its engine list entry has no search form)\n").arg(e.engine);
             continue;
         }
-        text += QStringLiteral("  %1: %2 URLs asked about, %3 not listed, %4 could not be asked, %5 timed out")
-                    .arg(e.engine)
-                    .arg(e.sent)
+        text += QStringLiteral("  %1: %2 asked about, %3 not listed, %4 could not be asked, %5 timed out")
+                    .arg(e.engine, urls(e.sent))
                     .arg(e.notListed)
                     .arg(e.failed)
                     .arg(e.timedOut);

@@ -1,6 +1,7 @@
 #include "runs/submissionrun.h"
 
 #include "net/httpclient.h"
+#include "net/redirectchain.h"
 #include "project/urlpass.h"
 #include "project/urltable.h"
 #include "runs/engineform.h"
@@ -15,6 +16,15 @@
 #include <algorithm>
 
 namespace {
+
+// Where a redirected endpoint points, as a whole address to put in the engine
+// list: a relative Location is resolved against the endpoint.
+QString movedTo(const QByteArray &endpoint, const QString &location)
+{
+    net::RedirectChain chain(endpoint);
+    const QByteArray wanted = location.toUtf8();
+    return QString::fromUtf8(chain.follow(wanted).isEmpty() ? chain.current() : wanted);
+}
 
 // An engine list asking for a longer pause would hold the run for good.
 constexpr int MaxPauseSeconds = 300;
@@ -394,7 +404,7 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
             // The protocol accepts with 200 or 202 only: another 2xx, or a redirection, takes no URL.
             if (result.outcome == Outcome::Redirected) {
                 result.outcome = Outcome::Failed;
-                result.reason = QStringLiteral("the endpoint moved to ") + result.location +
+                result.reason = QStringLiteral("the endpoint moved to ") + movedTo(target, result.location) +
                                 QStringLiteral("; update the engine list");
             } else if (result.outcome == Outcome::Accepted && !IndexNow::accepts(code)) {
                 result.outcome = Outcome::Failed;
