@@ -4,9 +4,9 @@ namespace {
 
 void logPositions(const RunLog &debug, const PlaceholderPositions &found)
 {
-    debug(QStringLiteral("URLPos: ") + QString::number(found.url), 0);
-    debug(QStringLiteral("EmailPos: ") + QString::number(found.email), 0);
-    debug(QStringLiteral("ContactPos: ") + QString::number(found.contact), 0);
+    debug(QStringLiteral("URLPos: ") + QString::number(found.url), StatusKind::Plain);
+    debug(QStringLiteral("EmailPos: ") + QString::number(found.email), StatusKind::Plain);
+    debug(QStringLiteral("ContactPos: ") + QString::number(found.contact), StatusKind::Plain);
 }
 
 } // namespace
@@ -22,12 +22,12 @@ SubmissionForm ReadSubmissionForm(const EngineSection &section, const Placeholde
         case Action:
             form.action = engineField(section, Action);
             if (debug)
-                debug(QStringLiteral("ATmpURL: ") + form.action, 0);
+                debug(QStringLiteral("ATmpURL: ") + form.action, StatusKind::Plain);
             break;
         case Method:
             form.method = engineField(section, Method);
             if (debug)
-                debug(QStringLiteral("ATmpMethod: ") + form.method, 0);
+                debug(QStringLiteral("ATmpMethod: ") + form.method, StatusKind::Plain);
             break;
         case PostData:
             form.postData = engineField(section, PostData);
@@ -35,7 +35,7 @@ SubmissionForm ReadSubmissionForm(const EngineSection &section, const Placeholde
         case Encode:
             form.encode = engineField(section, Encode);
             if (debug)
-                debug(QStringLiteral("ATmpEncode: ") + form.encode, 0);
+                debug(QStringLiteral("ATmpEncode: ") + form.encode, StatusKind::Plain);
             break;
         case Sleep:
             form.sleep = engineIntField(section, Sleep);
@@ -46,7 +46,7 @@ SubmissionForm ReadSubmissionForm(const EngineSection &section, const Placeholde
         case InternalIndex:
             form.column = engineField(section, InternalIndex);
             if (debug)
-                debug(QStringLiteral("ATmpInternalIndex: ") + form.column, 0);
+                debug(QStringLiteral("ATmpInternalIndex: ") + form.column, StatusKind::Plain);
             break;
         default:
             break; // the search's lines
@@ -71,25 +71,25 @@ SearchForm ReadSearchForm(const EngineSection &section, const PlaceholderValues 
         case Method:
             form.method = engineField(section, Method);
             if (debug)
-                debug(QStringLiteral("ATmpMethod: ") + form.method, 0);
+                debug(QStringLiteral("ATmpMethod: ") + form.method, StatusKind::Plain);
             break;
         case SearchAction:
             form.action = engineField(section, SearchAction);
             if (debug) {
-                debug(QStringLiteral("ATmpSearchAction: ") + form.action, 0);
+                debug(QStringLiteral("ATmpSearchAction: ") + form.action, StatusKind::Plain);
                 // The HTTP component keeps the address as it is given.
-                debug(QStringLiteral("HTTPClient->URL = ") + form.action, 0);
+                debug(QStringLiteral("HTTPClient->URL = ") + form.action, StatusKind::Plain);
             }
             break;
         case SearchPostData:
             form.postData = engineField(section, SearchPostData);
             if (debug)
-                debug(QStringLiteral("ATmpPostData: ") + form.postData, 0);
+                debug(QStringLiteral("ATmpPostData: ") + form.postData, StatusKind::Plain);
             break;
         case SearchNone:
             form.none = engineField(section, SearchNone);
             if (debug)
-                debug(QStringLiteral("ATmpSearchNone: ") + form.none, 0);
+                debug(QStringLiteral("ATmpSearchNone: ") + form.none, StatusKind::Plain);
             break;
         default:
             break;

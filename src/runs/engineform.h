@@ -2,12 +2,13 @@
 
 #include "engines/enginelist.h"
 #include "runs/placeholders.h"
+#include "runs/runobserver.h"
 
 #include <QString>
 #include <functional>
 
 // Receives the diagnostic status lines of a run (text, status-log kind).
-using RunLog = std::function<void(const QString &text, int kind)>;
+using RunLog = std::function<void(const QString &text, StatusKind kind)>;
 
 // One URL's submission to an engine, read from the engine's section by position.
 struct SubmissionForm

@@ -10,8 +10,8 @@ struct EngineTally
     QString engine;
     bool chosen = false; // the project asks this engine
     int sent = 0;        // URLs that went out
-    int accepted = 0;    // accepted (a form engine's redirection included)
-    int failed = 0;      // refused, or no usable answer; the search's redirected answers too
+    int accepted = 0;    // accepted (a form engine's redirection included); the search: answered
+    int failed = 0;      // refused, no usable answer, or an unknown method; the search's redirections too
     int timedOut = 0;
     int limited = 0;    // not sent: left for the next run by the engine's per-run limit
     int skipped = 0;    // skipped or stopped by the user

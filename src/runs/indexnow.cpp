@@ -1,6 +1,8 @@
 #include "runs/indexnow.h"
 
 #include "engines/enginelist.h"
+#include "net/redirectchain.h"
+#include "runs/requeststep.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -55,6 +57,31 @@ QByteArray requestBody(const QString &host, const QString &key, const QString &l
 bool accepts(int statusCode)
 {
     return statusCode == 200 || statusCode == 202;
+}
+
+RequestResult readAnswer(RequestResult answer, const QByteArray &endpoint)
+{
+    if (answer.outcome == Outcome::Redirected) {
+        // Where the endpoint points, as a whole address to put in the engine list.
+        net::RedirectChain chain(endpoint);
+        const QByteArray wanted = answer.location.toUtf8();
+        answer.location = QString::fromUtf8(chain.follow(wanted).isEmpty() ? chain.current() : wanted);
+        answer.outcome = Outcome::Moved;
+        return answer;
+    }
+    const int code = statusCodeOf(answer.statusLine.toUtf8());
+    if (answer.outcome == Outcome::Accepted && !accepts(code)) {
+        answer.outcome = Outcome::Failed;
+        answer.reason = answer.statusLine;
+    }
+    if (answer.outcome != Outcome::Failed)
+        return answer;
+    const QString meaning = meaningOf(code);
+    if (!meaning.isEmpty())
+        answer.reason = meaning + QStringLiteral(" (") + answer.reason + u')';
+    if (code == 429)
+        answer.outcome = Outcome::TooManyRequests;
+    return answer;
 }
 
 QString meaningOf(int statusCode)

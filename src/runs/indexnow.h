@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runs/outcome.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -33,6 +35,13 @@ QByteArray requestBody(const QString &host, const QString &key, const QString &k
 // The engine's answer accepts every URL of the request: 200 or 202, nothing
 // else (another 2xx, and a redirection, leave the URLs to be submitted).
 bool accepts(int statusCode);
+
+// What an endpoint's answer means under the protocol: 200 and 202 accept every
+// URL of the request; a redirection is Moved (its location made a whole address
+// against endpoint); 429 is TooManyRequests; any other answer is Failed, its
+// reason the status line. A refusal's reason begins with what its code means
+// ("key not valid (HTTP/1.1 403 Forbidden)"). A timeout, skip or stop stays as it is.
+RequestResult readAnswer(RequestResult answer, const QByteArray &endpoint);
 
 // What an engine's status code means under the protocol, for the codes it
 // names ("" for others): 400 "bad request", 403 "key not valid", 422 "URLs not

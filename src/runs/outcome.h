@@ -3,30 +3,40 @@
 #include "runs/runobserver.h"
 
 #include <QString>
+#include <QStringList>
 
-// What became of one URL for one engine.
+struct EngineTally;
+
+// What became of one URL for one engine (or of the URLs one IndexNow request carried).
 enum class Outcome {
-    Accepted,      // the engine answered 2xx
-    Redirected,    // the engine answered 3xx with a Location: counted as accepted
-    Failed,        // no answer, a malformed or unaccepting one, or a network error
-    TimedOut,      // no end of the answer within the timeout
-    SkippedUrl,    // the user's Skip URL, during the pause or the request
-    SkippedEngine, // the user's Skip Engine
-    Stopped,       // the user's Stop, or the window closing
-    Disabled,      // the URL is already done for this engine
-    LimitReached,  // the engine's per-run limit was reached before this URL
-    UnknownMethod, // the engine list names a method other than post and get
-    KeyMissing,    // an IndexNow engine, and the URL's host does not publish the project's key
+    Accepted,        // the engine answered 2xx (an IndexNow endpoint: 200 or 202)
+    Redirected,      // a form engine answered 3xx with a Location: counted as accepted
+    Failed,          // no answer, a malformed or unaccepting one, or a network error
+    TimedOut,        // no end of the answer within the timeout
+    SkippedUrl,      // the user's Skip URL, during the pause or the request
+    SkippedEngine,   // the user's Skip Engine
+    Stopped,         // the user's Stop, or the window closing
+    Disabled,        // the URL is already done for this engine
+    LimitReached,    // the engine's per-run limit was reached before this URL
+    UnknownMethod,   // the engine list names a method other than post and get
+    KeyMissing,      // an IndexNow engine, and the URL's host does not publish the project's key
+    Moved,           // an IndexNow endpoint or a search answered with a redirection: nothing was taken or asked
+    TooManyRequests, // an IndexNow endpoint answered 429: it is asked nothing more in this run
+    Listed,          // the search: the engine's answer lists the URL
+    NotListed,       // the search: the engine's answer is its "not listed" text
+    Unsearchable,    // the search: the engine's list entry has no search form
 };
+inline constexpr int OutcomeCount = int(Outcome::Unsearchable) + 1;
 
-// The facts behind an outcome.
+// The facts behind an outcome; what they mean is the table's business.
 struct RequestResult
 {
     RequestResult(Outcome what = Outcome::Failed) : outcome(what) {}
 
     Outcome outcome;
-    QString reason;     // Failed: why, in a few words
-    QString location;   // Redirected: where to
+    QString reason;     // Failed, TooManyRequests, KeyMissing: why, in a few words
+    QString location;   // Redirected, Moved: where to
+    QString statusLine; // the answer's status line as received, "" when none came
     QString answerFile; // the saved answer's file name in the project's directory, "" when none was saved
     bool answerCut = false;
 };
@@ -37,21 +47,53 @@ enum class FlagEffect {
     Keep,     // it is sent again in a later run
 };
 
-// Accepted and redirected requests use up the engine's per-run limit and mark
-// the URL done; nothing else does.
+// Only what an engine took (accepted, or a form engine's redirection) marks the
+// URL done and uses up the engine's per-run limit; nothing else does.
 FlagEffect flagEffect(Outcome outcome);
 bool countsTowardLimit(Outcome outcome);
+// The engine could not take or answer it, for a reason (counted as failed).
+bool isFailure(Outcome outcome);
+// After it the rest of the engine is passed over (Skip Engine, a 429, no search form).
+bool endsEngine(Outcome outcome);
+// After it nothing more is sent in the run (Stop).
+bool endsRun(Outcome outcome);
 
-// The status line and the report row of a submission outcome; an empty text
-// means no line (or no row). method is the engine list's method, which the
-// unknown-method line names.
+// Whose words tell an outcome: the submission of one URL, an IndexNow request
+// carrying many, or the search.
+enum class Telling { Submission, IndexNowBatch, Search };
+
+// What an outcome is about.
+struct OutcomeSubject
+{
+    Telling telling = Telling::Submission;
+    QString engine = {};
+    QString url = {};      // the URL; for an IndexNow request, the host its URLs are on
+    QString method = {};   // the engine list's method, which the unknown-method texts name
+    QStringList urls = {}; // an IndexNow request: the URLs it carried
+};
+
+// Counts the subject's URLs (one, or those an IndexNow request carried) under the
+// outcome's tally column (a search's not-listed URL is an answered one too); the
+// engine's first failure keeps its reason.
+void countOutcome(EngineTally &tally, const RequestResult &result, const OutcomeSubject &subject);
+
+// Where an outcome goes in the search report.
+enum class SearchEntry {
+    None,
+    Listed,         // among the URLs the engine lists
+    NotListed,      // among those it does not (and into the engine's search log)
+    NotAsked,       // among those it could not be asked about, with the reason
+    EngineNotAsked, // the engine could not be asked at all, with the reason
+    Stopped,        // the search was stopped
+};
+
+// How an outcome is told. An empty text means no line (or no row).
 struct OutcomeLines
 {
     QString statusLine;
     StatusKind kind = StatusKind::Plain;
-    QString reportRow; // ready for the report (values escaped)
+    QString reportRow = {}; // the submission report's row, ready (values escaped)
+    SearchEntry searchEntry = SearchEntry::None;
+    QString searchReason = {}; // NotAsked, EngineNotAsked: why
 };
-OutcomeLines submissionOutcomeLines(const RequestResult &result, const QString &engine, const QString &url,
-                                    const QString &method);
-// The status line of a search outcome (the search has no report rows).
-OutcomeLines searchOutcomeLines(const RequestResult &result, const QString &engine, const QString &url);
+OutcomeLines describeOutcome(const RequestResult &result, const OutcomeSubject &subject);

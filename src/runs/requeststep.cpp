@@ -1,5 +1,6 @@
 #include "runs/requeststep.h"
 
+#include "net/fetch.h"
 #include "net/httpclient.h"
 #include "runs/answermatcher.h"
 #include "runs/runcontrol.h"
@@ -9,32 +10,6 @@
 #include <QFileInfo>
 
 namespace {
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-int statusCode(const QByteArray &line)
-{
-    if (!line.startsWith("HTTP/"))
-        return -1;
-    qsizetype i = 5;
-    const auto digits = [&] {
-        const qsizetype from = i;
-        while (i < line.size() && isDigit(line.at(i)))
-            ++i;
-        return i > from;
-    };
-    if (!digits() || i >= line.size() || line.at(i++) != '.' || !digits())
-        return -1;
-    if (i + 4 > line.size() || line.at(i) != ' ' || !isDigit(line.at(i + 1)) || !isDigit(line.at(i + 2)) ||
-        !isDigit(line.at(i + 3)))
-        return -1;
-    if (i + 4 < line.size() && line.at(i + 4) != ' ')
-        return -1;
-    return (line.at(i + 1) - '0') * 100 + (line.at(i + 2) - '0') * 10 + (line.at(i + 3) - '0');
-}
 
 // A status line for a reason: printable, and short enough for one line of the log.
 QString printable(const QByteArray &line)
@@ -66,7 +41,7 @@ Outcome interruptedOutcome(RunControl::Interruption why)
 
 int statusCodeOf(const QByteArray &statusLine)
 {
-    return statusCode(statusLine);
+    return net::statusCodeOf(statusLine);
 }
 
 RequestResult classifyAnswer(const QByteArray &statusLine, const QByteArray &location)
@@ -76,7 +51,7 @@ RequestResult classifyAnswer(const QByteArray &statusLine, const QByteArray &loc
         result.reason = QStringLiteral("no answer: the connection closed before a status line");
         return result;
     }
-    const int code = statusCode(statusLine);
+    const int code = net::statusCodeOf(statusLine);
     if (code < 0) {
         result.reason = QStringLiteral("malformed status line: ") + printable(statusLine);
         return result;
@@ -227,9 +202,10 @@ RequestResult RequestStep::send(const Request &request, AnswerMatcher *matcher)
         result = classifyAnswer(m_statusLine, m_location);
     } else {
         // The network failed: whatever arrived before is no acceptance.
-        result.reason = m_statusLine.isEmpty() ? failure
-                                               : QStringLiteral("answer cut off (") + failure + QStringLiteral(")");
+        result.reason =
+            m_statusLine.isEmpty() ? failure : QStringLiteral("answer cut off (") + failure + QStringLiteral(")");
     }
+    result.statusLine = QString::fromUtf8(m_statusLine);
     if (!request.localFile.isEmpty() && QFileInfo(request.localFile).isFile()) {
         result.answerFile = QFileInfo(request.localFile).fileName();
         result.answerCut = m_http.LocalFileCut();

@@ -4,6 +4,7 @@
 #include "engines/enginelistdownload.h"
 #include "net/httpclient.h"
 #include "project/projectquery.h"
+#include "project/urlpass.h"
 #include "project/urltable.h"
 #include "runs/runcontrol.h"
 #include "runs/runfiles.h"
@@ -22,6 +23,19 @@
 namespace {
 
 const QString ExciteEngine = QStringLiteral("Excite");
+
+// An engine list asking for a longer pause would hold the run for good.
+constexpr int MaxPauseSeconds = 300;
+
+// Why a pause ended early.
+Outcome pauseOutcome(const RunControl &control)
+{
+    if (control.stopRequested())
+        return Outcome::Stopped;
+    if (control.skipEngineRequested())
+        return Outcome::SkippedEngine;
+    return Outcome::SkippedUrl;
+}
 
 } // namespace
 
@@ -180,6 +194,8 @@ void Run::forEachEngine(const std::function<void(qsizetype, const EngineSection 
             break;
         }
         const QString &name = m_engines.at(i).name;
+        // A Skip Engine is for the engine it was given during.
+        m_control.clearSkipEngine();
         status(QStringLiteral("Processing: ") + name, StatusKind::Phase);
         try {
             const EngineSection section = readEngineSection(m_setup.autoListPath, name);
@@ -244,7 +260,7 @@ RunLog Run::debugLog()
 {
     if (!m_setup.debug)
         return {};
-    return [this](const QString &text, int kind) { status(text, StatusKind(kind)); };
+    return [this](const QString &text, StatusKind kind) { status(text, kind); };
 }
 
 ReportContext Run::reportContext() const
@@ -307,35 +323,96 @@ void Run::advance()
     QCoreApplication::processEvents();
 }
 
-void Run::count(EngineTally &tally, const RequestResult &result, int urls)
+void Run::walkEngine(qsizetype index, const UrlWork &work)
 {
-    switch (result.outcome) {
-    case Outcome::Accepted:
-    case Outcome::Redirected:
-        tally.accepted += urls;
-        break;
-    case Outcome::Failed:
-    case Outcome::UnknownMethod:
-        tally.failed += urls;
-        if (tally.firstFailure.isEmpty())
-            tally.firstFailure = result.reason;
-        break;
-    case Outcome::TimedOut:
-        tally.timedOut += urls;
-        break;
-    case Outcome::SkippedUrl:
-    case Outcome::SkippedEngine:
-    case Outcome::Stopped:
-        tally.skipped += urls;
-        break;
-    case Outcome::Disabled:
-        tally.disabled += urls;
-        break;
-    case Outcome::LimitReached:
-        tally.limited += urls;
-        break;
-    case Outcome::KeyMissing:
-        tally.keyMissing += urls;
-        break;
+    const QString &engine = m_engines.at(index).name;
+    EngineTally &tally = tallyOf(index);
+    int spent = 0;           // URLs the engine took, against its limit
+    bool passedOver = false; // Skip Engine, or an outcome that ends the engine
+    const int projectId = m_setup.settings.projectId;
+    UrlPass pass(m_table, work.flagged ? m_engines.at(index).column : QString());
+    for (qsizetype row = 0; row < pass.size(); ++row, ++m_answerCounter) {
+        m_observer.requestProgress(0);
+        // A column that cannot be read leaves the URL disabled: nothing is sent that could not be recorded.
+        const UrlTable::UrlAndFlag current = pass.at(row);
+        OutcomeSubject subject{work.telling, engine, current.url};
+        // A stop taken between two requests sends nothing more.
+        if (m_control.stopRequested()) {
+            record(tally, Outcome::Stopped, subject);
+            return;
+        }
+        if (!passedOver && m_control.skipEngineRequested()) {
+            record(tally, Outcome::SkippedEngine, subject);
+            passedOver = true;
+        }
+        if (passedOver) {
+            // The rest of the engine is passed over; it still counts as gone through.
+            advance();
+            continue;
+        }
+        UrlRequest prepared = work.prepare(current.url);
+        subject.method = prepared.method;
+        if (prepared.pauseSeconds > 0)
+            status(QStringLiteral("Waiting: ") + QString::number(prepared.pauseSeconds) +
+                       QStringLiteral(" seconds before submitting this URL."),
+                   StatusKind::Plain);
+
+        RequestResult result;
+        if (work.flagged && !current.flag.value_or(false)) {
+            result.outcome = Outcome::Disabled;
+        } else if (prepared.refusal) {
+            result = *prepared.refusal;
+        } else if (spent >= prepared.limit) {
+            result.outcome = Outcome::LimitReached;
+        } else if (prepared.pauseSeconds > 0 && !m_control.pause(qMin(prepared.pauseSeconds, MaxPauseSeconds))) {
+            result.outcome = pauseOutcome(m_control);
+        } else {
+            prepared.request.timeoutSeconds = m_setup.timeoutSeconds();
+            ++tally.sent;
+            result = m_step.send(prepared.request, prepared.matcher);
+            if (work.answered)
+                work.answered(result);
+            if (isFailure(result.outcome)) {
+                debugLine(QStringLiteral("Error: ") + QString::fromUtf8(m_step.statusLine()), StatusKind::Plain);
+                debugLine(QStringLiteral("HeaderField: ") + m_step.lastHeaderField(), StatusKind::Plain);
+                debugLine(QStringLiteral("HeaderValue: ") + m_step.lastHeaderValue(), StatusKind::Plain);
+            }
+        }
+        if (countsTowardLimit(result.outcome))
+            ++spent;
+        if (work.flagged && flagEffect(result.outcome) == FlagEffect::MarkDone)
+            pass.setFlag(projectId, current.url, false);
+        record(tally, result, subject);
+        // A Skip URL is for the URL it was given during, however that URL ended.
+        m_control.clearSkipUrl();
+        const RequestStep::Request &request = prepared.request;
+        if (!request.url.isEmpty()) {
+            debugLine(QStringLiteral("HTTPClient->URL: ") + QString::fromUtf8(request.url), StatusKind::Heading);
+            debugLine(QStringLiteral("Acutal submitted URLPostData: ") +
+                          QString::fromUtf8(request.post ? request.postData : request.url),
+                      StatusKind::Heading);
+        }
+        if (m_control.stopRequested()) {
+            if (!endsRun(result.outcome))
+                tell(Outcome::Stopped, subject);
+            return;
+        }
+        passedOver = endsEngine(result.outcome);
+        advance();
+        m_http.setAction(httpResetHeaders);
     }
+}
+
+void Run::record(EngineTally &tally, const RequestResult &result, const OutcomeSubject &subject)
+{
+    tell(result, subject);
+    countOutcome(tally, result, subject);
+}
+
+void Run::tell(const RequestResult &result, const OutcomeSubject &subject)
+{
+    const OutcomeLines lines = describeOutcome(result, subject);
+    if (!lines.statusLine.isEmpty())
+        status(lines.statusLine, lines.kind);
+    writeEntry(lines, result, subject);
 }

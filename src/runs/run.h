@@ -12,8 +12,11 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <limits>
+#include <optional>
 #include <stdexcept>
 
+class AnswerMatcher;
 class RunControl;
 class RunObserver;
 class THTTPClient;
@@ -30,7 +33,8 @@ public:
 
 // What the submission run and the search share: the start (the engine lists
 // fetched when the project asks for it, the sender checked, then the old answers
-// gone), the walk over the engines, the form values, progress and diagnostics.
+// gone), the walk over the engines and over an engine's URLs, the recording of
+// every outcome through the outcome table, the form values, progress and diagnostics.
 class Run
 {
 public:
@@ -59,6 +63,38 @@ protected:
     // The template of a chosen engine's section whose sender placeholders the run fills.
     virtual QString senderTemplate(const EngineSection &section) const = 0;
     virtual void body() = 0;
+    // Writes an outcome's entry where the run keeps them (the report, the search
+    // report and log); throws RunWriteError when a file does not take it.
+    virtual void writeEntry(const OutcomeLines &lines, const RequestResult &result, const OutcomeSubject &subject) = 0;
+
+    // What a run sends for one URL of an engine.
+    struct UrlRequest
+    {
+        RequestStep::Request request;                // its url "" when no request was formed (no diagnostics then)
+        QString method;                              // the engine list's method
+        int pauseSeconds = 0;                        // before the request
+        int limit = std::numeric_limits<int>::max(); // URLs the engine takes in one run
+        AnswerMatcher *matcher = nullptr;
+        std::optional<RequestResult> refusal; // why nothing is sent for the URL, its flag aside
+    };
+    // What a run does at each URL of an engine's walk.
+    struct UrlWork
+    {
+        Telling telling;
+        bool flagged; // the URL's flag for the engine counts: a URL done is Disabled, an accepted one marked done
+        // Reads the engine's form for the URL and announces it; called for every URL the walk does not pass over.
+        std::function<UrlRequest(const QString &url)> prepare;
+        // What an answer means to the run; the answer's classification when not given.
+        std::function<void(RequestResult &result)> answered = {};
+    };
+    // The engine's URLs in the view's order, one request each: the flag, the stop
+    // and skips, the limit, the pause, the request, its record and progress. A stop
+    // returns at once; a URL after Skip Engine is passed over but counts as gone through.
+    void walkEngine(qsizetype index, const UrlWork &work);
+    // Tells the outcome (status line and entry) and counts it for the engine.
+    void record(EngineTally &tally, const RequestResult &result, const OutcomeSubject &subject);
+    // Tells it without counting: what it says was counted already.
+    void tell(const RequestResult &result, const OutcomeSubject &subject);
 
     // Every engine of the catalogue in order, with its section read afresh,
     // until a stop; the trouble of one engine never ends the run, a file that
@@ -86,9 +122,6 @@ protected:
     // One URL-and-engine step is done.
     void advance();
     EngineTally &tallyOf(qsizetype engineIndex) { return m_tally[engineIndex]; }
-    // Counts urls URLs (those of one request) under the outcome; the first failure
-    // of the engine keeps its reason.
-    void count(EngineTally &tally, const RequestResult &result, int urls = 1);
 
     const RunSetup m_setup;
     EngineCatalogue m_engines; // the setup's, or the downloaded list's when one came

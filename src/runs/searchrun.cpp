@@ -1,15 +1,13 @@
 #include "runs/searchrun.h"
 
-#include "net/httpclient.h"
-#include "project/urlpass.h"
 #include "runs/engineform.h"
-#include "runs/runcontrol.h"
 #include "runs/runfiles.h"
 #include "runs/runobserver.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 QString SearchRun::senderTemplate(const EngineSection &section) const
 {
@@ -64,11 +62,9 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
 {
     const QString &engine = m_engines.at(index).name;
     // The log is made (or emptied) for every engine of the list.
-    QFile log;
-    if (!openLog(log, engine) || !isChosen(engine))
+    const auto closeLog = qScopeGuard([this] { m_log.close(); });
+    if (!openLog(m_log, engine) || !isChosen(engine))
         return;
-    EngineTally &tally = tallyOf(index);
-    m_control.clearSkipEngine();
     status(QStringLiteral("Searching for URLs in ") + engine, StatusKind::Heading);
     m_report.engine(engine);
     checkReport();
@@ -76,109 +72,77 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
     const RunLog debug = debugLog();
     const ValueEncoder encode = encoder();
     const QString email = m_setup.settings.pickSenderEmail();
-    bool unsearchable = false;
-    UrlPass pass(m_table, QString());
-    for (qsizetype j = 0; j < pass.size(); ++j, ++m_answerCounter) {
-        m_observer.requestProgress(0);
-        const QString url = pass.at(j).url;
-        // A stop taken between two requests sends nothing more.
-        if (m_control.stopRequested()) {
-            status(searchOutcomeLines(Outcome::Stopped, engine, url).statusLine, StatusKind::Plain);
-            m_report.stopped();
-            return;
-        }
-        if (unsearchable || m_control.skipEngineRequested()) {
-            advance();
-            continue;
-        }
+    QString none;         // the engine's "not listed" text as the engine list writes it
+    QByteArray notListed; // and decoded, as the answer holds it
+    const auto prepare = [&](const QString &url) {
+        UrlRequest prepared;
         const SearchForm form = ReadSearchForm(section, values(engine, url, email), encode, debug);
+        prepared.method = form.method;
         if (form.action == QLatin1String("NONE")) {
-            unsearchable = tally.unsearchable = true;
-            m_report.engineNotAsked(engine, QStringLiteral("its engine list entry has no search form"));
-            status(QStringLiteral("URL searching for this engine will be skipped until further notice."),
-                   StatusKind::Heading);
-            advance();
-            continue;
+            prepared.refusal = RequestResult(Outcome::Unsearchable);
+            return prepared;
         }
         status(url, StatusKind::Url);
         debugLine(QStringLiteral("URLPostData: ") + form.postData, StatusKind::Heading);
-
         const bool post = form.method == QLatin1String("post");
         if (!post && form.method != QLatin1String("get")) {
-            m_report.notAsked(url, QStringLiteral("the method \"%1\" is neither post nor get").arg(form.method));
-            advance(); // nothing is sent, so nothing can count as not listed
-            continue;
+            prepared.refusal = RequestResult(Outcome::UnknownMethod);
+            return prepared;
         }
-        m_codec.setInputString(form.none.toUtf8());
-        const QByteArray notListed = m_codec.Decode();
+        none = form.none;
+        m_codec.setInputString(none.toUtf8());
+        notListed = m_codec.Decode();
         m_matcher.reset(notListed);
-        RequestStep::Request request;
-        request.post = post;
-        request.url = address(form.action, post, form.postData);
-        request.postData = post ? form.postData.toUtf8() : QByteArray();
-        request.localFile = m_setup.projectDir + QLatin1Char('/') + SearchResponseFileNameFor(m_answerCounter);
-        request.timeoutSeconds = m_setup.timeoutSeconds();
-        ++tally.sent;
-        RequestResult result = m_step.send(request, &m_matcher);
-        if (result.outcome == Outcome::Redirected) {
-            // Where the engine sends the question is no answer to it.
-            result.outcome = Outcome::Failed;
-            result.reason = QStringLiteral("redirected to ") + result.location;
-        }
-
-        if (result.outcome == Outcome::Accepted) {
-            debugLine(QStringLiteral("ATmpSearchNone: ") + form.none + QLatin1Char(' '), StatusKind::Plain);
-            if (m_setup.debug) {
-                const QString decoded = QString::fromUtf8(notListed);
-                status(QStringLiteral("DecodedSearchNone: ") + decoded + QLatin1Char(' '), StatusKind::Plain);
-                status(QStringLiteral("SearchNoneStringExists: ") + QString::number(m_matcher.found() ? 1 : 0),
-                       StatusKind::Plain);
-                m_observer.searchAnswerShown(m_step.shownAnswer());
-            }
-            if (m_matcher.found()) {
-                ++tally.notListed;
-                status(QStringLiteral("Not found: ") + url + QLatin1Char(' '), StatusKind::Plain);
-                const QByteArray line = url.toUtf8() + "\r\n";
-                if (log.write(line) != line.size() || !log.flush())
-                    throw RunWriteError(QStringLiteral("Cannot write the search log of %1, %2: %3")
-                                            .arg(engine, log.fileName(), log.errorString()));
-                m_report.notListed(url, result.answerFile, result.answerCut);
-            } else {
-                m_report.listed(url, result.answerFile, result.answerCut);
-            }
-        } else if (result.outcome == Outcome::Stopped) {
-            m_report.stopped();
-        } else if (result.outcome == Outcome::SkippedEngine) {
-            m_report.engineNotAsked(engine, QStringLiteral("skipped by the user"));
-        } else {
-            const QString reason = result.outcome == Outcome::TimedOut     ? QStringLiteral("timed out")
-                                   : result.outcome == Outcome::SkippedUrl ? QStringLiteral("skipped by the user")
-                                                                           : result.reason;
-            m_report.notAsked(url, reason, result.answerFile, result.answerCut);
-        }
-        if (result.outcome == Outcome::Failed) {
-            debugLine(QStringLiteral("Error: ") + QString::fromUtf8(m_step.statusLine()), StatusKind::Plain);
-            debugLine(QStringLiteral("HeaderField: ") + m_step.lastHeaderField(), StatusKind::Plain);
-            debugLine(QStringLiteral("HeaderValue: ") + m_step.lastHeaderValue(), StatusKind::Plain);
-        }
-        const OutcomeLines lines = searchOutcomeLines(result, engine, url);
-        if (!lines.statusLine.isEmpty())
-            status(lines.statusLine, lines.kind);
-        count(tally, result);
-        if (result.outcome == Outcome::SkippedUrl)
-            m_control.clearSkipUrl();
-        debugLine(QStringLiteral("HTTPClient->URL: ") + QString::fromUtf8(request.url), StatusKind::Heading);
-        debugLine(QStringLiteral("Acutal submitted URLPostData: ") +
-                      (post ? form.postData : QString::fromUtf8(request.url)),
-                  StatusKind::Heading);
-        if (m_control.stopRequested()) {
-            if (result.outcome != Outcome::Stopped) {
-                status(searchOutcomeLines(Outcome::Stopped, engine, url).statusLine, StatusKind::Plain);
-                m_report.stopped();
-            }
+        prepared.matcher = &m_matcher;
+        prepared.request.post = post;
+        prepared.request.url = address(form.action, post, form.postData);
+        prepared.request.postData = post ? form.postData.toUtf8() : QByteArray();
+        prepared.request.localFile = m_setup.projectDir + QLatin1Char('/') + SearchResponseFileNameFor(m_answerCounter);
+        return prepared;
+    };
+    const auto answered = [&](RequestResult &result) {
+        // Where the engine sends the question is no answer to it.
+        if (result.outcome == Outcome::Redirected)
+            result.outcome = Outcome::Moved;
+        if (result.outcome != Outcome::Accepted)
             return;
+        debugLine(QStringLiteral("ATmpSearchNone: ") + none + QLatin1Char(' '), StatusKind::Plain);
+        if (m_setup.debug) {
+            status(QStringLiteral("DecodedSearchNone: ") + QString::fromUtf8(notListed) + QLatin1Char(' '),
+                   StatusKind::Plain);
+            status(QStringLiteral("SearchNoneStringExists: ") + QString::number(m_matcher.found() ? 1 : 0),
+                   StatusKind::Plain);
+            m_observer.searchAnswerShown(m_step.shownAnswer());
         }
-        advance();
-        m_http.setAction(httpResetHeaders);
+        result.outcome = m_matcher.found() ? Outcome::NotListed : Outcome::Listed;
+    };
+    walkEngine(index, {Telling::Search, false, prepare, answered});
+}
+
+void SearchRun::writeEntry(const OutcomeLines &lines, const RequestResult &result, const OutcomeSubject &subject)
+{
+    switch (lines.searchEntry) {
+    case SearchEntry::None:
+        break;
+    case SearchEntry::Listed:
+        m_report.listed(subject.url, result.answerFile, result.answerCut);
+        break;
+    case SearchEntry::NotListed: {
+        const QByteArray line = subject.url.toUtf8() + "\r\n";
+        if (m_log.write(line) != line.size() || !m_log.flush())
+            throw RunWriteError(QStringLiteral("Cannot write the search log of %1, %2: %3")
+                                    .arg(subject.engine, m_log.fileName(), m_log.errorString()));
+        m_report.notListed(subject.url, result.answerFile, result.answerCut);
+        break;
+    }
+    case SearchEntry::NotAsked:
+        m_report.notAsked(subject.url, lines.searchReason, result.answerFile, result.answerCut);
+        break;
+    case SearchEntry::EngineNotAsked:
+        m_report.engineNotAsked(subject.engine, lines.searchReason);
+        break;
+    case SearchEntry::Stopped:
+        m_report.stopped();
+        break;
     }
 }

@@ -4,6 +4,8 @@
 #include "runs/run.h"
 #include "runs/searchreport.h"
 
+#include <QFile>
+
 // The URL search: every URL of the project asked of every chosen engine; the
 // URLs an engine answers as not listed go to that engine's search log
 // ("None_" + engine + ".txt" in the project's directory). Only an accepted
@@ -20,6 +22,7 @@ protected:
     QString senderTemplate(const EngineSection &section) const override;
     void body() override;
     void engineSectionBroken(qsizetype index, const QString &problem) override;
+    void writeEntry(const OutcomeLines &lines, const RequestResult &result, const OutcomeSubject &subject) override;
 
 private:
     void searchEngine(qsizetype index, const EngineSection &section);
@@ -30,5 +33,6 @@ private:
     void checkReport() const;
 
     AnswerMatcher m_matcher;
+    QFile m_log;           // the search log of the engine being searched
     SearchReport m_report; // SearchLog.htm beside the submission report
 };

@@ -1,7 +1,6 @@
 #include "runs/submissionrun.h"
 
 #include "net/httpclient.h"
-#include "net/redirectchain.h"
 #include "project/urlpass.h"
 #include "project/urltable.h"
 #include "runs/engineform.h"
@@ -14,32 +13,6 @@
 #include <QDir>
 
 #include <algorithm>
-
-namespace {
-
-// Where a redirected endpoint points, as a whole address to put in the engine
-// list: a relative Location is resolved against the endpoint.
-QString movedTo(const QByteArray &endpoint, const QString &location)
-{
-    net::RedirectChain chain(endpoint);
-    const QByteArray wanted = location.toUtf8();
-    return QString::fromUtf8(chain.follow(wanted).isEmpty() ? chain.current() : wanted);
-}
-
-// An engine list asking for a longer pause would hold the run for good.
-constexpr int MaxPauseSeconds = 300;
-
-// Why a pause ended early.
-Outcome pauseOutcome(const RunControl &control)
-{
-    if (control.stopRequested())
-        return Outcome::Stopped;
-    if (control.skipEngineRequested())
-        return Outcome::SkippedEngine;
-    return Outcome::SkippedUrl;
-}
-
-} // namespace
 
 QString SubmissionRun::senderTemplate(const EngineSection &section) const
 {
@@ -161,111 +134,36 @@ void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section
 void SubmissionRun::submitForm(qsizetype index, const EngineSection &section, bool indexNow)
 {
     const QString &engine = m_engines.at(index).name;
-    EngineTally &tally = tallyOf(index);
-    m_control.clearSkipEngine();
     status(QStringLiteral("Submitting URL's to ") + engine, StatusKind::Heading);
-    int submitted = 0;
-    bool skipReported = false;
     const RunLog debug = debugLog();
     const ValueEncoder encode = encoder();
-    const int projectId = m_setup.settings.projectId;
-
-    UrlPass pass(m_table, m_engines.at(index).column);
-    for (qsizetype row = 0; row < pass.size(); ++row, ++m_answerCounter) {
-        m_observer.requestProgress(0);
-        // A stop taken between two requests sends nothing more.
-        if (m_control.stopRequested()) {
-            record(tally, Outcome::Stopped, engine, pass.at(row).url, QString());
-            return;
-        }
-        if (m_control.skipEngineRequested()) {
-            // The rest of the engine is passed over; it still counts as gone through.
-            if (!skipReported)
-                record(tally, Outcome::SkippedEngine, engine, pass.at(row).url, QString());
-            skipReported = true;
-            advance();
-            continue;
-        }
+    const auto prepare = [&](const QString &url) {
         const QString email = m_setup.settings.pickSenderEmail();
-        // A column that cannot be read leaves the URL disabled: nothing is sent that could not be recorded.
-        const UrlTable::UrlAndFlag current = pass.at(row);
-        const QString url = current.url;
-        const bool enabled = current.flag.value_or(false);
         status(url, StatusKind::Url);
         const SubmissionForm form = ReadSubmissionForm(section, values(engine, url, email), encode, debug);
         debugLine(QStringLiteral("URLPostData: ") + form.postData, StatusKind::Heading);
-        if (form.sleep > 0)
-            status(QStringLiteral("Waiting: ") + QString::number(form.sleep) +
-                       QStringLiteral(" seconds before submitting this URL."),
-                   StatusKind::Plain);
-
+        UrlRequest prepared;
+        prepared.method = form.method;
+        prepared.pauseSeconds = form.sleep;
+        prepared.limit = form.maxSubmit;
         const bool post = form.method == QLatin1String("post");
-        const QByteArray target = address(form.action, post, form.postData);
-        RequestResult result;
-        const QString obstacle = indexNow && enabled ? indexNowObstacle(url) : QString();
-        if (!enabled) {
-            m_control.clearSkipUrl();
-            result.outcome = Outcome::Disabled;
-        } else if (!obstacle.isEmpty()) {
-            result.outcome = Outcome::KeyMissing;
-            result.reason = obstacle;
-        } else if (!post && form.method != QLatin1String("get")) {
-            result.outcome = Outcome::UnknownMethod; // nothing is sent, so the URL stays to do
-        } else if (submitted >= form.maxSubmit) {
-            m_control.clearSkipUrl();
-            result.outcome = Outcome::LimitReached;
-        } else if (form.sleep > 0 && !m_control.pause(qMin(form.sleep, MaxPauseSeconds))) {
-            result.outcome = pauseOutcome(m_control);
-        } else {
-            RequestStep::Request request;
-            request.post = post;
-            request.url = target;
-            request.postData = post ? form.postData.toUtf8() : QByteArray();
-            // Answers are kept only beside a report of this run, which links them.
-            if (m_report.isOpen())
-                request.localFile = m_setup.projectDir + QLatin1Char('/') + ResponseFileNameFor(m_answerCounter);
-            request.timeoutSeconds = m_setup.timeoutSeconds();
-            ++tally.sent;
-            result = m_step.send(request);
-        }
-        if (flagEffect(result.outcome) == FlagEffect::MarkDone) {
-            ++submitted;
-            pass.setFlag(projectId, url, false);
-        }
-        if (result.outcome == Outcome::Failed) {
-            debugLine(QStringLiteral("Error: ") + QString::fromUtf8(m_step.statusLine()), StatusKind::Plain);
-            debugLine(QStringLiteral("HeaderField: ") + m_step.lastHeaderField(), StatusKind::Plain);
-            debugLine(QStringLiteral("HeaderValue: ") + m_step.lastHeaderValue(), StatusKind::Plain);
-        }
-        record(tally, result, engine, url, form.method);
-        if (result.outcome == Outcome::SkippedUrl)
-            m_control.clearSkipUrl();
-        skipReported = skipReported || result.outcome == Outcome::SkippedEngine;
-        debugLine(QStringLiteral("HTTPClient->URL: ") + QString::fromUtf8(target), StatusKind::Heading);
-        debugLine(QStringLiteral("Acutal submitted URLPostData: ") + (post ? form.postData : QString::fromUtf8(target)),
-                  StatusKind::Heading);
-        if (m_control.stopRequested()) {
-            if (result.outcome != Outcome::Stopped)
-                record(tally, Outcome::Stopped, engine, url, form.method);
-            return;
-        }
-        advance();
-        m_http.setAction(httpResetHeaders);
-    }
+        prepared.request.post = post;
+        prepared.request.url = address(form.action, post, form.postData);
+        prepared.request.postData = post ? form.postData.toUtf8() : QByteArray();
+        // Answers are kept only beside a report of this run, which links them.
+        if (m_report.isOpen())
+            prepared.request.localFile = m_setup.projectDir + QLatin1Char('/') + ResponseFileNameFor(m_answerCounter);
+        if (indexNow)
+            prepared.refusal = keyMissing(url);
+        if (!prepared.refusal && !post && form.method != QLatin1String("get"))
+            prepared.refusal = RequestResult(Outcome::UnknownMethod);
+        return prepared;
+    };
+    walkEngine(index, {Telling::Submission, true, prepare});
 }
 
-void SubmissionRun::record(EngineTally &tally, const RequestResult &result, const QString &engine, const QString &url,
-                           const QString &method)
+void SubmissionRun::writeEntry(const OutcomeLines &lines, const RequestResult &, const OutcomeSubject &)
 {
-    tell(result, engine, url, method);
-    count(tally, result);
-}
-
-void SubmissionRun::tell(const RequestResult &result, const QString &engine, const QString &url, const QString &method)
-{
-    const OutcomeLines lines = submissionOutcomeLines(result, engine, url, method);
-    if (!lines.statusLine.isEmpty())
-        status(lines.statusLine, lines.kind);
     if (!lines.reportRow.isEmpty())
         writeReport(ReportText, lines.reportRow);
 }
@@ -326,21 +224,23 @@ void SubmissionRun::checkIndexNowKeys()
     }
 }
 
-QString SubmissionRun::indexNowObstacle(const QString &url) const
+std::optional<RequestResult> SubmissionRun::keyMissing(const QString &url) const
 {
-    if (!m_keyValid)
-        return QStringLiteral("the project has no valid IndexNow key");
+    RequestResult kept(Outcome::KeyMissing);
     const QString authority = IndexNow::authorityOf(url);
-    if (m_unpublished.contains(authority))
-        return QStringLiteral("the IndexNow key file of %1 is not published").arg(IndexNow::hostOf(authority));
-    return {};
+    if (!m_keyValid)
+        kept.reason = QStringLiteral("the project has no valid IndexNow key");
+    else if (m_unpublished.contains(authority))
+        kept.reason = QStringLiteral("the IndexNow key file of %1 is not published").arg(IndexNow::hostOf(authority));
+    else
+        return std::nullopt;
+    return kept;
 }
 
 void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section)
 {
     const QString &engine = m_engines.at(index).name;
     EngineTally &tally = tallyOf(index);
-    m_control.clearSkipEngine();
     status(QStringLiteral("Submitting URL's to ") + engine, StatusKind::Heading);
     const QString key = m_setup.settings.indexNowKey;
     const SubmissionForm form = ReadSubmissionForm(section, values(engine, QString(), QString()), encoder());
@@ -353,13 +253,14 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
     int steps = 0;
     for (qsizetype row = 0; row < pass.size(); ++row) {
         const UrlTable::UrlAndFlag current = pass.at(row);
+        const OutcomeSubject subject{Telling::IndexNowBatch, engine, current.url};
         ++steps;
         if (!current.flag.value_or(false)) {
-            count(tally, Outcome::Disabled);
+            record(tally, Outcome::Disabled, subject);
             continue;
         }
-        if (!indexNowObstacle(current.url).isEmpty()) {
-            count(tally, Outcome::KeyMissing);
+        if (const std::optional<RequestResult> kept = keyMissing(current.url)) {
+            record(tally, *kept, subject);
             continue;
         }
         const QString authority = IndexNow::authorityOf(current.url);
@@ -369,24 +270,19 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
     }
     int budget = qMax(0, form.maxSubmit);
     int done = 0;
-    bool engineDone = false;
+    // A stop, Skip Engine, or an answer after which the engine is asked nothing more.
+    bool engineOver = m_control.stopRequested() || m_control.skipEngineRequested();
     for (const QString &authority : authorities) {
         QStringList urls = urlsOf.value(authority);
-        while (!urls.isEmpty()) {
-            if (m_control.stopRequested() || m_control.skipEngineRequested())
-                break;
+        const QString host = IndexNow::hostOf(authority);
+        while (!urls.isEmpty() && !engineOver) {
             if (budget == 0) {
-                count(tally, Outcome::LimitReached, int(urls.size()));
-                status(QStringLiteral("Skipped, the engine's limit is reached: %1 URLs of %2")
-                           .arg(urls.size())
-                           .arg(IndexNow::hostOf(authority)),
-                       StatusKind::Plain);
+                record(tally, Outcome::LimitReached, {Telling::IndexNowBatch, engine, host, QString(), urls});
                 break;
             }
             const qsizetype size = std::min<qsizetype>({urls.size(), IndexNow::MaxUrlsPerRequest, budget});
             const QStringList batch = urls.mid(0, size);
             urls.remove(0, size);
-            const QString host = IndexNow::hostOf(authority);
             status(QStringLiteral("IndexNow: %1 URLs of %2").arg(size).arg(host), StatusKind::Url);
             RequestStep::Request request;
             request.post = true;
@@ -397,64 +293,30 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
                 request.localFile = m_setup.projectDir + QLatin1Char('/') + ResponseFileNameFor(m_answerCounter);
             request.timeoutSeconds = m_setup.timeoutSeconds();
             tally.sent += int(size);
-            RequestResult result = m_step.send(request);
+            const RequestResult result = IndexNow::readAnswer(m_step.send(request), target);
             ++m_answerCounter;
-            const QString statusLine = QString::fromUtf8(m_step.statusLine());
-            const int code = statusCodeOf(m_step.statusLine());
-            // The protocol accepts with 200 or 202 only: another 2xx, or a redirection, takes no URL.
-            if (result.outcome == Outcome::Redirected) {
-                result.outcome = Outcome::Failed;
-                result.reason = QStringLiteral("the endpoint moved to ") + movedTo(target, result.location) +
-                                QStringLiteral("; update the engine list");
-            } else if (result.outcome == Outcome::Accepted && !IndexNow::accepts(code)) {
-                result.outcome = Outcome::Failed;
-                result.reason = statusLine;
-            }
-            QString outcome;
-            if (result.outcome == Outcome::Accepted) {
+            if (flagEffect(result.outcome) == FlagEffect::MarkDone)
                 for (const QString &url : batch)
                     pass.setFlag(m_setup.settings.projectId, url, false);
+            if (countsTowardLimit(result.outcome))
                 budget -= int(size);
-                outcome = QStringLiteral("accepted (") + statusLine + u')';
-            } else if (result.outcome == Outcome::Failed) {
-                const QString meaning = IndexNow::meaningOf(code);
-                if (!meaning.isEmpty())
-                    result.reason = meaning + QStringLiteral(" (") + result.reason + u')';
-                outcome = result.reason;
-                if (code == 429) {
-                    // The engine asks for fewer requests: none more in this run.
-                    outcome += QStringLiteral("; no further request to %1 in this run, its URLs stay to be submitted")
-                                   .arg(engine);
-                    engineDone = true;
-                }
-            } else {
-                outcome = submissionOutcomeLines(result, engine, host, QString()).statusLine;
-            }
             // Whatever became of the request became of each URL it carried.
-            count(tally, result, int(size));
-            const bool failed = result.outcome != Outcome::Accepted;
-            status(QStringLiteral("IndexNow: %1 URLs of %2: %3").arg(size).arg(host, outcome),
-                   failed ? StatusKind::Failure : StatusKind::Plain);
-            writeReport(ReportText, indexNowReportRow(batch, host, outcome, result.answerFile, result.answerCut));
+            record(tally, result, {Telling::IndexNowBatch, engine, host, QString(), batch});
             for (qsizetype i = 0; i < size; ++i)
                 advance();
             done += int(size);
-            if (result.outcome == Outcome::SkippedUrl)
-                m_control.clearSkipUrl();
-            if (engineDone)
-                break;
+            m_control.clearSkipUrl();
             m_http.setAction(httpResetHeaders);
+            engineOver = endsEngine(result.outcome) || m_control.stopRequested() || m_control.skipEngineRequested();
         }
-        if (engineDone || m_control.stopRequested() || m_control.skipEngineRequested())
-            break;
     }
     // The URLs a stop or a skip kept from being sent are not counted: they were never sent.
     if (m_control.stopRequested()) {
-        tell(Outcome::Stopped, engine, QString(), QString());
+        tell(Outcome::Stopped, {Telling::Submission, engine});
         return;
     }
     if (m_control.skipEngineRequested())
-        tell(Outcome::SkippedEngine, engine, QString(), QString());
+        tell(Outcome::SkippedEngine, {Telling::Submission, engine});
     // The steps of URLs not sent still count as gone through.
     for (int i = done; i < steps; ++i)
         ++m_done;

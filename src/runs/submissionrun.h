@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <optional>
 
 // The submission run: every URL of the project to every chosen engine, one
 // request each, with the outcome in the status log, the report and the URL
@@ -20,6 +21,7 @@ protected:
     QString senderTemplate(const EngineSection &section) const override;
     void body() override;
     void engineSectionBroken(qsizetype index, const QString &problem) override;
+    void writeEntry(const OutcomeLines &lines, const RequestResult &result, const OutcomeSubject &subject) override;
 
 private:
     void submitToEngine(qsizetype index, const EngineSection &section);
@@ -29,13 +31,8 @@ private:
     void submitIndexNow(qsizetype index, const EngineSection &section);
     // Before the first IndexNow engine: which hosts publish the project's key.
     void checkIndexNowKeys();
-    // "" when the URL may go to an IndexNow engine, otherwise why not.
-    QString indexNowObstacle(const QString &url) const;
-    // Writes the outcome's status line and report row and counts it.
-    void record(EngineTally &tally, const RequestResult &result, const QString &engine, const QString &url,
-                const QString &method);
-    // The status line and report row alone.
-    void tell(const RequestResult &result, const QString &engine, const QString &url, const QString &method);
+    // KeyMissing, with why, when the URL may not go to an IndexNow engine.
+    std::optional<RequestResult> keyMissing(const QString &url) const;
     bool openReport();
     // Throws RunWriteError when the report does not take the piece.
     void writeReport(int kind, const QString &text);

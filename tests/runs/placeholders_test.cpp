@@ -170,7 +170,7 @@ TEST(SubmissionForm, DebugLinesFollowTheLinesAsTheyAreRead)
 {
     QStringList lines;
     ReadSubmissionForm(section("u=$URL"), sender(), {},
-                       [&](const QString &text, int kind) { lines << QString::number(kind) + " " + text; });
+                       [&](const QString &text, StatusKind kind) { lines << QString::number(int(kind)) + " " + text; });
     ASSERT_EQ(lines.size(), 4 + 10 * 3);
     EXPECT_EQ(lines.at(0), "0 ATmpURL: http://e.x/add");
     EXPECT_EQ(lines.at(1), "0 URLPos: 0");

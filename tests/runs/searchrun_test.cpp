@@ -209,4 +209,19 @@ TEST_F(SearchRunTest, SkipUrlAndTimeoutAreReported)
     EXPECT_EQ(tally.at(0).timedOut, 1);
 }
 
+TEST_F(SearchRunTest, SkipEngineBetweenQuestionsIsToldOnceAndTheNextEngineIsAsked)
+{
+    prepare({{"Alpha", searcher("get", "E1")}, {"Bravo", searcher("get", "E2")}}, {UnknownA, UnknownB, Known});
+    observer.onRunProgress = [&](int done) {
+        if (done == 1)
+            control.skipEngine();
+    };
+    const QList<EngineTally> tally = search();
+    EXPECT_EQ(farm.received().size(), 1 + 3);
+    EXPECT_EQ(observer.texts().count("Skipped engine: Alpha"), 1);
+    EXPECT_EQ(tally.at(0).skipped, 1);
+    EXPECT_EQ(qctest::readFile(projectFile("None_Alpha.txt")), (UnknownA + "\r\n").toUtf8());
+    EXPECT_TRUE(qctest::readFile(projectFile("SearchLog.htm")).contains("Could not be asked: skipped by the user"));
+}
+
 } // namespace

@@ -1,0 +1,87 @@
+// The outcome table: what each outcome does to the URL's flag, the engine's
+// limit and tally, and whether the engine or the run goes on after it.
+
+#include "runs/enginetally.h"
+#include "runs/outcome.h"
+
+#include <gtest/gtest.h>
+#include <iterator>
+#include <string>
+
+namespace {
+
+// The tally's columns that counted something, as "column=n" joined by blanks.
+std::string counted(const EngineTally &t)
+{
+    std::string text;
+    const std::pair<const char *, int> columns[] = {
+        {"sent", t.sent},
+        {"accepted", t.accepted},
+        {"failed", t.failed},
+        {"timedOut", t.timedOut},
+        {"limited", t.limited},
+        {"skipped", t.skipped},
+        {"disabled", t.disabled},
+        {"notListed", t.notListed},
+        {"keyMissing", t.keyMissing},
+        {"unsearchable", int(t.unsearchable)},
+    };
+    for (const auto &[name, count] : columns)
+        if (count != 0)
+            text += (text.empty() ? "" : " ") + std::string(name) + '=' + std::to_string(count);
+    return text;
+}
+
+TEST(OutcomeTable, EveryOutcomeDecidesTheFlagTheLimitTheTallyAndWhatGoesOn)
+{
+    const QString moved = "the endpoint moved to http://new.example/; update the engine list";
+    const struct
+    {
+        Outcome outcome;
+        bool taken; // marks the URL done and uses up the engine's limit
+        const char *tally;
+        QString firstFailure;
+        const char *after; // "engine ends", "run ends" or ""
+    } cases[] = {
+        {Outcome::Accepted, true, "accepted=3", "", ""},
+        {Outcome::Redirected, true, "accepted=3", "", ""},
+        {Outcome::Failed, false, "failed=3", "why", ""},
+        {Outcome::TimedOut, false, "timedOut=3", "", ""},
+        {Outcome::SkippedUrl, false, "skipped=3", "", ""},
+        {Outcome::SkippedEngine, false, "skipped=3", "", "engine ends"},
+        {Outcome::Stopped, false, "skipped=3", "", "run ends"},
+        {Outcome::Disabled, false, "disabled=3", "", ""},
+        {Outcome::LimitReached, false, "limited=3", "", ""},
+        {Outcome::UnknownMethod, false, "failed=3", "why", ""},
+        {Outcome::KeyMissing, false, "keyMissing=3", "", ""},
+        {Outcome::Moved, false, "failed=3", moved, ""},
+        {Outcome::TooManyRequests, false, "failed=3", "why", "engine ends"},
+        {Outcome::Listed, false, "accepted=3", "", ""},
+        {Outcome::NotListed, false, "accepted=3 notListed=3", "", ""},
+        {Outcome::Unsearchable, false, "unsearchable=1", "", "engine ends"},
+    };
+    static_assert(std::size(cases) == OutcomeCount, "every outcome has its case");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(int(c.outcome));
+        RequestResult result(c.outcome);
+        result.reason = "why";
+        result.location = "http://new.example/";
+        // An IndexNow request of three URLs: each URL counts.
+        const OutcomeSubject subject{Telling::IndexNowBatch, "Engine", "a.example", "", {"1", "2", "3"}};
+        EngineTally tally;
+        countOutcome(tally, result, subject);
+        EXPECT_EQ(counted(tally), c.tally);
+        EXPECT_EQ(tally.firstFailure, c.firstFailure);
+        result.reason = "a later reason";
+        countOutcome(tally, result, subject);
+        EXPECT_EQ(tally.firstFailure, c.firstFailure) << "the first failure is kept";
+
+        EXPECT_EQ(flagEffect(c.outcome) == FlagEffect::MarkDone, c.taken);
+        EXPECT_EQ(countsTowardLimit(c.outcome), c.taken);
+        EXPECT_EQ(isFailure(c.outcome), !c.firstFailure.isEmpty());
+        EXPECT_EQ(endsEngine(c.outcome), std::string(c.after) == "engine ends");
+        EXPECT_EQ(endsRun(c.outcome), std::string(c.after) == "run ends");
+    }
+}
+
+} // namespace
