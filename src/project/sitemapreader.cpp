@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr QLatin1StringView SitemapNamespace("http://www.sitemaps.org/schemas/sitemap/0.9");
+constexpr QByteArrayView SitemapNamespace("http://www.sitemaps.org/schemas/sitemap/0.9");
 constexpr int InflateSlice = 64 * 1024;
 
 // The start of a refused <loc> as a message can show it: short, one line,
@@ -28,7 +28,8 @@ QString excerptOf(const QString &text)
 
 } // namespace
 
-SitemapReader::SitemapReader(QString name) : m_name(std::move(name)), m_zip(std::make_unique<z_stream>())
+SitemapReader::SitemapReader(QString name)
+    : m_name(std::move(name)), m_zip(std::make_unique<z_stream>()), m_xml(*this, SitemapNamespace)
 {}
 
 SitemapReader::~SitemapReader()
@@ -90,18 +91,12 @@ void SitemapReader::finish()
         parse(m_head);
     else if (m_layer == Layer::Gzip && !failed())
         fail(Failure::BrokenGzip, QStringLiteral("%1: the compressed data ends early").arg(m_name));
-    if (!failed() && !m_pending.isEmpty()) {
-        m_xml.addData(std::exchange(m_pending, {}));
-        readTokens();
-    }
-    if (!failed() && m_place != Place::After) {
-        if (m_xmlBytes == 0)
-            fail(Failure::NotWellFormed, QStringLiteral("%1: the file is empty").arg(m_name));
-        else
-            fail(Failure::NotWellFormed, QStringLiteral("%1, line %2, column %3: Premature end of document.")
-                                             .arg(m_name)
-                                             .arg(m_xml.lineNumber())
-                                             .arg(m_xml.columnNumber()));
+    if (!failed() && m_xmlBytes == 0)
+        fail(Failure::NotWellFormed, QStringLiteral("%1: the file is empty").arg(m_name));
+    if (!failed()) {
+        m_xml.finish();
+        if (m_xml.failed())
+            failXml();
     }
     m_layer = Layer::Stopped;
     if (m_zipOpen)
@@ -141,13 +136,14 @@ void SitemapReader::parse(QByteArrayView xml)
 {
     if (failed() || xml.isEmpty())
         return;
-    // The parser sees the limit's worth and no more, so what fails before the
+    // The scanner sees the limit's worth and no more, so what fails before the
     // limit fails the same way whatever the slices.
     const bool over = xml.size() > MaxBytes - m_xmlBytes;
     const QByteArrayView taken = over ? xml.first(MaxBytes - m_xmlBytes) : xml;
     m_xmlBytes += taken.size();
-    m_pending += taken;
-    giveParser();
+    m_xml.feed(taken);
+    if (m_xml.failed())
+        failXml();
     if (over && !failed())
         fail(Failure::TooLarge,
              QStringLiteral("%1: more than %2 MiB of XML; a sitemap holds at most %2 MiB uncompressed")
@@ -155,94 +151,25 @@ void SitemapReader::parse(QByteArrayView xml)
                  .arg(MaxBytes / (1024 * 1024)));
 }
 
-// Gives the parser every whole block of m_pending. A block ends at the next
-// multiple of XmlBlock, or, when a comment, processing instruction or CDATA
-// section is open there, where that closes: the parser would scan it again from
-// its start for every block it spans. Where the blocks end depends on the
-// bytes alone, never on the slices.
-void SitemapReader::giveParser()
+void SitemapReader::startElement(XmlScanner::Space space, QByteArrayView name, QByteArrayView qualifiedName)
 {
-    qsizetype start = 0; // m_pending[0, start) is given; dropped once, at the end, as one slice may hold many blocks
-    while (!failed()) {
-        const qsizetype boundary = start + qsizetype(m_nextCut - m_given);
-        if (boundary > m_pending.size()) {
-            m_scanned = m_scanner.scan(m_pending, m_scanned, m_pending.size(), false);
-            break;
-        }
-        m_scanned = m_scanner.scan(m_pending, m_scanned, boundary, false);
-        if (m_scanned < boundary)
-            break;
-        qsizetype cut = boundary;
-        if (!m_scanner.outside()) {
-            m_scanned = cut = m_scanner.scan(m_pending, m_scanned, m_pending.size(), true);
-            if (!m_scanner.outside())
-                break;
-        }
-        m_xml.addData(start == 0 && cut == m_pending.size() ? m_pending : m_pending.sliced(start, cut - start));
-        m_given += cut - start;
-        start = cut;
-        m_nextCut = (m_given / XmlBlock + 1) * XmlBlock;
-        readTokens();
-    }
-    if (failed())
-        return;
-    m_pending.remove(0, start);
-    m_scanned -= start;
-}
-
-void SitemapReader::readTokens()
-{
-    while (!failed()) {
-        switch (m_xml.readNext()) {
-        case QXmlStreamReader::Invalid:
-            if (m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)
-                fail(Failure::NotWellFormed, QStringLiteral("%1, line %2, column %3: %4")
-                                                 .arg(m_name)
-                                                 .arg(m_xml.lineNumber())
-                                                 .arg(m_xml.columnNumber())
-                                                 .arg(m_xml.errorString()));
-            return;
-        case QXmlStreamReader::StartElement:
-            startElement();
-            break;
-        case QXmlStreamReader::EndElement:
-            endElement();
-            break;
-        case QXmlStreamReader::Characters:
-            if (m_place == Place::Field)
-                (m_inLoc ? m_loc : m_lastmod) += m_xml.text();
-            break;
-        default:
-            break;
-        }
-    }
-}
-
-bool SitemapReader::counts() const
-{
-    const QStringView space = m_xml.namespaceUri();
-    return space.isEmpty() || space == SitemapNamespace;
-}
-
-void SitemapReader::startElement()
-{
-    const QStringView name = m_xml.name();
+    const bool counts = space != XmlScanner::Space::Other;
     switch (m_place) {
     case Place::Prolog:
-        if (counts() && name == u"urlset")
+        if (counts && name == "urlset")
             m_kind = Kind::UrlSet;
-        else if (counts() && name == u"sitemapindex")
+        else if (counts && name == "sitemapindex")
             m_kind = Kind::Index;
         else
             return fail(Failure::NotASitemap,
                         QStringLiteral("%1, line %2: the root element is <%3>, not <urlset> or <sitemapindex>")
                             .arg(m_name)
-                            .arg(m_xml.lineNumber())
-                            .arg(m_xml.qualifiedName()));
+                            .arg(m_xml.tagLine())
+                            .arg(QString::fromUtf8(qualifiedName)));
         m_place = Place::Root;
         return;
     case Place::Root:
-        if (counts() && name == (m_kind == Kind::UrlSet ? u"url" : u"sitemap")) {
+        if (counts && name == (m_kind == Kind::UrlSet ? "url" : "sitemap")) {
             if (++m_items > MaxUrls)
                 return fail(Failure::TooManyUrls,
                             QStringLiteral("%1: more than %2 %3; a sitemap lists at most %2")
@@ -253,21 +180,20 @@ void SitemapReader::startElement()
             m_hasLoc = m_hasLastmod = false;
             m_loc.clear();
             m_lastmod.clear();
-            m_itemLine = m_xml.lineNumber();
+            m_itemLine = m_xml.tagLine();
             return;
         }
         break;
     case Place::Item:
-        if (counts() && name == u"loc" && !m_hasLoc) {
+        if (counts && ((name == "loc" && !m_hasLoc) || (name == "lastmod" && !m_hasLastmod))) {
             m_place = Place::Field;
-            m_inLoc = m_hasLoc = true;
-            m_locLine = m_xml.lineNumber();
-            return;
-        }
-        if (counts() && name == u"lastmod" && !m_hasLastmod) {
-            m_place = Place::Field;
-            m_inLoc = false;
-            m_hasLastmod = true;
+            m_inLoc = name == "loc";
+            (m_inLoc ? m_hasLoc : m_hasLastmod) = true;
+            if (m_inLoc)
+                m_locLine = m_xml.tagLine();
+            m_blanks.clear();
+            m_cut = false;
+            m_xml.setKeepText(true);
             return;
         }
         break;
@@ -275,7 +201,9 @@ void SitemapReader::startElement()
         ++m_skippedDepth;
         return;
     case Place::Field:
-    case Place::After: // the parser refuses a second root before it gets here
+        m_xml.setKeepText(false);
+        break;
+    case Place::After: // the scanner refuses a second root before it gets here
         break;
     }
     m_skipFrom = m_place;
@@ -287,11 +215,14 @@ void SitemapReader::endElement()
 {
     switch (m_place) {
     case Place::Skipped:
-        if (--m_skippedDepth == 0)
+        if (--m_skippedDepth == 0) {
             m_place = m_skipFrom;
+            m_xml.setKeepText(m_place == Place::Field);
+        }
         return;
     case Place::Field:
         m_place = Place::Item;
+        m_xml.setKeepText(false);
         return;
     case Place::Item:
         endItem();
@@ -306,17 +237,65 @@ void SitemapReader::endElement()
     }
 }
 
+// Blanks before the field's text are dropped and those after it held back, so
+// that megabytes of them around a short URL stay out of the MaxFieldBytes kept;
+// QString::trimmed() takes the rest when the item ends.
+void SitemapReader::text(QByteArrayView utf8)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; };
+    QByteArray &field = m_inLoc ? m_loc : m_lastmod;
+    qsizetype from = 0;
+    if (field.isEmpty())
+        while (from < utf8.size() && blank(utf8[from]))
+            ++from;
+    qsizetype to = utf8.size();
+    while (to > from && blank(utf8[to - 1]))
+        --to;
+    if (to > from) {
+        appendToField(m_blanks);
+        m_blanks.clear();
+        appendToField(utf8.sliced(from, to - from));
+    }
+    if (!field.isEmpty() && m_blanks.size() <= MaxFieldBytes)
+        m_blanks += utf8.sliced(to).first(std::min<qsizetype>(utf8.size() - to, MaxFieldBytes + 1));
+}
+
+void SitemapReader::appendToField(QByteArrayView utf8)
+{
+    QByteArray &field = m_inLoc ? m_loc : m_lastmod;
+    if (m_cut || utf8.isEmpty())
+        return;
+    if (field.size() + utf8.size() <= MaxFieldBytes) {
+        field += utf8;
+        return;
+    }
+    qsizetype room = MaxFieldBytes - field.size();
+    while (room > 0 && (uchar(utf8[room]) & 0xC0) == 0x80) // whole characters only
+        --room;
+    field += utf8.first(room);
+    m_cut = true;
+}
+
 void SitemapReader::endItem()
 {
-    const QString loc = std::move(m_loc).trimmed();
+    const QString loc = QString::fromUtf8(m_loc).trimmed();
     if (loc.isEmpty())
         return warn(m_hasLoc ? m_locLine : m_itemLine, m_kind == Kind::UrlSet
                                                            ? QStringLiteral("a <url> without a <loc>")
                                                            : QStringLiteral("a <sitemap> without a <loc>"));
     if (const std::optional<UrlLineProblem> problem = UrlListParser::checkLine(loc))
         return warn(m_locLine, QStringLiteral("%1: \"%2\"").arg(urlLineProblemText(*problem), excerptOf(loc)));
-    if (m_seen.insert(loc).second)
-        m_entries.append({loc, std::move(m_lastmod).trimmed(), m_locLine});
+    if (firstSighting(loc))
+        m_entries.append({loc, QString::fromUtf8(m_lastmod).trimmed(), m_locLine});
+}
+
+void SitemapReader::failXml()
+{
+    fail(Failure::NotWellFormed, QStringLiteral("%1, line %2, column %3: %4")
+                                     .arg(m_name)
+                                     .arg(m_xml.line())
+                                     .arg(m_xml.column())
+                                     .arg(m_xml.error()));
 }
 
 void SitemapReader::fail(Failure failure, const QString &text)
@@ -324,9 +303,41 @@ void SitemapReader::fail(Failure failure, const QString &text)
     m_failure = failure;
     m_error = text;
     m_layer = Layer::Stopped;
-    m_pending.clear();
+    m_xml.halt();
     m_entries.clear();
     m_seen.clear();
+}
+
+// Whether no entry holds url yet; the caller then appends it.
+bool SitemapReader::firstSighting(const QString &url)
+{
+    // The hash's upper half both places a URL and tells most others apart without comparing them.
+    const auto free = [this](quint64 tag) {
+        const size_t mask = m_seen.size() - 1;
+        size_t slot = size_t(tag) & mask;
+        while (m_seen[slot])
+            slot = (slot + 1) & mask;
+        return slot;
+    };
+    if (size_t(m_entries.size()) * 2 >= m_seen.size()) {
+        std::vector<quint64> old(std::max<size_t>(1024, m_seen.size() * 2));
+        old.swap(m_seen);
+        for (const quint64 held : old) {
+            if (held)
+                m_seen[free(held >> 32)] = held;
+        }
+    }
+    const quint64 tag = quint64(TextHash()(url)) >> 32;
+    const size_t mask = m_seen.size() - 1;
+    for (size_t slot = size_t(tag) & mask;; slot = (slot + 1) & mask) {
+        const quint64 held = m_seen[slot];
+        if (!held) {
+            m_seen[slot] = tag << 32 | quint64(m_entries.size() + 1);
+            return true;
+        }
+        if (held >> 32 == tag && m_entries.at(qsizetype(held & 0xFFFFFFFF) - 1).url == url)
+            return false;
+    }
 }
 
 void SitemapReader::warn(qint64 line, const QString &reason)

@@ -2,16 +2,15 @@
 
 #include "project/sitemapentry.h"
 #include "project/texthash.h"
-#include "project/xmltokenscanner.h"
+#include "project/xmlscanner.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
-#include <QXmlStreamReader>
 #include <memory>
-#include <unordered_set>
 #include <utility>
+#include <vector>
 
 struct z_stream_s;
 
@@ -32,17 +31,18 @@ struct z_stream_s;
 // well-formed (the error names line and column), its root is neither <urlset>
 // nor <sitemapindex>, it lists more than MaxUrls entries, its XML is longer
 // than MaxBytes once inflated, or the gzip data is broken. Memory stays
-// bounded by the entries kept and the longest token: the input is inflated and
-// parsed slice by slice, and the inflated size is counted before any of it is
-// parsed. The time taken grows with the input's length, whatever its tokens
-// and slices.
-class SitemapReader
+// bounded by the entries kept and a constant (see XmlScanner): the input is
+// inflated and parsed slice by slice, and the inflated size is counted before
+// any of it is parsed. The time taken grows with the input's length, whatever
+// its tokens and slices.
+class SitemapReader : private XmlScanner::Handler
 {
 public:
     static constexpr qint64 MaxUrls = 50000;
     static constexpr qint64 MaxBytes = 50 * 1024 * 1024;
     static constexpr int MaxWarnings = 100;
     static constexpr int ExcerptLength = 60;
+    static constexpr int MaxFieldBytes = 1024; // of a <loc> or <lastmod>, not counting blanks around it
 
     enum class Kind {
         Unknown, // no root element read yet
@@ -51,7 +51,7 @@ public:
     };
     enum class Failure {
         None,
-        NotWellFormed, // the XML parser's message, with line and column
+        NotWellFormed, // the XML scanner's message, with line and column
         NotASitemap,   // well-formed, but the root is something else
         TooManyUrls,   // more than MaxUrls entries
         TooLarge,      // more than MaxBytes of XML
@@ -60,7 +60,7 @@ public:
 
     // name is what messages call the file: a path or a URL.
     explicit SitemapReader(QString name = QStringLiteral("sitemap"));
-    ~SitemapReader();
+    ~SitemapReader() override;
     SitemapReader(const SitemapReader &) = delete;
     SitemapReader &operator=(const SitemapReader &) = delete;
 
@@ -79,7 +79,11 @@ public:
 
     // In document order; always empty after a failure.
     const QList<SitemapEntry> &entries() const { return m_entries; }
-    QList<SitemapEntry> takeEntries() { return std::exchange(m_entries, {}); }
+    QList<SitemapEntry> takeEntries()
+    {
+        m_seen.clear(); // it points into m_entries
+        return std::exchange(m_entries, {});
+    }
     // The first MaxWarnings warnings; skipped() counts them all.
     const QList<SitemapWarning> &warnings() const { return m_warnings; }
     qint64 skipped() const { return m_skipped; }
@@ -90,18 +94,14 @@ public:
     qint64 xmlBytes() const { return m_xmlBytes; }
 
 private:
-    // The XML parser decodes and checks all the data it is given at once, so it
-    // is given the same blocks whatever the slices: it then fails at the same place.
-    static constexpr qsizetype XmlBlock = 16 * 1024;
-
     enum class Layer {
         Sniff,   // fewer than two bytes seen: compressed or plain is not known yet
-        Plain,   // bytes go to the XML parser as they are
+        Plain,   // bytes go to the XML scanner as they are
         Gzip,    // inside a gzip member: bytes go through inflate
         GzipEnd, // a gzip member ended: a further byte starts the next one
         Stopped, // failed, or the input ended: bytes are only counted
     };
-    // Where the XML parser stands in the document.
+    // Where the document's reading stands.
     enum class Place {
         Prolog,  // before the root element
         Root,    // directly inside <urlset> or <sitemapindex>
@@ -113,26 +113,22 @@ private:
 
     void inflate(QByteArrayView bytes);
     void parse(QByteArrayView xml);
-    void giveParser();
-    void readTokens();
-    void startElement();
-    void endElement();
+    void startElement(XmlScanner::Space space, QByteArrayView name, QByteArrayView qualifiedName) override;
+    void endElement() override;
+    void text(QByteArrayView utf8) override;
+    void appendToField(QByteArrayView utf8);
     void endItem();
+    void failXml();
     void fail(Failure failure, const QString &text);
     void warn(qint64 line, const QString &reason);
-    bool counts() const;
+    bool firstSighting(const QString &url);
 
     QString m_name;
     Layer m_layer = Layer::Sniff;
-    QByteArray m_head;           // the first byte while sniffing
-    QByteArray m_pending;        // XML not given to the parser yet
-    qsizetype m_scanned = 0;     // bytes of m_pending m_scanner has seen
-    qint64 m_given = 0;          // bytes of XML given to the parser
-    qint64 m_nextCut = XmlBlock; // where the next block given to the parser ends, if no long token is open there
-    XmlTokenScanner m_scanner;
+    QByteArray m_head; // the first byte while sniffing
     std::unique_ptr<z_stream_s> m_zip;
     bool m_zipOpen = false;
-    QXmlStreamReader m_xml;
+    XmlScanner m_xml;
 
     Kind m_kind = Kind::Unknown;
     Place m_place = Place::Prolog;
@@ -141,8 +137,10 @@ private:
     bool m_inLoc = false; // the Field being taken is <loc>, not <lastmod>
     bool m_hasLoc = false;
     bool m_hasLastmod = false;
-    QString m_loc;
-    QString m_lastmod;
+    QByteArray m_loc; // UTF-8, blanks before it dropped
+    QByteArray m_lastmod;
+    QByteArray m_blanks; // blanks read after the field's text so far: kept only if more text follows
+    bool m_cut = false;  // the field being taken reached MaxFieldBytes
     qint64 m_itemLine = 0;
     qint64 m_locLine = 0;
     qint64 m_items = 0;
@@ -150,7 +148,10 @@ private:
     Failure m_failure = Failure::None;
     QString m_error;
     QList<SitemapEntry> m_entries;
-    std::unordered_set<QString, TextHash> m_seen;
+    // The URLs of m_entries by hash, open-addressed: a slot holds the hash's
+    // upper half and the entry's index + 1, 0 when free. Far fewer allocations
+    // than a node per URL, and nothing to free one by one.
+    std::vector<quint64> m_seen;
     QList<SitemapWarning> m_warnings;
     qint64 m_skipped = 0;
     qint64 m_consumed = 0;

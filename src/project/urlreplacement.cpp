@@ -2,10 +2,143 @@
 
 #include "project/w3cdatetime.h"
 
+#include <QAnyStringView>
+#include <QSet>
+#include <QUtf8StringView>
+#include <QtEndian>
 #include <algorithm>
 #include <bit>
+#include <map>
 
 namespace {
+
+// A project's lastmods as urls2_sitemap stores them: per URL with a lastmod, in
+// the order of the list, the URL's key (urlKey(), 8 bytes, little-endian), the
+// length of the lastmod's UTF-8 (LEB128: one byte below 128) and that UTF-8.
+// The URLs themselves are in urls2; a key keeps the value small, and reading and
+// writing it costs by its size (a value holding the URLs took as long as reading
+// the rows). Two URLs of a project sharing a key (odds below 1 in 10^9 for
+// 100 000 URLs) would share a stored lastmod. A value broken part-way (cut short,
+// a length past its end) is read up to the break: the URLs after it have no
+// stored lastmod, so they keep their flags.
+constexpr qsizetype KeyBytes = 8;
+constexpr qsizetype MaxLengthBytes = 5; // LEB128 of a 32-bit length
+
+// The key of a URL, in the index and in a stored value: the same on every machine
+// and in every build, as std::hash is not. MurmurHash3's 64-bit mixing over the
+// UTF-16 code units, read little-endian.
+quint64 urlKey(QStringView url)
+{
+    const auto mix = [](quint64 k) { return std::rotl(k * 0x87C37B91114253D5ull, 31) * 0x4CF5AD432745937Full; };
+    const char *bytes = reinterpret_cast<const char *>(url.utf16());
+    qsizetype left = url.size() * qsizetype(sizeof(char16_t));
+    quint64 hash = 0x9E3779B97F4A7C15ull ^ quint64(left);
+    for (; left >= 8; bytes += 8, left -= 8)
+        hash = std::rotl(hash ^ mix(qFromLittleEndian<quint64>(bytes)), 27) * 5 + 0x52DCE729;
+    if (left > 0) {
+        quint64 tail = 0;
+        for (qsizetype i = 0; i < left; ++i)
+            tail |= quint64(uchar(bytes[i])) << (8 * i);
+        hash ^= mix(tail);
+    }
+    hash = (hash ^ (hash >> 33)) * 0xFF51AFD7ED558CCDull;
+    hash = (hash ^ (hash >> 33)) * 0xC4CEB9FE1A85EC53ull;
+    return hash ^ (hash >> 33);
+}
+
+// The most bytes putEntry() writes for a lastmod.
+qsizetype entryBound(QStringView lastmod)
+{
+    return KeyBytes + MaxLengthBytes + 3 * lastmod.size();
+}
+
+char *putEntry(char *out, quint64 key, QStringView lastmod)
+{
+    qToLittleEndian<quint64>(key, out);
+    out += KeyBytes;
+    const auto putLength = [&](quint32 length) {
+        for (; length >= 0x80; length >>= 7)
+            *out++ = char(0x80 | (length & 0x7F));
+        *out++ = char(length);
+    };
+    // Lastmods are ASCII: a byte a unit, without an encoder's cost per call.
+    const bool ascii = std::all_of(lastmod.begin(), lastmod.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (!ascii) {
+        const QByteArray utf8 = lastmod.toUtf8();
+        putLength(quint32(utf8.size()));
+        return std::copy(utf8.cbegin(), utf8.cend(), out);
+    }
+    putLength(quint32(lastmod.size()));
+    return std::transform(lastmod.begin(), lastmod.end(), out, [](QChar c) { return char(c.unicode()); });
+}
+
+void appendEntry(QByteArray &value, quint64 key, QStringView lastmod)
+{
+    const qsizetype at = value.size();
+    value.resize(at + entryBound(lastmod));
+    value.truncate(putEntry(value.data() + at, key, lastmod) - value.constData());
+}
+
+// Reads the entry at offset `at` and moves past it; false when none is left or it
+// is broken.
+bool readEntry(QByteArrayView value, qsizetype &at, quint64 &key, QByteArrayView &lastmod)
+{
+    if (value.size() - at < KeyBytes)
+        return false;
+    key = qFromLittleEndian<quint64>(value.data() + at);
+    qsizetype next = at + KeyBytes;
+    quint64 length = 0;
+    for (int shift = 0;; shift += 7) {
+        if (next == value.size() || shift > 28)
+            return false;
+        const uchar byte = uchar(value.at(next++));
+        length |= quint64(byte & 0x7F) << shift;
+        if (byte < 0x80)
+            break;
+    }
+    if (length > quint64(value.size() - next))
+        return false;
+    lastmod = value.sliced(next, qsizetype(length));
+    at = next + qsizetype(length);
+    return true;
+}
+
+// Files written before urls2_sitemap kept a row per URL in urls2_lastmod (Projectid,
+// Url, Lastmod): each project's rows become its value, the first row of a URL
+// counting, and the old table goes.
+void moveRowLastmods(ProjectQuery &query)
+{
+    QSqlQuery &table = query.select(
+        QStringLiteral("select count(*) from sqlite_master where type = 'table' and name = 'urls2_lastmod'"));
+    const bool present = table.next() && table.value(0).toInt() > 0;
+    table.finish();
+    if (!present)
+        return;
+    struct Project
+    {
+        QByteArray value;
+        QSet<QString> seen;
+    };
+    std::map<qint64, Project> projects;
+    QSqlQuery &rows = query.select(QStringLiteral("select Projectid, Url, Lastmod from urls2_lastmod where Projectid "
+                                                  "is not null and Url is not null order by Projectid, rowid"));
+    while (rows.next()) {
+        Project &project = projects[rows.value(0).toLongLong()];
+        const QString url = rows.value(1).toString();
+        const QString lastmod = rows.value(2).toString().trimmed();
+        if (!project.seen.contains(url)) {
+            project.seen.insert(url);
+            if (!lastmod.isEmpty())
+                appendEntry(project.value, urlKey(url), lastmod);
+        }
+    }
+    rows.finish();
+    for (const auto &[projectId, project] : projects)
+        if (!project.value.isEmpty())
+            query.exec(QStringLiteral("insert or replace into urls2_sitemap (Projectid, Lastmods) values (?, ?)"),
+                       {projectId, project.value});
+    query.exec(QStringLiteral("drop table urls2_lastmod"));
+}
 
 const QString &flagColumns()
 {
@@ -75,12 +208,6 @@ private:
     QVariantList m_values;
 };
 
-RowInserter lastmodInserter(ProjectQuery &query)
-{
-    return RowInserter(query, QStringLiteral("insert into urls2_lastmod (Projectid, Url, Lastmod) values "),
-                       QStringLiteral("(?, ?, ?)"), 3);
-}
-
 // Both lastmods there and not naming the same moment.
 bool changed(const QString &before, const QString &now)
 {
@@ -97,45 +224,52 @@ void UrlReplacement::Index::reserve(qsizetype count)
     while (size < size_t(count) * 2)
         size *= 2;
     m_slots.assign(size, -1);
-    m_hashes.reserve(size_t(count));
+    m_keys.reserve(size_t(count));
 }
 
 qsizetype UrlReplacement::Index::insert(const QStringList &urls, const QString &url)
 {
-    const size_t hash = TextHash()(url);
+    const quint64 hash = urlKey(url);
     const size_t mask = m_slots.size() - 1;
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const qsizetype place = m_slots[slot];
         if (place < 0) {
-            m_slots[slot] = qsizetype(m_hashes.size());
-            m_hashes.push_back(hash);
+            m_slots[slot] = qsizetype(m_keys.size());
+            m_keys.push_back(hash);
             return -1;
         }
-        if (m_hashes[size_t(place)] == hash && urls.at(place) == url)
+        if (m_keys[size_t(place)] == hash && urls.at(place) == url)
             return place;
     }
 }
 
 qsizetype UrlReplacement::Index::find(const QStringList &urls, const QString &url) const
 {
-    const size_t hash = TextHash()(url);
+    const quint64 hash = urlKey(url);
     const size_t mask = m_slots.size() - 1;
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const qsizetype place = m_slots[slot];
         if (place < 0)
             return -1;
-        if (m_hashes[size_t(place)] == hash && urls.at(place) == url)
+        if (m_keys[size_t(place)] == hash && urls.at(place) == url)
+            return place;
+    }
+}
+
+qsizetype UrlReplacement::Index::findKey(quint64 key) const
+{
+    const size_t mask = m_slots.size() - 1;
+    for (size_t slot = size_t(key) & mask;; slot = (slot + 1) & mask) {
+        const qsizetype place = m_slots[slot];
+        if (place < 0 || m_keys[size_t(place)] == key)
             return place;
     }
 }
 
 void UrlReplacement::createTables(ProjectQuery &query)
 {
-    query.exec(
-        QStringLiteral("create table if not exists urls2_lastmod (Projectid REAL, Url VARCHAR(255), Lastmod TEXT)"));
-    // By project only: its rows are read whole, and an index by URL would make storing
-    // the lastmods of a first import, in no order of URL, cost twice as much.
-    query.exec(QStringLiteral("create index if not exists urls2_lastmod_project on urls2_lastmod (Projectid)"));
+    query.exec(QStringLiteral(
+        "create table if not exists urls2_sitemap (Projectid INTEGER PRIMARY KEY, Lastmods BLOB NOT NULL)"));
     QString flags;
     for (int column = 1; column <= ProjectQuery::FlagColumnCount; ++column)
         flags += QStringLiteral(", %1 BOOLEAN").arg(ProjectQuery::columnName(column));
@@ -145,6 +279,26 @@ void UrlReplacement::createTables(ProjectQuery &query)
     // One row per project and URL: a URL leaving again replaces what was kept.
     query.exec(QStringLiteral("create unique index if not exists urls2_history_project_url "
                               "on urls2_history (Projectid, Url)"));
+    moveRowLastmods(query);
+}
+
+QStringList UrlReplacement::storedLastmods(ProjectQuery &query, int projectId, const QStringList &urls)
+{
+    QSqlQuery &row =
+        query.select(QStringLiteral("select Lastmods from urls2_sitemap where Projectid = ?"), {projectId});
+    const QByteArray value = row.next() ? row.value(0).toByteArray() : QByteArray();
+    row.finish();
+    std::unordered_map<quint64, QString> stored;
+    quint64 key = 0;
+    QByteArrayView lastmod;
+    for (qsizetype at = 0; readEntry(value, at, key, lastmod);)
+        stored.try_emplace(key, QString::fromUtf8(lastmod));
+    QStringList lastmods;
+    for (const QString &url : urls) {
+        const auto found = stored.find(urlKey(url));
+        lastmods << (found == stored.end() ? QString() : found->second);
+    }
+    return lastmods;
 }
 
 UrlReplacement::UrlReplacement(ProjectQuery &query, int projectId) : m_query(query), m_projectId(projectId)
@@ -164,25 +318,35 @@ qsizetype UrlReplacement::place(const QString &url, qsizetype &next) const
 
 int UrlReplacement::run(const QStringList &given, const QStringList *givenLastmods)
 {
-    // The first occurrence of a URL counts, with its lastmod.
+    // The first occurrence of a URL counts, with its lastmod. The lastmods are
+    // taken as given (shared, not copied) up to the first URL given twice.
     QStringList &urls = m_urls;
     QStringList lastmods;
+    bool twice = false;
     urls.reserve(given.size());
     m_index.reserve(given.size());
     for (qsizetype i = 0; i < given.size(); ++i) {
-        if (m_index.insert(urls, given.at(i)) >= 0)
+        if (m_index.insert(urls, given.at(i)) >= 0) {
+            if (givenLastmods && !twice)
+                lastmods = givenLastmods->first(i);
+            twice = true;
             continue;
+        }
         urls.append(given.at(i));
-        if (givenLastmods)
+        if (givenLastmods && twice)
             lastmods.append(givenLastmods->at(i));
     }
+    if (givenLastmods && !twice)
+        lastmods = *givenLastmods;
     m_row.assign(size_t(urls.size()), 0);
 
     readRows();
-    if (givenLastmods || !m_departing.empty())
-        readLastmods(givenLastmods ? &lastmods : nullptr);
     if (std::find(m_row.cbegin(), m_row.cend(), 0) != m_row.cend())
         readHistory();
+    if (givenLastmods)
+        encodeLastmods(lastmods);
+    if (givenLastmods || !m_departing.empty() || !m_returning.empty())
+        weighStoredLastmods(givenLastmods ? &lastmods : nullptr);
 
     // Those that leave go first: their flags are read from the rows about to go, in
     // row order, so that the history tells the order they left in.
@@ -213,19 +377,12 @@ int UrlReplacement::run(const QStringList &given, const QStringList *givenLastmo
 
     if (!m_returning.empty()) {
         QVariantList back;
-        RowInserter restoredLastmods = lastmodInserter(m_query);
-        for (const auto &[i, lastmod] : m_returning) {
+        for (const auto &[i, lastmod] : m_returning)
             back << urls.at(i);
-            if (!givenLastmods && !lastmod.isEmpty())
-                restoredLastmods.add({m_projectId, urls.at(i), lastmod});
-        }
-        restoredLastmods.flush();
         execIn(m_query, QStringLiteral("delete from urls2_history where Projectid = ? and Url in "), {m_projectId},
                back);
     }
-    if (givenLastmods)
-        storeLastmods(urls, lastmods);
-    execIn(m_query, QStringLiteral("delete from urls2_lastmod where rowid in "), {}, m_doomedLastmods);
+    storeLastmods();
     return added;
 }
 
@@ -253,44 +410,6 @@ void UrlReplacement::readRows()
     rows.finish();
 }
 
-void UrlReplacement::readLastmods(const QStringList *lastmods)
-{
-    if (lastmods) {
-        m_lastmodRow.assign(size_t(lastmods->size()), 0);
-        m_lastmodChanged.assign(size_t(lastmods->size()), false);
-    }
-    QSqlQuery &rows = m_query.select(
-        QStringLiteral("select rowid, Url, Lastmod from urls2_lastmod where Projectid = ? order by rowid"),
-        {m_projectId});
-    qsizetype next = 0;
-    while (rows.next()) {
-        const qint64 rowId = rows.value(0).toLongLong();
-        const QString url = rows.value(1).toString();
-        if (const qsizetype at = place(url, next); at >= 0) {
-            if (!lastmods)
-                continue; // a URL list leaves the lastmods of the URLs that stay alone
-            if (m_lastmodRow[size_t(at)] == 0) {
-                m_lastmodRow[size_t(at)] = rowId;
-                const QString stored = rows.value(2).toString(); // stored trimmed
-                const QString &now = lastmods->at(at);
-                m_lastmodChanged[size_t(at)] = changed(stored, now);
-                if (now.isEmpty())
-                    m_doomedLastmods << rowId;
-                else if (stored != now)
-                    m_rewrittenLastmods.push_back({rowId, at});
-                continue;
-            }
-        } else if (const auto gone = m_departing.find(url); gone != m_departing.end()) {
-            if (gone->second.isEmpty())
-                gone->second = rows.value(2).toString();
-        } else if (!lastmods) {
-            continue;
-        }
-        m_doomedLastmods << rowId;
-    }
-    rows.finish();
-}
-
 void UrlReplacement::readHistory()
 {
     QSqlQuery &rows =
@@ -301,6 +420,84 @@ void UrlReplacement::readHistory()
             m_returning.emplace(at, rows.value(1).toString().trimmed());
     }
     rows.finish();
+}
+
+void UrlReplacement::encodeLastmods(const QStringList &lastmods)
+{
+    qsizetype bound = 0;
+    for (const QString &lastmod : lastmods)
+        if (!lastmod.isEmpty())
+            bound += entryBound(lastmod);
+    m_image = QByteArray(bound, Qt::Uninitialized);
+    char *out = m_image.data();
+    for (qsizetype i = 0; i < lastmods.size(); ++i)
+        if (!lastmods.at(i).isEmpty())
+            out = putEntry(out, m_index.key(i), lastmods.at(i));
+    m_image.truncate(out - m_image.constData());
+    m_imageChanged = true;
+}
+
+void UrlReplacement::weighStoredLastmods(const QStringList *lastmods)
+{
+    QSqlQuery &row =
+        m_query.select(QStringLiteral("select Lastmods from urls2_sitemap where Projectid = ?"), {m_projectId});
+    m_stored = row.next() ? row.value(0).toByteArray() : QByteArray();
+    row.finish();
+    if (lastmods) {
+        m_hadLastmod.assign(size_t(lastmods->size()), false);
+        m_lastmodChanged.assign(size_t(lastmods->size()), false);
+        if (m_stored == m_image) {
+            // The weekly import of an unchanged site: every lastmod as stored, nothing to write.
+            for (qsizetype at = 0; at < lastmods->size(); ++at)
+                m_hadLastmod[size_t(at)] = !lastmods->at(at).isEmpty();
+            m_imageChanged = false;
+            return;
+        }
+    }
+    // The URLs that leave, by key, to take their lastmods into the history.
+    std::unordered_map<quint64, QString *> departing;
+    for (auto &[url, lastmod] : m_departing)
+        departing.try_emplace(urlKey(url), &lastmod);
+    QByteArray kept;    // for a URL list: the stored entries that stay
+    qsizetype next = 0; // the place in the list the next stored URL is expected at
+    quint64 key = 0;
+    QByteArrayView lastmod;
+    for (qsizetype start = 0, end = 0; readEntry(m_stored, end, key, lastmod); start = end) {
+        qsizetype at = next < m_urls.size() && m_index.key(next) == key ? next : m_index.findKey(key);
+        if (at >= 0)
+            next = at + 1;
+        if (at >= 0 && lastmods) {
+            if (m_hadLastmod[size_t(at)])
+                continue; // of a URL stored twice the first counts
+            m_hadLastmod[size_t(at)] = true;
+            // Texts that are the same name the same moment: only different ones are parsed.
+            const QString &now = lastmods->at(at);
+            if (!QAnyStringView::equal(QUtf8StringView(lastmod), now))
+                m_lastmodChanged[size_t(at)] = changed(QString::fromUtf8(lastmod), now);
+        } else if (at >= 0) {
+            // A URL list keeps what is stored for its URLs, but for those coming back
+            // with the lastmod kept in the history.
+            if (m_returning.count(at) == 0)
+                kept.append(m_stored.constData() + start, end - start);
+            else
+                m_imageChanged = true;
+        } else {
+            if (const auto gone = departing.find(key); gone != departing.end() && gone->second->isEmpty())
+                *gone->second = QString::fromUtf8(lastmod);
+            m_imageChanged = true; // a URL no longer held keeps its lastmod in the history only
+        }
+    }
+    if (lastmods)
+        return;
+    m_image = std::move(kept);
+    std::vector<qsizetype> back;
+    for (const auto &[at, history] : m_returning)
+        if (!history.isEmpty())
+            back.push_back(at);
+    std::sort(back.begin(), back.end());
+    for (const qsizetype at : back)
+        appendEntry(m_image, m_index.key(at), m_returning.at(at));
+    m_imageChanged = m_imageChanged || !back.empty();
 }
 
 int UrlReplacement::appendNewRows(const QStringList &urls, const QStringList *lastmods)
@@ -321,7 +518,7 @@ int UrlReplacement::appendNewRows(const QStringList &urls, const QStringList *la
         const auto back = m_returning.find(qsizetype(i));
         bool restored = back != m_returning.end();
         if (restored && lastmods)
-            restored = m_lastmodRow[i] != 0 ? !m_lastmodChanged[i] : !changed(back->second, lastmods->at(qsizetype(i)));
+            restored = m_hadLastmod[i] ? !m_lastmodChanged[i] : !changed(back->second, lastmods->at(qsizetype(i)));
         if (restored) {
             fresh.flush(); // the rows stay in the order given
             m_query.exec(restore, {m_projectId, m_projectId, url});
@@ -334,13 +531,13 @@ int UrlReplacement::appendNewRows(const QStringList &urls, const QStringList *la
     return added;
 }
 
-void UrlReplacement::storeLastmods(const QStringList &urls, const QStringList &lastmods)
+void UrlReplacement::storeLastmods()
 {
-    for (const auto &[rowId, at] : m_rewrittenLastmods)
-        m_query.exec(QStringLiteral("update urls2_lastmod set Lastmod = ? where rowid = ?"), {lastmods.at(at), rowId});
-    RowInserter inserter = lastmodInserter(m_query);
-    for (size_t i = 0; i < m_lastmodRow.size(); ++i)
-        if (m_lastmodRow[i] == 0 && !lastmods.at(qsizetype(i)).isEmpty())
-            inserter.add({m_projectId, urls.at(qsizetype(i)), lastmods.at(qsizetype(i))});
-    inserter.flush();
+    if (!m_imageChanged)
+        return;
+    if (m_image.isEmpty())
+        m_query.exec(QStringLiteral("delete from urls2_sitemap where Projectid = ?"), {m_projectId});
+    else
+        m_query.exec(QStringLiteral("insert or replace into urls2_sitemap (Projectid, Lastmods) values (?, ?)"),
+                     {m_projectId, m_image});
 }

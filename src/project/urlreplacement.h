@@ -3,6 +3,7 @@
 #include "project/projectquery.h"
 #include "project/texthash.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <unordered_map>
@@ -12,8 +13,11 @@
 // The work of making a project's URLs a new list, run inside a transaction the
 // caller holds, over three tables of urls2.db:
 //   urls2          the current URLs and their flags E1 ... E30;
-//   urls2_lastmod  (Projectid REAL, Url VARCHAR(255), Lastmod TEXT): the lastmod
-//                  each current URL had at the last sitemap import;
+//   urls2_sitemap  (Projectid INTEGER PRIMARY KEY, Lastmods BLOB), one row per
+//                  project: the lastmod each of its URLs had at the last sitemap
+//                  import, all in one value keyed by a hash of the URL (see
+//                  urlreplacement.cpp), so that an import reads and writes them
+//                  as one, not a row per URL;
 //   urls2_history  (Projectid REAL, Url VARCHAR(255), E1 ... E30 BOOLEAN, Lastmod
 //                  TEXT), one row per project and URL: what a URL that left the
 //                  list had been sent (its flags as stored, NULL included) and
@@ -26,8 +30,16 @@
 class UrlReplacement
 {
 public:
-    // Creates urls2_lastmod and urls2_history with their indexes when missing.
+    // Creates urls2_sitemap and urls2_history with their indexes when missing, and
+    // moves the lastmods of a file written before urls2_sitemap (urls2_lastmod, a
+    // row per URL) into it, dropping urls2_lastmod. Meant to run inside the
+    // caller's transaction; costs a lookup when all is in place. Throws
+    // UrlTableError when a statement fails.
     static void createTables(ProjectQuery &query);
+
+    // The lastmod kept for each of urls in the project, "" for none. Throws
+    // UrlTableError when they cannot be read.
+    static QStringList storedLastmods(ProjectQuery &query, int projectId, const QStringList &urls);
 
     UrlReplacement(ProjectQuery &query, int projectId);
 
@@ -55,11 +67,15 @@ private:
     // following row is expected.
     qsizetype place(const QString &url, qsizetype &next) const;
     void readRows();
-    // With lastmods, those stored for the list's URLs; always those of the URLs that leave.
-    void readLastmods(const QStringList *lastmods);
     void readHistory();
+    // Encodes the list's lastmods as they are to be stored, into m_image.
+    void encodeLastmods(const QStringList &lastmods);
+    // Reads the stored lastmods and matches them with the list: with lastmods, it
+    // weighs them; always, it takes those of the URLs that leave; for a URL list
+    // it makes m_image what is to be stored instead, when that changes.
+    void weighStoredLastmods(const QStringList *lastmods);
     int appendNewRows(const QStringList &urls, const QStringList *lastmods);
-    void storeLastmods(const QStringList &urls, const QStringList &lastmods);
+    void storeLastmods();
 
     ProjectQuery &m_query;
     int m_projectId;
@@ -72,21 +88,24 @@ private:
         // that it is about to be appended to urls.
         qsizetype insert(const QStringList &urls, const QString &url);
         qsizetype find(const QStringList &urls, const QString &url) const;
+        // The first place whose URL has this key (see urlKey() in the .cpp); -1 for none.
+        qsizetype findKey(quint64 key) const;
+        quint64 key(qsizetype place) const { return m_keys[size_t(place)]; }
 
     private:
         std::vector<qsizetype> m_slots; // places, -1 for none
-        std::vector<size_t> m_hashes;   // per place
+        std::vector<quint64> m_keys;    // per place: the key of its URL
     };
-
     QStringList m_urls; // the list, each URL once
     Index m_index;
-    std::vector<qint64> m_row;                                     // per URL: the row it keeps, 0 when new
-    std::vector<qint64> m_lastmodRow;                              // per URL: its urls2_lastmod row, 0 when none
-    std::vector<bool> m_lastmodChanged;                            // per URL: its stored lastmod and the new one differ
-    std::vector<std::pair<qint64, qsizetype>> m_rewrittenLastmods; // urls2_lastmod rows to take the new text of a URL
-    std::unordered_map<qsizetype, QString> m_returning;            // new URLs found in the history: their kept lastmod
-    QVariantList m_doomedRows;                                     // urls2 rows that go
-    std::unordered_map<QString, QString, TextHash> m_departing;    // the URLs that leave: their stored lastmod
-    QVariantList m_departingRows;                                  // the first row of each, in row order
-    QVariantList m_doomedLastmods;                                 // urls2_lastmod rows that go
+    std::vector<qint64> m_row;                                  // per URL: the row it keeps, 0 when new
+    std::vector<bool> m_hadLastmod;                             // per URL: a lastmod was stored for it
+    std::vector<bool> m_lastmodChanged;                         // per URL: its stored lastmod and the new one differ
+    std::unordered_map<qsizetype, QString> m_returning;         // new URLs found in the history: their kept lastmod
+    QVariantList m_doomedRows;                                  // urls2 rows that go
+    std::unordered_map<QString, QString, TextHash> m_departing; // the URLs that leave: their stored lastmod
+    QVariantList m_departingRows;                               // the first row of each, in row order
+    QByteArray m_stored;                                        // the project's value in urls2_sitemap
+    QByteArray m_image;                                         // the value to store
+    bool m_imageChanged = false;                                // m_image is to be stored
 };

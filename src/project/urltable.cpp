@@ -90,7 +90,15 @@ void UrlTable::createSchema()
     m_query.exec(QStringLiteral("create table if not exists urls2 (Projectid REAL, Url VARCHAR(255)%1)").arg(flags));
     // Serves the project filter and the per-URL flag updates of the runs.
     m_query.exec(QStringLiteral("create index if not exists urls2_project_url on urls2 (Projectid, Url)"));
-    UrlReplacement::createTables(m_query);
+    // A file that cannot be written still opens for reading: the replacements make
+    // the side tables again, in their own transaction, before they use them.
+    try {
+        m_query.exec(QStringLiteral("begin"));
+        UrlReplacement::createTables(m_query);
+        m_query.exec(QStringLiteral("commit"));
+    } catch (const UrlTableError &) {
+        m_db.rollback();
+    }
     m_query.clear();
 }
 
@@ -299,7 +307,10 @@ int UrlTable::replaceRows(int projectId, const QStringList &urls, const QStringL
 {
     changing();
     int added = 0;
-    inTransaction([&] { added = UrlReplacement(m_query, projectId).run(urls, lastmods); });
+    inTransaction([&] {
+        UrlReplacement::createTables(m_query);
+        added = UrlReplacement(m_query, projectId).run(urls, lastmods);
+    });
     emit viewChanged();
     if (added > 0)
         emit afterPost();
@@ -335,6 +346,11 @@ QStringList UrlTable::departedUrls(int projectId)
     return urls;
 }
 
+QStringList UrlTable::storedLastmods(int projectId, const QStringList &urls)
+{
+    return UrlReplacement::storedLastmods(m_query, projectId, urls);
+}
+
 bool UrlTable::replaceFromFile(int projectId, const QString &path, UrlList *list)
 {
     UrlList read = UrlList::read(path);
@@ -357,8 +373,9 @@ void UrlTable::deleteProject(int projectId)
 {
     changing();
     inTransaction([&] {
+        UrlReplacement::createTables(m_query);
         m_query.deleteProject(projectId);
-        m_query.exec(QStringLiteral("delete from urls2_lastmod where Projectid = ?"), {projectId});
+        m_query.exec(QStringLiteral("delete from urls2_sitemap where Projectid = ?"), {projectId});
         m_query.exec(QStringLiteral("delete from urls2_history where Projectid = ?"), {projectId});
     });
     emit viewChanged();

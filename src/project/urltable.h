@@ -18,7 +18,7 @@
 // NULL reads as false). Rows are addressed by SQLite's rowid and the view is in
 // rowid order, which is the order rows were added. Every statement goes through
 // query(); no value is ever written into SQL text. Beside urls2 live the
-// sitemap lastmods (urls2_lastmod) and the URLs that left a project's list
+// sitemap lastmods (urls2_sitemap) and the URLs that left a project's list
 // (urls2_history); UrlReplacement describes both.
 //
 // Failures of the database throw UrlTableError carrying the database's message;
@@ -37,7 +37,9 @@ public:
     static constexpr int MaxUrlLength = 255;
 
     // Opens urls2.db in directory, creating the file, the tables and their
-    // indexes when missing. Throws UrlTableError when the file cannot be opened or is no
+    // indexes when missing, and bringing the lastmods of an older file into the
+    // present shape (a file that cannot be written is brought at its first
+    // import). Throws UrlTableError when the file cannot be opened or is no
     // database; such a file is left as it was.
     explicit UrlTable(const QString &directory, QObject *parent = nullptr);
     ~UrlTable() override;
@@ -143,6 +145,9 @@ public:
     // sitemap) and are not in it now, in the order they left. Throws
     // UrlTableError when they cannot be read.
     QStringList departedUrls(int projectId);
+    // The lastmod kept for each of urls in the project since its last sitemap
+    // import, "" for none. Throws UrlTableError when they cannot be read.
+    QStringList storedLastmods(int projectId, const QStringList &urls);
     // All thirty flags true for this project's rows only. Writes. Emits viewChanged().
     void enableAll(int projectId);
     // Removes every row of the project, its lastmods and its departed URLs, in

@@ -36,9 +36,17 @@ protected:
         return select(
             QStringLiteral("select Url, %1 from urls2 where Projectid = %2 order by rowid").arg(sum).arg(projectId));
     }
+    // "url: lastmod" as stored for project 5, by URL, of every URL these tests use.
     QStringList lastmods()
     {
-        return select(QStringLiteral("select Url, Lastmod from urls2_lastmod where Projectid = 5 order by Url"));
+        QStringList urls{"http://a/",    "http://b/",       "http://bare/",   "http://c/",   "http://d/",
+                         "http://gone/", "http://hostile/", "http://listed/", "http://new/", "http://same/"};
+        const QStringList stored = table.storedLastmods(5, urls);
+        QStringList texts;
+        for (qsizetype i = 0; i < urls.size(); ++i)
+            if (!stored.at(i).isEmpty())
+                texts << urls.at(i) + QStringLiteral(": ") + stored.at(i);
+        return texts;
     }
     // Every URL of project 5 sent to every engine.
     void submitAll()
@@ -55,7 +63,7 @@ protected:
 
 TEST_F(SitemapLastmodTest, AChangedLastmodSendsThePageAgainAndEverythingElseKeepsItsFlags)
 {
-    const QString hostile = QStringLiteral("x'); drop table urls2_lastmod; --");
+    const QString hostile = QStringLiteral("x'); drop table urls2_sitemap; --");
     table.replaceProjectUrls(5, {"http://listed/", "http://gone/"});
     table.addUrl(6, QStringLiteral("http://listed/"));
     submitAll();
@@ -70,12 +78,13 @@ TEST_F(SitemapLastmodTest, AChangedLastmodSendsThePageAgainAndEverythingElseKeep
     EXPECT_EQ(lastmods(),
               (QStringList{"http://hostile/: " + hostile, "http://listed/: 2024-01-01", "http://same/: 2024-01-01"}));
 
+    // The pages in another order: matched by URL, not by place.
     submitAll();
-    table.replaceProjectUrlsFromSitemap(5, {{"http://listed/", "2024-02-01", 1},
-                                            {"http://same/", "2024-01-01\n", 2},
+    table.replaceProjectUrlsFromSitemap(5, {{"http://new/", "2024-01-01", 1},
+                                            {"http://bare/", "2024-03-01", 2},
                                             {"http://hostile/", hostile, 3},
-                                            {"http://bare/", "2024-03-01", 4},
-                                            {"http://new/", "2024-01-01", 5}});
+                                            {"http://same/", "2024-01-01\n", 4},
+                                            {"http://listed/", "2024-02-01", 5}});
     EXPECT_EQ(rows(), (QStringList{"http://listed/: 30", "http://same/: 0", "http://hostile/: 0", "http://bare/: 0",
                                    "http://new/: 30"}));
     EXPECT_EQ(lastmods(),
@@ -94,7 +103,8 @@ TEST_F(SitemapLastmodTest, AFailedReplacementLeavesRowsAndLastmodsAsTheyWere)
 {
     table.replaceProjectUrlsFromSitemap(5, {{"http://a/", "1", 1}});
     submitAll();
-    select(QStringLiteral("create trigger refuse before insert on urls2_lastmod when new.Url = 'http://bad/' "
+    // Refused at the last step, once the rows have been changed.
+    select(QStringLiteral("create trigger refuse before insert on urls2_sitemap "
                           "begin select raise(abort, 'refused'); end"));
     EXPECT_THROW(table.replaceProjectUrlsFromSitemap(5, {{"http://a/", "2", 1}, {"http://bad/", "1", 2}}),
                  UrlTableError);
@@ -184,6 +194,55 @@ TEST_F(SitemapLastmodTest, PagesAPartialImportDroppedAreNotSentAgainWhenTheyCome
     table.replaceProjectUrls(5, {"http://a/", "http://c/"});
     EXPECT_EQ(rows(), (QStringList{"http://a/: 0", "http://c/: 0"}));
     EXPECT_EQ(lastmods(), (QStringList{"http://a/: 2025-01-01", "http://c/: 2025-02-03"}));
+}
+
+TEST_F(SitemapLastmodTest, AFileWithALastmodRowPerUrlOpensWithItsLastmodsAndTheyAreWeighed)
+{
+    table.replaceProjectUrls(5, {"http://a/", "http://b/", "http://c/"});
+    submitAll();
+    // The shape files had before: a row per URL, a URL possibly twice (the first counts).
+    select(QStringLiteral("drop table urls2_sitemap"));
+    select(QStringLiteral("create table urls2_lastmod (Projectid REAL, Url VARCHAR(255), Lastmod TEXT)"));
+    select(QStringLiteral("insert into urls2_lastmod values (5, 'http://a/', '2025-01-01'), (5, 'http://b/', "
+                          "'2025-01-02'), (5, 'http://a/', '1999'), (5, 'http://c/', ''), (6, 'http://a/', 'x''y')"));
+
+    UrlTable reopened(dir.path());
+    EXPECT_EQ(lastmods(), (QStringList{"http://a/: 2025-01-01", "http://b/: 2025-01-02"}));
+    EXPECT_EQ(reopened.storedLastmods(6, {"http://a/"}), QStringList{"x'y"});
+    EXPECT_TRUE(select(QStringLiteral("select name, 0 from sqlite_master where name = 'urls2_lastmod'")).isEmpty());
+
+    reopened.replaceProjectUrlsFromSitemap(
+        5, {{"http://a/", "2025-01-01T00:00Z", 1}, {"http://b/", "2025-02-02", 2}, {"http://c/", "2025-01-03", 3}});
+    EXPECT_EQ(rows(), (QStringList{"http://a/: 0", "http://b/: 30", "http://c/: 0"}));
+}
+
+TEST_F(SitemapLastmodTest, ABrokenStoredValueIsReadUpToTheBreakAndReplacedByTheNextImport)
+{
+    table.replaceProjectUrlsFromSitemap(5, {{"http://a/", "2025-01-01", 1}, {"http://b/", "2025-01-02", 2}});
+    submitAll();
+    const struct
+    {
+        const char *name;
+        const char *value; // SQL for the new value, from the stored one
+        int kept;          // entries still read
+    } cases[] = {
+        {"cut inside the second entry", "substr(Lastmods, 1, 25)", 1},
+        {"cut inside a key", "substr(Lastmods, 1, 5)", 0},
+        {"a length past the end", "x'0000000000000000ff01414141'", 0},
+        {"a length that never ends", "x'0000000000000000ffffffffffffff'", 0},
+        {"not a blob", "'text'", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        select(QStringLiteral("update urls2_sitemap set Lastmods = %1 where Projectid = 5").arg(c.value));
+        EXPECT_EQ(lastmods().size(), c.kept);
+        // A URL without a readable lastmod keeps its flags; the import stores the whole list again.
+        table.replaceProjectUrlsFromSitemap(5, {{"http://a/", "2025-01-01", 1}, {"http://b/", "2025-03-03", 2}});
+        EXPECT_EQ(rows(), (QStringList{"http://a/: 0", "http://b/: 0"}));
+        EXPECT_EQ(lastmods(), (QStringList{"http://a/: 2025-01-01", "http://b/: 2025-03-03"}));
+        table.replaceProjectUrlsFromSitemap(5, {{"http://a/", "2025-01-01", 1}, {"http://b/", "2025-01-02", 2}});
+        submitAll();
+    }
 }
 
 } // namespace

@@ -90,14 +90,14 @@ TEST(SitemapReader, TakesLocsAndLastmodsWarnsAboutBadEntriesAndFailsOnAnythingEl
          {"urlset", QStringLiteral("http://a/\u00E9 |  | 1")}},
         {"tags that do not match",
          Head + Url + "<url><loc>http://b/</url>",
-         {"urlset", "sitemap.xml, line 4, column 25: Opening and ending tag mismatch."}},
+         {"urlset", "sitemap.xml, line 4, column 20: Opening and ending tag mismatch."}},
         {"an undeclared entity",
          Head + "<url><loc>http://b/&nbsp;</loc></url></urlset>",
-         {"urlset", "sitemap.xml, line 3, column 25: Entity 'nbsp' not declared."}},
+         {"urlset", R"(sitemap.xml, line 3, column 20: Undeclared entity "nbsp".)"}},
         {"content after the root",
          Head + Url + "</urlset><urlset/>",
-         {"urlset", "sitemap.xml, line 4, column 18: Extra content at end of document."}},
-        {"the end missing", Head + Url, {"urlset", "sitemap.xml, line 4, column 0: Premature end of document."}},
+         {"urlset", "sitemap.xml, line 4, column 10: Extra content at end of document."}},
+        {"the end missing", Head + Url, {"urlset", "sitemap.xml, line 4, column 1: Premature end of document."}},
         {"an empty file", "", {"unknown", "sitemap.xml: the file is empty"}},
         {"a root in another namespace",
          "<urlset xmlns=\"http://example/other\">" + Url + "</urlset>",
@@ -109,9 +109,9 @@ TEST(SitemapReader, TakesLocsAndLastmodsWarnsAboutBadEntriesAndFailsOnAnythingEl
     }
 }
 
-// Tokens of a few MiB, each read in odd slices, plain and compressed: the
-// parser is given a comment, a processing instruction or a CDATA section only
-// whole, and nothing of the result may change with where the blocks end.
+// Tokens of a few MiB, each read in odd slices, plain and compressed: nothing
+// of the result may change with where the slices end, and a long <lastmod> is
+// cut to MaxFieldBytes.
 TEST(SitemapReader, LongTokensOfEveryShapeReadTheSameInAnySlices)
 {
     QByteArray filler;
@@ -132,21 +132,23 @@ TEST(SitemapReader, LongTokensOfEveryShapeReadTheSameInAnySlices)
         {"a CDATA section", root + "<![CDATA[" + filler + "]]>" + Url + "</urlset>", {"urlset", loc}},
         {"a processing instruction", root + "<?pi " + filler + "?>" + Url + "</urlset>", {"urlset", loc}},
         {"a comment in the DOCTYPE",
-         "<!DOCTYPE urlset [<!ENTITY e '>'><!--" + filler + "--><?pi " + filler + "?>]>" + root + Url + "</urlset>",
+         "<!DOCTYPE urlset [<!ATTLIST urlset a CDATA '>'><!--" + filler + "--><?pi " + filler + "?>]>" + root + Url +
+             "</urlset>",
          {"urlset", loc}},
         {"text", root + filler + Url + "</urlset>", {"urlset", loc}},
         {"an attribute value", root + "<x a=\"" + filler + "\"/>" + Url + "</urlset>", {"urlset", loc}},
         {"many tiny tokens", root + tiny + Url + "</urlset>", {"urlset", loc}},
-        {"a lastmod in CDATA",
+        {"a lastmod in CDATA, cut",
          root + "<url><loc>http://a/</loc><lastmod><![CDATA[" + filler + "]]></lastmod></url></urlset>",
-         {"urlset", QStringLiteral("http://a/ | %1 | 2").arg(QString::fromLatin1(filler.trimmed()))}},
+         {"urlset", QStringLiteral("http://a/ | %1 | 2")
+                        .arg(QString::fromLatin1(filler.first(SitemapReader::MaxFieldBytes).trimmed()))}},
         {"a tag name",
          root + "<" + QByteArray(filler.size(), 'n') + "/></urlset>",
-         {"urlset", "sitemap.xml, line 2, column 4100: Expected '>' or '/', but got '[a-zA-Z]'."}},
+         {"urlset", "sitemap.xml, line 2, column 1026: A name longer than 1024 bytes."}},
         {"an unclosed comment",
          root + "<!--" + filler,
          {"urlset",
-          QStringLiteral("sitemap.xml, line 2, column %1: Premature end of document.").arg(4 + filler.size())}},
+          QStringLiteral("sitemap.xml, line 2, column %1: Premature end of document.").arg(5 + filler.size())}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.shape);
@@ -159,6 +161,107 @@ TEST(SitemapReader, LongTokensOfEveryShapeReadTheSameInAnySlices)
     const QByteArray utf16 =
         QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(wide.utf16()), wide.size() * 2);
     EXPECT_EQ(read(utf16, 65537), (QStringList{"urlset", loc}));
+}
+
+QByteArray utf16(const QString &text, bool bigEndian)
+{
+    QByteArray bytes;
+    for (const QChar c : text) {
+        const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xFF);
+        bytes += bigEndian ? QByteArray{&high, 1} + low : QByteArray{&low, 1} + high;
+    }
+    return bytes;
+}
+
+TEST(SitemapReader, FaultsAreNamedWithTheirLineAndColumn)
+{
+    const QByteArray deep = QByteArray("<urlset>") + QByteArray("<a>").repeated(300);
+    const struct
+    {
+        QByteArray bytes;
+        const char *error;
+    } cases[] = {
+        {"<urlset a='1' b=\"2\" a='3'/>", "line 1, column 22: Attribute \"a\" redefined."},
+        {"<urlset a='1'b='2'/>", "line 1, column 14: Attributes must be separated by blanks."},
+        {"<urlset a='x<y'/>", "line 1, column 13: Unexpected '<' in an attribute value."},
+        {"<urlset><p:url/></urlset>", "line 1, column 9: Undeclared namespace prefix \"p\"."},
+        {"<urlset q:a='1'/>", "line 1, column 1: Undeclared namespace prefix \"q\"."},
+        {"<urlset><!-- a -- b --></urlset>", "line 1, column 18: \"--\" is not allowed inside a comment."},
+        {"<urlset>&#0;</urlset>", "line 1, column 9: Invalid character reference."},
+        {"<urlset>&#xD800;</urlset>", "line 1, column 9: Invalid character reference."},
+        {"<urlset>a]]>b</urlset>", "line 1, column 12: \"]]>\" is not allowed in text."},
+        {"hello<urlset/>", "line 1, column 1: Start tag expected."},
+        {"\n<?xml version='1.0'?><urlset/>", "line 2, column 1: XML declaration not at start of document."},
+        {"<?xml version='1.0' encoding='EBCDIC'?><urlset/>", "line 1, column 1: Unsupported encoding \"EBCDIC\"."},
+        {"<?xml encoding='UTF-8'?><urlset/>", "line 1, column 1: Invalid XML declaration."},
+        {"<!DOCTYPE urlset [<!ENTITY a 'b'>]><urlset>&a;</urlset>",
+         "line 1, column 27: The DOCTYPE declares entities; a sitemap needs none."},
+        {"<urlset>\xC3\x28</urlset>", "line 1, column 10: Invalid byte sequence for the document's encoding."},
+        {"<urlset>\x01</urlset>", "line 1, column 9: A character XML does not allow."},
+        {"\xFF\xFE" + utf16("<urlset>", false) + QByteArrayLiteral("\0\xD8") + utf16("</urlset>", false),
+         "line 1, column 9: Invalid byte sequence for the document's encoding."},
+        {"\r\n\r\n<urlset>\r<url>\n\xC3\xBC</urlset>", "line 5, column 2: Opening and ending tag mismatch."},
+        {deep, "line 1, column 774: Elements nested deeper than 256 levels."},
+        {"<" + QByteArray(1100, 'n') + "\xC3\x97/>", "line 1, column 1026: A name longer than 1024 bytes."},
+        {"<urlset><url><loc>http://a/", "line 1, column 28: Premature end of document."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.bytes.left(60).toStdString());
+        const QStringList result = readEveryWay(c.bytes);
+        ASSERT_FALSE(result.isEmpty());
+        EXPECT_EQ(result.last(), QStringLiteral("sitemap.xml, ") + QString::fromUtf8(c.error));
+    }
+}
+
+TEST(SitemapReader, OddButWellFormedDocumentsRead)
+{
+    const QByteArray sitemapSpace = "http://www.sitemaps.org/schemas/sitemap/0.9";
+    const QString latin = QStringLiteral("<urlset><url><loc>http://a/\u00E9\U0001F600</loc></url></urlset>");
+    const QByteArray blanks(5000, ' ');
+    const struct
+    {
+        const char *behaviour;
+        QByteArray bytes;
+        QStringList result;
+    } cases[] = {
+        {"CDATA split around ]]> and character references",
+         "<urlset><url><loc><![CDATA[http://a/]]]]><![CDATA[>x]]>&#x2F;&#233;</loc></url></urlset>",
+         {"urlset", QStringLiteral("http://a/]]>x/\u00E9 |  | 1")}},
+        {"a prefixed sitemap namespace, written with references, and a prefix bound again below",
+         "<s:urlset xmlns:s='http:&#x2F;/www.sitemaps.org/schemas/sitemap/0.9'><s:url><s:loc>http://a/</s:loc>"
+         "</s:url><s:url xmlns:s='http://other/'><s:loc>http://b/</s:loc></s:url><url><loc>http://c/</loc></url>"
+         "</s:urlset>",
+         {"urlset", "http://a/ |  | 1", "http://c/ |  | 1"}},
+        {"foreign elements, comments, PIs and a DOCTYPE with quotes and comments are passed over",
+         "<?xml version='1.0' standalone='yes'?>\n<!DOCTYPE urlset SYSTEM \"a>b\" [\n<!-- ]> -->"
+         "<!ATTLIST urlset x CDATA ']>'>\n<?pi ]>?>]>\n<urlset xmlns='" +
+             sitemapSpace +
+             "' xmlns:x='http://www.w3.org/1999/xhtml'><!-- <url><loc>http://no/</loc></url> -->"
+             "<url><?pi <loc>?><x:link href='http://alt/'/><loc>http://a/</loc></url></urlset><!-- end -->\n",
+         {"urlset", "http://a/ |  | 5"}},
+        {"blanks around a loc do not count against its length",
+         "<urlset><url><loc>" + blanks + "http://a/" + blanks + "</loc><lastmod>\n 2024 \n</lastmod></url></urlset>",
+         {"urlset", "http://a/ | 2024 | 1"}},
+        {"a loc past the length kept is refused",
+         "<urlset><url><loc>http://a/" + QByteArray(SitemapReader::MaxFieldBytes * 3, 'x') + "</loc></url></urlset>",
+         {"urlset", "sitemap.xml, line 1: URL longer than 255 bytes: \"http://a/" + QString(51, u'x') + "...\""}},
+        {"UTF-16, little endian with its mark",
+         "\xFF\xFE" + utf16(latin, false),
+         {"urlset", QStringLiteral("http://a/\u00E9\U0001F600 |  | 1")}},
+        {"UTF-16, big endian without a mark",
+         utf16("<?xml version='1.0' encoding='UTF-16'?>" + latin, true),
+         {"urlset", QStringLiteral("http://a/\u00E9\U0001F600 |  | 1")}},
+        {"windows-1252 and a UTF-8 byte order mark",
+         "<?xml version='1.0' encoding='windows-1252'?><urlset><url><loc>http://a/\x80</loc></url></urlset>",
+         {"urlset", QStringLiteral("http://a/\u20AC |  | 1")}},
+        {"a UTF-8 byte order mark",
+         "\xEF\xBB\xBF<urlset><url><loc>http://a/\xC3\xA9</loc></url></urlset>",
+         {"urlset", QStringLiteral("http://a/\u00E9 |  | 1")}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        EXPECT_EQ(readEveryWay(c.bytes), c.result);
+    }
 }
 
 TEST(SitemapReader, GzipMembersJoinAndDamageFails)

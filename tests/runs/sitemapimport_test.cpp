@@ -145,7 +145,7 @@ TEST_F(SitemapImportTest, ASitemapThatCannotBeReadChangesNothing)
         QString error;
     } cases[] = {
         {"a local index with a sitemap that is not well-formed", "local.xml",
-         url("/broken.xml") + ", line 1, column 42: Opening and ending tag mismatch."},
+         url("/broken.xml") + ", line 1, column 34: Opening and ending tag mismatch."},
         {"a missing local file", "missing.xml",
          "Cannot open the sitemap \"" + dir.file("missing.xml") + "\": No such file or directory"},
         {"an answer that is no success", url("/missing.xml"),
