@@ -285,7 +285,7 @@ void SitemapReader::endItem()
                                                            : QStringLiteral("a <sitemap> without a <loc>"));
     if (const std::optional<UrlLineProblem> problem = UrlListParser::checkLine(loc))
         return warn(m_locLine, QStringLiteral("%1: \"%2\"").arg(urlLineProblemText(*problem), excerptOf(loc)));
-    if (firstSighting(loc))
+    if (m_seen.isNew(m_entries, loc))
         m_entries.append({loc, QString::fromUtf8(m_lastmod).trimmed(), m_locLine});
 }
 
@@ -306,38 +306,6 @@ void SitemapReader::fail(Failure failure, const QString &text)
     m_xml.halt();
     m_entries.clear();
     m_seen.clear();
-}
-
-// Whether no entry holds url yet; the caller then appends it.
-bool SitemapReader::firstSighting(const QString &url)
-{
-    // The hash's upper half both places a URL and tells most others apart without comparing them.
-    const auto free = [this](quint64 tag) {
-        const size_t mask = m_seen.size() - 1;
-        size_t slot = size_t(tag) & mask;
-        while (m_seen[slot])
-            slot = (slot + 1) & mask;
-        return slot;
-    };
-    if (size_t(m_entries.size()) * 2 >= m_seen.size()) {
-        std::vector<quint64> old(std::max<size_t>(1024, m_seen.size() * 2));
-        old.swap(m_seen);
-        for (const quint64 held : old) {
-            if (held)
-                m_seen[free(held >> 32)] = held;
-        }
-    }
-    const quint64 tag = quint64(TextHash()(url)) >> 32;
-    const size_t mask = m_seen.size() - 1;
-    for (size_t slot = size_t(tag) & mask;; slot = (slot + 1) & mask) {
-        const quint64 held = m_seen[slot];
-        if (!held) {
-            m_seen[slot] = tag << 32 | quint64(m_entries.size() + 1);
-            return true;
-        }
-        if (held >> 32 == tag && m_entries.at(qsizetype(held & 0xFFFFFFFF) - 1).url == url)
-            return false;
-    }
 }
 
 void SitemapReader::warn(qint64 line, const QString &reason)

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "project/entryurlindex.h"
 #include "project/sitemapentry.h"
-#include "project/texthash.h"
 #include "project/xmlscanner.h"
 
 #include <QByteArray>
@@ -121,7 +121,6 @@ private:
     void failXml();
     void fail(Failure failure, const QString &text);
     void warn(qint64 line, const QString &reason);
-    bool firstSighting(const QString &url);
 
     QString m_name;
     Layer m_layer = Layer::Sniff;
@@ -148,10 +147,7 @@ private:
     Failure m_failure = Failure::None;
     QString m_error;
     QList<SitemapEntry> m_entries;
-    // The URLs of m_entries by hash, open-addressed: a slot holds the hash's
-    // upper half and the entry's index + 1, 0 when free. Far fewer allocations
-    // than a node per URL, and nothing to free one by one.
-    std::vector<quint64> m_seen;
+    EntryUrlIndex m_seen; // the URLs of m_entries
     QList<SitemapWarning> m_warnings;
     qint64 m_skipped = 0;
     qint64 m_consumed = 0;

@@ -126,7 +126,7 @@ SitemapImport::Read SitemapImport::readSitemap(const QString &name, int level, c
     if (reader.kind() == SitemapReader::Kind::UrlSet) {
         ++m_urlSetsRead;
         for (SitemapEntry &entry : reader.takeEntries()) {
-            if (!m_urlsSeen.insert(entry.url).second)
+            if (!m_urlsSeen.isNew(result.entries, entry.url))
                 continue;
             if (m_firstTextual.file.isEmpty() && isTextual(entry))
                 m_firstTextual = {name, entry.line, entry.lastmod};

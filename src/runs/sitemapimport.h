@@ -1,15 +1,14 @@
 #pragma once
 
+#include "project/entryurlindex.h"
 #include "project/sitemapentry.h"
 #include "project/sitemapreader.h"
-#include "project/texthash.h"
 
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <memory>
-#include <unordered_set>
 
 class THTTPClient;
 class UrlTable;
@@ -111,7 +110,7 @@ private:
     QString m_baseDirectory;
     int m_timeoutSeconds;
     QSet<QString> m_sitemapsSeen;
-    std::unordered_set<QString, TextHash> m_urlsSeen;
+    EntryUrlIndex m_urlsSeen; // the URLs of the result's entries
     int m_files = 0;
     int m_urlSetsRead = 0;
     // Where the first lastmod compared as text stands; reason holds the lastmod.
