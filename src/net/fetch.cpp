@@ -14,16 +14,6 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// A status line for a message: printable, and short enough for one line.
-QString printable(const QByteArray &line)
-{
-    QString text = QString::fromUtf8(line.left(200));
-    for (QChar &c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            c = QChar::ReplacementCharacter;
-    return text;
-}
-
 THTTPActions actionOf(const QByteArray &method)
 {
     if (method == "POST")
@@ -245,7 +235,7 @@ void FetchRun::exchange(const QByteArray &method, const QByteArray &postData, Fe
         result.outcome = FetchResult::Outcome::Success;
     } else {
         result.outcome = FetchResult::Outcome::HttpStatus;
-        result.text = printable(result.statusLine);
+        result.text = printableStatusLine(result.statusLine);
     }
 }
 
@@ -341,7 +331,7 @@ void FetchRun::describeEnd(FetchResult &result) const
     // What the body did matters only for a success: an error page is an error page however it ended.
     if (answered && !success) {
         result.outcome = FetchResult::Outcome::HttpStatus;
-        result.text = printable(result.statusLine);
+        result.text = printableStatusLine(result.statusLine);
     } else if (m_end == End::Cut) {
         result.outcome = FetchResult::Outcome::Success;
     } else if (m_end == End::TooLarge) {
@@ -374,6 +364,15 @@ int statusCodeOf(const QByteArray &line)
     if (i + 4 < line.size() && line.at(i + 4) != ' ')
         return -1;
     return (line.at(i + 1) - '0') * 100 + (line.at(i + 2) - '0') * 10 + (line.at(i + 3) - '0');
+}
+
+QString printableStatusLine(const QByteArray &line)
+{
+    QString text = QString::fromUtf8(line.left(200));
+    for (QChar &c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QChar::ReplacementCharacter;
+    return text;
 }
 
 FetchResult Fetch(THTTPClient &http, const FetchRequest &request)

@@ -75,6 +75,8 @@ struct FetchResult
 
 // The status code of "HTTP/<digits>.<digits> <3 digits>[ text]", -1 for any other line.
 int statusCodeOf(const QByteArray &statusLine);
+// A status line as a message may show it: its first 200 bytes, control characters replaced.
+QString printableStatusLine(const QByteArray &statusLine);
 
 // Fetches request.url with the client, one request per address, following
 // redirects by RedirectChain's rule, and returns what happened; never throws.

@@ -11,16 +11,6 @@
 
 namespace {
 
-// A status line for a reason: printable, and short enough for one line of the log.
-QString printable(const QByteArray &line)
-{
-    QString text = QString::fromUtf8(line.left(200));
-    for (QChar &c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            c = QChar::ReplacementCharacter;
-    return text;
-}
-
 Outcome interruptedOutcome(RunControl::Interruption why)
 {
     switch (why) {
@@ -53,7 +43,7 @@ RequestResult classifyAnswer(const QByteArray &statusLine, const QByteArray &loc
     }
     const int code = net::statusCodeOf(statusLine);
     if (code < 0) {
-        result.reason = QStringLiteral("malformed status line: ") + printable(statusLine);
+        result.reason = QStringLiteral("malformed status line: ") + net::printableStatusLine(statusLine);
         return result;
     }
     if (code >= 200 && code < 300) {
@@ -62,7 +52,7 @@ RequestResult classifyAnswer(const QByteArray &statusLine, const QByteArray &loc
         result.outcome = Outcome::Redirected;
         result.location = QString::fromUtf8(location);
     } else {
-        result.reason = printable(statusLine);
+        result.reason = net::printableStatusLine(statusLine);
     }
     return result;
 }
