@@ -3,8 +3,8 @@
 //   qc_screenshots OUTPUT_DIR [program arguments…]
 // Run it in a base directory (it opens what the arguments ask, e.g. /load site.qlc).
 
-#include "app/desktopplatform.h"
 #include "app/mainform.h"
+#include "platform/desktopplatform.h"
 
 #include "engines/ui/enginechecklist.h"
 

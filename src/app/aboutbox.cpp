@@ -2,7 +2,7 @@
 
 #include "app/constants.h"
 #include "app/pictures.h"
-#include "app/platform.h"
+#include "platform/platform.h"
 
 #include <QEvent>
 #include <QFrame>

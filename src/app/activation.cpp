@@ -4,9 +4,9 @@
 // programs: its lock, and what they changed while the window looked away.
 
 #include "app/mainform.h"
-#include "app/platform.h"
 #include "app/settingspage.h"
 #include "app/submitpage.h"
+#include "platform/platform.h"
 #include "project/baselock.h"
 #include "project/urltable.h"
 #include "project/urltablemodel.h"
@@ -51,7 +51,7 @@ void TMainForm::FormActivate()
         m_startupDone = true;
         // With a window, a mistake on the command line is told and passed over.
         for (const QString &error : Startup.UsageErrors)
-            AddStatusLine(QStringLiteral("Command line: ") + error, int(StatusKind::Failure));
+            AddStatusLine(QStringLiteral("Command line: ") + error, StatusKind::Failure);
         const int status = StartupActions();
         // Without a display nobody could ever close the program: it ends when
         // its start-up actions are done, as if "/exit" had been given.

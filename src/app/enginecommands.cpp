@@ -6,13 +6,13 @@
 #include "app/mainform.h"
 #include "app/manualpage.h"
 #include "app/pictures.h"
-#include "app/platform.h"
 #include "app/settingspage.h"
 #include "engines/builtinlists.h"
 #include "engines/enginelist.h"
 #include "engines/enginelistdownload.h"
 #include "engines/ui/advancedengineform.h"
-#include "net/httpclient.h"
+#include "platform/platform.h"
+#include "runs/runservices.h"
 
 #include <tuple>
 
@@ -30,7 +30,7 @@ void TMainForm::connectEngineControls()
     connect(m_manualPage, &ManualPage::engineClicked, this, &TMainForm::ManualEnginesListBoxClick);
     connect(m_manualPage, &ManualPage::openRequested, this,
             [this](const QString &address) { m_platform.openInShell(address); });
-    AdvancedEngineForm = new TAdvancedEngineForm(&ExciteLanguage, &ExciteLocation, &ExciteCategory, this);
+    AdvancedEngineForm = new TAdvancedEngineForm(this);
     AdvancedEngineForm->setWindowIcon(LoadIcon(BaseDir, IconFile));
 }
 
@@ -41,7 +41,7 @@ void TMainForm::LoadEngineCheckList()
         AddStatusLine(QStringLiteral("The engine list names %1 engines; only the first %2 are listed.")
                           .arg(m_engines.listedCount())
                           .arg(MaxEngines),
-                      1);
+                      StatusKind::Heading);
     m_settingsPage->setEngines(m_engines.names());
 }
 
@@ -52,7 +52,7 @@ void TMainForm::LoadManualEngineList()
 
 QStringList TMainForm::DownloadEngineLists()
 {
-    AddStatusLine(QStringLiteral("Downloading search engine configuration"), 6);
+    AddStatusLine(QStringLiteral("Downloading search engine configuration"), StatusKind::Phase);
     const ProjectSettings settings = currentSettings();
     const int timeout = settings.timeoutSeconds();
     QStringList problems;
@@ -60,19 +60,19 @@ QStringList TMainForm::DownloadEngineLists()
     for (const auto &[url, path, automatic] :
          {std::tuple{settings.autoListUrl(DefaultAutoListURL), AutoListPath, true},
           std::tuple{settings.manualListUrl(DefaultManualListURL), ManualListPath, false}}) {
-        const ListDownload download = DownloadEngineList(*m_http, url, path, timeout, automatic);
+        const ListDownload download = m_network->downloadEngineList(url, path, timeout, automatic);
         replaced = replaced || download.replaced();
         if (!download.replaced()) {
             problems << url + QStringLiteral(": ") + download.reason;
             AddStatusLine(QStringLiteral("Engine list not updated from ") + url + QStringLiteral(": ") +
                               download.reason + QStringLiteral("; the local list is kept."),
-                          0);
+                          StatusKind::Plain);
         }
     }
     // A directory without any list gets the program's own: engines that exist.
     if (BuiltInLists::writeWhereMissing(AutoListPath, ManualListPath)) {
         problems << QStringLiteral("the built-in engine lists are written to the base directory and used");
-        AddStatusLine(problems.last(), 0);
+        AddStatusLine(problems.last(), StatusKind::Plain);
     }
     return replaced ? QStringList() : problems;
 }
@@ -92,7 +92,13 @@ void TMainForm::SettingsDisableAllSearchEnginesBitBtnClick()
 
 void TMainForm::SettingsEngineAdvancedBitBtnClick()
 {
+    AdvancedEngineForm->setValues({ExciteLanguage, ExciteLocation, ExciteCategory});
     execReloadingDialog(*AdvancedEngineForm);
+    if (const std::optional<ExciteValues> &chosen = AdvancedEngineForm->chosen()) {
+        ExciteLanguage = chosen->language;
+        ExciteLocation = chosen->location;
+        ExciteCategory = chosen->category;
+    }
     // OK or Cancel, the project counts as changed.
     MarkModified();
 }

@@ -1,5 +1,5 @@
-#include "app/desktopplatform.h"
 #include "app/mainform.h"
+#include "platform/desktopplatform.h"
 #include "runs/commandline.h"
 
 #include <QApplication>

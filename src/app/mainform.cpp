@@ -8,15 +8,15 @@
 #include "app/manualpage.h"
 #include "app/named.h"
 #include "app/pictures.h"
-#include "app/platform.h"
 #include "app/settingspage.h"
 #include "app/submitpage.h"
-#include "net/httpclient.h"
+#include "platform/platform.h"
 #include "project/baselock.h"
 #include "project/profilefile.h"
 #include "project/settingskeys.h"
 #include "project/urltable.h"
 #include "project/urltablemodel.h"
+#include "runs/runservices.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -47,9 +47,8 @@ TMainForm::TMainForm(Platform &platform, const QStringList &arguments, QWidget *
     m_urlTable = std::make_unique<UrlTable>(BaseDir);
     m_urlModel = new UrlTableModel(*m_urlTable, this);
 
-    // The HTTP component comes first: the pages show the user agent.
-    m_http = std::make_unique<THTTPClient>();
-    m_http->setSocketLayerLoaded(true);
+    // The network side comes first; it sends the program's title as the user agent.
+    m_network = std::make_unique<RunServices>(AppTitle.toUtf8());
 
     createCommands();
     createPages();
@@ -64,8 +63,6 @@ TMainForm::TMainForm(Platform &platform, const QStringList &arguments, QWidget *
     setWindowIcon(LoadIcon(BaseDir, IconFile));
     m_infoPage->setLogo(LoadPicture(BaseDir, LogoFile));
     setWindowTitle(AppTitle);
-    // The HTTP user agent.
-    m_http->setUserAgent(AppTitle.toUtf8());
     // The project save dialog proposes "Quillcast Project" the first time.
     m_lastProjectName = AppTitle + QStringLiteral(" Project");
     // No project, nothing modified, the engine settings page in front.

@@ -29,7 +29,7 @@ class QTabWidget;
 class QToolBar;
 class TAboutBox;
 class TAdvancedEngineForm;
-class THTTPClient;
+class RunServices;
 class UrlTable;
 class UrlTableModel;
 struct UrlList;
@@ -63,7 +63,7 @@ public:
     bool isModified() const { return Modified; }
     Platform &platform() const { return m_platform; }
     UrlTable &urlTable() const { return *m_urlTable; }
-    RunControl &runControl() const { return *m_control; }
+    RunControl &runControl() const;
     const EngineCatalogue &engines() const { return m_engines; }
     // The project's settings as the pages show them now.
     ProjectSettings currentSettings() const;
@@ -195,7 +195,7 @@ private:
     void applyUrlFilter();
     // Loads the automatic list into the catalogue and the check list, all unchecked.
     void LoadEngineCheckList();
-    void AddStatusLine(const QString &text, int kind);
+    void AddStatusLine(const QString &text, StatusKind kind);
     // The lines an import passed over: in the status log, and unattended also on standard error.
     void reportUrlListWarnings(const UrlList &list);
     // A line of input passed over: in the status log, and unattended also on standard error.
@@ -311,8 +311,7 @@ private:
     qint64 m_seenUrlTableVersion = -1;
     std::unique_ptr<UrlTable> m_urlTable;
     UrlTableModel *m_urlModel = nullptr;
-    std::unique_ptr<THTTPClient> m_http;
-    RunControl *m_control = nullptr;
+    std::unique_ptr<RunServices> m_network;         // the HTTP client and the network jobs over it
     class PaintThrottle *m_paintThrottle = nullptr; // engaged while a run is in progress
     QString m_lastProjectName;
     bool m_closedDuringRun = false;

@@ -4,9 +4,9 @@
 #include "app/constants.h"
 #include "app/infopage.h"
 #include "app/mainform.h"
-#include "app/platform.h"
 #include "app/settingspage.h"
 #include "app/submitpage.h"
+#include "platform/platform.h"
 #include "project/profilefile.h"
 #include "project/settingskeys.h"
 #include "project/urltable.h"
@@ -215,7 +215,7 @@ void TMainForm::CloseProjectClick()
     }
     // A run of this project ends with it.
     if (RunInProgress())
-        m_control->stop();
+        runControl().stop();
     ProjectId = 0;
     m_infoPage->clearNames();
     Modified = false;
@@ -295,6 +295,6 @@ void TMainForm::ExitClick()
         showFailure(failure);
         return;
     }
-    m_control->stop(); // a run in progress stops at its next check
+    runControl().stop(); // a run in progress stops at its next check
     QApplication::exit(0);
 }

@@ -6,16 +6,15 @@
 #include "app/infopage.h"
 #include "app/mainform.h"
 #include "app/pictures.h"
-#include "app/platform.h"
 #include "app/settingspage.h"
 #include "app/submitpage.h"
-#include "net/httpclient.h"
+#include "platform/platform.h"
 #include "project/profilefile.h"
 #include "project/settingskeys.h"
 #include "project/urltable.h"
+#include "runs/run.h"
 #include "runs/runcontrol.h"
-#include "runs/searchrun.h"
-#include "runs/submissionrun.h"
+#include "runs/runservices.h"
 #include "runs/ui/paintthrottle.h"
 #include "runs/ui/statuslog.h"
 
@@ -57,19 +56,24 @@ QString whyNotWritable(const QString &path)
 
 void TMainForm::connectRunControls()
 {
-    m_control = new RunControl(*m_http, this);
     m_paintThrottle = new PaintThrottle(this, PaintIntervalMs, this);
     connect(m_submitPage, &SubmitPage::submitClicked, this, &TMainForm::SubmitBitBtnClick);
     connect(m_submitPage, &SubmitPage::searchClicked, this, &TMainForm::SearchURLsBitBtnClick);
     connect(m_submitPage, &SubmitPage::viewReportClicked, this, &TMainForm::ViewReportBitBtnClick);
-    connect(m_submitPage, &SubmitPage::skipUrlClicked, m_control, &RunControl::skipUrl);
-    connect(m_submitPage, &SubmitPage::skipEngineClicked, m_control, &RunControl::skipEngine);
-    connect(m_submitPage, &SubmitPage::stopClicked, m_control, &RunControl::stop);
+    RunControl *control = &m_network->control();
+    connect(m_submitPage, &SubmitPage::skipUrlClicked, control, &RunControl::skipUrl);
+    connect(m_submitPage, &SubmitPage::skipEngineClicked, control, &RunControl::skipEngine);
+    connect(m_submitPage, &SubmitPage::stopClicked, control, &RunControl::stop);
+}
+
+RunControl &TMainForm::runControl() const
+{
+    return m_network->control();
 }
 
 bool TMainForm::RunInProgress() const
 {
-    return m_control && m_control->inProgress();
+    return m_network && m_network->control().inProgress();
 }
 
 void TMainForm::SubmitBitBtnClick()
@@ -126,11 +130,8 @@ void TMainForm::startRun(bool search)
         if (!search && setup.settings.statusLog)
             EnsurePictureFile(BaseDir, ReportImageFile);
         RunObserver &observer = *this;
-        std::unique_ptr<Run> run;
-        if (search)
-            run = std::make_unique<SearchRun>(setup, *m_urlTable, *m_http, *m_control, observer);
-        else
-            run = std::make_unique<SubmissionRun>(setup, *m_urlTable, *m_http, *m_control, observer);
+        const std::unique_ptr<Run> run = search ? m_network->searchRun(setup, *m_urlTable, observer)
+                                                : m_network->submissionRun(setup, *m_urlTable, observer);
         run->run();
         m_lastTally = run->tally();
         m_runNotices += run->notices();
@@ -159,20 +160,20 @@ void TMainForm::startRun(bool search)
 void TMainForm::closeEvent(QCloseEvent *event)
 {
     if (RunInProgress()) {
-        m_control->stop();
+        m_network->control().stop();
         m_closedDuringRun = true;
     }
     QMainWindow::closeEvent(event);
 }
 
-void TMainForm::AddStatusLine(const QString &text, int kind)
+void TMainForm::AddStatusLine(const QString &text, StatusKind kind)
 {
     m_submitPage->log().AddStatusLine(text, kind);
 }
 
 void TMainForm::statusLine(const QString &text, StatusKind kind)
 {
-    m_submitPage->log().AddStatusLine(text, int(kind));
+    AddStatusLine(text, kind);
 }
 
 void TMainForm::requestProgress(int percent)

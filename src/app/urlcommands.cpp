@@ -4,11 +4,12 @@
 // project without a single URL changes nothing and says why.
 
 #include "app/mainform.h"
-#include "app/platform.h"
 #include "app/settingspage.h"
+#include "platform/platform.h"
 #include "project/urllist.h"
 #include "project/urltable.h"
 #include "project/urltablemodel.h"
+#include "runs/runservices.h"
 #include "runs/sitemapimport.h"
 
 #include <QDir>
@@ -28,7 +29,6 @@ void TMainForm::applyUrlFilter()
 void TMainForm::AddURL()
 {
     try {
-        m_urlTable->reopen();
         // Stored exactly as typed: no trimming, no check of form or duplicates.
         m_urlTable->addUrl(ProjectId, m_settingsPage->newUrl());
         m_urlModel->refresh();
@@ -55,7 +55,6 @@ void TMainForm::ImportfromfileClick()
     if (!lock.held())
         return;
     try {
-        m_urlTable->reopen();
         UrlList list;
         const int added = m_urlTable->importFile(ProjectId, chosen, &list);
         if (added > 0) {
@@ -119,8 +118,8 @@ bool TMainForm::ReplaceURLsFromSitemap(const QStringList &fileOrUrls)
     SitemapImportResult result;
     try {
         SetBusyCursor(1);
-        SitemapImport import(*m_http, BaseDir, qMax(currentSettings().timeoutSeconds(), 15));
-        result = import.importInto(*m_urlTable, ProjectId, fileOrUrls);
+        result = m_network->importSitemaps(*m_urlTable, ProjectId, fileOrUrls, BaseDir,
+                                           qMax(currentSettings().timeoutSeconds(), 15));
         SetBusyCursor(0);
         m_urlModel->refresh();
     } catch (const std::exception &failure) {
@@ -141,7 +140,7 @@ bool TMainForm::ReplaceURLsFromSitemap(const QStringList &fileOrUrls)
     }
     AddStatusLine(
         QStringLiteral("Sitemap: %1 pages from %2 sitemaps").arg(result.entries.size()).arg(result.sitemapsRead),
-        int(StatusKind::Plain));
+        StatusKind::Plain);
     return true;
 }
 
@@ -157,7 +156,7 @@ void TMainForm::reportUrlListWarnings(const UrlList &list)
 
 void TMainForm::tellSkipped(const QString &text)
 {
-    AddStatusLine(text, int(StatusKind::Failure));
+    AddStatusLine(text, StatusKind::Failure);
     if (unattended())
         m_platform.report(QStringLiteral("quillcast: ") + text);
 }

@@ -36,7 +36,8 @@ public:
 
     // A dotted IPv4 address is used directly, another name is looked up
     // (synchronously) and its first IPv4 address taken, "" gives 0.0.0.0.
-    // Throws 101 while a socket exists and the lookup's code (11001-11004) when
+    // Throws Error::RemoteHostBusy while a socket exists and the lookup's error
+    // (Error::HostNotFound ... Error::HostWithoutAddress) when
     // the name cannot be resolved. While the socket layer is not loaded the
     // address becomes 0.0.0.0 and nothing is thrown.
     void setRemoteHost(const QByteArray &host);

@@ -11,7 +11,8 @@ namespace net {
 Error socketErrorFromErrno(int err);
 
 // Maps a failed getaddrinfo() result (with the errno it left, for EAI_SYSTEM)
-// onto the lookup codes 11001-11004 or, for system failures, the socket codes.
+// onto the lookup errors (Error::HostNotFound ... Error::HostWithoutAddress) or,
+// for system failures, the socket errors.
 Error lookupErrorFromGai(int gaiResult, int err);
 
 } // namespace net

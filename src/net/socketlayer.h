@@ -6,7 +6,8 @@
 // The process's socket layer, shared by every component and counted. On Linux
 // the kernel's sockets are always there, so "loading" cannot fail; the count
 // keeps the documented switch: while no component holds the layer, every
-// socket operation fails with 10093 (and a request action with 102), and the
+// socket operation fails with Error::SocketLayerNotLoaded (and a request
+// action with Error::AddressInvalid), and the
 // host name cannot be had.
 //
 // SocketLayerPath is kept for the properties' sake only: no library is loaded

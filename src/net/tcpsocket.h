@@ -10,8 +10,8 @@
 namespace net {
 
 // The IPv4 address (host byte order) of a dotted address or, looked up
-// synchronously, the first IPv4 address of a name. The lookup code
-// (11001-11004, or a socket code) when there is none.
+// synchronously, the first IPv4 address of a name. The lookup's error
+// (HostNotFound ... HostWithoutAddress, or a socket error) when there is none.
 std::optional<Error> resolveIPv4(const QByteArray &host, quint32 *address);
 
 // A new non-blocking socket with out-of-band data inline. Throws ENetCore.

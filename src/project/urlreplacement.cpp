@@ -1,144 +1,14 @@
 #include "project/urlreplacement.h"
 
+#include "project/sitemaplastmods.h"
 #include "project/w3cdatetime.h"
 
 #include <QAnyStringView>
-#include <QSet>
 #include <QUtf8StringView>
-#include <QtEndian>
 #include <algorithm>
 #include <bit>
-#include <map>
 
 namespace {
-
-// A project's lastmods as urls2_sitemap stores them: per URL with a lastmod, in
-// the order of the list, the URL's key (urlKey(), 8 bytes, little-endian), the
-// length of the lastmod's UTF-8 (LEB128: one byte below 128) and that UTF-8.
-// The URLs themselves are in urls2; a key keeps the value small, and reading and
-// writing it costs by its size (a value holding the URLs took as long as reading
-// the rows). Two URLs of a project sharing a key (odds below 1 in 10^9 for
-// 100 000 URLs) would share a stored lastmod. A value broken part-way (cut short,
-// a length past its end) is read up to the break: the URLs after it have no
-// stored lastmod, so they keep their flags.
-constexpr qsizetype KeyBytes = 8;
-constexpr qsizetype MaxLengthBytes = 5; // LEB128 of a 32-bit length
-
-// The key of a URL, in the index and in a stored value: the same on every machine
-// and in every build, as std::hash is not. MurmurHash3's 64-bit mixing over the
-// UTF-16 code units, read little-endian.
-quint64 urlKey(QStringView url)
-{
-    const auto mix = [](quint64 k) { return std::rotl(k * 0x87C37B91114253D5ull, 31) * 0x4CF5AD432745937Full; };
-    const char *bytes = reinterpret_cast<const char *>(url.utf16());
-    qsizetype left = url.size() * qsizetype(sizeof(char16_t));
-    quint64 hash = 0x9E3779B97F4A7C15ull ^ quint64(left);
-    for (; left >= 8; bytes += 8, left -= 8)
-        hash = std::rotl(hash ^ mix(qFromLittleEndian<quint64>(bytes)), 27) * 5 + 0x52DCE729;
-    if (left > 0) {
-        quint64 tail = 0;
-        for (qsizetype i = 0; i < left; ++i)
-            tail |= quint64(uchar(bytes[i])) << (8 * i);
-        hash ^= mix(tail);
-    }
-    hash = (hash ^ (hash >> 33)) * 0xFF51AFD7ED558CCDull;
-    hash = (hash ^ (hash >> 33)) * 0xC4CEB9FE1A85EC53ull;
-    return hash ^ (hash >> 33);
-}
-
-// The most bytes putEntry() writes for a lastmod.
-qsizetype entryBound(QStringView lastmod)
-{
-    return KeyBytes + MaxLengthBytes + 3 * lastmod.size();
-}
-
-char *putEntry(char *out, quint64 key, QStringView lastmod)
-{
-    qToLittleEndian<quint64>(key, out);
-    out += KeyBytes;
-    const auto putLength = [&](quint32 length) {
-        for (; length >= 0x80; length >>= 7)
-            *out++ = char(0x80 | (length & 0x7F));
-        *out++ = char(length);
-    };
-    // Lastmods are ASCII: a byte a unit, without an encoder's cost per call.
-    const bool ascii = std::all_of(lastmod.begin(), lastmod.end(), [](QChar c) { return c.unicode() < 0x80; });
-    if (!ascii) {
-        const QByteArray utf8 = lastmod.toUtf8();
-        putLength(quint32(utf8.size()));
-        return std::copy(utf8.cbegin(), utf8.cend(), out);
-    }
-    putLength(quint32(lastmod.size()));
-    return std::transform(lastmod.begin(), lastmod.end(), out, [](QChar c) { return char(c.unicode()); });
-}
-
-void appendEntry(QByteArray &value, quint64 key, QStringView lastmod)
-{
-    const qsizetype at = value.size();
-    value.resize(at + entryBound(lastmod));
-    value.truncate(putEntry(value.data() + at, key, lastmod) - value.constData());
-}
-
-// Reads the entry at offset `at` and moves past it; false when none is left or it
-// is broken.
-bool readEntry(QByteArrayView value, qsizetype &at, quint64 &key, QByteArrayView &lastmod)
-{
-    if (value.size() - at < KeyBytes)
-        return false;
-    key = qFromLittleEndian<quint64>(value.data() + at);
-    qsizetype next = at + KeyBytes;
-    quint64 length = 0;
-    for (int shift = 0;; shift += 7) {
-        if (next == value.size() || shift > 28)
-            return false;
-        const uchar byte = uchar(value.at(next++));
-        length |= quint64(byte & 0x7F) << shift;
-        if (byte < 0x80)
-            break;
-    }
-    if (length > quint64(value.size() - next))
-        return false;
-    lastmod = value.sliced(next, qsizetype(length));
-    at = next + qsizetype(length);
-    return true;
-}
-
-// Files written before urls2_sitemap kept a row per URL in urls2_lastmod (Projectid,
-// Url, Lastmod): each project's rows become its value, the first row of a URL
-// counting, and the old table goes.
-void moveRowLastmods(ProjectQuery &query)
-{
-    QSqlQuery &table = query.select(
-        QStringLiteral("select count(*) from sqlite_master where type = 'table' and name = 'urls2_lastmod'"));
-    const bool present = table.next() && table.value(0).toInt() > 0;
-    table.finish();
-    if (!present)
-        return;
-    struct Project
-    {
-        QByteArray value;
-        QSet<QString> seen;
-    };
-    std::map<qint64, Project> projects;
-    QSqlQuery &rows = query.select(QStringLiteral("select Projectid, Url, Lastmod from urls2_lastmod where Projectid "
-                                                  "is not null and Url is not null order by Projectid, rowid"));
-    while (rows.next()) {
-        Project &project = projects[rows.value(0).toLongLong()];
-        const QString url = rows.value(1).toString();
-        const QString lastmod = rows.value(2).toString().trimmed();
-        if (!project.seen.contains(url)) {
-            project.seen.insert(url);
-            if (!lastmod.isEmpty())
-                appendEntry(project.value, urlKey(url), lastmod);
-        }
-    }
-    rows.finish();
-    for (const auto &[projectId, project] : projects)
-        if (!project.value.isEmpty())
-            query.exec(QStringLiteral("insert or replace into urls2_sitemap (Projectid, Lastmods) values (?, ?)"),
-                       {projectId, project.value});
-    query.exec(QStringLiteral("drop table urls2_lastmod"));
-}
 
 const QString &flagColumns()
 {
@@ -229,7 +99,7 @@ void UrlReplacement::Index::reserve(qsizetype count)
 
 qsizetype UrlReplacement::Index::insert(const QStringList &urls, const QString &url)
 {
-    const quint64 hash = urlKey(url);
+    const quint64 hash = SitemapLastmods::key(url);
     const size_t mask = m_slots.size() - 1;
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const qsizetype place = m_slots[slot];
@@ -245,7 +115,7 @@ qsizetype UrlReplacement::Index::insert(const QStringList &urls, const QString &
 
 qsizetype UrlReplacement::Index::find(const QStringList &urls, const QString &url) const
 {
-    const quint64 hash = urlKey(url);
+    const quint64 hash = SitemapLastmods::key(url);
     const size_t mask = m_slots.size() - 1;
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const qsizetype place = m_slots[slot];
@@ -268,8 +138,7 @@ qsizetype UrlReplacement::Index::findKey(quint64 key) const
 
 void UrlReplacement::createTables(ProjectQuery &query)
 {
-    query.exec(QStringLiteral(
-        "create table if not exists urls2_sitemap (Projectid INTEGER PRIMARY KEY, Lastmods BLOB NOT NULL)"));
+    SitemapLastmods::createTable(query);
     QString flags;
     for (int column = 1; column <= ProjectQuery::FlagColumnCount; ++column)
         flags += QStringLiteral(", %1 BOOLEAN").arg(ProjectQuery::columnName(column));
@@ -279,26 +148,6 @@ void UrlReplacement::createTables(ProjectQuery &query)
     // One row per project and URL: a URL leaving again replaces what was kept.
     query.exec(QStringLiteral("create unique index if not exists urls2_history_project_url "
                               "on urls2_history (Projectid, Url)"));
-    moveRowLastmods(query);
-}
-
-QStringList UrlReplacement::storedLastmods(ProjectQuery &query, int projectId, const QStringList &urls)
-{
-    QSqlQuery &row =
-        query.select(QStringLiteral("select Lastmods from urls2_sitemap where Projectid = ?"), {projectId});
-    const QByteArray value = row.next() ? row.value(0).toByteArray() : QByteArray();
-    row.finish();
-    std::unordered_map<quint64, QString> stored;
-    quint64 key = 0;
-    QByteArrayView lastmod;
-    for (qsizetype at = 0; readEntry(value, at, key, lastmod);)
-        stored.try_emplace(key, QString::fromUtf8(lastmod));
-    QStringList lastmods;
-    for (const QString &url : urls) {
-        const auto found = stored.find(urlKey(url));
-        lastmods << (found == stored.end() ? QString() : found->second);
-    }
-    return lastmods;
 }
 
 UrlReplacement::UrlReplacement(ProjectQuery &query, int projectId) : m_query(query), m_projectId(projectId)
@@ -427,22 +276,19 @@ void UrlReplacement::encodeLastmods(const QStringList &lastmods)
     qsizetype bound = 0;
     for (const QString &lastmod : lastmods)
         if (!lastmod.isEmpty())
-            bound += entryBound(lastmod);
+            bound += SitemapLastmods::entryBound(lastmod);
     m_image = QByteArray(bound, Qt::Uninitialized);
     char *out = m_image.data();
     for (qsizetype i = 0; i < lastmods.size(); ++i)
         if (!lastmods.at(i).isEmpty())
-            out = putEntry(out, m_index.key(i), lastmods.at(i));
+            out = SitemapLastmods::putEntry(out, m_index.key(i), lastmods.at(i));
     m_image.truncate(out - m_image.constData());
     m_imageChanged = true;
 }
 
 void UrlReplacement::weighStoredLastmods(const QStringList *lastmods)
 {
-    QSqlQuery &row =
-        m_query.select(QStringLiteral("select Lastmods from urls2_sitemap where Projectid = ?"), {m_projectId});
-    m_stored = row.next() ? row.value(0).toByteArray() : QByteArray();
-    row.finish();
+    m_stored = SitemapLastmods::read(m_query, m_projectId);
     if (lastmods) {
         m_hadLastmod.assign(size_t(lastmods->size()), false);
         m_lastmodChanged.assign(size_t(lastmods->size()), false);
@@ -457,12 +303,12 @@ void UrlReplacement::weighStoredLastmods(const QStringList *lastmods)
     // The URLs that leave, by key, to take their lastmods into the history.
     std::unordered_map<quint64, QString *> departing;
     for (auto &[url, lastmod] : m_departing)
-        departing.try_emplace(urlKey(url), &lastmod);
+        departing.try_emplace(SitemapLastmods::key(url), &lastmod);
     QByteArray kept;    // for a URL list: the stored entries that stay
     qsizetype next = 0; // the place in the list the next stored URL is expected at
     quint64 key = 0;
     QByteArrayView lastmod;
-    for (qsizetype start = 0, end = 0; readEntry(m_stored, end, key, lastmod); start = end) {
+    for (qsizetype start = 0, end = 0; SitemapLastmods::readEntry(m_stored, end, key, lastmod); start = end) {
         qsizetype at = next < m_urls.size() && m_index.key(next) == key ? next : m_index.findKey(key);
         if (at >= 0)
             next = at + 1;
@@ -496,7 +342,7 @@ void UrlReplacement::weighStoredLastmods(const QStringList *lastmods)
             back.push_back(at);
     std::sort(back.begin(), back.end());
     for (const qsizetype at : back)
-        appendEntry(m_image, m_index.key(at), m_returning.at(at));
+        SitemapLastmods::appendEntry(m_image, m_index.key(at), m_returning.at(at));
     m_imageChanged = m_imageChanged || !back.empty();
 }
 
@@ -535,9 +381,5 @@ void UrlReplacement::storeLastmods()
 {
     if (!m_imageChanged)
         return;
-    if (m_image.isEmpty())
-        m_query.exec(QStringLiteral("delete from urls2_sitemap where Projectid = ?"), {m_projectId});
-    else
-        m_query.exec(QStringLiteral("insert or replace into urls2_sitemap (Projectid, Lastmods) values (?, ?)"),
-                     {m_projectId, m_image});
+    SitemapLastmods::write(m_query, m_projectId, m_image);
 }

@@ -13,11 +13,8 @@
 // The work of making a project's URLs a new list, run inside a transaction the
 // caller holds, over three tables of urls2.db:
 //   urls2          the current URLs and their flags E1 ... E30;
-//   urls2_sitemap  (Projectid INTEGER PRIMARY KEY, Lastmods BLOB), one row per
-//                  project: the lastmod each of its URLs had at the last sitemap
-//                  import, all in one value keyed by a hash of the URL (see
-//                  urlreplacement.cpp), so that an import reads and writes them
-//                  as one, not a row per URL;
+//   urls2_sitemap  the lastmods of each project's last sitemap import, one
+//                  value a project (SitemapLastmods);
 //   urls2_history  (Projectid REAL, Url VARCHAR(255), E1 ... E30 BOOLEAN, Lastmod
 //                  TEXT), one row per project and URL: what a URL that left the
 //                  list had been sent (its flags as stored, NULL included) and
@@ -30,16 +27,11 @@
 class UrlReplacement
 {
 public:
-    // Creates urls2_sitemap and urls2_history with their indexes when missing, and
-    // moves the lastmods of a file written before urls2_sitemap (urls2_lastmod, a
-    // row per URL) into it, dropping urls2_lastmod. Meant to run inside the
-    // caller's transaction; costs a lookup when all is in place. Throws
-    // UrlTableError when a statement fails.
+    // Creates urls2_sitemap (SitemapLastmods::createTable(), which also brings an
+    // older file's lastmods into it) and urls2_history with its index when
+    // missing. Meant to run inside the caller's transaction; costs a lookup when
+    // all is in place. Throws UrlTableError when a statement fails.
     static void createTables(ProjectQuery &query);
-
-    // The lastmod kept for each of urls in the project, "" for none. Throws
-    // UrlTableError when they cannot be read.
-    static QStringList storedLastmods(ProjectQuery &query, int projectId, const QStringList &urls);
 
     UrlReplacement(ProjectQuery &query, int projectId);
 
@@ -88,7 +80,7 @@ private:
         // that it is about to be appended to urls.
         qsizetype insert(const QStringList &urls, const QString &url);
         qsizetype find(const QStringList &urls, const QString &url) const;
-        // The first place whose URL has this key (see urlKey() in the .cpp); -1 for none.
+        // The first place whose URL has this key (SitemapLastmods::key()); -1 for none.
         qsizetype findKey(quint64 key) const;
         quint64 key(qsizetype place) const { return m_keys[size_t(place)]; }
 

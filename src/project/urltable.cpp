@@ -1,5 +1,6 @@
 #include "project/urltable.h"
 
+#include "project/sitemaplastmods.h"
 #include "project/urlreplacement.h"
 #include "project/w3cdatetime.h"
 
@@ -50,6 +51,8 @@ UrlTable::UrlTable(const QString &directory, QObject *parent)
 
 UrlTable::~UrlTable()
 {
+    // No view is told of the last group's commit: it may be going too.
+    const QSignalBlocker quiet(this);
     close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
@@ -106,15 +109,6 @@ UrlTableError UrlTable::writeFailure(const UrlTableError &failure) const
 {
     return UrlTableError(
         QStringLiteral("Unable to write to %1: %2").arg(QFileInfo(m_filePath).absoluteFilePath(), failure.message()));
-}
-
-template <typename Work> void UrlTable::writing(Work &&work)
-{
-    try {
-        work();
-    } catch (const UrlTableError &failure) {
-        throw writeFailure(failure);
-    }
 }
 
 QString UrlTable::storedText(const QString &text)
@@ -243,8 +237,6 @@ QList<UrlTable::UrlRow> UrlTable::viewRows(const QString &column)
 void UrlTable::addUrl(int projectId, const QString &url)
 {
     changing();
-    close();
-    open();
     writing([&] { m_query.exec(enabledInsertStatement(), {projectId, storedText(url)}); });
     emit viewChanged();
     emit afterPost();
@@ -270,8 +262,6 @@ template <typename Work> void UrlTable::inTransaction(Work &&work)
 int UrlTable::importUrls(int projectId, const QStringList &urls)
 {
     changing();
-    close();
-    open();
     int added = 0;
     inTransaction([&] {
         for (const QString &url : urls) {
@@ -348,7 +338,7 @@ QStringList UrlTable::departedUrls(int projectId)
 
 QStringList UrlTable::storedLastmods(int projectId, const QStringList &urls)
 {
-    return UrlReplacement::storedLastmods(m_query, projectId, urls);
+    return SitemapLastmods::lookup(m_query, projectId, urls);
 }
 
 bool UrlTable::replaceFromFile(int projectId, const QString &path, UrlList *list)
@@ -375,7 +365,7 @@ void UrlTable::deleteProject(int projectId)
     inTransaction([&] {
         UrlReplacement::createTables(m_query);
         m_query.deleteProject(projectId);
-        m_query.exec(QStringLiteral("delete from urls2_sitemap where Projectid = ?"), {projectId});
+        SitemapLastmods::write(m_query, projectId, {});
         m_query.exec(QStringLiteral("delete from urls2_history where Projectid = ?"), {projectId});
     });
     emit viewChanged();
@@ -410,6 +400,8 @@ void UrlTable::setFlag(const QString &column, int projectId, const QString &url,
     const QString checked = ProjectQuery::checkedColumn(column);
     ++m_revision;
     writeFlags([&] { m_query.setUrlFlag(checked, projectId, url, value); });
+    if (!m_batchOpen)
+        emit rowsChanged();
 }
 
 void UrlTable::setRowFlags(const QString &column, const QList<qint64> &rowIds, bool value)
@@ -420,6 +412,8 @@ void UrlTable::setRowFlags(const QString &column, const QList<qint64> &rowIds, b
         for (const qint64 rowId : rowIds)
             m_query.setRowFlag(checked, rowId, value);
     });
+    if (!m_batchOpen)
+        emit rowsChanged();
 }
 
 void UrlTable::openFlagBatch()
@@ -460,64 +454,5 @@ void UrlTable::commitFlagBatch()
         if (!m_batchFailure)
             m_batchFailure = writeFailure(failure);
     }
-}
-
-qint64 UrlTable::appendRow(const std::optional<QString> &url, const QString &flagColumn, std::optional<bool> flag)
-{
-    changing();
-    QStringList columns;
-    QVariantList values;
-    if (url) {
-        columns << QStringLiteral("Url");
-        values << storedText(*url);
-    }
-    if (flag) {
-        columns << ProjectQuery::checkedColumn(flagColumn);
-        values << (*flag ? 1 : 0);
-    }
-    writing([&] {
-        if (columns.isEmpty())
-            m_query.exec(QStringLiteral("insert into urls2 default values"));
-        else
-            m_query.exec(QStringLiteral("insert into urls2 (%1) values (%2)")
-                             .arg(columns.join(QStringLiteral(", ")),
-                                  QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", "))),
-                         values);
-    });
-    QSqlQuery &last = m_query.select(QStringLiteral("select last_insert_rowid()"));
-    const qint64 rowId = last.next() ? last.value(0).toLongLong() : -1;
-    last.finish();
-    emit afterPost();
-    return rowId;
-}
-
-void UrlTable::updateRow(qint64 rowId, const std::optional<QString> &url, const QString &flagColumn,
-                         std::optional<bool> flag)
-{
-    QStringList assignments;
-    QVariantList values;
-    if (url) {
-        assignments << QStringLiteral("Url = ?");
-        values << storedText(*url);
-    }
-    if (flag) {
-        assignments << ProjectQuery::checkedColumn(flagColumn) + QStringLiteral(" = ?");
-        values << (*flag ? 1 : 0);
-    }
-    if (assignments.isEmpty())
-        return;
-    changing();
-    values << rowId;
-    writing([&] {
-        m_query.exec(QStringLiteral("update urls2 set %1 where rowid = ?").arg(assignments.join(QStringLiteral(", "))),
-                     values);
-    });
-    emit afterPost();
-}
-
-void UrlTable::deleteRow(qint64 rowId)
-{
-    changing();
-    writing([&] { m_query.exec(QStringLiteral("delete from urls2 where rowid = ?"), {rowId}); });
-    emit afterDelete();
+    emit rowsChanged();
 }

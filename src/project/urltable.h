@@ -18,8 +18,15 @@
 // NULL reads as false). Rows are addressed by SQLite's rowid and the view is in
 // rowid order, which is the order rows were added. Every statement goes through
 // query(); no value is ever written into SQL text. Beside urls2 live the
-// sitemap lastmods (urls2_sitemap) and the URLs that left a project's list
-// (urls2_history); UrlReplacement describes both.
+// sitemap lastmods (urls2_sitemap, see SitemapLastmods) and the URLs that left
+// a project's list (urls2_history, see UrlReplacement). The grid's row
+// operations are UrlGridRows, over this table's connection.
+//
+// Views watch the signals: every change that affects what a view shows is
+// announced, with viewChanged() when rows may have come or gone, with
+// rowsChanged() when only values of rows (URLs, flags) may have changed. The
+// flag writes of a run are announced as they are committed (see
+// beginFlagBatch()), not one by one.
 //
 // Failures of the database throw UrlTableError carrying the database's message;
 // nothing here shows a box. A write the database refuses (a read-only file, a
@@ -57,8 +64,10 @@ public:
     std::optional<int> filterProjectId() const { return m_filterProject; }
     QString filter() const;
 
-    // Closes and reopens the database so that the view is current; emits
-    // viewChanged(). Throws UrlTableError when it cannot be reopened.
+    // Closes and reopens the database, so that connection options set on it
+    // meanwhile take effect; emits viewChanged(). Views need no reopening to be
+    // current: they follow the signals. Throws UrlTableError when it cannot be
+    // reopened.
     void reopen();
 
     // The true number of rows in the filtered view.
@@ -156,8 +165,9 @@ public:
     // Sets one flag of every row of the project holding url (duplicates share
     // it); a URL no row holds is no failure. Throws UrlTableError for a column
     // other than E1 ... E30, when the write fails, and, without writing, when a
-    // grouped commit failed since the last call (see beginFlagBatch()). No
-    // signal: the runs refresh the view when they are done with an engine.
+    // grouped commit failed since the last call (see beginFlagBatch()). Emits
+    // rowsChanged() at once when changes are not grouped, else when the group
+    // is committed or rolled back.
     void setFlag(const QString &column, int projectId, const QString &url, bool value);
     // The same for rows known by their ids (all rows of one project holding one
     // URL); an id no row has is no failure. Throws as setFlag().
@@ -166,7 +176,8 @@ public:
     // Groups the flag changes of a run: from here on setFlag() writes inside a
     // transaction that is committed at most `milliseconds` after its first
     // change, and at once by endFlagBatch(), by any other change and before
-    // the file is closed. A program killed meanwhile loses at most those
+    // the file is closed; each commit emits rowsChanged() once, so that a run
+    // of many URLs repaints the grid a few times a second at most. A program killed meanwhile loses at most those
     // changes, which the next run only repeats (a URL is sent once more).
     // A commit that fails outside endFlagBatch() (in the timer, before another
     // change, before closing) rolls the group back and is remembered: the next
@@ -179,14 +190,6 @@ public:
     // has stopped either way.
     void endFlagBatch();
 
-    // Row operations of the grid. A row appended here gets no Projectid, so it
-    // matches no project filter. The flag column, when given, must be E1 ... E30.
-    // Each writes, and emits afterPost() or afterDelete().
-    qint64 appendRow(const std::optional<QString> &url, const QString &flagColumn, std::optional<bool> flag);
-    void updateRow(qint64 rowId, const std::optional<QString> &url, const QString &flagColumn,
-                   std::optional<bool> flag);
-    void deleteRow(qint64 rowId);
-
     // text as it is stored: cut to 255 characters, never inside a surrogate pair.
     static QString storedText(const QString &text);
 
@@ -197,8 +200,13 @@ signals:
     void afterDelete();
     // The rows of the view may have changed as a whole: views reload.
     void viewChanged();
+    // Values of rows (URLs, flags) may have changed, but no row came or went:
+    // views re-read what they show and keep their place.
+    void rowsChanged();
 
 private:
+    friend class UrlGridRows;
+
     void open();
     void close();
     void createSchema();
@@ -209,14 +217,21 @@ private:
     }
     // Starts the group of flag changes when changes are grouped and none is open.
     void openFlagBatch();
-    // Commits the open group of flag changes, if any. Never throws: changes
-    // that cannot be committed are rolled back (the next run sends their URLs
-    // again) and the failure is kept in m_batchFailure.
+    // Commits the open group of flag changes, if any, and emits rowsChanged().
+    // Never throws: changes that cannot be committed are rolled back (the next
+    // run sends their URLs again) and the failure is kept in m_batchFailure.
     void commitFlagBatch();
     // Runs flag writes inside the group, when grouping; see setFlag().
     template <typename Work> void writeFlags(Work &&work);
     // Runs work; a UrlTableError out of it becomes the "Unable to write" one.
-    template <typename Work> void writing(Work &&work);
+    template <typename Work> void writing(Work &&work)
+    {
+        try {
+            work();
+        } catch (const UrlTableError &failure) {
+            throw writeFailure(failure);
+        }
+    }
     template <typename Work> void inTransaction(Work &&work);
     UrlTableError writeFailure(const UrlTableError &failure) const;
     // The replacement of both imports; returns the rows appended.

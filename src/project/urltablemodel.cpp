@@ -1,5 +1,6 @@
 #include "project/urltablemodel.h"
 
+#include "project/urlgridrows.h"
 #include "project/urltable.h"
 
 namespace {
@@ -11,7 +12,12 @@ constexpr int CacheLimit = 4096;
 
 UrlTableModel::UrlTableModel(UrlTable &table, QObject *parent) : QAbstractTableModel(parent), m_table(table)
 {
-    connect(&m_table, &UrlTable::viewChanged, this, &UrlTableModel::reload);
+    connect(&m_table, &UrlTable::viewChanged, this, [this] {
+        if (!m_writing)
+            reload();
+    });
+    // Also during the model's own writes: one may commit a run's flags first.
+    connect(&m_table, &UrlTable::rowsChanged, this, &UrlTableModel::rereadValues);
     reload();
 }
 
@@ -175,12 +181,12 @@ bool UrlTableModel::post()
     try {
         const QString column = m_pendingFlag ? m_flagColumn : QString();
         if (m_state == State::Insert) {
-            m_table.appendRow(m_pendingUrl, column, m_pendingFlag);
-            reload();
+            // The table's viewChanged() brings the new row in where the view has it.
+            UrlGridRows(m_table).appendRow(m_pendingUrl, column, m_pendingFlag);
         } else {
             const int row = m_pendingRow;
             const qint64 rowId = m_ids.at(row);
-            m_table.updateRow(rowId, m_pendingUrl, column, m_pendingFlag);
+            UrlGridRows(m_table).updateRow(rowId, m_pendingUrl, column, m_pendingFlag);
             m_cache.remove(rowId);
             clearPending();
             emit dataChanged(index(row, UrlColumn), index(row, FlagColumn));
@@ -232,7 +238,7 @@ bool UrlTableModel::deleteAt(int row)
     m_cache.remove(rowId);
     endRemoveRows();
     try {
-        m_table.deleteRow(rowId);
+        writeOwn([&] { UrlGridRows(m_table).deleteRow(rowId); });
     } catch (const UrlTableError &error) {
         reload();
         emit failed(error.message());
@@ -245,6 +251,27 @@ bool UrlTableModel::deleteAt(int row)
 void UrlTableModel::refresh()
 {
     reload();
+}
+
+void UrlTableModel::rereadValues()
+{
+    m_cache.clear();
+    if (!m_ids.isEmpty())
+        emit dataChanged(index(0, UrlColumn), index(m_ids.size() - 1, FlagColumn));
+}
+
+template <typename Work> void UrlTableModel::writeOwn(Work &&work)
+{
+    // The model has already shown this change; the table's viewChanged() for it
+    // would only reset the view and lose its place.
+    m_writing = true;
+    try {
+        work();
+    } catch (...) {
+        m_writing = false;
+        throw;
+    }
+    m_writing = false;
 }
 
 void UrlTableModel::clearPending()

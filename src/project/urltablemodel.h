@@ -21,6 +21,9 @@ class UrlTable;
 // Failures never throw out of the model: operations return false and emit
 // failed() with the database's message. The row ids are the table's full view;
 // row data is read on demand. Counts for the user come from UrlTable::rowCount().
+// The model follows the table's signals, whoever changed it: viewChanged()
+// re-reads the view (a pending row is dropped), rowsChanged() re-reads the
+// values shown and keeps the rows, the pending one included.
 // The table must outlive the model.
 class UrlTableModel : public QAbstractTableModel
 {
@@ -79,6 +82,10 @@ private:
     const RowData &rowData(qint64 rowId) const;
     void clearPending();
     void reload();
+    void rereadValues();
+    // Runs one of the model's own writes, which it shows by itself: viewChanged()
+    // is not followed meanwhile.
+    template <typename Work> void writeOwn(Work &&work);
 
     UrlTable &m_table;
     QString m_flagColumn;
@@ -88,4 +95,5 @@ private:
     int m_pendingRow = -1;
     std::optional<QString> m_pendingUrl;
     std::optional<bool> m_pendingFlag;
+    bool m_writing = false; // inside writeOwn()
 };

@@ -73,17 +73,20 @@ XmlDoctype::Step XmlDoctype::read(const uchar **at, const uchar *end)
             ++p;
             break;
         case State::Open:
-            if (c == '!')
+            if (c == '!') {
                 m_state = State::Bang;
-            else if (c == '?')
-                m_state = State::Pi;
-            else
+            } else if (c == '?') {
+                m_skip.beginPi(false);
+                m_state = State::Skipped;
+            } else {
                 return fail(QStringLiteral("Unexpected character in the DOCTYPE."));
+            }
             ++p;
             break;
         case State::Bang:
             if (c == '-') {
-                m_state = State::BangDash;
+                m_skip.beginComment();
+                m_state = State::Skipped;
             } else if (c >= 'A' && c <= 'Z') {
                 m_keyword[0] = char(c);
                 m_keywordLength = 1;
@@ -93,36 +96,16 @@ XmlDoctype::Step XmlDoctype::read(const uchar **at, const uchar *end)
             }
             ++p;
             break;
-        case State::BangDash:
-            if (c != '-')
-                return fail(QStringLiteral("Expected '-' to open a comment."));
-            m_state = State::Comment;
-            ++p;
-            break;
-        case State::Comment:
-            if (skipPast(p, end, '-'))
-                m_state = State::CommentDash;
-            break;
-        case State::CommentDash:
-            m_state = c == '-' ? State::CommentDashes : State::Comment;
-            ++p;
-            break;
-        case State::CommentDashes:
-            if (c != '>')
-                return fail(QStringLiteral("\"--\" is not allowed inside a comment."));
-            m_state = State::Subset;
-            ++p;
-            break;
-        case State::Pi:
-            if (skipPast(p, end, '?'))
-                m_state = State::PiQuestion;
-            break;
-        case State::PiQuestion:
-            if (c == '>')
+        case State::Skipped:
+            switch (m_skip.read(&p, end)) {
+            case XmlSkip::Step::More:
+                break;
+            case XmlSkip::Step::Done:
                 m_state = State::Subset;
-            else if (c != '?')
-                m_state = State::Pi;
-            ++p;
+                break;
+            case XmlSkip::Step::Fault:
+                return fail(m_skip.fault());
+            }
             break;
         case State::DeclKeyword:
             if (c >= 'A' && c <= 'Z') {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "project/xmlskip.h"
+
 #include <QString>
 
 // Skips one DOCTYPE declaration of an XML document, from just after its
@@ -25,22 +27,17 @@ public:
 
 private:
     enum class State : quint8 {
-        Keyword,       // inside "DOCTYPE", m_matched bytes of it matched; a blank follows
-        Outside,       // outside literals and the internal subset: '>' ends the DOCTYPE
-        Quoted,        // inside a literal outside the subset, up to m_quote
-        Subset,        // in the internal subset between declarations: ']' ends it
-        Open,          // after '<' in the subset
-        Bang,          // after "<!" in the subset: a comment or a declaration
-        BangDash,      // after "<!-": a second '-' opens a comment
-        Comment,       // inside a comment
-        CommentDash,   // a comment's '-'
-        CommentDashes, // a comment's "--": only '>' may follow
-        Pi,            // inside a processing instruction
-        PiQuestion,    // a processing instruction's '?': '>' closes it
-        DeclKeyword,   // inside a declaration's keyword, m_keyword bytes of it held
-        Declaration,   // inside a markup declaration, outside literals: '>' ends it
-        DeclQuoted,    // inside a literal of a markup declaration, up to m_quote
-        End,           // after the subset's ']': blanks, then '>'
+        Keyword,     // inside "DOCTYPE", m_matched bytes of it matched; a blank follows
+        Outside,     // outside literals and the internal subset: '>' ends the DOCTYPE
+        Quoted,      // inside a literal outside the subset, up to m_quote
+        Subset,      // in the internal subset between declarations: ']' ends it
+        Open,        // after '<' in the subset
+        Bang,        // after "<!" in the subset: a comment or a declaration
+        Skipped,     // inside a comment or processing instruction of the subset, read by m_skip
+        DeclKeyword, // inside a declaration's keyword, m_keyword bytes of it held
+        Declaration, // inside a markup declaration, outside literals: '>' ends it
+        DeclQuoted,  // inside a literal of a markup declaration, up to m_quote
+        End,         // after the subset's ']': blanks, then '>'
     };
 
     Step fail(const QString &message);
@@ -50,5 +47,6 @@ private:
     char m_quote = 0;
     char m_keyword[8] = {};
     int m_keywordLength = 0;
+    XmlSkip m_skip;
     QString m_fault;
 };

@@ -107,3 +107,29 @@ XmlReference::Step XmlReference::fail(const QString &message, bool whole)
     m_faultsWhole = whole;
     return Step::Fault;
 }
+
+QByteArrayView XmlReference::utf8()
+{
+    const char32_t c = m_value;
+    char *out = m_utf8;
+    if (c < 0x80) {
+        out[0] = char(c);
+        return {out, 1};
+    }
+    if (c < 0x800) {
+        out[0] = char(0xC0 | c >> 6);
+        out[1] = char(0x80 | (c & 0x3F));
+        return {out, 2};
+    }
+    if (c < 0x10000) {
+        out[0] = char(0xE0 | c >> 12);
+        out[1] = char(0x80 | (c >> 6 & 0x3F));
+        out[2] = char(0x80 | (c & 0x3F));
+        return {out, 3};
+    }
+    out[0] = char(0xF0 | c >> 18);
+    out[1] = char(0x80 | (c >> 12 & 0x3F));
+    out[2] = char(0x80 | (c >> 6 & 0x3F));
+    out[3] = char(0x80 | (c & 0x3F));
+    return {out, 4};
+}

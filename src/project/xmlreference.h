@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 // Decodes one reference of XML text or an attribute value, fed the bytes after
@@ -19,6 +20,8 @@ public:
 
     Step take(uchar c);
     char32_t value() const { return m_value; }
+    // value() in UTF-8; valid until the next take().
+    QByteArrayView utf8();
     QString fault() const { return m_fault; }
     // The fault concerns the reference as a whole, so it is best shown at its
     // '&'; otherwise at the byte just taken.
@@ -41,6 +44,7 @@ private:
     char32_t m_value = 0;
     QByteArray m_name; // the first MaxName bytes of the entity name
     int m_nameLength = 0;
+    char m_utf8[4] = {};
     QString m_fault;
     bool m_faultsWhole = false;
 };

@@ -5,28 +5,11 @@
 namespace {
 
 constexpr char CdataKeyword[] = "[CDATA[";
-constexpr int MaxHeld = 256; // the XML declaration's length; an entity name shown in a message
 
 bool isBlank(uchar c)
 {
     return c == ' ' || c == '\n' || c == '\t' || c == '\r';
 }
-
-constexpr std::array<bool, 256> asciiTable(bool digits)
-{
-    std::array<bool, 256> table{};
-    for (int c = 'a'; c <= 'z'; ++c)
-        table[c] = table[c - 'a' + 'A'] = true;
-    table['_'] = table[':'] = true;
-    if (digits) {
-        for (int c = '0'; c <= '9'; ++c)
-            table[c] = true;
-        table['-'] = table['.'] = true;
-    }
-    return table;
-}
-constexpr std::array<bool, 256> NameStart = asciiTable(false);
-constexpr std::array<bool, 256> NameByte = asciiTable(true);
 
 constexpr std::array<bool, 256> textStops()
 {
@@ -35,43 +18,6 @@ constexpr std::array<bool, 256> textStops()
     return table;
 }
 constexpr std::array<bool, 256> TextStops = textStops();
-
-bool isNameStartCode(char32_t c)
-{
-    return (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
-           (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) ||
-           (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
-           (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
-}
-
-bool isNameCode(char32_t c)
-{
-    return isNameStartCode(c) || c == 0xB7 || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
-}
-
-int utf8Of(char32_t c, char *out)
-{
-    if (c < 0x80) {
-        out[0] = char(c);
-        return 1;
-    }
-    if (c < 0x800) {
-        out[0] = char(0xC0 | c >> 6);
-        out[1] = char(0x80 | (c & 0x3F));
-        return 2;
-    }
-    if (c < 0x10000) {
-        out[0] = char(0xE0 | c >> 12);
-        out[1] = char(0x80 | (c >> 6 & 0x3F));
-        out[2] = char(0x80 | (c & 0x3F));
-        return 3;
-    }
-    out[0] = char(0xF0 | c >> 18);
-    out[1] = char(0x80 | (c >> 12 & 0x3F));
-    out[2] = char(0x80 | (c >> 6 & 0x3F));
-    out[3] = char(0x80 | (c & 0x3F));
-    return 4;
-}
 
 QString tooLongName()
 {
@@ -216,7 +162,7 @@ qsizetype XmlScanner::scan(const uchar *begin, const uchar *end)
             case XmlReference::Step::More:
                 break;
             case XmlReference::Step::Done:
-                reference(m_reference.value());
+                reference(m_reference.utf8());
                 break;
             case XmlReference::Step::Fault:
                 return m_reference.faultsWhole() ? stopAtMark(m_reference.fault()) : stop(m_reference.fault());
@@ -241,7 +187,7 @@ qsizetype XmlScanner::scan(const uchar *begin, const uchar *end)
                 m_state = State::PiTarget;
             } else if (m_rootDone) {
                 return stopAtMark(QStringLiteral("Extra content at end of document."));
-            } else if (!nameByte(c, true)) {
+            } else if (!m_nameChar.take(c, true)) {
                 return stop(QStringLiteral("Unexpected character after '<'."));
             } else {
                 if (!beginStartTag())
@@ -258,10 +204,10 @@ qsizetype XmlScanner::scan(const uchar *begin, const uchar *end)
             const bool element = m_state == State::StartName;
             const uchar *name = p;
             const qsizetype room = MaxNameBytes - m_nameLength; // bytes the name may still take
-            while (p < end && (*p >= 0x80 || NameByte[*p])) {
+            while (p < end && (*p >= 0x80 || XmlName::Byte[*p])) {
                 if (p - name == room)
                     return stop(tooLongName());
-                if (*p >= 0x80 && !nameByte(*p, false))
+                if (*p >= 0x80 && !m_nameChar.take(*p, false))
                     return stop(QStringLiteral("A character that no name may hold."));
                 ++p;
             }
@@ -310,7 +256,7 @@ qsizetype XmlScanner::scan(const uchar *begin, const uchar *end)
                 break;
             } else if (c == '/') {
                 m_state = State::EmptyClose;
-            } else if (!nameByte(c, true)) {
+            } else if (!m_nameChar.take(c, true)) {
                 return stop(QStringLiteral("Unexpected character in a tag."));
             } else if (!m_blankSeen) {
                 return stop(QStringLiteral("Attributes must be separated by blanks."));
@@ -403,7 +349,8 @@ qsizetype XmlScanner::scan(const uchar *begin, const uchar *end)
 
         case State::Bang:
             if (c == '-') {
-                m_state = State::BangDash;
+                m_skip.beginComment();
+                m_state = State::Skipped;
             } else if (c == '[') {
                 if (m_elements.isEmpty())
                     return stopAtMark(QStringLiteral("A CDATA section outside the root element."));
@@ -417,32 +364,6 @@ qsizetype XmlScanner::scan(const uchar *begin, const uchar *end)
             } else {
                 return stop(QStringLiteral("Unexpected character after \"<!\"."));
             }
-            ++p;
-            break;
-        case State::BangDash:
-            if (c != '-')
-                return stop(QStringLiteral("Expected '-' to open a comment."));
-            m_state = State::Comment;
-            ++p;
-            break;
-        case State::Comment: {
-            const void *dash = std::memchr(p, '-', size_t(end - p));
-            if (!dash) {
-                p = end;
-                break;
-            }
-            p = static_cast<const uchar *>(dash) + 1;
-            m_state = State::CommentDash;
-            break;
-        }
-        case State::CommentDash:
-            m_state = c == '-' ? State::CommentDashes : State::Comment;
-            ++p;
-            break;
-        case State::CommentDashes:
-            if (c != '>')
-                return stop(QStringLiteral("\"--\" is not allowed inside a comment."));
-            m_state = State::Text;
             ++p;
             break;
         case State::CdataOpen:
@@ -487,7 +408,7 @@ qsizetype XmlScanner::scan(const uchar *begin, const uchar *end)
             break;
 
         case State::PiTarget: {
-            if (nameByte(c, m_nameLength == 0)) {
+            if (m_nameChar.take(c, m_nameLength == 0)) {
                 if (m_held.size() < 4)
                     m_held += char(c);
                 if (++m_nameLength > MaxNameBytes)
@@ -499,14 +420,13 @@ qsizetype XmlScanner::scan(const uchar *begin, const uchar *end)
                 return stop(QStringLiteral("A processing instruction without a target."));
             const bool xml = m_nameLength == 3 && m_held.toLower() == "xml";
             if (xml && std::exchange(m_first, false) && m_held == "xml" && isBlank(c)) {
-                m_held.clear();
+                m_declaration = {};
                 m_state = State::Declaration;
             } else if (xml) {
                 return stopAtMark(QStringLiteral("XML declaration not at start of document."));
-            } else if (c == '?') {
-                m_state = State::PiQuestion;
-            } else if (isBlank(c)) {
-                m_state = State::Pi;
+            } else if (c == '?' || isBlank(c)) {
+                m_skip.beginPi(c == '?');
+                m_state = State::Skipped;
             } else {
                 return stop(QStringLiteral("Unexpected character in a processing instruction's target."));
             }
@@ -514,38 +434,34 @@ qsizetype XmlScanner::scan(const uchar *begin, const uchar *end)
             ++p;
             break;
         }
-        case State::Pi: {
-            const void *question = std::memchr(p, '?', size_t(end - p));
-            if (!question) {
-                p = end;
+        case State::Skipped:
+            switch (m_skip.read(&p, end)) {
+            case XmlSkip::Step::More:
                 break;
-            }
-            p = static_cast<const uchar *>(question) + 1;
-            m_state = State::PiQuestion;
-            break;
-        }
-        case State::PiQuestion:
-            if (c == '>')
+            case XmlSkip::Step::Done:
                 m_state = State::Text;
-            else if (c != '?')
-                m_state = State::Pi;
-            ++p;
+                break;
+            case XmlSkip::Step::Fault:
+                return stop(m_skip.fault());
+            }
             break;
         case State::Declaration:
             ++p;
-            if (c == '>' && m_held.endsWith('?')) {
-                m_held.chop(1);
+            switch (m_declaration.take(c)) {
+            case XmlDeclaration::Step::More:
+                break;
+            case XmlDeclaration::Step::Fault:
+                return stopAtMark(m_declaration.fault());
+            case XmlDeclaration::Step::Done: {
                 bool switched = false;
-                if (!endDeclaration(&switched))
+                if (!declareEncoding(&switched))
                     return p - begin;
                 m_state = State::Text;
                 if (switched)
                     return p - begin;
                 break;
             }
-            if (m_held.size() == MaxHeld)
-                return stopAtMark(QStringLiteral("Invalid XML declaration."));
-            m_held += char(c);
+            }
             break;
 
         case State::Doctype:
@@ -563,24 +479,6 @@ qsizetype XmlScanner::scan(const uchar *begin, const uchar *end)
         }
     }
     return p - begin;
-}
-
-// Takes one byte of a name; false when it cannot be part of one. A character
-// of several bytes is judged at its last byte.
-bool XmlScanner::nameByte(uchar b, bool first)
-{
-    if (b < 0x80)
-        return first ? NameStart[b] : NameByte[b];
-    if (b >= 0xC0) {
-        m_codeFirst = first;
-        m_codeBytes = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : 1;
-        m_codePoint = b & (b >= 0xF0 ? 0x07 : b >= 0xE0 ? 0x0F : 0x1F);
-        return true;
-    }
-    m_codePoint = m_codePoint << 6 | (b & 0x3F);
-    if (--m_codeBytes > 0)
-        return true;
-    return m_codeFirst ? isNameStartCode(m_codePoint) : isNameCode(m_codePoint);
 }
 
 bool XmlScanner::beginStartTag()
@@ -621,10 +519,8 @@ void XmlScanner::endElement()
     m_rootDone = m_elements.isEmpty();
 }
 
-void XmlScanner::reference(char32_t c)
+void XmlScanner::reference(QByteArrayView bytes)
 {
-    char utf8[4];
-    const QByteArrayView bytes(utf8, utf8Of(c, utf8));
     if (m_inValue) {
         m_elements.matchValue(bytes);
         m_state = State::AttrValue;
@@ -664,58 +560,9 @@ void XmlScanner::keepText(QByteArrayView utf8)
         m_handler.text(utf8);
 }
 
-// m_held holds what follows "<?xml " up to "?>": version, then optionally
-// encoding and standalone, each `name = "value"` or with single quotes.
-bool XmlScanner::endDeclaration(bool *switched)
+bool XmlScanner::declareEncoding(bool *switched)
 {
-    const QByteArrayView text(m_held);
-    qsizetype at = 0;
-    const auto blanks = [&] {
-        const qsizetype from = at;
-        while (at < text.size() && isBlank(uchar(text[at])))
-            ++at;
-        return at > from;
-    };
-    // The value of the pseudo-attribute `name` if it comes next; a null view if it does not, or is broken.
-    bool broken = false;
-    const auto pseudo = [&](QByteArrayView name) -> QByteArrayView {
-        if (!text.sliced(at).startsWith(name))
-            return {};
-        at += name.size();
-        blanks();
-        if (at == text.size() || text[at] != '=')
-            return broken = true, QByteArrayView();
-        ++at;
-        blanks();
-        const qsizetype close =
-            at < text.size() && (text[at] == '"' || text[at] == '\'') ? text.indexOf(text[at], at + 1) : -1;
-        if (close < 0)
-            return broken = true, QByteArrayView();
-        const QByteArrayView value = text.sliced(at + 1, close - at - 1);
-        at = close + 1;
-        return value.isNull() ? QByteArrayView("", 0) : value;
-    };
-    blanks();
-    const QByteArrayView version = pseudo("version");
-    bool valid = !broken && version.size() >= 3 && version.startsWith("1.");
-    for (const char c : version.sliced(std::min<qsizetype>(2, version.size())))
-        valid = valid && c >= '0' && c <= '9';
-    bool blank = blanks();
-    const QByteArrayView encoding = blank ? pseudo("encoding") : QByteArrayView();
-    if (!encoding.isNull()) {
-        valid =
-            valid && !encoding.isEmpty() && NameStart[uchar(encoding[0])] && encoding[0] != '_' && encoding[0] != ':';
-        for (const char c : encoding)
-            valid = valid && (NameByte[uchar(c)] || c == '-') && c != ':';
-        blank = blanks();
-    }
-    const QByteArrayView standalone = blank ? pseudo("standalone") : QByteArrayView();
-    if (!standalone.isNull()) {
-        valid = valid && (standalone == "yes" || standalone == "no");
-        blanks();
-    }
-    if (!valid || broken || at != text.size())
-        return failAtTag(QStringLiteral("Invalid XML declaration."));
+    const QByteArrayView encoding = m_declaration.encoding();
     if (encoding.isNull())
         return true;
     const bool before = m_decoder.passesThrough();

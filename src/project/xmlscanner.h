@@ -1,11 +1,14 @@
 #pragma once
 
 #include "project/utf8check.h"
+#include "project/xmldeclaration.h"
 #include "project/xmldecoder.h"
 #include "project/xmldoctype.h"
 #include "project/xmlelements.h"
+#include "project/xmlname.h"
 #include "project/xmlplace.h"
 #include "project/xmlreference.h"
+#include "project/xmlskip.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -82,31 +85,27 @@ private:
         EndName,       // inside an end tag's name, m_matched bytes of the open element's matched
         EndBlank,      // after an end tag's name: blanks, then '>'
         Bang,          // after "<!"
-        BangDash,      // after "<!-": a second '-' opens a comment
-        Comment,       // inside a comment
-        CommentDash,   // a comment's '-'
-        CommentDashes, // a comment's "--": only '>' may follow
         CdataOpen,     // inside "<![CDATA[", m_matched bytes of it matched
         Cdata,         // inside a CDATA section
         CdataBracket,  // a CDATA section's ']'
         CdataBrackets, // a CDATA section's "]]": '>' closes it
         PiTarget,      // inside a processing instruction's target
-        Pi,            // inside a processing instruction
-        PiQuestion,    // a processing instruction's '?': '>' closes it
-        Declaration,   // inside the XML declaration, held in m_held until "?>"
+        Skipped,       // inside a comment or processing instruction, read by m_skip
+        Declaration,   // inside the XML declaration, read by m_declaration until "?>"
         Doctype,       // inside a DOCTYPE, read by m_doctype
     };
 
     qsizetype scanPiece(QByteArrayView utf8);
     qsizetype scan(const uchar *begin, const uchar *end);
-    bool nameByte(uchar b, bool first);
     bool beginStartTag();
     bool completeStartTag(bool empty);
     void endElement();
-    void reference(char32_t c);
+    void reference(QByteArrayView utf8);
     void keep(const uchar *from, const uchar *to);
     void keepText(QByteArrayView utf8);
-    bool endDeclaration(bool *switched);
+    // Takes the encoding the XML declaration names, if any; *switched when
+    // the bytes that follow are to be decoded again. False when it failed.
+    bool declareEncoding(bool *switched);
     void markHere(const uchar *at);
     void fail(const QString &message, const uchar *at);
     void failAtMark(const QString &message);
@@ -119,6 +118,8 @@ private:
     XmlElements m_elements;
     XmlDoctype m_doctype;
     XmlReference m_reference;
+    XmlSkip m_skip;
+    XmlDeclaration m_declaration;
 
     State m_state = State::Start;
     bool m_keep = false;
@@ -133,14 +134,12 @@ private:
     int m_brackets = 0;       // ']' just seen in text: "]]>" may not appear there
     char m_quote = 0;
     int m_matched = 0;
-    int m_nameLength = 0;     // bytes of the name being read
-    char32_t m_codePoint = 0; // a name's multi-byte character being read, and its bytes to come
-    int m_codeBytes = 0;
-    bool m_codeFirst = false;
+    int m_nameLength = 0; // bytes of the name being read
+    XmlNameChar m_nameChar;
     bool m_tagPlaced = false; // the start tag's place is taken from the mark into m_tagLine and m_tagColumn
     qint64 m_tagLine = 1;
     qint64 m_tagColumn = 1;
-    QByteArray m_held; // the XML declaration, or the first bytes of a processing instruction's target
+    QByteArray m_held; // the first bytes of a processing instruction's target
 
     QString m_error;
     qint64 m_errorLine = 0;

@@ -273,15 +273,6 @@ ReportContext Run::reportContext() const
     return context;
 }
 
-void Run::refreshTable()
-{
-    try {
-        m_table.reopen();
-    } catch (const std::exception &) {
-        // The view shows the old flags a while longer; the table holds the new ones.
-    }
-}
-
 QByteArray Run::address(const QString &action, bool post, const QString &postData) const
 {
     QString target = action;

@@ -107,9 +107,6 @@ protected:
     RunLog debugLog();
     // The report's fixed values with the project file and the run's date and time.
     ReportContext reportContext() const;
-    // Reopens the URL table so that its views show the flags as an engine left them.
-    // Never throws: a view that cannot be reopened shows the old flags a while longer.
-    void refreshTable();
     // The address a request goes to: the action, or in test mode the form-echo
     // endpoint; a GET's filled template joins it after "?", or after "&" when the
     // address already has a query.

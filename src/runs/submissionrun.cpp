@@ -110,7 +110,6 @@ void SubmissionRun::engineDone()
 {
     m_table.endFlagBatch();
     m_table.beginFlagBatch();
-    refreshTable();
 }
 
 void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section)

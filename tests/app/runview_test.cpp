@@ -33,9 +33,9 @@ void addMixedLines(StatusLog &log, int count)
     for (int i = 0; i < count; ++i) {
         const int kind = i % 9; // 2, 7 and 8 keep the previous style
         if (i % 37 == 0)
-            log.AddStatusLine(QStringLiteral("head %1\r\nbody %1\n").arg(i), kind);
+            log.AddStatusLine(QStringLiteral("head %1\r\nbody %1\n").arg(i), StatusKind(kind));
         else
-            log.AddStatusLine(QStringLiteral("line %1").arg(i), kind);
+            log.AddStatusLine(QStringLiteral("line %1").arg(i), StatusKind(kind));
     }
 }
 
@@ -72,10 +72,10 @@ TEST(StatusLogGathering, GatheredLinesEndUpAsIfAddedOneByOne)
 TEST(StatusLogGathering, LinesStayOutOfTheViewUntilReadOrDue)
 {
     StatusLog log;
-    log.AddStatusLine(QStringLiteral("before"), 6);
+    log.AddStatusLine(QStringLiteral("before"), StatusKind::Phase);
     log.setGathering(true);
     for (int i = 0; i < 300; ++i)
-        log.AddStatusLine(QStringLiteral("gathered %1").arg(i), 5);
+        log.AddStatusLine(QStringLiteral("gathered %1").arg(i), StatusKind::Url);
     EXPECT_EQ(log.document()->blockCount(), 1);
     EXPECT_EQ(log.lineCount(), StatusLog::KeptLines + 1);
 
@@ -85,7 +85,7 @@ TEST(StatusLogGathering, LinesStayOutOfTheViewUntilReadOrDue)
     EXPECT_EQ(log.document()->blockCount(), StatusLog::KeptLines + 1);
 
     // Without a reader the lines still arrive once the event loop runs.
-    log.AddStatusLine(QStringLiteral("late"), 1);
+    log.AddStatusLine(QStringLiteral("late"), StatusKind::Heading);
     EXPECT_TRUE(waitFor([&] { return log.document()->lastBlock().text() == QStringLiteral("late"); }));
     EXPECT_TRUE(log.gathering());
 }
@@ -94,9 +94,9 @@ TEST(StatusLogGathering, ClearDropsGatheredLines)
 {
     StatusLog log;
     log.setGathering(true);
-    log.AddStatusLine(QStringLiteral("old run"), 0);
+    log.AddStatusLine(QStringLiteral("old run"), StatusKind::Plain);
     log.clear();
-    log.AddStatusLine(QStringLiteral("new run"), 4);
+    log.AddStatusLine(QStringLiteral("new run"), StatusKind::Event);
     log.setGathering(false);
     ASSERT_EQ(log.lineCount(), 1);
     EXPECT_EQ(log.lineText(0), QStringLiteral("new run"));

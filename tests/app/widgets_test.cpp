@@ -45,17 +45,11 @@ QStringList comboItems(const QComboBox *combo)
 
 // ---- Advanced settings dialog
 
-struct ExciteSettings
-{
-    QString language = "Nothing Selected";
-    QString location = "Nothing Selected";
-    QString category = "Nothing Selected";
-};
+const ExciteValues NoneSelected{"Nothing Selected", "Nothing Selected", "Nothing Selected"};
 
 TEST(AdvancedEngineForm, HasItsNamedControlsAndPickLists)
 {
-    ExciteSettings settings;
-    TAdvancedEngineForm form(&settings.language, &settings.location, &settings.category);
+    TAdvancedEngineForm form;
     EXPECT_EQ(form.objectName(), "AdvancedEngineForm");
     EXPECT_EQ(form.windowTitle(), "Advanced Settings");
     EXPECT_EQ(form.size(), QSize(540, 412));
@@ -94,10 +88,11 @@ TEST(AdvancedEngineForm, HasItsNamedControlsAndPickLists)
 
 TEST(AdvancedEngineForm, EveryShowingStartsFromTheSettings)
 {
-    ExciteSettings settings;
-    settings.language = "German";
-    settings.location = "Atlantis"; // typed earlier, not in the list
-    TAdvancedEngineForm form(&settings.language, &settings.location, &settings.category);
+    ExciteValues values = NoneSelected;
+    values.language = "German";
+    values.location = "Atlantis"; // typed earlier, not in the list
+    TAdvancedEngineForm form;
+    form.setValues(values);
 
     form.show();
     EXPECT_EQ(form.ExciteLanguageComboBox->currentText(), "German");
@@ -109,9 +104,10 @@ TEST(AdvancedEngineForm, EveryShowingStartsFromTheSettings)
     form.ExciteCategoryComboBox->setCurrentText("Sports");
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
     EXPECT_EQ(form.result(), QDialog::Rejected);
-    EXPECT_EQ(settings.category, "Nothing Selected");
+    EXPECT_FALSE(form.chosen());
 
-    settings.location = "Zaire";
+    values.location = "Zaire";
+    form.setValues(values);
     form.show();
     EXPECT_EQ(form.ExciteLocationComboBox->currentText(), "Zaire");
     EXPECT_EQ(form.ExciteCategoryComboBox->currentText(), "Nothing Selected");
@@ -120,8 +116,8 @@ TEST(AdvancedEngineForm, EveryShowingStartsFromTheSettings)
 
 TEST(AdvancedEngineForm, OkCopiesTheThreeTextsAsShownIncludingTypedOnes)
 {
-    ExciteSettings settings;
-    TAdvancedEngineForm form(&settings.language, &settings.location, &settings.category);
+    TAdvancedEngineForm form;
+    form.setValues(NoneSelected);
     form.show();
 
     form.ExciteLanguageComboBox->setCurrentIndex(ExciteLanguages().indexOf("Swedish"));
@@ -133,17 +129,21 @@ TEST(AdvancedEngineForm, OkCopiesTheThreeTextsAsShownIncludingTypedOnes)
     QTest::mouseClick(form.OKBitBtn, Qt::LeftButton);
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(settings.language, "Swedish");
-    EXPECT_EQ(settings.location, "Atlantis");
-    EXPECT_EQ(settings.category, "Travel");
+    ASSERT_TRUE(form.chosen());
+    EXPECT_EQ(form.chosen()->language, "Swedish");
+    EXPECT_EQ(form.chosen()->location, "Atlantis");
+    EXPECT_EQ(form.chosen()->category, "Travel");
+    // Given the values afresh, the dialog has chosen nothing yet.
+    form.setValues(*form.chosen());
+    EXPECT_FALSE(form.chosen());
     // A typed value is a setting, never a new entry of the pick list.
     EXPECT_EQ(comboItems(form.ExciteLocationComboBox), ExciteLocations());
 }
 
 TEST(AdvancedEngineForm, TypedTextIsKeptLetterForLetterWhenEnterAccepts)
 {
-    ExciteSettings settings;
-    TAdvancedEngineForm form(&settings.language, &settings.location, &settings.category);
+    TAdvancedEngineForm form;
+    form.setValues(NoneSelected);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     QLineEdit *location = form.ExciteLocationComboBox->lineEdit();
@@ -152,8 +152,9 @@ TEST(AdvancedEngineForm, TypedTextIsKeptLetterForLetterWhenEnterAccepts)
     QTest::keyClicks(location, "united states");
     QTest::keyClick(location, Qt::Key_Return);
     EXPECT_EQ(form.result(), QDialog::Accepted);
-    EXPECT_EQ(settings.location, "united states");
-    EXPECT_EQ(LookupCountryCode(settings.location), "");
+    ASSERT_TRUE(form.chosen());
+    EXPECT_EQ(form.chosen()->location, "united states");
+    EXPECT_EQ(LookupCountryCode(form.chosen()->location), "");
 }
 
 // ---- Status log
@@ -174,7 +175,7 @@ TEST(StatusLog, EachKindHasItsColourAndStyle)
     EXPECT_EQ(log.objectName(), "SubmitStatusRichEdit");
     EXPECT_TRUE(log.isReadOnly());
     for (const auto &expected : kinds) {
-        log.AddStatusLine(QStringLiteral("kind %1").arg(expected.kind), expected.kind);
+        log.AddStatusLine(QStringLiteral("kind %1").arg(expected.kind), StatusKind(expected.kind));
         const int last = log.lineCount() - 1;
         const StatusLog::LineStyle style = log.lineStyle(last);
         EXPECT_EQ(log.lineText(last), QStringLiteral("kind %1").arg(expected.kind));
@@ -188,20 +189,20 @@ TEST(StatusLog, EachKindHasItsColourAndStyle)
 TEST(StatusLog, UnknownKindsKeepThePreviousLinesStyle)
 {
     StatusLog log;
-    log.AddStatusLine("first", 2); // nothing before it: black, normal
+    log.AddStatusLine("first", StatusKind(2)); // nothing before it: black, normal
     EXPECT_EQ(log.lineStyle(0).color, QColor(0, 0, 0));
     EXPECT_FALSE(log.lineStyle(0).bold);
 
-    log.AddStatusLine("error", 3);
+    log.AddStatusLine("error", StatusKind::Failure);
     for (int kind : {2, -1, 7, 1000})
-        log.AddStatusLine("again", kind);
+        log.AddStatusLine("again", StatusKind(kind));
     for (int i = 1; i < log.lineCount(); ++i) {
         EXPECT_EQ(log.lineStyle(i).color, QColor(255, 0, 0)) << i;
         EXPECT_TRUE(log.lineStyle(i).bold) << i;
         EXPECT_TRUE(log.lineStyle(i).underline) << i;
     }
     // The style of an empty line is still readable.
-    log.AddStatusLine("", 4);
+    log.AddStatusLine("", StatusKind::Event);
     EXPECT_EQ(log.lineText(log.lineCount() - 1), "");
     EXPECT_EQ(log.lineStyle(log.lineCount() - 1).color, QColor(0, 128, 0));
 }
@@ -210,19 +211,19 @@ TEST(StatusLog, KeepsTheNewest201Lines)
 {
     StatusLog log;
     for (int i = 0; i < 200; ++i)
-        log.AddStatusLine(QString::number(i), i % 2 ? 5 : 6);
+        log.AddStatusLine(QString::number(i), i % 2 ? StatusKind::Url : StatusKind::Phase);
     EXPECT_EQ(log.lineCount(), 200);
-    log.AddStatusLine("200", 1);
+    log.AddStatusLine("200", StatusKind::Heading);
     EXPECT_EQ(log.lineCount(), 201);
     EXPECT_EQ(log.lineText(0), "0");
 
-    log.AddStatusLine("201", 4);
+    log.AddStatusLine("201", StatusKind::Event);
     EXPECT_EQ(log.lineCount(), 201);
     EXPECT_EQ(log.lineText(0), "1");
     EXPECT_EQ(log.lineText(200), "201");
 
     for (int i = 202; i < 5000; ++i)
-        log.AddStatusLine(QString::number(i), i % 2 ? 5 : 6);
+        log.AddStatusLine(QString::number(i), i % 2 ? StatusKind::Url : StatusKind::Phase);
     EXPECT_EQ(log.lineCount(), 201);
     EXPECT_EQ(log.document()->blockCount(), 201);
     EXPECT_EQ(log.lineText(0), "4799");
@@ -237,7 +238,7 @@ TEST(StatusLog, KeepsTheNewest201Lines)
 TEST(StatusLog, BreaksAndHugeTextStayWithinTheLineCaps)
 {
     StatusLog log;
-    log.AddStatusLine("HTTP/1.0 200 OK\r\nServer: x\nDate: y\r\n", 1);
+    log.AddStatusLine("HTTP/1.0 200 OK\r\nServer: x\nDate: y\r\n", StatusKind::Heading);
     ASSERT_EQ(log.lineCount(), 3);
     EXPECT_EQ(log.lineText(0), "HTTP/1.0 200 OK");
     EXPECT_EQ(log.lineText(2), "Date: y");
@@ -246,25 +247,25 @@ TEST(StatusLog, BreaksAndHugeTextStayWithinTheLineCaps)
     QString many;
     for (int i = 0; i < 500; ++i)
         many += QStringLiteral("line %1\n").arg(i);
-    log.AddStatusLine(many, 0);
+    log.AddStatusLine(many, StatusKind::Plain);
     EXPECT_EQ(log.lineCount(), 201);
     EXPECT_EQ(log.lineText(200), "line 499");
 
     const QString huge = QStringLiteral("x").repeated(StatusLog::MaxLineLength) + QStringLiteral("tail");
-    log.AddStatusLine(huge, 0);
+    log.AddStatusLine(huge, StatusKind::Plain);
     EXPECT_EQ(log.lineText(200), huge.left(StatusLog::MaxLineLength) + " ...");
-    log.AddStatusLine(huge.left(StatusLog::MaxLineLength), 0);
+    log.AddStatusLine(huge.left(StatusLog::MaxLineLength), StatusKind::Plain);
     EXPECT_EQ(log.lineText(200), huge.left(StatusLog::MaxLineLength));
 }
 
 TEST(StatusLog, ClearEmptiesAndTheNextLineIsTheFirst)
 {
     StatusLog log;
-    log.AddStatusLine("old", 1);
-    log.AddStatusLine("older", 1);
+    log.AddStatusLine("old", StatusKind::Heading);
+    log.AddStatusLine("older", StatusKind::Heading);
     log.clear();
     EXPECT_EQ(log.lineCount(), 0);
-    log.AddStatusLine("new", 0);
+    log.AddStatusLine("new", StatusKind::Plain);
     EXPECT_EQ(log.lineCount(), 1);
     EXPECT_EQ(log.lineText(0), "new");
     EXPECT_EQ(log.toPlainText(), "new");
@@ -278,7 +279,7 @@ TEST(StatusLog, ScrollsToTheNewLine)
     log.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
     for (int i = 0; i < 300; ++i)
-        log.AddStatusLine(QString::number(i), 0);
+        log.AddStatusLine(QString::number(i), StatusKind::Plain);
     QScrollBar *bar = log.verticalScrollBar();
     EXPECT_GT(bar->value(), 0);
     QTextCursor newest(log.document());

@@ -1,3 +1,4 @@
+#include "project/urlgridrows.h"
 #include "project/urlpass.h"
 #include "support/tempdir.h"
 
@@ -52,7 +53,7 @@ protected:
 
 TEST_F(UrlPassTest, HoldsTheViewInRowOrderWithOneFlagColumn)
 {
-    table.updateRow(rows.at(3), std::nullopt, QStringLiteral("E2"), false);
+    UrlGridRows(table).updateRow(rows.at(3), std::nullopt, QStringLiteral("E2"), false);
     for (const char *column : {"E2", "e2", "E30", "E31", ""}) {
         SCOPED_TRACE(column);
         UrlPass pass(table, QString::fromLatin1(column));
@@ -88,9 +89,9 @@ TEST_F(UrlPassTest, OtherChangesThroughTheTableAreSeenAtTheNextUrl)
     ASSERT_EQ(pass.at(0).flag, std::optional<bool>(true));
 
     // As the grid would, while a request of the pass waits.
-    table.updateRow(rows.at(1), QStringLiteral("http://b.example/"), QStringLiteral("E1"), false);
-    table.deleteRow(rows.at(3));
-    table.appendRow(QStringLiteral("http://new.example/"), QStringLiteral("E1"), true);
+    UrlGridRows(table).updateRow(rows.at(1), QStringLiteral("http://b.example/"), QStringLiteral("E1"), false);
+    UrlGridRows(table).deleteRow(rows.at(3));
+    UrlGridRows(table).appendRow(QStringLiteral("http://new.example/"), QStringLiteral("E1"), true);
     EXPECT_EQ(pass.at(1).url, QStringLiteral("http://b.example/"));
     EXPECT_EQ(pass.at(1).flag, std::optional<bool>(false));
     EXPECT_EQ(pass.at(3).url, QString());

@@ -1,3 +1,4 @@
+#include "project/urlgridrows.h"
 #include "project/urltable.h"
 #include "support/tempdir.h"
 
@@ -23,8 +24,8 @@ TEST_F(UrlRowReads, UrlAndFlagReadTogetherAsEachAlone)
 {
     UrlTable table(dir.path());
     table.addUrl(1, QStringLiteral("http://a.example/"));
-    const qint64 imported = table.appendRow(QStringLiteral("it's \"quoted\""), QString(), std::nullopt);
-    table.updateRow(imported, std::nullopt, QStringLiteral("E2"), false);
+    const qint64 imported = UrlGridRows(table).appendRow(QStringLiteral("it's \"quoted\""), QString(), std::nullopt);
+    UrlGridRows(table).updateRow(imported, std::nullopt, QStringLiteral("E2"), false);
     table.setFilter(1);
     const qint64 enabled = table.rowIds().value(0);
     const qint64 missing = imported + 100;

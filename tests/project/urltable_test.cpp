@@ -1,3 +1,4 @@
+#include "project/urlgridrows.h"
 #include "project/urltable.h"
 #include "project/urltablemodel.h"
 #include "support/tempdir.h"
@@ -187,9 +188,10 @@ TEST_F(UrlTableTest, ReplaceKeepsTheFlagsOfHeldUrlsEnablesNewOnesAndRemovesTheRe
     table.addUrl(6, QStringLiteral("http://b/"));
     table.setFilter(5);
     const QList<qint64> ids = table.rowIds();
-    table.updateRow(ids.at(0), std::nullopt, QStringLiteral("E1"), false);
-    table.updateRow(ids.at(2), std::nullopt, QStringLiteral("E2"), true); // the second "a" goes with its flags
-    table.updateRow(ids.at(3), std::nullopt, QStringLiteral("E30"), true);
+    UrlGridRows(table).updateRow(ids.at(0), std::nullopt, QStringLiteral("E1"), false);
+    UrlGridRows(table).updateRow(ids.at(2), std::nullopt, QStringLiteral("E2"),
+                                 true); // the second "a" goes with its flags
+    UrlGridRows(table).updateRow(ids.at(3), std::nullopt, QStringLiteral("E30"), true);
     const QList<StoredRow> before = stored(5);
     const QList<StoredRow> otherBefore = stored(6);
 
@@ -421,7 +423,7 @@ TEST_F(UrlTableTest, HostileUrlsAreStoredUpdatedAndDeletedLikeAnyOther)
         EXPECT_EQ(rows.at(2).flags.at(2).toInt(), 0);
 
         table.setFilter(9);
-        table.deleteRow(table.rowIds().at(0));
+        UrlGridRows(table).deleteRow(table.rowIds().at(0));
         EXPECT_EQ(urls(9), (QStringList{"http://a.example/100", url}));
         table.deleteProject(9);
         EXPECT_TRUE(urls(9).isEmpty());
@@ -568,3 +570,38 @@ TEST_F(UrlTableTest, GridEditsArePostedOrCancelledForOneRowOnly)
 }
 
 } // namespace
+
+TEST_F(UrlTableTest, TheGridFollowsTheTablesChangesAndARunsFlagsAreAnnouncedPerCommit)
+{
+    table.addUrl(1, QStringLiteral("http://a/"));
+    table.addUrl(1, QStringLiteral("http://b/"));
+    table.setFilter(1);
+    UrlTableModel model(table);
+    ASSERT_TRUE(model.setFlagColumn(QStringLiteral("E1")));
+    QSignalSpy values(&table, &UrlTable::rowsChanged);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    const auto shown = [&](int row) { return model.data(model.index(row, 1), Qt::CheckStateRole); };
+    ASSERT_EQ(shown(0), Qt::Checked); // read once, so the model holds it
+
+    // A flag written outside a run is announced at once; the rows stay, the value is read again.
+    table.setFlag(QStringLiteral("E1"), 1, QStringLiteral("http://a/"), false);
+    EXPECT_EQ(values.count(), 1);
+    EXPECT_EQ(shown(0), Qt::Unchecked);
+
+    // A run's flags are announced once, when their group is committed.
+    table.beginFlagBatch(60000);
+    table.setFlag(QStringLiteral("E1"), 1, QStringLiteral("http://b/"), false);
+    table.setFlag(QStringLiteral("E1"), 1, QStringLiteral("http://a/"), true);
+    EXPECT_EQ(values.count(), 1);
+    table.endFlagBatch();
+    EXPECT_EQ(values.count(), 2);
+    EXPECT_EQ(shown(0), Qt::Checked);
+    EXPECT_EQ(shown(1), Qt::Unchecked);
+    EXPECT_EQ(resets.count(), 0);
+
+    // Rows added by an import, by another caller, come into the view.
+    table.importUrls(1, {"http://c/"});
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.data(model.index(2, 0)), QStringLiteral("http://c/"));
+}

@@ -227,8 +227,10 @@ TEST_F(IndexNowOverHttps, TheKeyCheckAndTheBulkRequestGoOverVerifiedTlsDirectlyA
     qctest::ScopedEnvironment viaProxy({{"https_proxy", proxy.url()}});
     table->addUrl(ProjectId, site("/b"));
     submit();
-    EXPECT_EQ(proxy.served(), 2);
+    // The heads are kept as each tunnel opens; the proxy's own count of
+    // connections done may trail the client's end of the second one.
     EXPECT_TRUE(proxy.requestHead(0).startsWith("CONNECT 127.0.0.1:"));
+    EXPECT_TRUE(proxy.requestHead(1).startsWith("CONNECT 127.0.0.1:"));
     ASSERT_EQ(indexNowRequests().size(), 2);
     EXPECT_EQ(QJsonDocument::fromJson(indexNowRequests().at(1).body).object().value("urlList").toArray(),
               QJsonArray({site("/b")}));

@@ -1,6 +1,7 @@
 // The submission run against a local engine farm, watched by a recording observer.
 
 #include "engines/enginelist.h"
+#include "project/urlgridrows.h"
 #include "runs/runsummary.h"
 #include "runs/submissionrun.h"
 #include "support/runs/farmrun.h"
@@ -200,7 +201,7 @@ TEST_F(SubmissionRunTest, AFlagClearedDuringARequestIsHonouredForItsUrl)
     prepare({{"Slow", engine("slow.cgi", "E1")}}, {"http://slow.example/", "http://later.example/"});
     const qint64 later = table->rowIds().value(1);
     whenReceived(1, [&] {
-        table->updateRow(later, std::nullopt, QStringLiteral("E1"), false);
+        UrlGridRows(*table).updateRow(later, std::nullopt, QStringLiteral("E1"), false);
         control.skipUrl();
     });
     submit();

@@ -50,11 +50,8 @@ void showSetting(QComboBox *combo, const QString &value)
 
 } // namespace
 
-TAdvancedEngineForm::TAdvancedEngineForm(QString *exciteLanguage, QString *exciteLocation, QString *exciteCategory,
-                                         QWidget *parent)
-    : QDialog(parent), m_language(exciteLanguage), m_location(exciteLocation), m_category(exciteCategory)
+TAdvancedEngineForm::TAdvancedEngineForm(QWidget *parent) : QDialog(parent)
 {
-    Q_ASSERT(m_language && m_location && m_category);
     setObjectName(QStringLiteral("AdvancedEngineForm"));
     setWindowTitle(QStringLiteral("Advanced Settings"));
     resize(540, 412);
@@ -102,17 +99,22 @@ void TAdvancedEngineForm::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
 }
 
+void TAdvancedEngineForm::setValues(const ExciteValues &values)
+{
+    m_values = values;
+    m_chosen.reset();
+}
+
 void TAdvancedEngineForm::FormActivate()
 {
-    showSetting(ExciteLanguageComboBox, *m_language);
-    showSetting(ExciteLocationComboBox, *m_location);
-    showSetting(ExciteCategoryComboBox, *m_category);
+    showSetting(ExciteLanguageComboBox, m_values.language);
+    showSetting(ExciteLocationComboBox, m_values.location);
+    showSetting(ExciteCategoryComboBox, m_values.category);
 }
 
 void TAdvancedEngineForm::OKBitBtnClick()
 {
-    *m_language = ExciteLanguageComboBox->currentText();
-    *m_location = ExciteLocationComboBox->currentText();
-    *m_category = ExciteCategoryComboBox->currentText();
+    m_chosen = ExciteValues{ExciteLanguageComboBox->currentText(), ExciteLocationComboBox->currentText(),
+                            ExciteCategoryComboBox->currentText()};
     accept();
 }

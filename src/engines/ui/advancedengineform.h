@@ -1,25 +1,38 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+#include <optional>
 
 class QComboBox;
 class QPushButton;
 class QTabWidget;
 class QWidget;
 
-// The Excite settings dialog. It edits three settings that the main window owns
-// (language, location, category) and keeps no state of its own between showings:
-// every time it is shown it starts from the settings' current values. OK writes
-// the three texts back, in that order, and accepts; Cancel and closing reject
-// without writing anything.
+// The project's three Excite settings, as texts ("Nothing Selected" when not given).
+struct ExciteValues
+{
+    QString language;
+    QString location;
+    QString category;
+};
+
+// The Excite settings dialog. It is given the three current settings and gives
+// back the ones chosen; it keeps nothing of its own between showings: every time
+// it is shown it starts from the values given last. OK takes the three texts as
+// shown (typed ones too) and accepts; Cancel and closing reject and choose nothing.
 class TAdvancedEngineForm : public QDialog
 {
     Q_OBJECT
 
 public:
-    // The three pointers must outlive the dialog; none may be null.
-    TAdvancedEngineForm(QString *exciteLanguage, QString *exciteLocation, QString *exciteCategory,
-                        QWidget *parent = nullptr);
+    explicit TAdvancedEngineForm(QWidget *parent = nullptr);
+
+    // The values the next showing starts from; forgets what was chosen before.
+    void setValues(const ExciteValues &values);
+    // What OK took since the last setValues(); nullopt when the user cancelled or
+    // has not answered yet.
+    const std::optional<ExciteValues> &chosen() const { return m_chosen; }
 
     QTabWidget *PageControl1;
     QWidget *ExciteTabSheet;
@@ -30,7 +43,7 @@ public:
     QPushButton *BitBtn1;
 
 public slots:
-    // Loads the three settings into the boxes; every showing runs it first, so a
+    // Loads the given values into the boxes; every showing runs it first, so a
     // caller only needs it when it drives the dialog without showing it.
     void FormActivate();
 
@@ -41,7 +54,6 @@ private slots:
     void OKBitBtnClick();
 
 private:
-    QString *m_language;
-    QString *m_location;
-    QString *m_category;
+    ExciteValues m_values;
+    std::optional<ExciteValues> m_chosen;
 };

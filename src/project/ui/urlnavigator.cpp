@@ -1,6 +1,6 @@
 #include "project/ui/urlnavigator.h"
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "project/urltablemodel.h"
 
 #include <QAbstractItemDelegate>

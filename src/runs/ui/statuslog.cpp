@@ -8,31 +8,31 @@
 
 namespace {
 
-bool styleForKind(int kind, QTextCharFormat &format)
+bool styleForKind(StatusKind kind, QTextCharFormat &format)
 {
     QColor color;
     bool bold = false;
     bool underline = false;
     switch (kind) {
-    case 0:
+    case StatusKind::Plain:
         color = Qt::black;
         break;
-    case 1:
+    case StatusKind::Heading:
         color = QColor(255, 0, 0);
         bold = true;
         break;
-    case 3:
+    case StatusKind::Failure:
         color = QColor(255, 0, 0);
         bold = true;
         underline = true;
         break;
-    case 4:
+    case StatusKind::Event:
         color = QColor(0, 128, 0);
         break;
-    case 5:
+    case StatusKind::Url:
         color = QColor(0, 0, 255);
         break;
-    case 6:
+    case StatusKind::Phase:
         color = Qt::black;
         bold = true;
         break;
@@ -58,13 +58,13 @@ StatusLog::StatusLog(QWidget *parent) : QPlainTextEdit(parent)
     QPalette colours = palette();
     colours.setColor(QPalette::Base, Qt::white);
     setPalette(colours);
-    styleForKind(0, m_format);
+    styleForKind(StatusKind::Plain, m_format);
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(GatherIntervalMs);
     connect(&m_flushTimer, &QTimer::timeout, this, &StatusLog::flush);
 }
 
-void StatusLog::AddStatusLine(const QString &text, int kind)
+void StatusLog::AddStatusLine(const QString &text, StatusKind kind)
 {
     styleForKind(kind, m_format);
 

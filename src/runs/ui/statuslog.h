@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runs/runobserver.h"
+
 #include <QColor>
 #include <QPlainTextEdit>
 #include <QTextCharFormat>
@@ -30,12 +32,11 @@ public:
 
     explicit StatusLog(QWidget *parent = nullptr);
 
-    // Appends text as the new last line and scrolls to it. kind: 0 black, 1 red
-    // bold, 3 red bold underlined, 4 green, 5 blue, 6 black bold; any other kind
-    // keeps the style of the previous line. With more than KeptLines lines the
-    // first one is deleted first, so at most KeptLines + 1 remain. Text with line
-    // breaks adds one line per piece (a final break adds none), each trimmed the same way.
-    void AddStatusLine(const QString &text, int kind);
+    // Appends text as the new last line and scrolls to it in the kind's style
+    // (see StatusKind); a value outside StatusKind keeps the style of the previous line. With more than KeptLines lines
+    // the first one is deleted first, so at most KeptLines + 1 remain. Text with line breaks adds one line per piece (a
+    // final break adds none), each trimmed the same way.
+    void AddStatusLine(const QString &text, StatusKind kind);
 
     // While gathering (a run in progress), lines are collected and go into the
     // view together, at most GatherIntervalMs later and whenever one is read

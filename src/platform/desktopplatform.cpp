@@ -1,4 +1,4 @@
-#include "app/desktopplatform.h"
+#include "platform/desktopplatform.h"
 
 #include <QApplication>
 #include <QDesktopServices>

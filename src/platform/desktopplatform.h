@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 // The platform of the real program: Qt's message boxes and file dialogs and
 // QDesktopServices for the shell's "open". Without a display (the offscreen or

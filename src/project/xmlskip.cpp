@@ -1,0 +1,62 @@
+#include "project/xmlskip.h"
+
+#include <cstring>
+
+namespace {
+
+// Moves p to just past the next `c` before end, or to end; true when found.
+bool skipPast(const uchar *&p, const uchar *end, char c)
+{
+    const void *found = std::memchr(p, c, size_t(end - p));
+    p = found ? static_cast<const uchar *>(found) + 1 : end;
+    return found != nullptr;
+}
+
+} // namespace
+
+XmlSkip::Step XmlSkip::read(const uchar **at, const uchar *end)
+{
+    const uchar *&p = *at;
+    while (p < end) {
+        const uchar c = *p;
+        switch (m_state) {
+        case State::CommentOpen:
+            if (c != '-')
+                return fail(QStringLiteral("Expected '-' to open a comment."));
+            m_state = State::Comment;
+            ++p;
+            break;
+        case State::Comment:
+            if (skipPast(p, end, '-'))
+                m_state = State::CommentDash;
+            break;
+        case State::CommentDash:
+            m_state = c == '-' ? State::CommentDashes : State::Comment;
+            ++p;
+            break;
+        case State::CommentDashes:
+            if (c != '>')
+                return fail(QStringLiteral("\"--\" is not allowed inside a comment."));
+            ++p;
+            return Step::Done;
+        case State::Pi:
+            if (skipPast(p, end, '?'))
+                m_state = State::PiQuestion;
+            break;
+        case State::PiQuestion:
+            ++p;
+            if (c == '>')
+                return Step::Done;
+            if (c != '?')
+                m_state = State::Pi;
+            break;
+        }
+    }
+    return Step::More;
+}
+
+XmlSkip::Step XmlSkip::fail(const QString &message)
+{
+    m_fault = message;
+    return Step::Fault;
+}
