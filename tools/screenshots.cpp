@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
     // The pointer stays off the window: a hint under it would show in the status bar.
     QCursor::setPos(0, 0);
     DesktopPlatform platform;
-    TMainForm window(platform, arguments);
+    TMainForm window(platform, ParseCommandLine(arguments));
     if (const QScreen *screen = window.screen())
         window.move(screen->availableGeometry().bottomRight() - QPoint(1600, 1000));
     window.show();

@@ -7,14 +7,10 @@
 #include "app/manualpage.h"
 #include "app/pictures.h"
 #include "app/settingspage.h"
-#include "engines/builtinlists.h"
 #include "engines/enginelist.h"
-#include "engines/enginelistdownload.h"
 #include "engines/ui/advancedengineform.h"
 #include "platform/platform.h"
 #include "runs/runservices.h"
-
-#include <tuple>
 
 using namespace Quillcast;
 
@@ -54,27 +50,19 @@ QStringList TMainForm::DownloadEngineLists()
 {
     AddStatusLine(QStringLiteral("Downloading search engine configuration"), StatusKind::Phase);
     const ProjectSettings settings = currentSettings();
-    const int timeout = settings.timeoutSeconds();
-    QStringList problems;
-    bool replaced = false;
-    for (const auto &[url, path, automatic] :
-         {std::tuple{settings.autoListUrl(DefaultAutoListURL), AutoListPath, true},
-          std::tuple{settings.manualListUrl(DefaultManualListURL), ManualListPath, false}}) {
-        const ListDownload download = m_network->downloadEngineList(url, path, timeout, automatic);
-        replaced = replaced || download.replaced();
-        if (!download.replaced()) {
-            problems << url + QStringLiteral(": ") + download.reason;
-            AddStatusLine(QStringLiteral("Engine list not updated from ") + url + QStringLiteral(": ") +
-                              download.reason + QStringLiteral("; the local list is kept."),
-                          StatusKind::Plain);
-        }
-    }
-    // A directory without any list gets the program's own: engines that exist.
-    if (BuiltInLists::writeWhereMissing(AutoListPath, ManualListPath)) {
+    const EngineListSources sources{settings.autoListUrl(DefaultAutoListURL), AutoListPath,
+                                    settings.manualListUrl(DefaultManualListURL), ManualListPath};
+    const EngineListRefresh refresh = m_network->refreshEngineLists(sources, settings.timeoutSeconds());
+    QStringList problems = refresh.problems(sources);
+    for (const QString &problem : problems)
+        AddStatusLine(QStringLiteral("Engine list not updated from ") + problem +
+                          QStringLiteral("; the local list is kept."),
+                      StatusKind::Plain);
+    if (refresh.builtInWritten) {
         problems << QStringLiteral("the built-in engine lists are written to the base directory and used");
         AddStatusLine(problems.last(), StatusKind::Plain);
     }
-    return replaced ? QStringList() : problems;
+    return refresh.anyReplaced() ? QStringList() : problems;
 }
 
 void TMainForm::SettingsEnableAllSearchEnginesBitBtnClick()

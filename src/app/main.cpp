@@ -87,7 +87,7 @@ int main(int argc, char *argv[])
 
     std::unique_ptr<TMainForm> window;
     try {
-        window = std::make_unique<TMainForm>(platform, QCoreApplication::arguments());
+        window = std::make_unique<TMainForm>(platform, flags);
     } catch (const std::exception &failure) {
         // A URL table that cannot be opened ends the program before its window shows.
         platform.showError(nullptr, QString::fromUtf8(failure.what()));

@@ -34,8 +34,8 @@
 
 using namespace Quillcast;
 
-TMainForm::TMainForm(Platform &platform, const QStringList &arguments, QWidget *parent)
-    : QMainWindow(parent), m_platform(platform)
+TMainForm::TMainForm(Platform &platform, const StartupFlags &startup, QWidget *parent)
+    : QMainWindow(parent), Startup(startup), m_platform(platform)
 {
     setObjectName(QStringLiteral("MainForm"));
     // Everything the program reads and writes lives in the current directory at start-up.
@@ -71,8 +71,7 @@ TMainForm::TMainForm(Platform &platform, const QStringList &arguments, QWidget *
     ExciteLanguage = ExciteLocation = ExciteCategory = NothingSelected;
     m_pageControl->setCurrentWidget(m_settingsPage);
 
-    // The command line.
-    Startup = ParseCommandLine(arguments);
+    // The command line, as main() parsed it.
     if (Startup.DebugMode)
         m_platform.messageBox(this, Startup.ParameterText, QStringLiteral("All Parameters"), Platform::Ok);
 

@@ -48,9 +48,11 @@ class TMainForm : public QMainWindow, private RunObserver
 public:
     static constexpr int MaxEngines = EngineCatalogue::MaxEngines;
 
-    // Runs the creation sequence. Throws UrlTableError when the URL table
-    // cannot be opened (the program then ends after showing the error).
-    TMainForm(Platform &platform, const QStringList &arguments, QWidget *parent = nullptr);
+    // Runs the creation sequence with the start-up flags main() parsed from the
+    // command line; the window never reads the command line itself. Throws
+    // UrlTableError when the URL table cannot be opened (the program then ends
+    // after showing the error).
+    TMainForm(Platform &platform, const StartupFlags &startup, QWidget *parent = nullptr);
     ~TMainForm() override;
 
     // What the window shows, for the program and its tests.

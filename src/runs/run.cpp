@@ -1,7 +1,6 @@
 #include "runs/run.h"
 
 #include "engines/builtinlists.h"
-#include "engines/enginelistdownload.h"
 #include "net/httpclient.h"
 #include "project/projectquery.h"
 #include "project/urlpass.h"
@@ -98,13 +97,20 @@ bool Run::begin()
     m_fatalError.clear();
     countSteps();
     // A run works with the list it downloads: a fresh directory gets its engines so.
-    if (m_setup.settings.downloadEngines && downloadEngineLists()) {
-        m_engines = EngineCatalogue::load(m_setup.autoListPath);
-        resetTally();
-        countSteps();
+    bool builtIn = false;
+    if (m_setup.settings.downloadEngines) {
+        const EngineListRefresh refresh = downloadEngineLists();
+        builtIn = refresh.builtInWritten;
+        if (refresh.automatic.replaced()) {
+            m_engines = EngineCatalogue::load(m_setup.autoListPath);
+            resetTally();
+            countSteps();
+        }
+    } else if (m_engines.isEmpty()) {
+        builtIn = BuiltInLists::writeWhereMissing(m_setup.autoListPath, m_setup.manualListPath);
     }
     // Without any list the program's own take its place: engines that exist.
-    if (m_engines.isEmpty() && BuiltInLists::writeWhereMissing(m_setup.autoListPath, m_setup.manualListPath)) {
+    if (builtIn) {
         status(QStringLiteral("No engine list could be had: the built-in lists are written to ") +
                    QFileInfo(m_setup.autoListPath).absolutePath() + QStringLiteral(" and used."),
                StatusKind::Phase);
@@ -167,20 +173,16 @@ void Run::countSteps()
     m_observer.runProgress(0, m_total);
 }
 
-bool Run::downloadEngineLists()
+EngineListRefresh Run::downloadEngineLists()
 {
     status(QStringLiteral("Downloading search engine configuration"), StatusKind::Phase);
-    const int timeout = m_setup.timeoutSeconds();
-    const ListDownload automatic = DownloadEngineList(m_http, m_setup.autoListUrl, m_setup.autoListPath, timeout, true);
-    const ListDownload manual =
-        DownloadEngineList(m_http, m_setup.manualListUrl, m_setup.manualListPath, timeout, false);
-    for (const auto &[download, url] :
-         {std::pair{automatic, m_setup.autoListUrl}, std::pair{manual, m_setup.manualListUrl}})
-        if (!download.replaced())
-            status(QStringLiteral("Engine list not updated from ") + url + QStringLiteral(": ") + download.reason +
-                       QStringLiteral("; the local list is kept."),
-                   StatusKind::Plain);
-    return automatic.replaced();
+    const EngineListSources sources{m_setup.autoListUrl, m_setup.autoListPath, m_setup.manualListUrl,
+                                    m_setup.manualListPath};
+    const EngineListRefresh refresh = RefreshEngineLists(m_http, sources, m_setup.timeoutSeconds());
+    for (const QString &problem : refresh.problems(sources))
+        status(QStringLiteral("Engine list not updated from ") + problem + QStringLiteral("; the local list is kept."),
+               StatusKind::Plain);
+    return refresh;
 }
 
 void Run::forEachEngine(const std::function<void(qsizetype, const EngineSection &)> &visit)

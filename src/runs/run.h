@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engines/enginelist.h"
+#include "engines/enginelistrefresh.h"
 #include "net/urlcodec.h"
 #include "runs/engineform.h"
 #include "runs/enginetally.h"
@@ -143,8 +144,8 @@ private:
     void fail(const QString &text);
     void countSteps();
     void resetTally();
-    // True when the automatic list was replaced.
-    bool downloadEngineLists();
+    // Refreshes both lists (RefreshEngineLists()) and says which were not updated.
+    EngineListRefresh downloadEngineLists();
 
     QList<EngineTally> m_tally;
     QString m_fatalError;

@@ -31,8 +31,7 @@ SitemapImportResult RunServices::importSitemaps(UrlTable &table, int projectId, 
     return import.importInto(table, projectId, fileOrUrls);
 }
 
-ListDownload RunServices::downloadEngineList(const QString &url, const QString &path, int timeoutSeconds,
-                                             bool automatic) const
+EngineListRefresh RunServices::refreshEngineLists(const EngineListSources &sources, int timeoutSeconds) const
 {
-    return DownloadEngineList(*m_http, url, path, timeoutSeconds, automatic);
+    return RefreshEngineLists(*m_http, sources, timeoutSeconds);
 }

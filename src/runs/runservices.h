@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engines/enginelistdownload.h"
+#include "engines/enginelistrefresh.h"
 #include "runs/sitemapimport.h"
 
 #include <QByteArray>
@@ -17,7 +17,7 @@ struct RunSetup;
 
 // The program's network side as the window sees it: the one HTTP client, the
 // run control that interrupts its requests, and the jobs that use the client
-// (a run, a sitemap import, an engine list download). The window owns one and
+// (a run, a sitemap import, an engine list refresh). The window owns one and
 // asks it for network work without knowing the client; Skip and Stop go to
 // control(), which reaches whatever job is in progress.
 class RunServices
@@ -40,8 +40,8 @@ public:
     SitemapImportResult importSitemaps(UrlTable &table, int projectId, const QStringList &fileOrUrls,
                                        const QString &baseDirectory, int timeoutSeconds) const;
 
-    // DownloadEngineList() with the client: the same result.
-    ListDownload downloadEngineList(const QString &url, const QString &path, int timeoutSeconds, bool automatic) const;
+    // RefreshEngineLists() with the client: the same result.
+    EngineListRefresh refreshEngineLists(const EngineListSources &sources, int timeoutSeconds) const;
 
 private:
     std::unique_ptr<THTTPClient> m_http;

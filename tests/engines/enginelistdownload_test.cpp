@@ -1,4 +1,6 @@
+#include "engines/builtinlists.h"
 #include "engines/enginelistdownload.h"
+#include "engines/enginelistrefresh.h"
 #include "net/httpclient.h"
 #include "support/loopbackpeer.h"
 #include "support/tempdir.h"
@@ -50,6 +52,44 @@ TEST(EngineListDownload, AListBehindARedirectReplacesTheLocalOneAndAFailureKeeps
         EXPECT_EQ(download.reason, c.reason);
         EXPECT_EQ(qctest::readFile(path), download.replaced() ? manualList : QByteArray("old"));
         EXPECT_FALSE(QFile::exists(path + QStringLiteral(".download")));
+    }
+}
+
+TEST(EngineListRefresh, BuiltInListsAreWrittenOnlyWhereNoListCouldBeHad)
+{
+    const struct
+    {
+        const char *behaviour;
+        bool automaticServed;
+        bool builtInWritten;
+        int problems;
+    } cases[] = {
+        {"nothing served into an empty directory", false, true, 2},
+        {"the automatic list served, the manual one missing", true, false, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        qctest::LoopbackPeer automatic, manual;
+        automatic.readRequest()
+            .send(c.automaticServed ? "HTTP/1.0 200 OK\r\n\r\n" + BuiltInLists::automaticList()
+                                    : QByteArray("HTTP/1.0 500 Broken\r\n\r\n"))
+            .closeConnection();
+        manual.readRequest().send("HTTP/1.0 404 Not Found\r\n\r\n").closeConnection();
+        ASSERT_TRUE(automatic.start());
+        ASSERT_TRUE(manual.start());
+        qctest::ScopedBaseDir dir;
+        const EngineListSources sources{QString::fromLatin1(automatic.url("/a.txt")), dir.file(QStringLiteral("a.txt")),
+                                        QString::fromLatin1(manual.url("/m.txt")), dir.file(QStringLiteral("m.txt"))};
+        THTTPClient http;
+        const EngineListRefresh refresh = RefreshEngineLists(http, sources, 5);
+        EXPECT_EQ(refresh.automatic.replaced(), c.automaticServed);
+        EXPECT_EQ(refresh.anyReplaced(), c.automaticServed);
+        EXPECT_EQ(refresh.builtInWritten, c.builtInWritten);
+        EXPECT_EQ(refresh.problems(sources).size(), c.problems);
+        EXPECT_EQ(refresh.problems(sources).last(), sources.manualUrl + QStringLiteral(": HTTP/1.0 404 Not Found"));
+        // Either way the directory ends with both lists.
+        EXPECT_EQ(qctest::readFile(sources.automaticPath), BuiltInLists::automaticList());
+        EXPECT_EQ(qctest::readFile(sources.manualPath), BuiltInLists::manualList());
     }
 }
 

@@ -4,7 +4,8 @@ namespace qctest {
 
 TMainForm &WindowTest::start(const QStringList &arguments)
 {
-    m_window = std::make_unique<TMainForm>(platform, QStringList{QStringLiteral("/usr/bin/quillcast")} + arguments);
+    m_window = std::make_unique<TMainForm>(
+        platform, ParseCommandLine(QStringList{QStringLiteral("/usr/bin/quillcast")} + arguments));
     return *m_window;
 }
 
