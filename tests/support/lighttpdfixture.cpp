@@ -31,6 +31,34 @@ bool acceptsConnections(quint16 port)
     return ok;
 }
 
+// Whether the process itself listens on the loopback port, rather than some
+// other program that took the port between our probe and the server's bind: the
+// listening socket's inode in /proc/net/tcp is one of the process's descriptors.
+bool listensOn(qint64 pid, quint16 port)
+{
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    QList<QByteArray> inodes;
+    const QByteArray wanted = ":" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    table.readLine(); // the heading
+    for (QByteArray line = table.readLine(); !line.isEmpty(); line = table.readLine()) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        // sl local_address rem_address st tx:rx tr:when retrnsmt uid timeout inode
+        if (fields.size() > 9 && fields.at(1).endsWith(wanted) && fields.at(3) == "0A")
+            inodes << "socket:[" + fields.at(9) + "]";
+    }
+    const QDir descriptors(QStringLiteral("/proc/%1/fd").arg(pid));
+    for (const QString &name : descriptors.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[64] = {};
+        const ssize_t length =
+            ::readlink(QFile::encodeName(descriptors.filePath(name)).constData(), target, sizeof target - 1);
+        if (length > 0 && inodes.contains(QByteArray(target, length)))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 quint16 freeLoopbackPort()
@@ -134,7 +162,7 @@ bool LighttpdFixture::waitUntilAccepting()
         if (m_process.state() != QProcess::Running)
             return false;
         if (acceptsConnections(m_port))
-            return true;
+            return listensOn(m_process.processId(), m_port);
         // Polling a condition with a bound, not waiting out a guess.
         m_process.waitForFinished(20);
     }
