@@ -76,7 +76,7 @@ class FetchRun
 public:
     FetchRun(THTTPClient &http, const FetchRequest &request)
         : m_http(http), m_request(request), m_chain(request.url, request.maxRedirects),
-          m_timeout(qMax(request.timeoutSeconds, 1))
+          m_timeout(request.timeoutSeconds == 0 ? 0 : qMax(request.timeoutSeconds, 1))
     {}
 
     FetchResult run();
@@ -99,11 +99,12 @@ private:
     void startBody();
     void takeBody(const char *data, int len);
     void describeEnd(FetchResult &result) const;
+    void describeFileError(FetchResult &result) const;
 
     THTTPClient &m_http;
     const FetchRequest &m_request;
     RedirectChain m_chain;
-    int m_timeout;
+    int m_timeout; // 0: no deadline of the fetch's own
     bool m_deadlinePassed = false;
     End m_end = End::None;
     std::optional<Error> m_fileError;
@@ -136,10 +137,13 @@ FetchResult FetchRun::run()
     m_http.OnHeader = [this](QObject *, const QByteArray &field, const QByteArray &value) {
         if (field.compare("Location", Qt::CaseInsensitive) == 0)
             m_location = value;
+        if (m_request.onHeader)
+            m_request.onHeader(field, value);
     };
     m_http.OnStartTransfer = [this](QObject *) { startBody(); };
     m_http.OnTransfer = [this](QObject *, qint32, const char *text, quint16 len) { takeBody(text, len); };
-    deadline.start(m_timeout * 1000);
+    if (m_timeout > 0)
+        deadline.start(m_timeout * 1000);
     if (m_request.stopRequested)
         poll.start();
 
@@ -200,16 +204,20 @@ void FetchRun::exchange(const QByteArray &method, const QByteArray &postData, Fe
     result.cut = false;
     std::optional<Error> failure;
     QString failureText;
+    QString failureMessage;
+    const auto fail = [&](const ENetCore &error) {
+        failure = error.error();
+        failureText = QString::fromUtf8(error.what());
+        failureMessage = error.Message().isEmpty() ? failureText : error.Message();
+    };
     try {
         m_http.setURL(m_chain.current());
         m_http.setPostData(postData);
         m_http.setAction(actionOf(method));
     } catch (const ENetCore &error) {
-        failure = error.error();
-        failureText = QString::fromUtf8(error.what());
+        fail(error);
     } catch (const std::bad_alloc &) {
-        failure = Error::OutOfMemory;
-        failureText = QString::fromUtf8(ENetCore(Error::OutOfMemory).what());
+        fail(ENetCore(Error::OutOfMemory));
     }
     if (m_file.finish() == BodyFile::Outcome::WriteFailed && !m_fileError)
         m_fileError = Error::LocalFileWriteFailed;
@@ -217,6 +225,7 @@ void FetchRun::exchange(const QByteArray &method, const QByteArray &postData, Fe
     result.statusCode = statusCodeOf(result.statusLine);
     result.location = m_location;
     result.error.reset();
+    result.message.clear();
     result.text.clear();
     if (m_end != End::None)
         return;
@@ -224,10 +233,9 @@ void FetchRun::exchange(const QByteArray &method, const QByteArray &postData, Fe
         result.outcome = FetchResult::Outcome::Failed;
         result.error = failure;
         result.text = failureText;
+        result.message = failureMessage;
     } else if (m_fileError) {
-        result.outcome = FetchResult::Outcome::Failed;
-        result.error = m_fileError;
-        result.text = QString::fromUtf8(ENetCore(*m_fileError).what());
+        describeFileError(result);
     } else if (result.statusLine.isEmpty()) {
         result.outcome = FetchResult::Outcome::Failed;
         result.text = QStringLiteral("no answer: the connection closed before a status line");
@@ -251,11 +259,13 @@ void FetchRun::end(End why)
 
 void FetchRun::startBody()
 {
+    if (m_request.onBodyStart)
+        m_request.onBodyStart();
     const int code = statusCodeOf(m_http.ResponseStatusLine());
     m_final = !(RedirectChain::isRedirectStatus(code) && !m_location.isEmpty() && m_chain.limit() > 0);
     if (m_final && !m_request.localFile.isEmpty()) {
         // The file is made even for an empty body: the caller finds what the answer held.
-        m_file.begin(m_request.localFile);
+        m_file.begin(m_request.localFile, m_request.localFileLimit);
         if (m_file.append("", 0) == BodyFile::Outcome::OpenFailed) {
             m_fileError = Error::LocalFileNotCreated;
             end(End::LocalFile);
@@ -271,12 +281,15 @@ void FetchRun::takeBody(const char *data, int len)
         end(End::Stopped);
         return;
     }
+    // Reaching maxBytes ends the transfer; the file's own limit only stops the file.
+    bool atMax = false;
     if (m_request.maxBytes > 0 && m_taken + len > m_request.maxBytes) {
         if (!m_request.cutAtLimit) {
             end(End::TooLarge);
             return;
         }
         len = int(m_request.maxBytes - m_taken);
+        atMax = true;
         m_result->cut = true;
     }
     m_taken += len;
@@ -290,6 +303,8 @@ void FetchRun::takeBody(const char *data, int len)
             end(End::LocalFile);
             return;
         }
+        if (m_file.cut())
+            m_result->cut = true;
     }
     if (m_request.keepBody)
         m_result->body.append(data, len);
@@ -297,8 +312,17 @@ void FetchRun::takeBody(const char *data, int len)
         end(End::Declined);
         return;
     }
-    if (m_result->cut)
+    if (atMax)
         end(End::Cut);
+}
+
+void FetchRun::describeFileError(FetchResult &result) const
+{
+    const ENetCore error(*m_fileError);
+    result.outcome = FetchResult::Outcome::Failed;
+    result.error = m_fileError;
+    result.text = QString::fromUtf8(error.what());
+    result.message = error.Message();
 }
 
 void FetchRun::describeEnd(FetchResult &result) const
@@ -319,9 +343,7 @@ void FetchRun::describeEnd(FetchResult &result) const
         result.text = QStringLiteral("stopped");
         return;
     case End::LocalFile:
-        result.outcome = FetchResult::Outcome::Failed;
-        result.error = m_fileError;
-        result.text = QString::fromUtf8(ENetCore(*m_fileError).what());
+        describeFileError(result);
         return;
     case End::Declined:
     case End::TooLarge:

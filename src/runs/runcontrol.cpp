@@ -97,5 +97,4 @@ void RunControl::interrupt(Interruption why)
     m_timer.stop();
     m_count = 0;
     m_interruption = why;
-    m_http.setAction(httpIdle);
 }
