@@ -76,7 +76,7 @@ class FetchRun
 public:
     FetchRun(THTTPClient &http, const FetchRequest &request)
         : m_http(http), m_request(request), m_chain(request.url, request.maxRedirects),
-          m_timeout(request.timeoutSeconds == 0 ? 0 : qMax(request.timeoutSeconds, 1))
+          m_timeout(qMax(request.timeoutSeconds, 1))
     {}
 
     FetchResult run();
@@ -99,12 +99,11 @@ private:
     void startBody();
     void takeBody(const char *data, int len);
     void describeEnd(FetchResult &result) const;
-    void describeFileError(FetchResult &result) const;
 
     THTTPClient &m_http;
     const FetchRequest &m_request;
     RedirectChain m_chain;
-    int m_timeout; // 0: no deadline of the fetch's own
+    int m_timeout;
     bool m_deadlinePassed = false;
     End m_end = End::None;
     std::optional<Error> m_fileError;
@@ -137,13 +136,10 @@ FetchResult FetchRun::run()
     m_http.OnHeader = [this](QObject *, const QByteArray &field, const QByteArray &value) {
         if (field.compare("Location", Qt::CaseInsensitive) == 0)
             m_location = value;
-        if (m_request.onHeader)
-            m_request.onHeader(field, value);
     };
     m_http.OnStartTransfer = [this](QObject *) { startBody(); };
     m_http.OnTransfer = [this](QObject *, qint32, const char *text, quint16 len) { takeBody(text, len); };
-    if (m_timeout > 0)
-        deadline.start(m_timeout * 1000);
+    deadline.start(m_timeout * 1000);
     if (m_request.stopRequested)
         poll.start();
 
@@ -204,20 +200,16 @@ void FetchRun::exchange(const QByteArray &method, const QByteArray &postData, Fe
     result.cut = false;
     std::optional<Error> failure;
     QString failureText;
-    QString failureMessage;
-    const auto fail = [&](const ENetCore &error) {
-        failure = error.error();
-        failureText = QString::fromUtf8(error.what());
-        failureMessage = error.Message().isEmpty() ? failureText : error.Message();
-    };
     try {
         m_http.setURL(m_chain.current());
         m_http.setPostData(postData);
         m_http.setAction(actionOf(method));
     } catch (const ENetCore &error) {
-        fail(error);
+        failure = error.error();
+        failureText = QString::fromUtf8(error.what());
     } catch (const std::bad_alloc &) {
-        fail(ENetCore(Error::OutOfMemory));
+        failure = Error::OutOfMemory;
+        failureText = QString::fromUtf8(ENetCore(Error::OutOfMemory).what());
     }
     if (m_file.finish() == BodyFile::Outcome::WriteFailed && !m_fileError)
         m_fileError = Error::LocalFileWriteFailed;
@@ -225,7 +217,6 @@ void FetchRun::exchange(const QByteArray &method, const QByteArray &postData, Fe
     result.statusCode = statusCodeOf(result.statusLine);
     result.location = m_location;
     result.error.reset();
-    result.message.clear();
     result.text.clear();
     if (m_end != End::None)
         return;
@@ -233,9 +224,10 @@ void FetchRun::exchange(const QByteArray &method, const QByteArray &postData, Fe
         result.outcome = FetchResult::Outcome::Failed;
         result.error = failure;
         result.text = failureText;
-        result.message = failureMessage;
     } else if (m_fileError) {
-        describeFileError(result);
+        result.outcome = FetchResult::Outcome::Failed;
+        result.error = m_fileError;
+        result.text = QString::fromUtf8(ENetCore(*m_fileError).what());
     } else if (result.statusLine.isEmpty()) {
         result.outcome = FetchResult::Outcome::Failed;
         result.text = QStringLiteral("no answer: the connection closed before a status line");
@@ -259,13 +251,11 @@ void FetchRun::end(End why)
 
 void FetchRun::startBody()
 {
-    if (m_request.onBodyStart)
-        m_request.onBodyStart();
     const int code = statusCodeOf(m_http.ResponseStatusLine());
     m_final = !(RedirectChain::isRedirectStatus(code) && !m_location.isEmpty() && m_chain.limit() > 0);
     if (m_final && !m_request.localFile.isEmpty()) {
         // The file is made even for an empty body: the caller finds what the answer held.
-        m_file.begin(m_request.localFile, m_request.localFileLimit);
+        m_file.begin(m_request.localFile);
         if (m_file.append("", 0) == BodyFile::Outcome::OpenFailed) {
             m_fileError = Error::LocalFileNotCreated;
             end(End::LocalFile);
@@ -281,15 +271,12 @@ void FetchRun::takeBody(const char *data, int len)
         end(End::Stopped);
         return;
     }
-    // Reaching maxBytes ends the transfer; the file's own limit only stops the file.
-    bool atMax = false;
     if (m_request.maxBytes > 0 && m_taken + len > m_request.maxBytes) {
         if (!m_request.cutAtLimit) {
             end(End::TooLarge);
             return;
         }
         len = int(m_request.maxBytes - m_taken);
-        atMax = true;
         m_result->cut = true;
     }
     m_taken += len;
@@ -303,8 +290,6 @@ void FetchRun::takeBody(const char *data, int len)
             end(End::LocalFile);
             return;
         }
-        if (m_file.cut())
-            m_result->cut = true;
     }
     if (m_request.keepBody)
         m_result->body.append(data, len);
@@ -312,17 +297,8 @@ void FetchRun::takeBody(const char *data, int len)
         end(End::Declined);
         return;
     }
-    if (atMax)
+    if (m_result->cut)
         end(End::Cut);
-}
-
-void FetchRun::describeFileError(FetchResult &result) const
-{
-    const ENetCore error(*m_fileError);
-    result.outcome = FetchResult::Outcome::Failed;
-    result.error = m_fileError;
-    result.text = QString::fromUtf8(error.what());
-    result.message = error.Message();
 }
 
 void FetchRun::describeEnd(FetchResult &result) const
@@ -343,7 +319,9 @@ void FetchRun::describeEnd(FetchResult &result) const
         result.text = QStringLiteral("stopped");
         return;
     case End::LocalFile:
-        describeFileError(result);
+        result.outcome = FetchResult::Outcome::Failed;
+        result.error = m_fileError;
+        result.text = QString::fromUtf8(ENetCore(*m_fileError).what());
         return;
     case End::Declined:
     case End::TooLarge:

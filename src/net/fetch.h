@@ -23,17 +23,13 @@ struct FetchRequest
     QByteArray method = QByteArrayLiteral("GET");
     QByteArray postData;
     QByteArray contentType = QByteArrayLiteral("application/x-www-form-urlencoded");
-    // For the whole fetch, redirects included; at least one second. 0 gives the fetch
-    // no deadline of its own: the caller times it, and its stop check bounds the wait.
+    // For the whole fetch, redirects included; at least one second.
     int timeoutSeconds = 15;
     // Redirects followed at most (RedirectChain's rule); 0 makes a redirect the final answer.
     int maxRedirects = RedirectChain::DefaultLimit;
 
     // Where the final answer's body goes (whatever its status); any of these, or none.
-    QString localFile; // made, or emptied, when the final answer's body starts
-    // Body bytes the local file takes at most (0: no cap). Past it the file stops
-    // growing and FetchResult::cut is set; the transfer goes on to its end.
-    qint64 localFileLimit = 0;
+    QString localFile;     // made, or emptied, when the final answer's body starts
     bool keepBody = false; // into FetchResult::body
     // Fed each piece of the body as it arrives; returning false ends the fetch (Stopped).
     std::function<bool(QByteArrayView piece)> consume;
@@ -42,11 +38,6 @@ struct FetchRequest
     // the first maxBytes bytes delivered and FetchResult::cut set.
     qint64 maxBytes = 0;
     bool cutAtLimit = false;
-
-    // The client's header and start-of-transfer events, passed on for every answer
-    // (redirects included) while the fetch holds them; either may be empty.
-    std::function<void(const QByteArray &field, const QByteArray &value)> onHeader;
-    std::function<void()> onBodyStart;
 
     // Polled while the fetch waits (and before each request): true ends it at once (Stopped).
     std::function<bool()> stopRequested;
@@ -61,7 +52,7 @@ struct FetchResult
         HttpStatus,      // the final answer's status is no 2xx: text is its status line
         RedirectRefused, // a redirect was not taken: text says why (RedirectChain)
         Failed,          // no answer, or the network or local file failed: text "code: message" (error holds the
-                         // code, message the rest) or "no answer: the connection closed before a status line"
+                         // code) or "no answer: the connection closed before a status line"
         TimedOut,        // the timeout passed: "no answer within N s" (or "no complete answer ...")
         Stopped,         // the caller's stop check or consumer ended it: "stopped"
         TooLarge,        // the body passed maxBytes: "larger than N bytes"
@@ -75,9 +66,8 @@ struct FetchResult
     int statusCode = -1;         // of statusLine, -1 without a well-formed one
     QByteArray location;         // the last answer's Location header
     std::optional<Error> error;  // Failed only
-    QString message;             // with error: its message without the code (the whole text if it has none)
     QByteArray body;             // keepBody only
-    bool cut = false;            // the body was cut at maxBytes, or the local file at localFileLimit
+    bool cut = false;
 
     bool ok() const { return outcome == Outcome::Success; }
     bool redirected() const { return !redirects.isEmpty(); }
@@ -92,9 +82,8 @@ QString printableStatusLine(const QByteArray &statusLine);
 // redirects by RedirectChain's rule, and returns what happened; never throws.
 // The client's own request properties (proxy, user agent, headers) apply;
 // credentials do not follow a redirect to another host. While it runs, the
-// client's OnHeader, OnStartTransfer and OnTransfer are the fetch's (the request's
-// onHeader, onBodyStart and consume see what they bring); its other events stay
-// the caller's. Afterwards the client's URL, method body, local
+// client's OnHeader, OnStartTransfer and OnTransfer are the fetch's; its other
+// events stay the caller's. Afterwards the client's URL, method body, local
 // file, limit, credentials and those three events are what they were.
 // Pumps events while it waits, like the client.
 FetchResult Fetch(THTTPClient &http, const FetchRequest &request);

@@ -97,4 +97,5 @@ void RunControl::interrupt(Interruption why)
     m_timer.stop();
     m_count = 0;
     m_interruption = why;
+    m_http.setAction(httpIdle);
 }

@@ -7,10 +7,9 @@ class THTTPClient;
 class RunObserver;
 
 // The user's hold on a run in progress: Skip URL, Skip Engine and Stop, and the
-// timeout. The buttons only set their flag; the next tick of the one-second
-// timer records the pending request's interruption, which the request's own
-// stop check reads (so a skip never ends it as a stop), and a pause ends at
-// once. The run reads the flags at fixed points and clears what it has acted on.
+// timeout. The buttons only set their flag; the pending request is interrupted
+// at the next tick of the one-second timer, and a pause ends at once. The run
+// reads the flags at fixed points and clears what it has acted on.
 class RunControl : public QObject
 {
     Q_OBJECT
@@ -28,7 +27,7 @@ public:
     bool stopRequested() const { return m_stop; }
 
     // The run's side.
-    void reset(); // every flag cleared, the timer stopped
+    void reset();               // every flag cleared, the timer stopped
     void setInProgress(bool on) { m_inProgress = on; }
     void clearSkipUrl() { m_skipUrl = false; }
     void clearSkipEngine() { m_skipEngine = false; }
@@ -36,8 +35,6 @@ public:
     // Starts the timeout for one request: it is interrupted once limitSeconds
     // ticks have passed (or at the first tick after a flag was set).
     void startRequest(int limitSeconds);
-    // Why the pending request is to end, None while it may go on.
-    Interruption interruption() const { return m_interruption; }
     // Stops the timer; returns why the request was interrupted, if it was.
     Interruption finishRequest();
     // The end of the transfer: the timeout no longer counts.
