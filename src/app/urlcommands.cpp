@@ -18,7 +18,6 @@
 void TMainForm::applyUrlFilter()
 {
     m_urlTable->setFilter(ProjectId);
-    m_urlModel->refresh();
     try {
         m_seenUrlTableVersion = urlTableVersion();
     } catch (const std::exception &) {
@@ -31,7 +30,6 @@ void TMainForm::AddURL()
     try {
         // Stored exactly as typed: no trimming, no check of form or duplicates.
         m_urlTable->addUrl(ProjectId, m_settingsPage->newUrl());
-        m_urlModel->refresh();
         URLTableAfterPost();
     } catch (const std::exception &failure) {
         showFailure(failure);
@@ -57,10 +55,8 @@ void TMainForm::ImportfromfileClick()
     try {
         UrlList list;
         const int added = m_urlTable->importFile(ProjectId, chosen, &list);
-        if (added > 0) {
-            m_urlModel->refresh();
+        if (added > 0)
             URLTableAfterPost();
-        }
         reportUrlListWarnings(list);
         if (added < 0)
             m_platform.messageBox(this, list.errorText(), QStringLiteral("URL list not imported"), Platform::Ok,
@@ -121,7 +117,6 @@ bool TMainForm::ReplaceURLsFromSitemap(const QStringList &fileOrUrls)
         result = m_network->importSitemaps(*m_urlTable, ProjectId, fileOrUrls, BaseDir,
                                            qMax(currentSettings().timeoutSeconds(), 15));
         SetBusyCursor(0);
-        m_urlModel->refresh();
     } catch (const std::exception &failure) {
         SetBusyCursor(0);
         showFailure(failure);
@@ -173,7 +168,6 @@ bool TMainForm::ReplaceURLsFromFile()
     try {
         // A list that cannot be read, or yields no URL, changes nothing; URLs already submitted stay so.
         replaced = m_urlTable->replaceFromFile(ProjectId, path, &list);
-        m_urlModel->refresh();
     } catch (const std::exception &failure) {
         showFailure(failure);
         return false;
@@ -193,7 +187,6 @@ void TMainForm::EnableAllURLsBitBtnClick()
 {
     try {
         m_urlTable->enableAll(ProjectId);
-        m_urlModel->refresh();
     } catch (const std::exception &failure) {
         showFailure(failure);
     }

@@ -1,5 +1,6 @@
 #include "project/xmldeclaration.h"
 
+#include "project/xmlbytes.h"
 #include "project/xmlname.h"
 
 #include <algorithm>
@@ -8,7 +9,7 @@ namespace {
 
 bool isBlank(char c)
 {
-    return c == ' ' || c == '\n' || c == '\t' || c == '\r';
+    return XmlBytes::isBlank(uchar(c));
 }
 
 } // namespace

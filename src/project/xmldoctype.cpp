@@ -1,28 +1,19 @@
 #include "project/xmldoctype.h"
 
-#include <cstring>
+#include "project/xmlbytes.h"
+
 
 namespace {
 
-constexpr char Keyword[] = "DOCTYPE";
+using XmlBytes::isBlank;
+using XmlBytes::skipPast;
 
-bool isBlank(uchar c)
-{
-    return c == ' ' || c == '\n' || c == '\t' || c == '\r';
-}
+constexpr char Keyword[] = "DOCTYPE";
 
 bool inName(uchar c)
 {
     return c >= 0x80 || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == ':' ||
            c == '-' || c == '.';
-}
-
-// Moves p to just past the next `c` before end, or to end; true when found.
-bool skipPast(const uchar *&p, const uchar *end, char c)
-{
-    const void *found = std::memchr(p, c, size_t(end - p));
-    p = found ? static_cast<const uchar *>(found) + 1 : end;
-    return found != nullptr;
 }
 
 } // namespace

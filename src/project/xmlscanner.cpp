@@ -1,15 +1,14 @@
 #include "project/xmlscanner.h"
 
+#include "project/xmlbytes.h"
+
 #include <cstring>
 
 namespace {
 
-constexpr char CdataKeyword[] = "[CDATA[";
+using XmlBytes::isBlank;
 
-bool isBlank(uchar c)
-{
-    return c == ' ' || c == '\n' || c == '\t' || c == '\r';
-}
+constexpr char CdataKeyword[] = "[CDATA[";
 
 constexpr std::array<bool, 256> textStops()
 {

@@ -1,18 +1,9 @@
 #include "project/xmlskip.h"
 
-#include <cstring>
+#include "project/xmlbytes.h"
 
-namespace {
 
-// Moves p to just past the next `c` before end, or to end; true when found.
-bool skipPast(const uchar *&p, const uchar *end, char c)
-{
-    const void *found = std::memchr(p, c, size_t(end - p));
-    p = found ? static_cast<const uchar *>(found) + 1 : end;
-    return found != nullptr;
-}
-
-} // namespace
+using XmlBytes::skipPast;
 
 XmlSkip::Step XmlSkip::read(const uchar **at, const uchar *end)
 {
