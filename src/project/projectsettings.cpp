@@ -102,6 +102,12 @@ ProjectSettings ProjectSettings::load(const QString &path)
     settings.exciteLocation = readKey(project, Keys::ExciteLocation);
     settings.exciteCategory = readKey(project, Keys::ExciteCategory);
     settings.indexNowKey = readKey(project, Keys::IndexNowKey);
+    settings.googleKeyFile = readKey(project, Keys::GoogleKeyFile);
+    settings.googleProperty = readKey(project, Keys::GoogleProperty);
+    settings.bingKeyFile = readKey(project, Keys::BingKeyFile);
+    settings.bingSite = readKey(project, Keys::BingSite);
+    settings.checkPages = readBoolKey(project, Keys::CheckPages);
+    settings.checkPerHost = qBound(1, leadingInteger(readKey(project, Keys::CheckPerHost)), 16);
     const QString chosen = QLatin1String(Keys::SearchEnginesSection);
     for (const auto &[name, value] : project.keyValues(chosen))
         if (leadingInteger(value) != 0 && !settings.chosenEngines.contains(name))

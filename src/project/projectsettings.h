@@ -35,6 +35,13 @@ struct ProjectSettings
     QString exciteCategory;
     QSet<QString> chosenEngines; // engine names, matched exactly
     QString indexNowKey;         // the site's IndexNow key; "" when it has none
+    // Written into the file by hand and never by save(), which leaves them as they are.
+    QString googleKeyFile;  // the service-account key file ("" : GOOGLE_APPLICATION_CREDENTIALS)
+    QString googleProperty; // the Search Console property: "https://host/" or "sc-domain:host"
+    QString bingKeyFile;    // the file holding the Bing webmaster API key
+    QString bingSite;       // the site as Bing knows it; "" : each URL's "scheme://host/"
+    bool checkPages = false; // fetch every page before a submission run
+    int checkPerHost = 4;    // page checks at once per host, 1 to 16
 
     // Reads path; a missing file or key gives the default. The project ID must
     // be a whole number from 1 to 2147483647 written in decimal digits alone, so

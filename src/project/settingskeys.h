@@ -37,5 +37,12 @@ inline constexpr Key ExciteLocation{"Advanced Engine Settings", "Excite Location
 inline constexpr Key ExciteCategory{"Advanced Engine Settings", "Excite Category", "Nothing Selected"};
 inline constexpr const char *SearchEnginesSection = "Search Engines"; // one key per checked engine, value 1
 inline constexpr Key IndexNowKey{"IndexNow", "Key", ""};
+// Written by hand, never by the program: the webmaster APIs and the page checks.
+inline constexpr Key GoogleKeyFile{"Google", "KeyFile", ""};
+inline constexpr Key GoogleProperty{"Google", "Property", ""};
+inline constexpr Key BingKeyFile{"Bing", "KeyFile", ""};
+inline constexpr Key BingSite{"Bing", "Site", ""};
+inline constexpr Key CheckPages{"Checks", "Pages", "0"};
+inline constexpr Key CheckPerHost{"Checks", "PerHost", "4"};
 
 } // namespace SettingsKeys

@@ -1,5 +1,7 @@
 #include "project/urltable.h"
 
+#include "project/enginestate.h"
+
 #include "project/sitemaplastmods.h"
 #include "project/urlreplacement.h"
 #include "project/w3cdatetime.h"
@@ -98,6 +100,7 @@ void UrlTable::createSchema()
     try {
         m_query.exec(QStringLiteral("begin"));
         UrlReplacement::createTables(m_query);
+        EngineState::createTables(m_query);
         m_query.exec(QStringLiteral("commit"));
     } catch (const UrlTableError &) {
         m_db.rollback();
@@ -291,6 +294,8 @@ void UrlTable::replaceProjectUrls(int projectId, const QStringList &urls)
     for (const QString &url : urls)
         stored.append(storedText(url));
     replaceRows(projectId, stored, nullptr);
+    // The project's URLs no longer come from its sitemaps.
+    EngineState(*this).setSitemaps(projectId, {});
 }
 
 int UrlTable::replaceRows(int projectId, const QStringList &urls, const QStringList *lastmods)
@@ -364,7 +369,9 @@ void UrlTable::deleteProject(int projectId)
     changing();
     inTransaction([&] {
         UrlReplacement::createTables(m_query);
+        EngineState::createTables(m_query);
         m_query.deleteProject(projectId);
+        EngineState::forgetProject(m_query, projectId);
         SitemapLastmods::write(m_query, projectId, {});
         m_query.exec(QStringLiteral("delete from urls2_history where Projectid = ?"), {projectId});
     });
@@ -393,6 +400,11 @@ template <typename Work> void UrlTable::writeFlags(Work &&work)
         }
         throw;
     }
+}
+
+void UrlTable::writeGrouped(const std::function<void()> &work)
+{
+    writeFlags(work);
 }
 
 void UrlTable::setFlag(const QString &column, int projectId, const QString &url, bool value)

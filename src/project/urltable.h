@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QSqlDatabase>
+#include <functional>
 #include <QString>
 #include <QTimer>
 #include <optional>
@@ -206,6 +207,7 @@ signals:
 
 private:
     friend class UrlGridRows;
+    friend class EngineState;
 
     void open();
     void close();
@@ -223,6 +225,8 @@ private:
     void commitFlagBatch();
     // Runs flag writes inside the group, when grouping; see setFlag().
     template <typename Work> void writeFlags(Work &&work);
+    // writeFlags() for the side tables' writes (EngineState).
+    void writeGrouped(const std::function<void()> &work);
     // Runs work; a UrlTableError out of it becomes the "Unable to write" one.
     template <typename Work> void writing(Work &&work)
     {

@@ -1,6 +1,7 @@
 #include "runs/sitemapimport.h"
 
 #include "net/fetch.h"
+#include "project/enginestate.h"
 #include "project/urltable.h"
 #include "project/w3cdatetime.h"
 
@@ -76,6 +77,8 @@ SitemapImportResult SitemapImport::importInto(UrlTable &table, int projectId, co
     if (!result.readable())
         return result;
     const int textual = table.replaceProjectUrlsFromSitemap(projectId, result.entries);
+    // An engine that takes sitemaps rather than URLs is given these.
+    EngineState(table).setSitemaps(projectId, fileOrUrls);
     if (textual > 0) {
         const SitemapWarning notice{
             m_firstTextual.file, m_firstTextual.line,
