@@ -1,6 +1,8 @@
 #include "net/fetch.h"
 
 #include <QTimer>
+#include <algorithm>
+#include <cstring>
 
 #include "net/bodyfile.h"
 #include "net/httpclient.h"
@@ -20,8 +22,142 @@ THTTPActions actionOf(const QByteArray &method)
         return httpPost;
     if (method == "HEAD")
         return httpHead;
+    if (method == "PUT")
+        return httpPut;
     return httpGet;
 }
+
+bool sendsBody(const QByteArray &method)
+{
+    return method == "POST" || method == "PUT";
+}
+
+bool isTokenChar(char c)
+{
+    // strchr finds the terminating zero too: a NUL is no token character.
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c) ||
+           (c != '\0' && std::strchr("!#$%&'*+-.^_`|~", c));
+}
+
+QByteArray nameOf(const QByteArray &line)
+{
+    const qsizetype colon = line.indexOf(':');
+    return (colon < 0 ? line : line.left(colon)).trimmed().toLower();
+}
+
+// The caller's header lines, and the client's own values they stand in for.
+// Authorization is not among those kept: credentials never follow another
+// host, so it only ever has to be taken away.
+class HeaderLines
+{
+public:
+    // False when a line is malformed or names a header the exchange writes itself.
+    bool parse(const QByteArray &lines)
+    {
+        QByteArray rest = lines;
+        if (rest.endsWith("\r\n"))
+            rest.chop(2);
+        if (rest.isEmpty())
+            return true;
+        qsizetype from = 0;
+        for (;;) {
+            const qsizetype end = rest.indexOf("\r\n", from);
+            const QByteArray line = rest.mid(from, end < 0 ? -1 : end - from);
+            const qsizetype colon = line.indexOf(':');
+            if (colon <= 0)
+                return false;
+            const QByteArray name = line.left(colon);
+            const QByteArray value = line.mid(colon + 1).trimmed();
+            if (!std::all_of(name.cbegin(), name.cend(), isTokenChar))
+                return false;
+            if (std::any_of(value.cbegin(), value.cend(),
+                            [](char c) { return c != '\t' && (uchar(c) < 0x20 || c == 0x7F); }))
+                return false;
+            const QByteArray lower = name.toLower();
+            if (lower == "host" || lower == "content-length" || lower == "transfer-encoding")
+                return false;
+            m_lines.append({name, lower, value});
+            if (end < 0)
+                return true;
+            from = end + 2;
+        }
+    }
+
+    bool isEmpty() const { return m_lines.isEmpty(); }
+
+    // The Content-Type the lines name, if they do: it belongs to the body, wherever that goes.
+    std::optional<QByteArray> contentType() const
+    {
+        std::optional<QByteArray> type;
+        for (const Line &line : m_lines)
+            if (line.lower == "content-type")
+                type = line.value;
+        return type;
+    }
+
+    // Puts the lines on the client over its own values, kept for withdraw().
+    void apply(THTTPClient &http)
+    {
+        m_accept = http.Accept();
+        m_from = http.From();
+        m_userAgent = http.UserAgent();
+        m_ifModifiedSince = http.IfModifiedSince();
+        m_referer = http.Referer();
+        m_pragma = http.Pragma();
+        m_otherHeaders = http.OtherHeaders();
+
+        QByteArray other;
+        for (const QByteArray &own : m_otherHeaders.split('\n')) {
+            const QByteArray name = nameOf(own);
+            if (own.trimmed().isEmpty() ||
+                std::any_of(m_lines.cbegin(), m_lines.cend(), [&](const Line &line) { return line.lower == name; }))
+                continue;
+            other += own + '\n';
+        }
+        for (const Line &line : m_lines) {
+            if (line.lower == "authorization")
+                http.setAuthorization(line.value);
+            else if (line.lower == "accept")
+                http.setAccept(line.value);
+            else if (line.lower == "from")
+                http.setFrom(line.value);
+            else if (line.lower == "user-agent")
+                http.setUserAgent(line.value);
+            else if (line.lower == "if-modified-since")
+                http.setIfModifiedSince(line.value);
+            else if (line.lower == "referer")
+                http.setReferer(line.value);
+            else if (line.lower == "pragma")
+                http.setPragma(line.value);
+            else if (line.lower != "content-type")
+                other += line.name + ": " + line.value + "\r\n";
+        }
+        http.setOtherHeaders(other);
+    }
+
+    // Gives the client its own values back, without the credentials the lines brought.
+    void withdraw(THTTPClient &http) const
+    {
+        if (std::any_of(m_lines.cbegin(), m_lines.cend(),
+                        [](const Line &line) { return line.lower == "authorization"; }))
+            http.setAuthorization(QByteArray());
+        http.setAccept(m_accept);
+        http.setFrom(m_from);
+        http.setUserAgent(m_userAgent);
+        http.setIfModifiedSince(m_ifModifiedSince);
+        http.setReferer(m_referer);
+        http.setPragma(m_pragma);
+        http.setOtherHeaders(m_otherHeaders);
+    }
+
+private:
+    struct Line
+    {
+        QByteArray name, lower, value;
+    };
+    QList<Line> m_lines;
+    QByteArray m_accept, m_from, m_userAgent, m_ifModifiedSince, m_referer, m_pragma, m_otherHeaders;
+};
 
 // What the fetch changes on the client, put back however it ends.
 class ClientState
@@ -30,9 +166,11 @@ public:
     explicit ClientState(THTTPClient &http)
         : m_http(http), m_url(http.URL()), m_scheme(http.URLScheme()), m_server(http.URLServer()),
           m_port(http.URLPort()), m_path(http.URLPath()), m_user(http.User()), m_password(http.Password()),
-          m_authorization(http.Authorization()), m_postData(http.PostData()), m_contentType(http.ContentType()),
-          m_localFile(http.LocalFile()), m_limit(http.LocalFileLimit()), m_onHeader(http.OnHeader),
-          m_onStart(http.OnStartTransfer), m_onTransfer(http.OnTransfer)
+          m_authorization(http.Authorization()), m_accept(http.Accept()), m_from(http.From()),
+          m_userAgent(http.UserAgent()), m_ifModifiedSince(http.IfModifiedSince()), m_referer(http.Referer()),
+          m_pragma(http.Pragma()), m_otherHeaders(http.OtherHeaders()), m_postData(http.PostData()),
+          m_contentType(http.ContentType()), m_localFile(http.LocalFile()), m_limit(http.LocalFileLimit()),
+          m_onHeader(http.OnHeader), m_onStart(http.OnStartTransfer), m_onTransfer(http.OnTransfer)
     {}
     ~ClientState()
     {
@@ -48,6 +186,13 @@ public:
         m_http.setURLPort(m_port);
         m_http.setURLPath(m_path);
         m_http.setAuthorization(m_authorization);
+        m_http.setAccept(m_accept);
+        m_http.setFrom(m_from);
+        m_http.setUserAgent(m_userAgent);
+        m_http.setIfModifiedSince(m_ifModifiedSince);
+        m_http.setReferer(m_referer);
+        m_http.setPragma(m_pragma);
+        m_http.setOtherHeaders(m_otherHeaders);
         m_http.setPostData(m_postData);
         m_http.setContentType(m_contentType);
         m_http.setLocalFile(m_localFile);
@@ -63,7 +208,9 @@ private:
     THTTPClient &m_http;
     QByteArray m_url, m_scheme, m_server;
     quint16 m_port;
-    QByteArray m_path, m_user, m_password, m_authorization, m_postData, m_contentType;
+    QByteArray m_path, m_user, m_password, m_authorization;
+    QByteArray m_accept, m_from, m_userAgent, m_ifModifiedSince, m_referer, m_pragma, m_otherHeaders;
+    QByteArray m_postData, m_contentType;
     QString m_localFile;
     qint64 m_limit;
     decltype(THTTPClient::OnHeader) m_onHeader;
@@ -75,7 +222,7 @@ class FetchRun
 {
 public:
     FetchRun(THTTPClient &http, const FetchRequest &request)
-        : m_http(http), m_request(request), m_chain(request.url, request.maxRedirects),
+        : m_http(http), m_request(request), m_current(request.url), m_maxRedirects(qMax(request.maxRedirects, 0)),
           m_timeout(qMax(request.timeoutSeconds, 1))
     {}
 
@@ -95,14 +242,19 @@ private:
 
     void exchange(const QByteArray &method, const QByteArray &postData, FetchResult &result);
     void end(End why);
+    void placeHeaders();
     bool stopRequested() const { return m_request.stopRequested && m_request.stopRequested(); }
     void startBody();
     void takeBody(const char *data, int len);
     void describeEnd(FetchResult &result) const;
+    static void describeFailure(FetchResult &result, const ENetCore &error);
 
     THTTPClient &m_http;
     const FetchRequest &m_request;
-    RedirectChain m_chain;
+    QByteArray m_current; // the address asked next
+    // Made at the first redirect followed: most fetches take none, and parsing the address is not free.
+    std::optional<RedirectChain> m_chain;
+    int m_maxRedirects;
     int m_timeout;
     bool m_deadlinePassed = false;
     End m_end = End::None;
@@ -112,42 +264,60 @@ private:
     qint64 m_taken = 0;
     BodyFile m_file;
     FetchResult *m_result = nullptr;
+    HeaderLines m_headers;
+    bool m_headersPlaced = false;
+    QByteArray m_firstHost; // the server of the first request: the headers stay with it
+    bool m_offHost = false; // a redirect left that server: the headers are withdrawn for good
 };
 
 FetchResult FetchRun::run()
 {
     FetchResult result;
+    if (!m_headers.parse(m_request.headers)) {
+        result.finalUrl = m_current;
+        describeFailure(result, ENetCore(Error::UnsafeHeader));
+        return result;
+    }
     m_result = &result;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &m_http, [this] {
-        m_deadlinePassed = true;
-        end(End::TimedOut);
-    });
+    // Timers only for what asks for them: a caller that interrupts the client itself
+    // sends many requests, and two timers made and started for each cost it dearly.
+    std::optional<QTimer> deadline;
+    if (!m_request.callerInterrupts) {
+        deadline.emplace();
+        deadline->setSingleShot(true);
+        QObject::connect(&*deadline, &QTimer::timeout, &m_http, [this] {
+            m_deadlinePassed = true;
+            end(End::TimedOut);
+        });
+        deadline->start(m_timeout * 1000);
+    }
     // The stop check is polled: the caller's stop arrives as an event of its own, not as ours.
-    QTimer poll;
-    poll.setInterval(50);
-    QObject::connect(&poll, &QTimer::timeout, &m_http, [this] {
-        if (stopRequested())
-            end(End::Stopped);
-    });
+    std::optional<QTimer> poll;
+    if (m_request.stopRequested) {
+        poll.emplace();
+        poll->setInterval(50);
+        QObject::connect(&*poll, &QTimer::timeout, &m_http, [this] {
+            if (stopRequested())
+                end(End::Stopped);
+        });
+        poll->start();
+    }
     m_http.setLocalFile(QString());
     m_http.setLocalFileLimit(0);
     m_http.OnHeader = [this](QObject *, const QByteArray &field, const QByteArray &value) {
         if (field.compare("Location", Qt::CaseInsensitive) == 0)
             m_location = value;
+        if (m_request.onHeader)
+            m_request.onHeader(field, value);
     };
     m_http.OnStartTransfer = [this](QObject *) { startBody(); };
     m_http.OnTransfer = [this](QObject *, qint32, const char *text, quint16 len) { takeBody(text, len); };
-    deadline.start(m_timeout * 1000);
-    if (m_request.stopRequested)
-        poll.start();
 
     QByteArray method = m_request.method;
     QByteArray postData = m_request.postData;
-    m_http.setContentType(m_request.contentType);
+    m_http.setContentType(m_headers.contentType().value_or(m_request.contentType));
     for (;;) {
-        result.finalUrl = m_chain.current();
+        result.finalUrl = m_current;
         if (stopRequested())
             m_end = End::Stopped;
         else if (m_deadlinePassed)
@@ -166,27 +336,28 @@ FetchResult FetchRun::run()
         if (result.outcome != FetchResult::Outcome::HttpStatus)
             break;
         const int code = result.statusCode;
-        if (!RedirectChain::isRedirectStatus(code) || m_chain.limit() == 0)
+        if (!RedirectChain::isRedirectStatus(code) || m_maxRedirects == 0)
             break;
         if (result.location.isEmpty()) {
             result.text += QStringLiteral(" (a redirect without a Location)");
             break;
         }
-        const QString refusal = m_chain.follow(result.location);
+        if (!m_chain)
+            m_chain.emplace(m_request.url, m_maxRedirects);
+        const QString refusal = m_chain->follow(result.location);
         if (!refusal.isEmpty()) {
             result.outcome = FetchResult::Outcome::RedirectRefused;
             result.text = refusal;
             break;
         }
-        result.redirects = m_chain.taken();
-        if (code == 303 || ((code == 301 || code == 302) && method == "POST")) {
+        m_current = m_chain->current();
+        result.redirects = m_chain->taken();
+        if (code == 303 || ((code == 301 || code == 302) && sendsBody(method))) {
             if (method != "HEAD")
                 method = QByteArrayLiteral("GET");
             postData.clear();
         }
     }
-    deadline.stop();
-    poll.stop();
     m_result = nullptr;
     return result;
 }
@@ -198,18 +369,16 @@ void FetchRun::exchange(const QByteArray &method, const QByteArray &postData, Fe
     m_taken = 0;
     result.body.clear();
     result.cut = false;
-    std::optional<Error> failure;
-    QString failureText;
+    std::optional<ENetCore> failure;
     try {
-        m_http.setURL(m_chain.current());
+        m_http.setURL(m_current);
+        placeHeaders();
         m_http.setPostData(postData);
         m_http.setAction(actionOf(method));
     } catch (const ENetCore &error) {
-        failure = error.error();
-        failureText = QString::fromUtf8(error.what());
+        failure = error;
     } catch (const std::bad_alloc &) {
-        failure = Error::OutOfMemory;
-        failureText = QString::fromUtf8(ENetCore(Error::OutOfMemory).what());
+        failure = ENetCore(Error::OutOfMemory);
     }
     if (m_file.finish() == BodyFile::Outcome::WriteFailed && !m_fileError)
         m_fileError = Error::LocalFileWriteFailed;
@@ -217,17 +386,14 @@ void FetchRun::exchange(const QByteArray &method, const QByteArray &postData, Fe
     result.statusCode = statusCodeOf(result.statusLine);
     result.location = m_location;
     result.error.reset();
+    result.message.clear();
     result.text.clear();
     if (m_end != End::None)
         return;
-    if (failure && *failure != Error::StatusFailed) {
-        result.outcome = FetchResult::Outcome::Failed;
-        result.error = failure;
-        result.text = failureText;
+    if (failure && failure->error() != Error::StatusFailed) {
+        describeFailure(result, *failure);
     } else if (m_fileError) {
-        result.outcome = FetchResult::Outcome::Failed;
-        result.error = m_fileError;
-        result.text = QString::fromUtf8(ENetCore(*m_fileError).what());
+        describeFailure(result, ENetCore(*m_fileError));
     } else if (result.statusLine.isEmpty()) {
         result.outcome = FetchResult::Outcome::Failed;
         result.text = QStringLiteral("no answer: the connection closed before a status line");
@@ -236,6 +402,20 @@ void FetchRun::exchange(const QByteArray &method, const QByteArray &postData, Fe
     } else {
         result.outcome = FetchResult::Outcome::HttpStatus;
         result.text = printableStatusLine(result.statusLine);
+    }
+}
+
+void FetchRun::placeHeaders()
+{
+    if (m_headers.isEmpty() || m_offHost)
+        return;
+    if (!m_headersPlaced) {
+        m_headersPlaced = true;
+        m_firstHost = m_http.URLServer();
+        m_headers.apply(m_http);
+    } else if (m_http.URLServer().compare(m_firstHost, Qt::CaseInsensitive) != 0) {
+        m_offHost = true;
+        m_headers.withdraw(m_http);
     }
 }
 
@@ -251,8 +431,10 @@ void FetchRun::end(End why)
 
 void FetchRun::startBody()
 {
+    if (m_request.onBodyStart)
+        m_request.onBodyStart();
     const int code = statusCodeOf(m_http.ResponseStatusLine());
-    m_final = !(RedirectChain::isRedirectStatus(code) && !m_location.isEmpty() && m_chain.limit() > 0);
+    m_final = !(RedirectChain::isRedirectStatus(code) && !m_location.isEmpty() && m_maxRedirects > 0);
     if (m_final && !m_request.localFile.isEmpty()) {
         // The file is made even for an empty body: the caller finds what the answer held.
         m_file.begin(m_request.localFile);
@@ -301,6 +483,14 @@ void FetchRun::takeBody(const char *data, int len)
         end(End::Cut);
 }
 
+void FetchRun::describeFailure(FetchResult &result, const ENetCore &error)
+{
+    result.outcome = FetchResult::Outcome::Failed;
+    result.error = error.error();
+    result.text = QString::fromUtf8(error.what());
+    result.message = error.Message().isEmpty() ? result.text : error.Message();
+}
+
 void FetchRun::describeEnd(FetchResult &result) const
 {
     const bool answered = !result.statusLine.isEmpty();
@@ -319,9 +509,7 @@ void FetchRun::describeEnd(FetchResult &result) const
         result.text = QStringLiteral("stopped");
         return;
     case End::LocalFile:
-        result.outcome = FetchResult::Outcome::Failed;
-        result.error = m_fileError;
-        result.text = QString::fromUtf8(ENetCore(*m_fileError).what());
+        describeFailure(result, ENetCore(*m_fileError));
         return;
     case End::Declined:
     case End::TooLarge:

@@ -18,13 +18,31 @@ namespace net {
 struct FetchRequest
 {
     QByteArray url;
-    // "GET", "HEAD" or "POST". A 303, and a 301 or 302 after a POST, go on
-    // with GET and no body; a 307 or 308 repeats the request as it was.
+    // "GET", "HEAD", "POST" or "PUT"; POST and PUT send postData. A 303, and a
+    // 301 or 302 after a POST or PUT, go on with GET and no body; a 307 or 308
+    // repeats the request as it was.
     QByteArray method = QByteArrayLiteral("GET");
     QByteArray postData;
     QByteArray contentType = QByteArrayLiteral("application/x-www-form-urlencoded");
+    // Extra header lines, "Name: value", several separated by "\r\n" (a last
+    // "\r\n" is allowed), e.g. "Authorization: Bearer ..." or "Accept:
+    // application/json". Sent with every request while the address stays on the
+    // first request's host; like credentials, they do not follow a redirect to
+    // another host, not even back. A line naming one of the client's own headers
+    // (Authorization, Accept, From, User-Agent, If-Modified-Since, Referer,
+    // Pragma, Content-Type, or a line of its OtherHeaders) takes its place. A
+    // line that is no "Name: value" with a token for a name and no control
+    // character but HT in its value, or that names Host or Content-Length, fails
+    // the fetch before anything is sent (Failed, UnsafeHeader). The fetch never
+    // writes them, nor the URL, to any log.
+    QByteArray headers;
     // For the whole fetch, redirects included; at least one second.
     int timeoutSeconds = 15;
+    // The caller bounds the wait itself, by interrupting the client
+    // (setAction(httpIdle)) from an event of its own: the fetch sets no deadline,
+    // makes no timer, and timeoutSeconds is not used. An exchange so ended is
+    // Failed with Error::Interrupted; the caller knows why it interrupted.
+    bool callerInterrupts = false;
     // Redirects followed at most (RedirectChain's rule); 0 makes a redirect the final answer.
     int maxRedirects = RedirectChain::DefaultLimit;
 
@@ -38,6 +56,10 @@ struct FetchRequest
     // the first maxBytes bytes delivered and FetchResult::cut set.
     qint64 maxBytes = 0;
     bool cutAtLimit = false;
+
+    // Told of each header and of the start of each body, redirects' included; either may be empty.
+    std::function<void(const QByteArray &field, const QByteArray &value)> onHeader;
+    std::function<void()> onBodyStart;
 
     // Polled while the fetch waits (and before each request): true ends it at once (Stopped).
     std::function<bool()> stopRequested;
@@ -66,6 +88,7 @@ struct FetchResult
     int statusCode = -1;         // of statusLine, -1 without a well-formed one
     QByteArray location;         // the last answer's Location header
     std::optional<Error> error;  // Failed only
+    QString message;             // with error: its text without the "code: " (the whole text when that is all)
     QByteArray body;             // keepBody only
     bool cut = false;
 
@@ -82,9 +105,10 @@ QString printableStatusLine(const QByteArray &statusLine);
 // redirects by RedirectChain's rule, and returns what happened; never throws.
 // The client's own request properties (proxy, user agent, headers) apply;
 // credentials do not follow a redirect to another host. While it runs, the
-// client's OnHeader, OnStartTransfer and OnTransfer are the fetch's; its other
-// events stay the caller's. Afterwards the client's URL, method body, local
-// file, limit, credentials and those three events are what they were.
+// client's OnHeader, OnStartTransfer and OnTransfer are the fetch's (the
+// request's onHeader, onBodyStart and consume are told what they bring); its
+// other events stay the caller's. Afterwards the client's URL, method body, local
+// file, limit, credentials, headers and those three events are what they were.
 // Pumps events while it waits, like the client.
 FetchResult Fetch(THTTPClient &http, const FetchRequest &request);
 

@@ -6,7 +6,6 @@
 #include "runs/runcontrol.h"
 #include "runs/runobserver.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -60,19 +59,11 @@ RequestResult classifyAnswer(const QByteArray &statusLine, const QByteArray &loc
 RequestStep::RequestStep(THTTPClient &http, RunControl &control, RunObserver &observer, bool debug)
     : m_http(http), m_control(control), m_observer(observer), m_debug(debug)
 {
-    m_http.OnStartTransfer = [this](QObject *) {
-        advance();
-        if (m_debug)
-            m_observer.statusLine(QStringLiteral("Starting transfer"), StatusKind::Event);
-    };
-    m_http.OnTransfer = [this](QObject *, qint32, const char *text, quint16 length) {
-        advance();
-        if (m_matcher)
-            m_matcher->feed(text, length);
-        if (m_debug)
-            show(QString::fromUtf8(text, qsizetype(qstrnlen(text, length))));
-    };
+    // The header and body events are the fetch's while a request runs; it passes them on.
     m_http.OnEndTransfer = [this](QObject *) {
+        // The saved answer is complete before the transfer is.
+        if (m_file.finish() == BodyFile::Outcome::WriteFailed)
+            fileFailed(net::Error::LocalFileWriteFailed);
         advance();
         m_control.transferEnded();
         if (m_debug)
@@ -91,29 +82,59 @@ RequestStep::RequestStep(THTTPClient &http, RunControl &control, RunObserver &ob
         if (m_debug)
             m_observer.statusLine(QStringLiteral("Disconnected"), StatusKind::Event);
     };
-    m_http.OnHeader = [this](QObject *, const QByteArray &field, const QByteArray &value) {
-        advance();
-        // A redirection is known by its Location wherever it stands among the headers.
-        if (field.compare("Location", Qt::CaseInsensitive) == 0)
-            m_location = value;
-        m_lastField = QString::fromUtf8(field);
-        m_lastValue = QString::fromUtf8(value);
-        if (m_debug) {
-            show(QStringLiteral("Field: ") + m_lastField);
-            show(QStringLiteral("Value: ") + m_lastValue);
-        }
-    };
 }
 
 RequestStep::~RequestStep()
 {
-    m_http.OnStartTransfer = nullptr;
-    m_http.OnTransfer = nullptr;
     m_http.OnEndTransfer = nullptr;
     m_http.OnError = nullptr;
     m_http.OnConnected = nullptr;
     m_http.OnDisconnected = nullptr;
-    m_http.OnHeader = nullptr;
+}
+
+void RequestStep::header(const QByteArray &field, const QByteArray &value)
+{
+    advance();
+    m_lastField = QString::fromUtf8(field);
+    m_lastValue = QString::fromUtf8(value);
+    if (m_debug) {
+        show(QStringLiteral("Field: ") + m_lastField);
+        show(QStringLiteral("Value: ") + m_lastValue);
+    }
+}
+
+void RequestStep::bodyStarted()
+{
+    advance();
+    if (m_debug)
+        m_observer.statusLine(QStringLiteral("Starting transfer"), StatusKind::Event);
+}
+
+void RequestStep::take(QByteArrayView piece)
+{
+    const char *text = piece.data();
+    const int length = int(piece.size());
+    // A piece the file could not be made for goes no further, as with the client's own file.
+    switch (m_file.append(text, length)) {
+    case BodyFile::Outcome::OpenFailed:
+        fileFailed(net::Error::LocalFileNotCreated);
+        return;
+    case BodyFile::Outcome::WriteFailed:
+        fileFailed(net::Error::LocalFileWriteFailed);
+        break;
+    default:
+        break;
+    }
+    advance();
+    if (m_matcher)
+        m_matcher->feed(text, length);
+    if (m_debug)
+        show(QString::fromUtf8(text, qsizetype(qstrnlen(text, length))));
+}
+
+void RequestStep::fileFailed(net::Error code)
+{
+    m_observer.statusLine(net::errorText(code), StatusKind::Failure);
 }
 
 void RequestStep::advance()
@@ -153,7 +174,6 @@ void RequestStep::clearAnswer()
 RequestResult RequestStep::send(const Request &request, AnswerMatcher *matcher)
 {
     // Nothing of an earlier answer may classify this one.
-    m_location.clear();
     m_statusLine.clear();
     m_lastField.clear();
     m_lastValue.clear();
@@ -161,35 +181,49 @@ RequestResult RequestStep::send(const Request &request, AnswerMatcher *matcher)
     m_matcher = matcher;
     if (!m_shown.isEmpty())
         clearAnswer();
+    m_file.begin(request.localFile, AnswerFileLimit);
 
-    m_http.setURL(request.url);
-    m_http.setContentType(request.contentType);
-    m_http.setPostData(request.postData);
-    m_http.setLocalFile(request.localFile);
-    m_http.setLocalFileLimit(AnswerFileLimit);
+    net::FetchRequest fetch;
+    fetch.url = request.url;
+    fetch.method = request.post ? QByteArrayLiteral("POST") : QByteArrayLiteral("GET");
+    fetch.postData = request.postData;
+    fetch.contentType = request.contentType;
+    fetch.maxRedirects = 0; // a redirection is the engine's answer, not a way to it
+    // The run control's tick and buttons interrupt the client and remember why:
+    // no timer of the fetch's own, which would cost every request of the run.
+    fetch.callerInterrupts = true;
+    fetch.onHeader = [this](const QByteArray &field, const QByteArray &value) { header(field, value); };
+    fetch.onBodyStart = [this] { bodyStarted(); };
+    fetch.consume = [this](QByteArrayView piece) {
+        take(piece);
+        return true;
+    };
 
-    RequestResult result;
-    int failedCode = 0;
+    net::FetchResult answer;
+    bool failed = false;
     QString failure;
     m_control.startRequest(request.timeoutSeconds);
     try {
-        m_http.setAction(request.post ? httpPost : httpGet);
-    } catch (const ENetCore &error) {
-        failedCode = error.Code();
-        failure = error.Message().isEmpty() ? QString::fromUtf8(error.what()) : error.Message();
+        answer = net::Fetch(m_http, fetch);
+        failed = answer.error.has_value();
+        failure = answer.message;
     } catch (const std::exception &error) {
-        failedCode = -1;
+        // A handler's own failure (the matcher, the observer) ends the request like a network one.
+        failed = true;
         failure = QString::fromUtf8(error.what());
+        answer.statusLine = m_http.StatusLine();
     }
     const RunControl::Interruption interruption = m_control.finishRequest();
     m_matcher = nullptr;
-    m_statusLine = m_http.StatusLine();
+    m_file.close();
+    m_statusLine = answer.statusLine;
 
+    RequestResult result;
     if (interruption != RunControl::Interruption::None) {
         result.outcome = interruptedOutcome(interruption);
-    } else if (failedCode == 0 || failedCode == int(net::Error::StatusFailed)) {
-        // An answer whose status is not 2xx: the status line decides.
-        result = classifyAnswer(m_statusLine, m_location);
+    } else if (!failed) {
+        // An answer, whatever its status, or none: the status line decides.
+        result = classifyAnswer(m_statusLine, answer.location);
     } else {
         // The network failed: whatever arrived before is no acceptance.
         result.reason =
@@ -198,7 +232,7 @@ RequestResult RequestStep::send(const Request &request, AnswerMatcher *matcher)
     result.statusLine = QString::fromUtf8(m_statusLine);
     if (!request.localFile.isEmpty() && QFileInfo(request.localFile).isFile()) {
         result.answerFile = QFileInfo(request.localFile).fileName();
-        result.answerCut = m_http.LocalFileCut();
+        result.answerCut = m_file.cut();
     }
     return result;
 }

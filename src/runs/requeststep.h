@@ -1,8 +1,11 @@
 #pragma once
 
+#include "net/bodyfile.h"
+#include "net/neterror.h"
 #include "runs/outcome.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 class AnswerMatcher;
@@ -18,14 +21,17 @@ RequestResult classifyAnswer(const QByteArray &statusLine, const QByteArray &loc
 // The status code of "HTTP/<digits>.<digits> <3 digits>", or -1 for any other line.
 int statusCodeOf(const QByteArray &statusLine);
 
-// The step every request of a run takes: send, wait for the end of the answer
-// or the timeout, classify. While it exists it owns the HTTP client's events:
-// they move the request's progress, collect the answer for display (debug
-// mode), feed the matcher and end the timeout at the end of the transfer.
+// The step every request of a run takes: one fetch (net::Fetch, no redirect
+// followed) that waits for the end of the answer or the run control's
+// interruption, then the classification. While it exists it owns the HTTP
+// client's connection events, and each fetch brings it the headers and the
+// body: they move the request's progress, collect the answer for display
+// (debug mode), save the answer, feed the matcher and end the timeout at the
+// end of the transfer.
 class RequestStep
 {
 public:
-    // A saved answer stops growing here; its report row says it was cut.
+    // A saved answer stops growing here (the transfer goes on); its report row says it was cut.
     static constexpr qint64 AnswerFileLimit = 16 * 1024 * 1024;
 
     struct Request
@@ -34,7 +40,7 @@ public:
         QByteArray url;      // the whole address; a GET's query included
         QByteArray postData; // a POST's body
         QByteArray contentType = QByteArrayLiteral("application/x-www-form-urlencoded");
-        QString localFile;   // where the answer is saved, "" for nowhere
+        QString localFile; // where the answer is saved, "" for nowhere
         int timeoutSeconds = 15;
     };
 
@@ -59,6 +65,10 @@ public:
     QString lastHeaderValue() const { return m_lastValue; }
 
 private:
+    void header(const QByteArray &field, const QByteArray &value);
+    void bodyStarted();
+    void take(QByteArrayView piece);
+    void fileFailed(net::Error code);
     void advance();
     void show(const QString &piece);
 
@@ -68,7 +78,7 @@ private:
     bool m_debug;
     AnswerMatcher *m_matcher = nullptr;
     float m_progress = 0;
-    QByteArray m_location;
+    BodyFile m_file; // the saved answer, made at its first byte as the client makes its own file
     QByteArray m_statusLine;
     QString m_lastField;
     QString m_lastValue;

@@ -76,10 +76,12 @@ TEST(Fetch, EachRedirectStatusIsFollowedWithTheMethodItCalls)
     const struct
     {
         int code;
-        QByteArray method; // what the second request uses after a POST
-    } cases[] = {{301, "GET"}, {302, "GET"}, {303, "GET"}, {307, "POST"}, {308, "POST"}};
+        QByteArray method;     // of the first request, with a body
+        QByteArray nextMethod; // what the second request uses
+    } cases[] = {{301, "POST", "GET"},  {302, "POST", "GET"}, {303, "POST", "GET"}, {307, "POST", "POST"},
+                 {308, "POST", "POST"}, {301, "PUT", "GET"},  {303, "PUT", "GET"},  {307, "PUT", "PUT"}};
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.code);
+        SCOPED_TRACE((c.method + ' ' + QByteArray::number(c.code)).toStdString());
         qctest::LoopbackPeer target;
         target.readRequest().send("HTTP/1.0 200 OK\r\n\r\nfinal").closeConnection();
         ASSERT_TRUE(target.start());
@@ -90,16 +92,94 @@ TEST(Fetch, EachRedirectStatusIsFollowedWithTheMethodItCalls)
         THTTPClient http;
         FetchRequest request;
         request.url = first.url("/here");
-        request.method = "POST";
+        request.method = c.method;
         request.postData = "a=1";
+        QList<QByteArray> events; // what the fetch passes on of the client's events
+        request.onHeader = [&events](const QByteArray &field, const QByteArray &value) {
+            events << field + ": " + value;
+        };
+        request.onBodyStart = [&events] { events << "body"; };
         const FetchResult result = fetch(http, request);
+        EXPECT_EQ(events, QList<QByteArray>({"Location: " + target.url("/there"), "body", "body"}));
         EXPECT_TRUE(result.ok()) << qPrintable(result.text);
         EXPECT_EQ(result.finalUrl, target.url("/there"));
         EXPECT_EQ(result.redirects, QList<QByteArray>{target.url("/there")});
         EXPECT_EQ(result.statusLine, "HTTP/1.0 200 OK");
         EXPECT_EQ(result.body, "final");
-        EXPECT_TRUE(target.request().startsWith(c.method + " /there HTTP/1.0\r\n"));
-        EXPECT_EQ(target.request().endsWith("a=1"), c.method == "POST");
+        EXPECT_TRUE(first.request().startsWith(c.method + " /here HTTP/1.0\r\n"));
+        EXPECT_TRUE(first.request().endsWith("Content-Length: 3\r\n\r\na=1"));
+        EXPECT_TRUE(target.request().startsWith(c.nextMethod + " /there HTTP/1.0\r\n"));
+        EXPECT_EQ(target.request().endsWith("a=1"), c.nextMethod != "GET");
+    }
+}
+
+QList<QString> g_logged;
+
+TEST(Fetch, HeaderLinesStayOnTheFirstHostAndTakeThePlaceOfTheClientsOwn)
+{
+    // 127.0.0.1 on another port is the same host; "localhost" is another.
+    qctest::LoopbackPeer first, samehost, otherhost;
+    otherhost.readRequest().send("HTTP/1.0 200 OK\r\n\r\n").closeConnection();
+    ASSERT_TRUE(otherhost.start());
+    const QByteArray elsewhere = "http://localhost:" + QByteArray::number(otherhost.port()) + "/c?token=q1";
+    samehost.readRequest().send(redirect(307, elsewhere)).closeConnection();
+    ASSERT_TRUE(samehost.start());
+    first.readRequest().send(redirect(307, samehost.url("/b"))).closeConnection();
+    ASSERT_TRUE(first.start());
+
+    THTTPClient http;
+    http.setUser("u");
+    http.setPassword("p");
+    http.setAccept("text/html");
+    http.setOtherHeaders("X-Own: o\r\nX-Extra: old\r\n");
+    const QByteArray basic = http.Authorization();
+    FetchRequest request;
+    request.url = first.url("/a?key=q0");
+    request.headers = "Authorization: Bearer s3cret\r\nAccept: application/json\r\nX-Extra: 1\r\n";
+    g_logged.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &text) { g_logged.append(text); });
+    const FetchResult result = fetch(http, request);
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(result.ok()) << qPrintable(result.text);
+
+    const auto onFirstHost = [](const QByteArray &line, const qctest::LoopbackPeer &peer) {
+        return line + " HTTP/1.0\r\nHost: 127.0.0.1:" + QByteArray::number(peer.port()) +
+               "\r\nAuthorization: Bearer s3cret\r\nAccept: application/json\r\nUser-Agent: "
+               "Quillcast-HTTP/2.05\r\nX-Own: o\r\nX-Extra: 1\r\n\r\n";
+    };
+    EXPECT_EQ(first.request(), onFirstHost("GET /a?key=q0", first));
+    EXPECT_EQ(samehost.request(), onFirstHost("GET /b", samehost));
+    EXPECT_EQ(otherhost.request(),
+              "GET /c?token=q1 HTTP/1.0\r\nHost: localhost:" + QByteArray::number(otherhost.port()) +
+                  "\r\nAccept: text/html\r\nUser-Agent: Quillcast-HTTP/2.05\r\nX-Own: "
+                  "o\r\nX-Extra: old\r\n\r\n");
+    EXPECT_EQ(http.Authorization(), basic);
+    EXPECT_EQ(http.Accept(), "text/html");
+    EXPECT_EQ(http.OtherHeaders(), "X-Own: o\r\nX-Extra: old\r\n");
+    for (const QString &line : g_logged)
+        EXPECT_FALSE(line.contains("s3cret") || line.contains("q0") || line.contains("q1")) << qPrintable(line);
+}
+
+TEST(Fetch, AHeaderLineThatCouldSplitTheRequestIsRefusedBeforeSending)
+{
+    const QByteArray cases[] = {"X-A: 1\nX-B: 2", "X-A: 1\r\n\r\nX-B: 2", "X-A: a\x01b",
+                                "No colon",       "Bad Name: 1",          ": empty name",
+                                "Host: evil",     "content-length: 5",    QByteArray("X\0A: 1", 6)};
+    for (const QByteArray &headers : cases) {
+        SCOPED_TRACE(headers.toStdString());
+        qctest::LoopbackPeer peer;
+        peer.readRequest().send("HTTP/1.0 200 OK\r\n\r\n").closeConnection();
+        ASSERT_TRUE(peer.start());
+        THTTPClient http;
+        FetchRequest request;
+        request.url = peer.url("/");
+        request.headers = headers;
+        const FetchResult result = fetch(http, request);
+        EXPECT_EQ(result.outcome, FetchResult::Outcome::Failed);
+        EXPECT_EQ(result.error, net::Error::UnsafeHeader);
+        EXPECT_EQ(result.text, "155: Request header contains a line break or control character");
+        EXPECT_EQ(peer.served(), 0);
     }
 }
 
@@ -151,6 +231,7 @@ TEST(Fetch, AFailureNamesWhatHappened)
         const FetchResult result = fetch(http, request);
         EXPECT_EQ(result.outcome, c.outcome);
         EXPECT_EQ(result.text, c.text);
+        EXPECT_EQ(result.message, result.error ? c.text.mid(c.text.indexOf(": ") + 2) : QString());
         EXPECT_EQ(result.redirects.size(), c.redirects);
     }
     EXPECT_EQ(bounce.served(), 6);
@@ -177,6 +258,19 @@ TEST(Fetch, TheCallerEndsItAndFindsTheClientAsItWas)
     FetchResult result = fetch(http, request);
     EXPECT_EQ(result.outcome, FetchResult::Outcome::Stopped);
     EXPECT_EQ(result.text, "stopped");
+
+    // A caller that interrupts the client itself learns only that it was interrupted.
+    qctest::LoopbackPeer held;
+    held.readRequest().holdOpen();
+    ASSERT_TRUE(held.start());
+    http.OnConnected = [&http](QObject *, int, const QString &) { http.setAction(httpIdle); };
+    request = {};
+    request.url = held.url("/");
+    request.callerInterrupts = true;
+    result = fetch(http, request);
+    http.OnConnected = nullptr;
+    EXPECT_EQ(result.outcome, FetchResult::Outcome::Failed);
+    EXPECT_EQ(result.error, net::Error::Interrupted);
 
     request = {};
     request.url = large.url("/");

@@ -173,10 +173,43 @@ TEST_F(RequestStepTest, AnswersAreClassifiedAndSavedAsTheyArrive)
     }
 }
 
+TEST_F(RequestStepTest, AnInterruptionEndsTheRequestAsWhatItWas)
+{
+    const struct
+    {
+        const char *behaviour;
+        void (RunControl::*press)(); // before the request, or none
+        Outcome outcome;
+    } cases[] = {
+        {"the timeout passes", nullptr, Outcome::TimedOut},
+        {"Skip URL is no stop", &RunControl::skipUrl, Outcome::SkippedUrl},
+        {"Skip Engine", &RunControl::skipEngine, Outcome::SkippedEngine},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        control.reset();
+        if (c.press)
+            (control.*c.press)();
+        qctest::LoopbackPeer peer;
+        peer.readRequest().send("HTTP/1.0 200 OK\r\n\r\npart").holdOpen();
+        ASSERT_TRUE(peer.start());
+        RequestStep step(http, control, observer, false);
+        RequestStep::Request request;
+        request.url = peer.url("/page");
+        request.timeoutSeconds = 1;
+        const RequestResult result = step.send(request);
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(result.reason, QString());
+        EXPECT_EQ(result.statusLine, "HTTP/1.0 200 OK");
+    }
+}
+
 TEST_F(RequestStepTest, DebugModeShowsAtMostTheLimitOfOneAnswer)
 {
     qctest::LoopbackPeer peer;
-    peer.readRequest().send("HTTP/1.0 200 OK\r\n\r\n" + QByteArray(3 * RunObserver::answerShownLimit, 'x')).closeConnection();
+    peer.readRequest()
+        .send("HTTP/1.0 200 OK\r\n\r\n" + QByteArray(3 * RunObserver::answerShownLimit, 'x'))
+        .closeConnection();
     ASSERT_TRUE(peer.start());
     EXPECT_EQ(get(peer, true).outcome, Outcome::Accepted);
     qsizetype shown = 0;
@@ -185,6 +218,5 @@ TEST_F(RequestStepTest, DebugModeShowsAtMostTheLimitOfOneAnswer)
     EXPECT_GT(shown, 0);
     EXPECT_LE(shown, RunObserver::answerShownLimit);
 }
-
 
 } // namespace
