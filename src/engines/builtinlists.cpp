@@ -45,6 +45,22 @@ constexpr WebmasterPage Pages[] = {
      "Register and verify the site; pages in Chinese are indexed best."},
 };
 
+// The engines reached through their webmaster APIs, after the IndexNow endpoints.
+struct ApiEngine
+{
+    const char *name;
+    const char *method;
+    const char *action;
+    const char *searchAction;
+};
+
+constexpr ApiEngine ApiEngines[] = {
+    {"Google", "searchconsole", "https://www.googleapis.com/webmasters/v3",
+     "https://searchconsole.googleapis.com/v1/urlInspection/index:inspect"},
+    {"Bing", "bingwebmaster", "https://ssl.bing.com/webmaster/api.svc/json",
+     "https://ssl.bing.com/webmaster/api.svc/json"},
+};
+
 bool write(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
@@ -71,6 +87,23 @@ QByteArray automaticList()
                 "QC_Search_Action=NONE\r\n"
                 "QC_Search_PostData=none\r\n"
                 "QC_Search_None=none\r\n"
+                "QC_MaxSubmit=10000\r\n";
+        list += "QC_InternalIndex=E" + QByteArray::number(column++) + "\r\n\r\n";
+    }
+    list += "; Google's Search Console and Bing's webmaster API. Google is given the sitemaps the\r\n"
+            "; project imported ([Google] KeyFile and Property in the project file), Bing the URLs\r\n"
+            "; within the site's daily quota ([Bing] KeyFile and Site).\r\n";
+    for (const ApiEngine &e : ApiEngines) {
+        list += QByteArray("[") + e.name + "]\r\n";
+        list += QByteArray("QC_Action=") + e.action + "\r\n";
+        list += QByteArray("QC_Method=") + e.method + "\r\n";
+        list += QByteArray("QC_PostData=") + e.method +
+                "\r\n"
+                "QC_Encode=no\r\n"
+                "QC_Sleep=0\r\n";
+        list += QByteArray("QC_Search_Action=") + e.searchAction + "\r\n";
+        list += QByteArray("QC_Search_PostData=") + e.method + "\r\n";
+        list += "QC_Search_None=none\r\n"
                 "QC_MaxSubmit=10000\r\n";
         list += "QC_InternalIndex=E" + QByteArray::number(column++) + "\r\n\r\n";
     }

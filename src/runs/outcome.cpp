@@ -75,7 +75,7 @@ QString unknownMethod(const Context &c)
 
 QString acceptedBatch(const Context &c)
 {
-    return QStringLiteral("accepted (") + c.result.statusLine + u')';
+    return QStringLiteral("accepted (") + (c.result.detail.isEmpty() ? c.result.statusLine : c.result.detail) + u')';
 }
 
 QString why(const Context &c)
@@ -103,6 +103,42 @@ template <Text what> QString batchLine(const Context &c)
 template <Text what> QString batchRow(const Context &c)
 {
     return indexNowReportRow(c.subject.urls, c.subject.url, what(c), c.result.answerFile, c.result.answerCut);
+}
+
+// A webmaster API's call standing for many URLs: named by the engine, its subject the site.
+template <Text what> QString apiLine(const Context &c)
+{
+    return QStringLiteral("%1: %2 URLs of %3: %4")
+        .arg(c.subject.engine)
+        .arg(c.subject.urls.size())
+        .arg(c.subject.url, what(c));
+}
+
+template <Text what> QString apiRow(const Context &c)
+{
+    return batchReportRow(c.subject.engine, c.subject.urls, c.subject.url, what(c), c.result.answerFile,
+                          c.result.answerCut);
+}
+
+QString waiting(const Context &c)
+{
+    return QStringLiteral("wait for ") + c.result.reason;
+}
+
+// "Google: 12 URLs wait for tomorrow's quota (...)": how many is what the user wants to know.
+QString waitingLine(const Context &c)
+{
+    return QStringLiteral("%1: %2 URLs %3").arg(c.subject.engine).arg(c.subject.urls.size()).arg(waiting(c));
+}
+
+QString notSentLine(const Context &c)
+{
+    return QStringLiteral("Not sent, ") + c.result.reason + QStringLiteral(": ") + c.subject.url;
+}
+
+QString notAskedLine(const Context &c)
+{
+    return QStringLiteral("Not asked, ") + c.result.reason + QStringLiteral(": ") + c.subject.url;
 }
 
 // What an outcome does: to the URL's flag, the engine's limit and tally, and to what follows.
@@ -134,7 +170,8 @@ struct SearchTold
     Text reason;
 };
 
-// One row per outcome: what it does, and how the submission, an IndexNow request and the search tell it.
+// One row per outcome: what it does, and how the submission, an IndexNow request, the search and a
+// webmaster API's call for many URLs tell it (the search report shows such a call's line as its row).
 struct OutcomeRule
 {
     Outcome outcome;
@@ -142,6 +179,7 @@ struct OutcomeRule
     Told submission;
     Told batch;
     SearchTold search;
+    Told api;
 };
 
 using F = FlagEffect;
@@ -152,6 +190,10 @@ using T = EngineTally;
 constexpr bool Spends = true;
 constexpr bool Free = false;
 constexpr Told Untold{K::Plain, none, none};
+template <Text what> constexpr Told Api(StatusKind kind)
+{
+    return {kind, apiLine<what>, apiRow<what>};
+}
 constexpr SearchTold NotSearched{K::Plain, none, S::None, none};
 
 const OutcomeRule Rules[] = {
@@ -160,7 +202,8 @@ const OutcomeRule Rules[] = {
      {K::Plain, none,
       [](const Context &c) { return acceptedReportRow(c.subject.url, c.result.answerFile, c.result.answerCut); }},
      {K::Plain, batchLine<acceptedBatch>, batchRow<acceptedBatch>},
-     NotSearched},
+     NotSearched,
+     Api<acceptedBatch>(K::Plain)},
     // A form engine's redirection; an IndexNow request or a search reads it as Moved.
     {Outcome::Redirected,
      {F::MarkDone, Spends, Ends::Nothing, nullptr, &T::accepted},
@@ -169,40 +212,47 @@ const OutcomeRule Rules[] = {
           return redirectionReportRow(c.subject.url, c.result.location, c.result.answerFile, c.result.answerCut);
       }},
      Untold,
-     NotSearched},
+     NotSearched,
+     Untold},
     {Outcome::Failed,
      {F::Keep, Free, Ends::Nothing, reason, &T::failed},
      {K::Failure, failureLine, failureRow},
      {K::Failure, batchLine<why>, batchRow<why>},
-     {K::Failure, failureLine, S::NotAsked, why}},
+     {K::Failure, failureLine, S::NotAsked, why},
+     Api<why>(K::Failure)},
     {Outcome::TimedOut,
      {F::Keep, Free, Ends::Nothing, nullptr, &T::timedOut},
      {K::Plain, timeoutLine, [](const Context &c) { return timeoutReportRow(c.subject.url); }},
      {K::Failure, batchLine<timeoutLine>, batchRow<timeoutLine>},
-     {K::Plain, timeoutLine, S::NotAsked, [](const Context &) { return QStringLiteral("timed out"); }}},
+     {K::Plain, timeoutLine, S::NotAsked, [](const Context &) { return QStringLiteral("timed out"); }},
+     Api<timeoutLine>(K::Failure)},
     {Outcome::SkippedUrl,
      {F::Keep, Free, Ends::Nothing, nullptr, &T::skipped},
      {K::Plain, skippedLine, [](const Context &c) { return skippedReportRow(c.subject.url); }},
      {K::Failure, batchLine<skippedLine>, batchRow<skippedLine>},
-     {K::Plain, skippedLine, S::NotAsked, byUser}},
+     {K::Plain, skippedLine, S::NotAsked, byUser},
+     Api<skippedLine>(K::Plain)},
     {Outcome::SkippedEngine,
      {F::Keep, Free, Ends::Engine, nullptr, &T::skipped},
      {K::Plain, skippedEngineLine, [](const Context &c) { return skippedEngineReportRow(c.subject.engine); }},
      {K::Failure, batchLine<skippedEngineLine>, batchRow<skippedEngineLine>},
-     {K::Plain, skippedEngineLine, S::EngineNotAsked, byUser}},
+     {K::Plain, skippedEngineLine, S::EngineNotAsked, byUser},
+     Api<skippedEngineLine>(K::Plain)},
     {Outcome::Stopped,
      {F::Keep, Free, Ends::Run, nullptr, &T::skipped},
      {K::Plain, stoppedLine, [](const Context &) { return stoppedReportRow(); }},
      {K::Failure, batchLine<stoppedLine>, batchRow<stoppedLine>},
      {K::Plain, [](const Context &) { return QStringLiteral("Search project was stopped by the user"); }, S::Stopped,
-      none}},
+      none},
+     Api<stoppedLine>(K::Plain)},
     // An IndexNow request counts its URLs already done without a word.
     {Outcome::Disabled,
      {F::Keep, Free, Ends::Nothing, nullptr, &T::disabled},
      {K::Plain, [](const Context &c) { return QStringLiteral("Disabled: ") + c.subject.url; },
       [](const Context &c) { return disabledReportRow(c.subject.url); }},
      Untold,
-     NotSearched},
+     NotSearched,
+     Untold},
     {Outcome::LimitReached,
      {F::Keep, Free, Ends::Nothing, nullptr, &T::limited},
      {K::Plain, skippedLine, [](const Context &c) { return skippedReportRow(c.subject.url); }},
@@ -213,7 +263,15 @@ const OutcomeRule Rules[] = {
               .arg(c.subject.url);
       },
       none},
-     NotSearched},
+     NotSearched,
+     {K::Plain,
+      [](const Context &c) {
+          return QStringLiteral("%1: %2 URLs of %3: skipped, the engine's limit is reached")
+              .arg(c.subject.engine)
+              .arg(c.subject.urls.size())
+              .arg(c.subject.url);
+      },
+      none}},
     // Nothing is sent, so the URL stays to do; a search could not ask about it.
     {Outcome::UnknownMethod,
      {F::Keep, Free, Ends::Nothing, reason, &T::failed},
@@ -223,7 +281,8 @@ const OutcomeRule Rules[] = {
       },
       [](const Context &c) { return errorAccessingReportRow(c.subject.engine, c.subject.url); }},
      Untold,
-     {K::Plain, none, S::NotAsked, unknownMethod}},
+     {K::Plain, none, S::NotAsked, unknownMethod},
+     Untold},
     // The key check named the host already: an IndexNow request counts its URLs without a word.
     {Outcome::KeyMissing,
      {F::Keep, Free, Ends::Nothing, nullptr, &T::keyMissing},
@@ -233,28 +292,33 @@ const OutcomeRule Rules[] = {
       },
       [](const Context &c) { return notSentReportRow(c.subject.url, c.result.reason); }},
      Untold,
-     NotSearched},
+     NotSearched,
+     Untold},
     {Outcome::Moved,
      {F::Keep, Free, Ends::Nothing, moved, &T::failed},
      {K::Failure, failureLine, failureRow},
      {K::Failure, batchLine<why>, batchRow<why>},
-     {K::Failure, failureLine, S::NotAsked, why}},
+     {K::Failure, failureLine, S::NotAsked, why},
+     Api<why>(K::Failure)},
     {Outcome::TooManyRequests,
      {F::Keep, Free, Ends::Engine, reason, &T::failed},
      {K::Failure, failureLine, failureRow},
      {K::Failure, batchLine<tooManyBatch>, batchRow<tooManyBatch>},
-     {K::Failure, failureLine, S::NotAsked, why}},
+     {K::Failure, failureLine, S::NotAsked, why},
+     Api<tooManyBatch>(K::Failure)},
     {Outcome::Listed,
      {F::Keep, Free, Ends::Nothing, nullptr, &T::accepted},
      Untold,
      Untold,
-     {K::Plain, none, S::Listed, none}},
+     {K::Plain, none, S::Listed, none},
+     Untold},
     {Outcome::NotListed,
      {F::Keep, Free, Ends::Nothing, nullptr, &T::accepted, &T::notListed},
      Untold,
      Untold,
      {K::Plain, [](const Context &c) { return QStringLiteral("Not found: ") + c.subject.url + u' '; }, S::NotListed,
-      none}},
+      none},
+     Untold},
     // The summaries say the engine cannot be searched instead of counting its URLs.
     {Outcome::Unsearchable,
      {F::Keep, Free, Ends::Engine, nullptr, nullptr, nullptr, &T::unsearchable},
@@ -264,7 +328,21 @@ const OutcomeRule Rules[] = {
       [](const Context &) {
           return QStringLiteral("URL searching for this engine will be skipped until further notice.");
       },
-      S::EngineNotAsked, [](const Context &) { return QStringLiteral("its engine list entry has no search form"); }}},
+      S::EngineNotAsked, [](const Context &) { return QStringLiteral("its engine list entry has no search form"); }},
+     Untold},
+    // The URLs stay to do and the run's status stays clean: a quota is no fault.
+    {Outcome::QuotaReached,
+     {F::Keep, Free, Ends::Engine, nullptr, &T::limited},
+     {K::Plain, notSentLine, [](const Context &c) { return notSentReportRow(c.subject.url, c.result.reason); }},
+     Untold,
+     {K::Plain, notAskedLine, S::NotAsked, reason},
+     {K::Plain, waitingLine, apiRow<waiting>}},
+    {Outcome::EngineUnusable,
+     {F::Keep, Free, Ends::Engine, reason, &T::failed},
+     {K::Failure, failureLine, failureRow},
+     Untold,
+     {K::Failure, failureLine, S::NotAsked, why},
+     Api<why>(K::Failure)},
 };
 static_assert(std::size(Rules) == OutcomeCount, "one rule per outcome");
 
@@ -332,6 +410,12 @@ OutcomeLines describeOutcome(const RequestResult &result, const OutcomeSubject &
         return {rule.submission.line(c), rule.submission.kind, rule.submission.row(c)};
     case Telling::IndexNowBatch:
         return {rule.batch.line(c), rule.batch.kind, rule.batch.row(c)};
+    case Telling::ApiBatch: {
+        // The search report keeps such a call's line as a row of the engine: there is no URL row to give it.
+        const QString line = rule.api.line(c);
+        return {line, rule.api.kind, rule.api.row(c), line.isEmpty() ? SearchEntry::None : SearchEntry::EngineNotAsked,
+                line.mid(subject.engine.size() + 2)};
+    }
     case Telling::Search:
         break;
     }

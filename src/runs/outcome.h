@@ -25,8 +25,15 @@ enum class Outcome {
     Listed,          // the search: the engine's answer lists the URL
     NotListed,       // the search: the engine's answer is its "not listed" text
     Unsearchable,    // the search: the engine's list entry has no search form
+    // A webmaster API's quota (the day's, or its 429) is used: the URLs wait for the
+    // next run, no failure; the engine is asked nothing more in this run.
+    QuotaReached,
+    // A webmaster engine cannot be used in this run: its key file cannot be read, the
+    // key or the token exchange is refused (401), the account may not act for the site
+    // (403), or a setting it needs is missing. A failure; the engine is asked nothing more.
+    EngineUnusable,
 };
-inline constexpr int OutcomeCount = int(Outcome::Unsearchable) + 1;
+inline constexpr int OutcomeCount = int(Outcome::EngineUnusable) + 1;
 
 // The facts behind an outcome; what they mean is the table's business.
 struct RequestResult
@@ -34,7 +41,8 @@ struct RequestResult
     RequestResult(Outcome what = Outcome::Failed) : outcome(what) {}
 
     Outcome outcome;
-    QString reason;     // Failed, TooManyRequests, KeyMissing: why, in a few words
+    QString reason;     // Failed, TooManyRequests, KeyMissing, QuotaReached, EngineUnusable: why, in a few words
+    QString detail;     // Listed, NotListed: what the engine says of the URL ("URL is unknown to Google"), or ""
     QString location;   // Redirected, Moved: where to
     QString statusLine; // the answer's status line as received, "" when none came
     QString answerFile; // the saved answer's file name in the project's directory, "" when none was saved
@@ -59,17 +67,18 @@ bool endsEngine(Outcome outcome);
 bool endsRun(Outcome outcome);
 
 // Whose words tell an outcome: the submission of one URL, an IndexNow request
-// carrying many, or the search.
-enum class Telling { Submission, IndexNowBatch, Search };
+// carrying many, the search, or a webmaster API's call that stands for many URLs
+// (a Bing batch, the URLs a sitemap submission covers, the URLs that wait for a quota).
+enum class Telling { Submission, IndexNowBatch, Search, ApiBatch };
 
 // What an outcome is about.
 struct OutcomeSubject
 {
     Telling telling = Telling::Submission;
     QString engine = {};
-    QString url = {};      // the URL; for an IndexNow request, the host its URLs are on
+    QString url = {};      // the URL; for an IndexNow request the host its URLs are on, for an API call the site
     QString method = {};   // the engine list's method, which the unknown-method texts name
-    QStringList urls = {}; // an IndexNow request: the URLs it carried
+    QStringList urls = {}; // an IndexNow request or an API call: the URLs it carried
 };
 
 // Counts the subject's URLs (one, or those an IndexNow request carried) under the
@@ -83,7 +92,7 @@ enum class SearchEntry {
     Listed,         // among the URLs the engine lists
     NotListed,      // among those it does not (and into the engine's search log)
     NotAsked,       // among those it could not be asked about, with the reason
-    EngineNotAsked, // the engine could not be asked at all, with the reason
+    EngineNotAsked, // the engine could not be asked at all (or about the URLs of an API call), with the reason
     Stopped,        // the search was stopped
 };
 

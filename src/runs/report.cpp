@@ -282,13 +282,19 @@ QString notSentReportRow(const QString &url, const QString &reason)
 QString indexNowReportRow(const QStringList &urls, const QString &host, const QString &outcome,
                           const QString &answerFile, bool answerCut)
 {
+    return batchReportRow(QStringLiteral("IndexNow"), urls, host, outcome, answerFile, answerCut);
+}
+
+QString batchReportRow(const QString &label, const QStringList &urls, const QString &site, const QString &outcome,
+                       const QString &answerFile, bool answerCut)
+{
     QString list;
     for (const QString &url : urls)
         list += QStringLiteral("<li><a href=\"%1\" target=newbie>%2</a></li>\n").arg(linkTarget(url), escaped(url));
-    return QStringLiteral("<tr>\n<td>\n\tIndexNow: %1 URLs of %2: %3\n<ul class=\"urls\">\n%4</ul>\n</td>\n\n"
-                          "<td>\n\t%5%6\n</td>\n</tr>\n\n")
-        .arg(QString::number(urls.size()), escaped(host), escaped(outcome), list, answerLink(answerFile),
-             cutNote(answerCut));
+    return QStringLiteral("<tr>\n<td>\n\t%1: %2 URLs of %3: %4\n<ul class=\"urls\">\n%5</ul>\n</td>\n\n"
+                          "<td>\n\t%6%7\n</td>\n</tr>\n\n")
+        .arg(escaped(label), QString::number(urls.size()), escaped(site), escaped(outcome), list,
+             answerLink(answerFile), cutNote(answerCut));
 }
 
 QString noticeReportRow(const QString &text)

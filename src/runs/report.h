@@ -70,6 +70,10 @@ QString notSentReportRow(const QString &url, const QString &reason); // "Not sen
 // request carried, each linked, with the saved answer in a second cell.
 QString indexNowReportRow(const QStringList &urls, const QString &host, const QString &outcome,
                           const QString &answerFile, bool answerCut);
+// The same for a webmaster API's call standing for many URLs: label (the engine) in place of "IndexNow",
+// site in place of the host.
+QString batchReportRow(const QString &label, const QStringList &urls, const QString &site, const QString &outcome,
+                       const QString &answerFile, bool answerCut);
 // A row of the run's own notes that are no failure, e.g. a key file found after a redirect.
 QString noticeReportRow(const QString &text);
 

@@ -290,6 +290,11 @@ QByteArray Run::address(const QString &action, bool post, const QString &postDat
     return (target + postData).toUtf8();
 }
 
+void Run::writeNotice(const QString &text)
+{
+    status(text, StatusKind::Plain);
+}
+
 void Run::engineSectionBroken(qsizetype index, const QString &problem)
 {
     tallyOf(index).listProblem = problem;
@@ -324,10 +329,11 @@ void Run::walkEngine(qsizetype index, const UrlWork &work)
     bool passedOver = false; // Skip Engine, or an outcome that ends the engine
     const int projectId = m_setup.settings.projectId;
     UrlPass pass(m_table, work.flagged ? m_engines.at(index).column : QString());
-    for (qsizetype row = 0; row < pass.size(); ++row, ++m_answerCounter) {
+    const qsizetype size = work.urls ? work.urls->size() : pass.size();
+    for (qsizetype row = 0; row < size; ++row, ++m_answerCounter) {
         m_observer.requestProgress(0);
         // A column that cannot be read leaves the URL disabled: nothing is sent that could not be recorded.
-        const UrlTable::UrlAndFlag current = pass.at(row);
+        const UrlTable::UrlAndFlag current = work.urls ? UrlTable::UrlAndFlag{work.urls->at(row), {}} : pass.at(row);
         OutcomeSubject subject{work.telling, engine, current.url};
         // A stop taken between two requests sends nothing more.
         if (m_control.stopRequested()) {
@@ -362,10 +368,10 @@ void Run::walkEngine(qsizetype index, const UrlWork &work)
         } else {
             prepared.request.timeoutSeconds = m_setup.timeoutSeconds();
             ++tally.sent;
-            result = m_step.send(prepared.request, prepared.matcher);
+            result = prepared.call ? prepared.call() : m_step.send(prepared.request, prepared.matcher);
             if (work.answered)
                 work.answered(result);
-            if (isFailure(result.outcome)) {
+            if (isFailure(result.outcome) && !prepared.call) {
                 debugLine(QStringLiteral("Error: ") + QString::fromUtf8(m_step.statusLine()), StatusKind::Plain);
                 debugLine(QStringLiteral("HeaderField: ") + m_step.lastHeaderField(), StatusKind::Plain);
                 debugLine(QStringLiteral("HeaderValue: ") + m_step.lastHeaderValue(), StatusKind::Plain);

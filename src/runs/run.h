@@ -38,6 +38,9 @@ public:
 // every outcome through the outcome table, the form values, progress and diagnostics.
 class Run
 {
+    // The webmaster engines' work is part of the run's walk and records.
+    friend class WebmasterEngines;
+
 public:
     Run(const RunSetup &setup, UrlTable &table, THTTPClient &http, RunControl &control, RunObserver &observer);
     virtual ~Run();
@@ -77,6 +80,8 @@ protected:
         int limit = std::numeric_limits<int>::max(); // URLs the engine takes in one run
         AnswerMatcher *matcher = nullptr;
         std::optional<RequestResult> refusal; // why nothing is sent for the URL, its flag aside
+        // Asks the engine in place of the request (a webmaster API's call); never throws.
+        std::function<RequestResult()> call = {};
     };
     // What a run does at each URL of an engine's walk.
     struct UrlWork
@@ -87,6 +92,8 @@ protected:
         std::function<UrlRequest(const QString &url)> prepare;
         // What an answer means to the run; the answer's classification when not given.
         std::function<void(RequestResult &result)> answered = {};
+        // The URLs to walk in this order instead of the view's (unflagged walks only).
+        std::optional<QStringList> urls = std::nullopt;
     };
     // The engine's URLs in the view's order, one request each: the flag, the stop
     // and skips, the limit, the pause, the request, its record and progress. A stop
@@ -112,6 +119,9 @@ protected:
     // endpoint; a GET's filled template joins it after "?", or after "&" when the
     // address already has a query.
     QByteArray address(const QString &action, bool post, const QString &postData) const;
+    // A note of the run's own that is no failure (a local sitemap Search Console cannot take):
+    // the status log, and the report where the run keeps one.
+    virtual void writeNotice(const QString &text);
     // A chosen engine's section cannot be read as a form: it is passed over, and
     // the engine counts as failed (its tally's listProblem).
     virtual void engineSectionBroken(qsizetype index, const QString &problem);

@@ -3,8 +3,10 @@
 #include "engines/enginecatalogue.h"
 #include "project/projectsettings.h"
 #include "runs/report.h"
+#include "webmaster/quotapacer.h"
 
 #include <QString>
+#include <functional>
 
 // Everything a run reads besides the URL table: the project's settings as they
 // stand when the run starts, the engines on offer, where its files go and how
@@ -13,18 +15,29 @@ struct RunSetup
 {
     ProjectSettings settings;
     EngineCatalogue engines;
-    QString projectFile;  // named in the report
-    QString projectDir;   // the report, the saved answers and the search logs
+    QString projectFile; // named in the report
+    QString projectDir;  // the report, the saved answers and the search logs
     QString reportPath;
     QString autoListPath; // each engine's section is read from here when its turn comes
     QString manualListPath;
-    QString autoListUrl;  // where the lists are downloaded from when the project asks for it
+    QString autoListUrl; // where the lists are downloaded from when the project asks for it
     QString manualListUrl;
     bool debug = false;
     // Test mode: every request goes to this server's form-echo endpoints
     // instead of the engines ("" outside test mode).
     QString testServer;
     ReportContext report; // the report's fixed values: home page, logo, title
+
+    // Search Console's pace: its inspections a minute and a day (Google's quota), and the
+    // clock they are counted by, in milliseconds since the epoch (the system's when empty).
+    // Tests set a clock of their own and smaller numbers.
+    struct WebmasterPace
+    {
+        int inspectionsPerMinute = webmaster::QuotaPacer::InspectionsPerMinute;
+        int inspectionsPerDay = webmaster::QuotaPacer::InspectionsPerDay;
+        std::function<qint64()> clockMs = {};
+    };
+    WebmasterPace pace;
 
     // The timeout of one request in seconds: the project's, or 15 when it gives none.
     int timeoutSeconds() const

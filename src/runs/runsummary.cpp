@@ -77,6 +77,8 @@ QString RunSummary(const QList<EngineTally> &submission, const QList<EngineTally
                     .arg(e.notListed)
                     .arg(e.failed)
                     .arg(e.timedOut);
+        if (e.limited > 0)
+            text += QStringLiteral(", %1 wait for the engine's quota").arg(e.limited);
         text += firstFailure(e) + u'\n';
     }
     return text;

@@ -15,7 +15,10 @@ bool anyRequestFailed(const QList<EngineTally> &tally);
 // the next run by the engine's limit (the URLs skipped by the user and those
 // kept back for want of a published IndexNow key when there are any), and
 // for an engine with failures the first one's reason; for a search the URLs
-// asked about and not listed and the engines that could not be asked. An engine
+// asked about and not listed (and those left to a later run by the engine's
+// quota, when there are any) and the engines that could not be asked. URLs
+// an engine's quota keeps for the next run count as left for the next run:
+// a quota is no failure. An engine
 // whose engine list section is broken is named with the file, the section and
 // the key at fault. An empty list leaves its part out. notices, when given,
 // come first, one line each.

@@ -13,6 +13,12 @@ QString urlRow(const QString &url, const QString &note, const QString &answerFil
         .arg(linkTarget(url), escaped(url), note, ReportHtml::answerCell(answerFile, answerCut));
 }
 
+// " (what the engine says)" after a URL, "" when it says nothing.
+QString detailNote(const QString &detail)
+{
+    return detail.isEmpty() ? QString() : QStringLiteral(" (") + escaped(detail) + QLatin1Char(')');
+}
+
 QString wideRow(const QString &text)
 {
     return QStringLiteral("<tr><td colspan=2>%1</td></tr>\n").arg(text);
@@ -56,14 +62,14 @@ void SearchReport::engine(const QString &name)
     write(ReportHtml::engineHeading(name));
 }
 
-void SearchReport::listed(const QString &url, const QString &answerFile, bool answerCut)
+void SearchReport::listed(const QString &url, const QString &answerFile, bool answerCut, const QString &detail)
 {
-    m_listed << urlRow(url, QString(), answerFile, answerCut);
+    m_listed << urlRow(url, detailNote(detail), answerFile, answerCut);
 }
 
-void SearchReport::notListed(const QString &url, const QString &answerFile, bool answerCut)
+void SearchReport::notListed(const QString &url, const QString &answerFile, bool answerCut, const QString &detail)
 {
-    m_notListed << urlRow(url, QString(), answerFile, answerCut);
+    m_notListed << urlRow(url, detailNote(detail), answerFile, answerCut);
 }
 
 void SearchReport::notAsked(const QString &url, const QString &reason, const QString &answerFile, bool answerCut)

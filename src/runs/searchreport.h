@@ -36,9 +36,10 @@ public:
     // Starts the section of an engine.
     void engine(const QString &name);
     // The current engine lists url, or does not; answerFile is the saved answer's file name
-    // ("SRCH_" + n + ".htm"), "" when none was saved; answerCut notes an answer cut short.
-    void listed(const QString &url, const QString &answerFile, bool answerCut = false);
-    void notListed(const QString &url, const QString &answerFile, bool answerCut = false);
+    // ("SRCH_" + n + ".htm"), "" when none was saved; answerCut notes an answer cut short;
+    // detail, when given, is what the engine says of the URL ("URL is unknown to Google").
+    void listed(const QString &url, const QString &answerFile, bool answerCut = false, const QString &detail = {});
+    void notListed(const QString &url, const QString &answerFile, bool answerCut = false, const QString &detail = {});
     // The current engine could not be asked about url, for reason ("timed out", a status line).
     void notAsked(const QString &url, const QString &reason, const QString &answerFile = QString(),
                   bool answerCut = false);

@@ -3,6 +3,7 @@
 #include "runs/engineform.h"
 #include "runs/runfiles.h"
 #include "runs/runobserver.h"
+#include "runs/webmasterengines.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,6 +69,10 @@ void SearchRun::searchEngine(qsizetype index, const EngineSection &section)
     status(QStringLiteral("Searching for URLs in ") + engine, StatusKind::Heading);
     m_report.engine(engine);
     checkReport();
+    if (const WebmasterKind kind = searchKind(section); kind != WebmasterKind::None) {
+        WebmasterEngines(*this).search(index, section, kind);
+        return;
+    }
 
     const RunLog debug = debugLog();
     const ValueEncoder encode = encoder();
@@ -125,14 +130,14 @@ void SearchRun::writeEntry(const OutcomeLines &lines, const RequestResult &resul
     case SearchEntry::None:
         break;
     case SearchEntry::Listed:
-        m_report.listed(subject.url, result.answerFile, result.answerCut);
+        m_report.listed(subject.url, result.answerFile, result.answerCut, result.detail);
         break;
     case SearchEntry::NotListed: {
         const QByteArray line = subject.url.toUtf8() + "\r\n";
         if (m_log.write(line) != line.size() || !m_log.flush())
             throw RunWriteError(QStringLiteral("Cannot write the search log of %1, %2: %3")
                                     .arg(subject.engine, m_log.fileName(), m_log.errorString()));
-        m_report.notListed(subject.url, result.answerFile, result.answerCut);
+        m_report.notListed(subject.url, result.answerFile, result.answerCut, result.detail);
         break;
     }
     case SearchEntry::NotAsked:

@@ -9,6 +9,7 @@
 #include "runs/runcontrol.h"
 #include "runs/runfiles.h"
 #include "runs/runobserver.h"
+#include "runs/webmasterengines.h"
 
 #include <QDir>
 
@@ -99,6 +100,12 @@ void SubmissionRun::closeReportAfter(const QString &failure)
     m_report.close();
 }
 
+void SubmissionRun::writeNotice(const QString &text)
+{
+    Run::writeNotice(text);
+    writeReport(ReportText, noticeReportRow(text));
+}
+
 void SubmissionRun::engineSectionBroken(qsizetype index, const QString &problem)
 {
     writeReport(ReportEngineHeading, m_engines.at(index).name);
@@ -119,6 +126,11 @@ void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section
     writeReport(ReportEngineHeading, engine);
     if (!isChosen(engine))
         return;
+    if (const WebmasterKind kind = submissionKind(section); kind != WebmasterKind::None) {
+        WebmasterEngines(*this).submit(index, section, kind);
+        engineDone();
+        return;
+    }
     const bool indexNow = IndexNow::usesKey(section);
     if (indexNow)
         checkIndexNowKeys();

@@ -21,6 +21,7 @@ protected:
     QString senderTemplate(const EngineSection &section) const override;
     void body() override;
     void engineSectionBroken(qsizetype index, const QString &problem) override;
+    void writeNotice(const QString &text) override;
     void writeEntry(const OutcomeLines &lines, const RequestResult &result, const OutcomeSubject &subject) override;
 
 private:

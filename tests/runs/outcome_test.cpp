@@ -59,6 +59,8 @@ TEST(OutcomeTable, EveryOutcomeDecidesTheFlagTheLimitTheTallyAndWhatGoesOn)
         {Outcome::Listed, false, "accepted=3", "", ""},
         {Outcome::NotListed, false, "accepted=3 notListed=3", "", ""},
         {Outcome::Unsearchable, false, "unsearchable=1", "", "engine ends"},
+        {Outcome::QuotaReached, false, "limited=3", "", "engine ends"},
+        {Outcome::EngineUnusable, false, "failed=3", "why", "engine ends"},
     };
     static_assert(std::size(cases) == OutcomeCount, "every outcome has its case");
     for (const auto &c : cases) {
@@ -81,6 +83,41 @@ TEST(OutcomeTable, EveryOutcomeDecidesTheFlagTheLimitTheTallyAndWhatGoesOn)
         EXPECT_EQ(isFailure(c.outcome), !c.firstFailure.isEmpty());
         EXPECT_EQ(endsEngine(c.outcome), std::string(c.after) == "engine ends");
         EXPECT_EQ(endsRun(c.outcome), std::string(c.after) == "run ends");
+    }
+}
+
+TEST(OutcomeTable, AWebmasterCallForManyUrlsIsToldOnceWithItsEngineAndSite)
+{
+    const QStringList urls{"https://a.example/1", "https://a.example/2"};
+    const struct
+    {
+        Outcome outcome;
+        QString reason;
+        QString detail;
+        QString line;
+        StatusKind kind;
+    } cases[] = {
+        {Outcome::Accepted, "", "Search Console took the sitemap https://a.example/s.xml",
+         "Google: 2 URLs of sc-domain:a.example: accepted (Search Console took the sitemap https://a.example/s.xml)",
+         StatusKind::Plain},
+        {Outcome::QuotaReached, "tomorrow's quota (2000 inspections a day)", "",
+         "Google: 2 URLs wait for tomorrow's quota (2000 inspections a day)", StatusKind::Plain},
+        {Outcome::EngineUnusable, "key.json may be read by others", "",
+         "Google: 2 URLs of sc-domain:a.example: key.json may be read by others", StatusKind::Failure},
+    };
+    for (const auto &c : cases) {
+        RequestResult result(c.outcome);
+        result.reason = c.reason;
+        result.detail = c.detail;
+        const OutcomeLines lines =
+            describeOutcome(result, {Telling::ApiBatch, "Google", "sc-domain:a.example", QString(), urls});
+        EXPECT_EQ(lines.statusLine, c.line);
+        EXPECT_EQ(lines.kind, c.kind);
+        EXPECT_TRUE(lines.reportRow.contains("<li><a href=\"https://a.example/2\" target=newbie>"))
+            << lines.reportRow.toStdString();
+        // The search report shows the call in the engine's section.
+        EXPECT_EQ(lines.searchEntry, SearchEntry::EngineNotAsked);
+        EXPECT_EQ("Google: " + lines.searchReason, c.line);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "project/urlgridrows.h"
 #include "runs/runsummary.h"
 #include "runs/submissionrun.h"
+#include "runs/webmasterengines.h"
 #include "support/runs/farmrun.h"
 
 #include <QDir>
@@ -481,6 +482,14 @@ TEST_F(SubmissionRunTest, WithoutAnEngineListTheBuiltInListsAreWrittenAndAChoice
     EXPECT_TRUE(isAutomaticEngineList(setup.autoListPath));
     EXPECT_TRUE(isManualEngineList(setup.manualListPath));
     EXPECT_TRUE(EngineCatalogue::load(setup.autoListPath).names().contains("IndexNow"));
+    // Google and Bing are reached through their webmaster APIs, searched the same way.
+    for (const auto &[name, kind] :
+         {std::pair{"Google", WebmasterKind::SearchConsole}, std::pair{"Bing", WebmasterKind::BingWebmaster}}) {
+        const EngineSection section = readEngineSection(setup.autoListPath, name);
+        EXPECT_EQ(engineSectionProblem(section), "") << name;
+        EXPECT_EQ(submissionKind(section), kind) << name;
+        EXPECT_EQ(searchKind(section), kind) << name;
+    }
 }
 
 TEST_F(SubmissionRunTest, ABrokenEngineSectionIsToldWhereItIsAndTheOthersRun)
