@@ -105,13 +105,17 @@ template <Text what> QString batchRow(const Context &c)
     return indexNowReportRow(c.subject.urls, c.subject.url, what(c), c.result.answerFile, c.result.answerCut);
 }
 
+// "1 URL", "2 URLs".
+QString countedUrls(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 URL") : QStringLiteral("%1 URLs").arg(count);
+}
+
 // A webmaster API's call standing for many URLs: named by the engine, its subject the site.
 template <Text what> QString apiLine(const Context &c)
 {
-    return QStringLiteral("%1: %2 URLs of %3: %4")
-        .arg(c.subject.engine)
-        .arg(c.subject.urls.size())
-        .arg(c.subject.url, what(c));
+    return QStringLiteral("%1: %2 of %3: %4")
+        .arg(c.subject.engine, countedUrls(c.subject.urls.size()), c.subject.url, what(c));
 }
 
 template <Text what> QString apiRow(const Context &c)
@@ -122,13 +126,13 @@ template <Text what> QString apiRow(const Context &c)
 
 QString waiting(const Context &c)
 {
-    return QStringLiteral("wait for ") + c.result.reason;
+    return (c.subject.urls.size() == 1 ? QStringLiteral("waits for ") : QStringLiteral("wait for ")) + c.result.reason;
 }
 
 // "Google: 12 URLs wait for tomorrow's quota (...)": how many is what the user wants to know.
 QString waitingLine(const Context &c)
 {
-    return QStringLiteral("%1: %2 URLs %3").arg(c.subject.engine).arg(c.subject.urls.size()).arg(waiting(c));
+    return QStringLiteral("%1: %2 %3").arg(c.subject.engine, countedUrls(c.subject.urls.size()), waiting(c));
 }
 
 QString notSentLine(const Context &c)

@@ -160,7 +160,7 @@ TEST_F(WebmasterRun, NewPagesGoToIndexNowGoogleAndBingInOneRunWithinBingsQuota)
     EXPECT_TRUE(lines.contains("Google: the sitemap file /srv/site/sitemap.xml is not submitted"))
         << lines.toStdString();
     EXPECT_TRUE(
-        lines.contains("Bing: 1 URLs wait for the next run (Bing's quota for " + site("/") + " allows 2 more today)"));
+        lines.contains("Bing: 1 URL waits for the next run (Bing's quota for " + site("/") + " allows 2 more today)"));
     EXPECT_TRUE(reportRows().contains("Google: 3 URLs of " + site("/").toUtf8() +
                                       ": accepted (Search Console took the sitemap " + site("/sitemap.xml").toUtf8()));
 
@@ -189,7 +189,7 @@ TEST_F(WebmasterRun, TheSearchTellsWhatIsIndexedWithinTheDaysQuotaAndGoesOnWithT
     EXPECT_EQ(of(tally, "Google").limited, 1);
     EXPECT_EQ(of(tally, "Bing").notListed, 2) << "Bing knows only /b";
     EXPECT_FALSE(anyRequestFailed(tally));
-    EXPECT_TRUE(observer.texts().contains("Google: 1 URLs wait for tomorrow's quota (2 inspections a day for " +
+    EXPECT_TRUE(observer.texts().contains("Google: 1 URL waits for tomorrow's quota (2 inspections a day for " +
                                           site("/") + ", and today's are used)"));
     EXPECT_EQ(qctest::readFile(projectFile("None_Google.txt")), site("/b").toUtf8() + "\r\n");
     EXPECT_EQ(qctest::readFile(projectFile("None_Bing.txt")), (site("/a") + "\r\n" + site("/c") + "\r\n").toUtf8());
