@@ -3,6 +3,7 @@
 //   qc_screenshots OUTPUT_DIR [program arguments…]
 // Run it in a base directory (it opens what the arguments ask, e.g. /load site.qlc).
 
+#include "app/enginecommands.h"
 #include "app/mainform.h"
 #include "platform/desktopplatform.h"
 
@@ -77,7 +78,7 @@ int main(int argc, char *argv[])
     }
     if (manual->count() > 0) {
         manual->setCurrentRow(0);
-        window.ManualEnginesListBoxClick();
+        window.engineCommands().showManualEngine();
     }
     settle(window);
 

@@ -1,134 +1,159 @@
-// The engine commands of the main window: loading the engine lists into the
-// check list, the engine table and the manual page, downloading them, choosing
-// engines and the Excite settings.
+#include "app/enginecommands.h"
 
 #include "app/constants.h"
-#include "app/mainform.h"
 #include "app/manualpage.h"
 #include "app/pictures.h"
+#include "app/settingsbinding.h"
 #include "app/settingspage.h"
 #include "engines/enginelist.h"
 #include "engines/ui/advancedengineform.h"
 #include "platform/platform.h"
+#include "project/projectsession.h"
 #include "runs/runservices.h"
+#include "runs/ui/statuslog.h"
 
 using namespace Quillcast;
 
-void TMainForm::connectEngineControls()
+namespace {
+
+// The engines in their order, each with its column.
+bool sameEngines(const EngineCatalogue &a, const EngineCatalogue &b)
 {
-    connect(m_settingsPage, &SettingsPage::enableAllEnginesClicked, this,
-            &TMainForm::SettingsEnableAllSearchEnginesBitBtnClick);
-    connect(m_settingsPage, &SettingsPage::disableAllEnginesClicked, this,
-            &TMainForm::SettingsDisableAllSearchEnginesBitBtnClick);
-    connect(m_settingsPage, &SettingsPage::advancedClicked, this, &TMainForm::SettingsEngineAdvancedBitBtnClick);
-    connect(m_settingsPage, &SettingsPage::downloadClicked, this, &TMainForm::ManualRefreshBitBtnClick);
-    connect(m_manualPage, &ManualPage::refreshClicked, this, &TMainForm::ManualRefreshBitBtnClick);
-    connect(m_manualPage, &ManualPage::engineClicked, this, &TMainForm::ManualEnginesListBoxClick);
-    connect(m_manualPage, &ManualPage::openRequested, this,
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (a.at(i).name != b.at(i).name || a.at(i).column != b.at(i).column)
+            return false;
+    return true;
+}
+
+} // namespace
+
+EngineCommands::EngineCommands(Platform &platform, QWidget *parent, ProjectSession &session, SettingsBinding &binding,
+                               const RunServices &services, SettingsPage &settingsPage, ManualPage &manualPage,
+                               StatusLog &log)
+    : QObject(parent), m_platform(platform), m_parent(parent), m_session(session), m_binding(binding),
+      m_services(services), m_settingsPage(settingsPage), m_manualPage(manualPage), m_log(log),
+      m_exciteForm(new TAdvancedEngineForm(parent))
+{
+    m_exciteForm->setWindowIcon(LoadIcon(session.baseDir(), IconFile));
+    connect(&m_settingsPage, &SettingsPage::enableAllEnginesClicked, this, &EngineCommands::enableAllEngines);
+    connect(&m_settingsPage, &SettingsPage::disableAllEnginesClicked, this, &EngineCommands::disableAllEngines);
+    connect(&m_settingsPage, &SettingsPage::advancedClicked, this, &EngineCommands::editExciteSettings);
+    connect(&m_settingsPage, &SettingsPage::downloadClicked, this, &EngineCommands::downloadLists);
+    connect(&m_manualPage, &ManualPage::refreshClicked, this, &EngineCommands::downloadLists);
+    connect(&m_manualPage, &ManualPage::engineClicked, this, &EngineCommands::showManualEngine);
+    connect(&m_manualPage, &ManualPage::openRequested, this,
             [this](const QString &address) { m_platform.openInShell(address); });
-    AdvancedEngineForm = new TAdvancedEngineForm(this);
-    AdvancedEngineForm->setWindowIcon(LoadIcon(BaseDir, IconFile));
 }
 
-void TMainForm::LoadEngineCheckList()
+void EngineCommands::loadEngineList()
 {
-    m_engines = EngineCatalogue::load(AutoListPath);
+    m_engines = EngineCatalogue::load(m_session.autoListPath());
     if (m_engines.isCut())
-        AddStatusLine(QStringLiteral("The engine list names %1 engines; only the first %2 are listed.")
-                          .arg(m_engines.listedCount())
-                          .arg(MaxEngines),
-                      StatusKind::Heading);
-    m_settingsPage->setEngines(m_engines.names());
+        m_log.AddStatusLine(QStringLiteral("The engine list names %1 engines; only the first %2 are listed.")
+                                .arg(m_engines.listedCount())
+                                .arg(EngineCatalogue::MaxEngines),
+                            StatusKind::Heading);
+    m_settingsPage.setEngines(m_engines.names());
 }
 
-void TMainForm::LoadManualEngineList()
+void EngineCommands::loadManualList()
 {
-    m_manualPage->setEngines(engineListSections(ManualListPath));
+    m_manualPage.setEngines(engineListSections(m_session.manualListPath()));
 }
 
-QStringList TMainForm::DownloadEngineLists()
+QStringList EngineCommands::fetchLists()
 {
-    AddStatusLine(QStringLiteral("Downloading search engine configuration"), StatusKind::Phase);
-    const ProjectSettings settings = currentSettings();
-    const EngineListSources sources{settings.autoListUrl(DefaultAutoListURL), AutoListPath,
-                                    settings.manualListUrl(DefaultManualListURL), ManualListPath};
-    const EngineListRefresh refresh = m_network->refreshEngineLists(sources, settings.timeoutSeconds());
+    m_log.AddStatusLine(QStringLiteral("Downloading search engine configuration"), StatusKind::Phase);
+    const ProjectSettings &settings = m_session.settings();
+    const EngineListSources sources{settings.autoListUrl(DefaultAutoListURL), m_session.autoListPath(),
+                                    settings.manualListUrl(DefaultManualListURL), m_session.manualListPath()};
+    const EngineListRefresh refresh = m_services.refreshEngineLists(sources, settings.timeoutSeconds());
     QStringList problems = refresh.problems(sources);
     for (const QString &problem : problems)
-        AddStatusLine(QStringLiteral("Engine list not updated from ") + problem +
-                          QStringLiteral("; the local list is kept."),
-                      StatusKind::Plain);
+        m_log.AddStatusLine(QStringLiteral("Engine list not updated from ") + problem +
+                                QStringLiteral("; the local list is kept."),
+                            StatusKind::Plain);
     if (refresh.builtInWritten) {
         problems << QStringLiteral("the built-in engine lists are written to the base directory and used");
-        AddStatusLine(problems.last(), StatusKind::Plain);
+        m_log.AddStatusLine(problems.last(), StatusKind::Plain);
     }
     return refresh.anyReplaced() ? QStringList() : problems;
 }
 
-void TMainForm::SettingsEnableAllSearchEnginesBitBtnClick()
+void EngineCommands::followRun(const EngineCatalogue &engines)
 {
-    MarkModified();
-    // Disabled items too; the Excite rule applies again at the next pass.
-    m_settingsPage->setAllEnginesChecked(true);
-}
-
-void TMainForm::SettingsDisableAllSearchEnginesBitBtnClick()
-{
-    MarkModified();
-    m_settingsPage->setAllEnginesChecked(false);
-}
-
-void TMainForm::SettingsEngineAdvancedBitBtnClick()
-{
-    AdvancedEngineForm->setValues({ExciteLanguage, ExciteLocation, ExciteCategory});
-    execReloadingDialog(*AdvancedEngineForm);
-    if (const std::optional<ExciteValues> &chosen = AdvancedEngineForm->chosen()) {
-        ExciteLanguage = chosen->language;
-        ExciteLocation = chosen->location;
-        ExciteCategory = chosen->category;
-    }
-    // OK or Cancel, the project counts as changed.
-    MarkModified();
-}
-
-void TMainForm::ManualEnginesListBoxClick()
-{
-    const QString name = m_manualPage->currentEngine();
-    if (name.isEmpty())
+    if (sameEngines(engines, m_engines))
         return;
-    m_manualPage->showEngine(name, readManualEngine(ManualListPath, name));
-    MarkModified();
+    loadEngineList();
+    m_binding.showChosenEngines();
+    emit changed();
 }
 
-void TMainForm::ManualRefreshBitBtnClick()
+void EngineCommands::downloadLists()
 {
-    SetBusyCursor(1);
+    emit busy(true);
     QStringList problems;
     try {
+        problems = fetchLists();
+        loadEngineList();
+        loadManualList();
         // The lists are reloaded, not the project: what the user typed stays.
-        const ProjectSettings edited = currentSettings();
-        const bool modified = Modified;
-        problems = DownloadEngineLists();
-        LoadEngineCheckList();
-        LoadManualEngineList();
-        showSettings(edited);
-        Modified = modified;
-        RefreshControls();
+        m_binding.showChosenEngines();
+        emit changed();
     } catch (const std::exception &failure) {
-        SetBusyCursor(0);
-        showFailure(failure);
+        emit busy(false);
+        m_platform.showError(m_parent, QString::fromUtf8(failure.what()));
         return;
     }
-    SetBusyCursor(0);
-    if (problems.isEmpty())
-        m_platform.messageBox(this, QStringLiteral("Search Engine list is now updated"), QStringLiteral("Finished"),
+    emit busy(false);
+    if (problems.isEmpty()) {
+        m_platform.messageBox(m_parent, QStringLiteral("Search Engine list is now updated"), QStringLiteral("Finished"),
                               Platform::Ok);
-    else
-        m_platform.messageBox(this,
-                              QStringLiteral("The engine lists could not be updated") +
-                                  (problems.last().startsWith(QLatin1String("the built-in"))
-                                       ? QStringLiteral(".\n")
-                                       : QStringLiteral("; the lists you have are kept.\n")) +
-                                  problems.join(QLatin1Char('\n')),
-                              QStringLiteral("Engine lists not updated"), Platform::Ok, Platform::Icon::Error);
+        return;
+    }
+    const bool builtIn = problems.last().startsWith(QLatin1String("the built-in"));
+    m_platform.messageBox(m_parent,
+                          QStringLiteral("The engine lists could not be updated") +
+                              (builtIn ? QStringLiteral(".\n") : QStringLiteral("; the lists you have are kept.\n")) +
+                              problems.join(QLatin1Char('\n')),
+                          QStringLiteral("Engine lists not updated"), Platform::Ok, Platform::Icon::Error);
+}
+
+void EngineCommands::enableAllEngines()
+{
+    emit edited();
+    m_settingsPage.setAllEnginesChecked(true);
+}
+
+void EngineCommands::disableAllEngines()
+{
+    emit edited();
+    m_settingsPage.setAllEnginesChecked(false);
+}
+
+void EngineCommands::editExciteSettings()
+{
+    ProjectSettings settings = m_session.settings();
+    m_exciteForm->setValues({settings.exciteLanguage, settings.exciteLocation, settings.exciteCategory});
+    m_platform.execDialog(*m_exciteForm);
+    emit dialogClosed();
+    if (const std::optional<ExciteValues> &chosen = m_exciteForm->chosen()) {
+        settings = m_session.settings();
+        settings.exciteLanguage = chosen->language;
+        settings.exciteLocation = chosen->location;
+        settings.exciteCategory = chosen->category;
+        m_session.setSettings(settings);
+    }
+    emit edited();
+}
+
+void EngineCommands::showManualEngine()
+{
+    const QString name = m_manualPage.currentEngine();
+    if (name.isEmpty())
+        return;
+    m_manualPage.showEngine(name, readManualEngine(m_session.manualListPath(), name));
+    emit edited();
 }

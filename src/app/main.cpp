@@ -1,8 +1,11 @@
+#include "app/constants.h"
 #include "app/mainform.h"
 #include "platform/desktopplatform.h"
 #include "runs/commandline.h"
+#include "runs/unattendedjob.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QTimer>
 
@@ -32,6 +35,64 @@ void writeError(const QString &text)
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
+// Started with "/exit", or where no window can show, the program is the
+// unattended job: no window is made, and nothing waits for a user.
+bool startsUnattended(int argc, char *argv[])
+{
+    if (hasArgument(argc, argv, "/exit"))
+        return true;
+    const QByteArray platformName = qgetenv("QT_QPA_PLATFORM");
+    if (platformName.isEmpty())
+        return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return platformName == "offscreen" || platformName == "minimal";
+}
+
+int runUnattended(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const StartupFlags flags = ParseCommandLine(QCoreApplication::arguments());
+    if (!flags.UsageErrors.isEmpty()) {
+        for (const QString &error : flags.UsageErrors)
+            writeError(QStringLiteral("quillcast: ") + error);
+        std::fputs("\n", stderr);
+        std::fputs(CommandLineUsage, stderr);
+        return 2;
+    }
+    // A cron job whose "cd" was forgotten would start an empty URL table here
+    // and submit every URL of the project again.
+    const QString misplaced = MisplacedBaseDirectory(QDir::currentPath(), flags);
+    if (!misplaced.isEmpty()) {
+        writeError(QStringLiteral("quillcast: ") + misplaced);
+        return 1;
+    }
+    using namespace Quillcast;
+    UnattendedJob job(QDir::currentPath(), flags,
+                      JobIdentity{AppTitle, HomePageURL, ReportImageFile, DefaultAutoListURL, DefaultManualListURL});
+    return job.run();
+}
+
+int runWindow(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    // With a window, a mistake on the command line is told in its status log and passed over.
+    const StartupFlags flags = ParseCommandLine(QCoreApplication::arguments());
+    // The base directory is locked by the window only while a run or an
+    // import works in it: a cron run beside an idle window is welcome.
+    DesktopPlatform platform;
+    std::unique_ptr<TMainForm> window;
+    try {
+        window = std::make_unique<TMainForm>(platform, flags);
+    } catch (const std::exception &failure) {
+        // A URL table that cannot be opened ends the program before its window shows.
+        platform.showError(nullptr, QString::fromUtf8(failure.what()));
+        return 1;
+    }
+    window->show();
+    // Some platforms never activate a window.
+    QTimer::singleShot(0, window.get(), [&window] { window->FormActivate(); });
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -45,56 +106,12 @@ int main(int argc, char *argv[])
         std::puts("Quillcast " QC_VERSION);
         return 0;
     }
-    // Without any display (cron, a server) the window lives offscreen, where
-    // message boxes go to standard error, instead of the program failing to start.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    const QByteArray platformName = qgetenv("QT_QPA_PLATFORM");
-    const bool headless = platformName == "offscreen" || platformName == "minimal";
-    const bool unattended = headless || hasArgument(argc, argv, "/exit");
-    if (unattended && !hasArgument(argc, argv, "/debug"))
+    if (!startsUnattended(argc, argv))
+        return runWindow(argc, argv);
+    if (!hasArgument(argc, argv, "/debug"))
         qInstallMessageHandler(quietMessages);
     // Qt's own event dispatcher costs less per pass than the glib one, and a run
-    // passes over the event queue several times for every URL; an unattended
-    // program shows no native dialog that would need the glib loop.
-    if (unattended)
-        qputenv("QT_NO_GLIB", "1");
-    QApplication app(argc, argv);
-
-    const StartupFlags flags = ParseCommandLine(QCoreApplication::arguments());
-    if (unattended && !flags.UsageErrors.isEmpty()) {
-        for (const QString &error : flags.UsageErrors)
-            writeError(QStringLiteral("quillcast: ") + error);
-        std::fputs("\n", stderr);
-        std::fputs(CommandLineUsage, stderr);
-        return 2;
-    }
-
-    // A cron job whose "cd" was forgotten would start an empty URL table here
-    // and submit every URL of the project again.
-    if (unattended) {
-        const QString misplaced = MisplacedBaseDirectory(QDir::currentPath(), flags);
-        if (!misplaced.isEmpty()) {
-            writeError(QStringLiteral("quillcast: ") + misplaced);
-            return 1;
-        }
-    }
-
-    // The base directory is locked by the window only while a run or an
-    // import works in it: a cron run beside an idle window is welcome.
-    DesktopPlatform platform;
-
-    std::unique_ptr<TMainForm> window;
-    try {
-        window = std::make_unique<TMainForm>(platform, flags);
-    } catch (const std::exception &failure) {
-        // A URL table that cannot be opened ends the program before its window shows.
-        platform.showError(nullptr, QString::fromUtf8(failure.what()));
-        return 1;
-    }
-    window->show();
-    // Some platforms (offscreen among them) never activate a window.
-    QTimer::singleShot(0, window.get(), [&window] { window->FormActivate(); });
-    return app.exec();
+    // passes over the event queue several times for every URL.
+    qputenv("QT_NO_GLIB", "1");
+    return runUnattended(argc, argv);
 }

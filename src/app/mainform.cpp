@@ -2,201 +2,97 @@
 
 #include "app/aboutbox.h"
 #include "app/constants.h"
+#include "app/directorylock.h"
+#include "app/enginecommands.h"
 #include "app/hiddenpage.h"
-#include "app/hints.h"
 #include "app/infopage.h"
 #include "app/manualpage.h"
 #include "app/named.h"
+#include "app/outsidechanges.h"
 #include "app/pictures.h"
+#include "app/projectdialogs.h"
+#include "app/runwatcher.h"
+#include "app/settingsbinding.h"
 #include "app/settingspage.h"
+#include "app/startupsteps.h"
 #include "app/submitpage.h"
+#include "app/urlcommands.h"
+#include "app/windowplacement.h"
+#include "app/windowrunsetup.h"
+#include "app/windowstatusbar.h"
 #include "platform/platform.h"
-#include "project/baselock.h"
-#include "project/profilefile.h"
-#include "project/settingskeys.h"
 #include "project/urltable.h"
 #include "project/urltablemodel.h"
+#include "runs/run.h"
+#include "runs/runcontrol.h"
 #include "runs/runservices.h"
+#include "runs/ui/statuslog.h"
 
+#include <QAction>
 #include <QApplication>
-#include <QDialog>
+#include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
-#include <QMenuBar>
-#include <QScreen>
+#include <QMenu>
 #include <QStackedWidget>
-#include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QToolBar>
-#include <QToolButton>
+#include <QTimer>
 
 using namespace Quillcast;
 
 TMainForm::TMainForm(Platform &platform, const StartupFlags &startup, QWidget *parent)
-    : QMainWindow(parent), Startup(startup), m_platform(platform)
+    : QMainWindow(parent), m_startup(startup), m_platform(platform),
+      // Everything the program reads and writes lives in the current directory at start-up.
+      m_session(QDir::currentPath())
 {
     setObjectName(QStringLiteral("MainForm"));
-    // Everything the program reads and writes lives in the current directory at start-up.
-    BaseDir = QDir::currentPath();
-    m_baseLock = std::make_unique<BaseLock>(BaseDir);
-
     // The URL table opens with the window; a table that cannot be opened ends the
     // program (the caller shows the error).
-    m_urlTable = std::make_unique<UrlTable>(BaseDir);
+    m_urlTable = std::make_unique<UrlTable>(baseDir());
     m_urlModel = new UrlTableModel(*m_urlTable, this);
-
-    // The network side comes first; it sends the program's title as the user agent.
+    // The network side sends the program's title as the user agent.
     m_network = std::make_unique<RunServices>(AppTitle.toUtf8());
+    m_lock = std::make_unique<DirectoryLock>(m_platform, this, baseDir());
+    m_outside = std::make_unique<OutsideChanges>(*m_urlTable);
 
-    createCommands();
+    m_commands = WindowCommands::create(*this);
     createPages();
-    createStatusBar();
+    m_statusBar = new WindowStatusBar(this);
+    setStatusBar(m_statusBar);
+    StatusLog &log = m_submitPage->log();
+    m_binding = new SettingsBinding(m_session, *m_infoPage, *m_settingsPage, *m_submitPage, this);
+    m_urlCommands =
+        new UrlCommands(m_platform, this, m_session, *m_urlTable, *m_network, *m_lock, *m_settingsPage, log);
+    m_engineCommands =
+        new EngineCommands(m_platform, this, m_session, *m_binding, *m_network, *m_settingsPage, *m_manualPage, log);
+    m_watcher = new RunWatcher(m_platform, this, *m_submitPage, *m_hiddenPage, m_session, this);
 
-    // The user-agent memo holds one line, the program's title.
     m_hiddenPage->setUserAgent(AppTitle);
-    // Titles, icons and the logo.
     QApplication::setApplicationName(AppTitle);
     QApplication::setApplicationVersion(Version);
-    QApplication::setWindowIcon(LoadIcon(BaseDir, IconFile));
-    setWindowIcon(LoadIcon(BaseDir, IconFile));
-    m_infoPage->setLogo(LoadPicture(BaseDir, LogoFile));
+    QApplication::setWindowIcon(LoadIcon(baseDir(), IconFile));
+    setWindowIcon(LoadIcon(baseDir(), IconFile));
+    m_infoPage->setLogo(LoadPicture(baseDir(), LogoFile));
     setWindowTitle(AppTitle);
     // The project save dialog proposes "Quillcast Project" the first time.
     m_lastProjectName = AppTitle + QStringLiteral(" Project");
-    // No project, nothing modified, the engine settings page in front.
-    ProjectId = 0;
-    Modified = false;
-    ExciteLanguage = ExciteLocation = ExciteCategory = NothingSelected;
     m_pageControl->setCurrentWidget(m_settingsPage);
-
-    // The command line, as main() parsed it.
-    if (Startup.DebugMode)
-        m_platform.messageBox(this, Startup.ParameterText, QStringLiteral("All Parameters"), Platform::Ok);
-
-    // The hint handler is event(). Paths.
-    ListsDir = BaseDir + QStringLiteral("/lists");
-    EnsureDirectory(ListsDir);
-    AppIniPath = BaseDir + QLatin1Char('/') + AppTitle + QStringLiteral(".ini");
-    AutoListPath = BaseDir + QLatin1Char('/') + AutoListFileName;
-    ManualListPath = BaseDir + QLatin1Char('/') + ManualListFileName;
-
+    if (m_startup.DebugMode)
+        m_platform.messageBox(this, m_startup.ParameterText, QStringLiteral("All Parameters"), Platform::Ok);
+    if (!QFileInfo::exists(m_session.listsDir()))
+        QDir().mkdir(m_session.listsDir());
     // The working page only in debug mode.
-    m_pageControl->setTabVisible(m_pageControl->indexOf(m_hiddenPage), Startup.DebugMode);
-    // Size from the application ini, centred when first shown.
-    RestoreWindowPosition();
-
-    AboutBox = new TAboutBox(m_platform, BaseDir, this);
+    m_pageControl->setTabVisible(m_pageControl->indexOf(m_hiddenPage), m_startup.DebugMode);
+    RestoreWindowPlacement(*this, m_session.appIniPath());
+    m_aboutBox = new TAboutBox(m_platform, baseDir(), this);
     connectControls();
-    setWindowTitle(AppTitle);
     RefreshControls();
 }
 
 TMainForm::~TMainForm() = default;
-
-QAction *TMainForm::addCommand(QMenu *menu, const QString &name, const QString &text, const QString &hint)
-{
-    QAction *command = menu->addAction(text);
-    command->setObjectName(name);
-    SetHint(command, hint);
-    return command;
-}
-
-void TMainForm::showOnToolBar(QToolBar *bar, QAction *command, const QString &buttonName, const QString &buttonText,
-                              const QString &hint, QStyle::StandardPixmap picture)
-{
-    command->setIcon(style()->standardIcon(picture));
-    command->setIconVisibleInMenu(false);
-    command->setIconText(buttonText);
-    bar->addAction(command);
-    QWidget *button = bar->widgetForAction(command);
-    button->setObjectName(buttonName);
-    SetHint(button, hint, true);
-    // The button takes the action's tips at every change of the action; its own
-    // hint, which may differ from the menu item's, is put back.
-    connect(command, &QAction::changed, button, [button] {
-        const QString own = button->property("hint").toString();
-        button->setStatusTip(LongHint(own));
-        button->setToolTip(ShortHint(own));
-    });
-}
-
-void TMainForm::createCommands()
-{
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("File1"));
-    NewProjectAction = addCommand(file, QStringLiteral("NewProject1"), QStringLiteral("&New Project"),
-                                  QStringLiteral("New project|Create a new project"));
-    OpenProjectAction = addCommand(file, QStringLiteral("OpenProject1"), QStringLiteral("&Open Project..."),
-                                   QStringLiteral("Open project|Open an existing project"));
-    SaveProjectAction = addCommand(file, QStringLiteral("SaveProject1"), QStringLiteral("&Save Project"),
-                                   QStringLiteral("Save project|Save the current project"));
-    DeleteProjectAction = addCommand(file, QStringLiteral("DeleteProject1"), QStringLiteral("&Delete Project"),
-                                     QStringLiteral("Delete project|Delete a saved project"));
-    CloseProjectAction = addCommand(file, QStringLiteral("CloseProject1"), QStringLiteral("&Close Project"),
-                                    QStringLiteral("Close project|Close the current project"));
-    file->addSeparator();
-    ExitAction =
-        addCommand(file, QStringLiteral("Exit1"), QStringLiteral("E&xit"), QStringLiteral("Exit|Exit this program"));
-
-    DataMenu = menuBar()->addMenu(QStringLiteral("&Data"));
-    DataMenu->setObjectName(QStringLiteral("Data1"));
-    SetHint(DataMenu->menuAction(), QStringLiteral("Data|Data manipulation"));
-    ImportfromfileAction =
-        addCommand(DataMenu, QStringLiteral("Importfromfile"), QStringLiteral("&Import from file"),
-                   QStringLiteral("Import from file|Import URL's from a text file (1 URL per line)"));
-    ImportSitemapAction =
-        addCommand(DataMenu, QStringLiteral("ImportSitemap"), QStringLiteral("Import &sitemap..."),
-                   QStringLiteral("Import sitemap|Make the project's URLs those of a sitemap (changed pages are "
-                                  "submitted again)"));
-    ImportSitemapAddressAction =
-        addCommand(DataMenu, QStringLiteral("ImportSitemapAddress"), QStringLiteral("Import sitemap from &address..."),
-                   QStringLiteral("Import sitemap from address|Make the project's URLs those of a sitemap on the web "
-                                  "(an http:// or https:// address)"));
-    // Kept for the menu's shape: checked, invisible, and without a command.
-    URLDropWindowAction =
-        addCommand(DataMenu, QStringLiteral("URLdropwindow1"), QStringLiteral("&URL drop window"), {});
-    URLDropWindowAction->setCheckable(true);
-    URLDropWindowAction->setChecked(true);
-    URLDropWindowAction->setVisible(false);
-
-    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("Help1"));
-    HelpIndexAction = addCommand(help, QStringLiteral("HelpIndex1"), QStringLiteral("Help &Index"),
-                                 QStringLiteral("Help index|Go to the online help system"));
-    help->addSeparator();
-    IncludeEngineAction = addCommand(
-        help, QStringLiteral("HowToIncludeYourSearchEngine1"), QStringLiteral("How to include your search engine"),
-        QStringLiteral("Include your search engine|Suggest a search engine to include in the lists"));
-    help->addSeparator();
-    AboutAction = addCommand(help, QStringLiteral("About1"), QStringLiteral("&About"),
-                             QStringLiteral("About |Version information"));
-
-    QToolBar *bar = addToolBar(QStringLiteral("Project"));
-    bar->setObjectName(QStringLiteral("SpeedBarPanel"));
-    bar->setMovable(false);
-    bar->setFloatable(false);
-    bar->setIconSize(QSize(16, 16));
-    bar->toggleViewAction()->setEnabled(false);
-    setContextMenuPolicy(Qt::NoContextMenu);
-    showOnToolBar(bar, NewProjectAction, QStringLiteral("NewProjectSpeedButton"), QStringLiteral("New"),
-                  QStringLiteral("New project|Create a new project"), QStyle::SP_FileIcon);
-    showOnToolBar(bar, OpenProjectAction, QStringLiteral("OpenProjectSpeedButton"), QStringLiteral("Open"),
-                  QStringLiteral("Open project|Open an existing project"), QStyle::SP_DialogOpenButton);
-    showOnToolBar(bar, CloseProjectAction, QStringLiteral("CloseProjectSpeedButton"), QStringLiteral("Close"),
-                  QStringLiteral("Close Project|Close the current project"), QStyle::SP_DialogCloseButton);
-    showOnToolBar(bar, SaveProjectAction, QStringLiteral("SaveProjectSpeedButton"), QStringLiteral("Save"),
-                  QStringLiteral("Save project|Save the current project"), QStyle::SP_DialogSaveButton);
-    auto *gap = new QWidget(bar);
-    gap->setObjectName(QStringLiteral("SpeedBarGap"));
-    gap->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    bar->addWidget(gap);
-    showOnToolBar(bar, DeleteProjectAction, QStringLiteral("DeleteProjectSpeedButton"), QStringLiteral("Delete"),
-                  QStringLiteral("Delete project|Delete a project"), QStyle::SP_TrashIcon);
-    showOnToolBar(bar, ExitAction, QStringLiteral("ExitSpeedButton"), QStringLiteral("Exit"),
-                  QStringLiteral("Exit Quillcast|Exit the Quillcast program"), QStyle::SP_DialogCancelButton);
-}
 
 void TMainForm::createPages()
 {
@@ -229,121 +125,98 @@ void TMainForm::createPages()
     setCentralWidget(m_central);
 }
 
-void TMainForm::createStatusBar()
-{
-    QStatusBar *bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar"));
-    SetHint(bar, QStringLiteral("ID|Project ID is showing on the left"));
-    StatusBarIdPanel = Named<QLabel>(QStringLiteral("StatusBarIdPanel"), QStringLiteral("0"));
-    StatusBarIdPanel->setFixedWidth(50);
-    StatusBarIdPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    StatusBarHintPanel = Named<QLabel>(QStringLiteral("StatusBarHintPanel"));
-    StatusBarHintPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    // A long hint is cut rather than widen the window.
-    StatusBarHintPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    bar->addPermanentWidget(StatusBarIdPanel);
-    bar->addPermanentWidget(StatusBarHintPanel, 1);
-}
-
 void TMainForm::connectControls()
 {
-    connect(NewProjectAction, &QAction::triggered, this, &TMainForm::NewProjectClick);
-    connect(OpenProjectAction, &QAction::triggered, this, &TMainForm::OpenProjectClick);
-    connect(SaveProjectAction, &QAction::triggered, this, &TMainForm::SaveProjectClick);
-    connect(CloseProjectAction, &QAction::triggered, this, &TMainForm::CloseProjectClick);
-    connect(DeleteProjectAction, &QAction::triggered, this, &TMainForm::DeleteProjectClick);
-    connect(ExitAction, &QAction::triggered, this, &TMainForm::ExitClick);
-    connect(ImportfromfileAction, &QAction::triggered, this, &TMainForm::ImportfromfileClick);
-    connect(ImportSitemapAction, &QAction::triggered, this, &TMainForm::ImportSitemapClick);
-    connect(ImportSitemapAddressAction, &QAction::triggered, this, &TMainForm::ImportSitemapAddressClick);
-    connect(HelpIndexAction, &QAction::triggered, this, &TMainForm::HelpIndexClick);
-    connect(IncludeEngineAction, &QAction::triggered, this, &TMainForm::IncludeEngineClick);
-    connect(AboutAction, &QAction::triggered, this, &TMainForm::About1Click);
+    connect(m_commands.newProject, &QAction::triggered, this, &TMainForm::newProject);
+    connect(m_commands.openProject, &QAction::triggered, this, &TMainForm::openProject);
+    connect(m_commands.saveProject, &QAction::triggered, this, &TMainForm::saveProject);
+    connect(m_commands.closeProject, &QAction::triggered, this, &TMainForm::closeProject);
+    connect(m_commands.deleteProject, &QAction::triggered, this, &TMainForm::deleteProject);
+    connect(m_commands.exit, &QAction::triggered, this, &TMainForm::exitProgram);
+    connect(m_commands.importUrlList, &QAction::triggered, m_urlCommands, &UrlCommands::importUrlList);
+    connect(m_commands.importSitemap, &QAction::triggered, m_urlCommands, &UrlCommands::importSitemapFile);
+    connect(m_commands.importSitemapAddress, &QAction::triggered, m_urlCommands, &UrlCommands::importSitemapAddress);
+    connect(m_commands.help, &QAction::triggered, this, [this] { m_platform.openInShell(HelpURL); });
+    connect(m_commands.includeEngine, &QAction::triggered, this, [this] { m_platform.openInShell(IncludeEngineURL); });
+    connect(m_commands.about, &QAction::triggered, this, &TMainForm::showAbout);
+    connect(m_infoPage, &InfoPage::logoClicked, this, &TMainForm::openHomePage);
 
     // Every edit of a project setting marks the project modified; changes the
-    // program makes count as well.
-    connect(m_infoPage, &InfoPage::edited, this, &TMainForm::MarkModified);
-    connect(m_infoPage, &InfoPage::logoClicked, this, &TMainForm::LogoImageClick);
-    connect(m_settingsPage, &SettingsPage::edited, this, &TMainForm::MarkModified);
-    connect(m_submitPage, &SubmitPage::edited, this, &TMainForm::MarkModified);
-
-    connect(m_settingsPage, &SettingsPage::addUrlClicked, this, &TMainForm::AddURL);
-    connect(m_settingsPage, &SettingsPage::enableAllUrlsClicked, this, &TMainForm::EnableAllURLsBitBtnClick);
-    connect(m_settingsPage, &SettingsPage::writeKeyFileClicked, this, &TMainForm::SettingsIndexNowKeyFileBitBtnClick);
-    connect(m_urlModel, &UrlTableModel::afterPost, this, &TMainForm::URLTableAfterPost);
-    connect(m_urlModel, &UrlTableModel::afterDelete, this, &TMainForm::URLTableAfterDelete);
+    // program makes on the user's behalf count as well.
+    connect(m_binding, &SettingsBinding::edited, this, &TMainForm::MarkModified);
+    connect(m_engineCommands, &EngineCommands::edited, this, &TMainForm::MarkModified);
+    connect(m_engineCommands, &EngineCommands::changed, this, &TMainForm::RefreshControls);
+    connect(m_engineCommands, &EngineCommands::busy, this, [this](bool on) { SetBusyCursor(on ? 1 : 0); });
+    connect(m_engineCommands, &EngineCommands::dialogClosed, this, &TMainForm::ownDialogClosed);
+    connect(m_urlCommands, &UrlCommands::urlsChanged, this, &TMainForm::MarkModified);
+    connect(m_urlCommands, &UrlCommands::changed, this, &TMainForm::RefreshControls);
+    connect(m_urlCommands, &UrlCommands::busy, this, [this](bool on) { SetBusyCursor(on ? 1 : 0); });
+    connect(m_urlModel, &UrlTableModel::afterPost, this, &TMainForm::MarkModified);
+    connect(m_urlModel, &UrlTableModel::afterDelete, this, &TMainForm::MarkModified);
     connect(m_urlModel, &UrlTableModel::failed, this,
             [this](const QString &message) { m_platform.showError(this, message); });
 
-    connectEngineControls();
-    connectRunControls();
+    connect(m_submitPage, &SubmitPage::submitClicked, this, &TMainForm::submit);
+    connect(m_submitPage, &SubmitPage::searchClicked, this, &TMainForm::search);
+    connect(m_submitPage, &SubmitPage::viewReportClicked, this, [this] { m_platform.openInShell(reportPath()); });
+    RunControl *control = &m_network->control();
+    connect(m_submitPage, &SubmitPage::skipUrlClicked, control, &RunControl::skipUrl);
+    connect(m_submitPage, &SubmitPage::skipEngineClicked, control, &RunControl::skipEngine);
+    connect(m_submitPage, &SubmitPage::stopClicked, control, &RunControl::stop);
+    connect(m_watcher, &RunWatcher::senderPageWanted, this, [this] { m_pageControl->setCurrentWidget(m_infoPage); });
+    connect(m_watcher, &RunWatcher::stateChanged, this, &TMainForm::RefreshControls);
 }
 
-void TMainForm::RestoreWindowPosition()
+RunControl &TMainForm::runControl() const
 {
-    const ProfileFile ini(AppIniPath);
-    using namespace SettingsKeys;
-    const int height = ini.readInteger(WindowHeight.section, WindowHeight.key, 413);
-    const int width = ini.readInteger(WindowWidth.section, WindowWidth.key, 537);
-    // Top and Left are stored but the window is centred on the screen.
-    const QSize size = QSize(qMin(width, 8192), qMin(height, 8192)).expandedTo(minimumSizeHint());
-    resize(size);
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect available = screen->availableGeometry();
-        move(available.center() - QPoint(size.width() / 2, size.height() / 2));
-    }
+    return m_network->control();
 }
 
-void TMainForm::SaveWindowPosition()
+const EngineCatalogue &TMainForm::engines() const
 {
-    ProfileFile ini(AppIniPath);
-    using namespace SettingsKeys;
-    // A maximised window keeps the size it had before.
-    const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
-    ini.writeInteger(WindowTop.section, WindowTop.key, normal.y());
-    ini.writeInteger(WindowLeft.section, WindowLeft.key, normal.x());
-    ini.writeInteger(WindowHeight.section, WindowHeight.key, normal.height());
-    ini.writeInteger(WindowWidth.section, WindowWidth.key, normal.width());
+    return m_engineCommands->catalogue();
+}
+
+bool TMainForm::RunInProgress() const
+{
+    return m_network && m_network->control().inProgress();
 }
 
 void TMainForm::MarkModified()
 {
-    Modified = true;
+    m_modified = true;
     RefreshControls();
 }
 
 void TMainForm::RefreshControls()
 {
-    StatusBarIdPanel->setText(QString::number(ProjectId));
+    m_statusBar->showProjectId(projectId());
     // Without a project only New, Open, Delete, Exit and Help act.
-    if (ProjectId == 0) {
+    if (projectId() == 0) {
         m_central->setCurrentWidget(m_noProjectLabel);
-        for (QAction *command : {NewProjectAction, OpenProjectAction, DeleteProjectAction})
+        for (QAction *command : {m_commands.newProject, m_commands.openProject, m_commands.deleteProject})
             command->setEnabled(true);
-        for (QAction *command : {CloseProjectAction, SaveProjectAction})
+        for (QAction *command : {m_commands.closeProject, m_commands.saveProject})
             command->setEnabled(false);
-        DataMenu->setEnabled(false);
-        DataMenu->menuAction()->setEnabled(false);
+        m_commands.dataMenu->setEnabled(false);
+        m_commands.dataMenu->menuAction()->setEnabled(false);
         return;
     }
     // While a run is in progress the project cannot change under it.
     const bool idle = !RunInProgress();
     m_central->setCurrentWidget(m_pageControl);
-    for (QAction *command : {NewProjectAction, OpenProjectAction, CloseProjectAction})
+    for (QAction *command : {m_commands.newProject, m_commands.openProject, m_commands.closeProject})
         command->setEnabled(idle);
-    DeleteProjectAction->setEnabled(false);
-    SaveProjectAction->setEnabled(Modified);
-    DataMenu->setEnabled(idle);
-    DataMenu->menuAction()->setEnabled(idle);
+    m_commands.deleteProject->setEnabled(false);
+    m_commands.saveProject->setEnabled(m_modified);
+    m_commands.dataMenu->setEnabled(idle);
+    m_commands.dataMenu->menuAction()->setEnabled(idle);
     m_manualPage->setIdle(idle);
-    // Excite takes part only with all three advanced settings given.
-    const bool exciteComplete =
-        ExciteLanguage != NothingSelected && ExciteLocation != NothingSelected && ExciteCategory != NothingSelected;
-    m_settingsPage->refresh(idle, exciteComplete);
+    m_settingsPage->refresh(idle, currentSettings().exciteComplete());
     // The selected engine's grid column; kept while nothing is selected.
     const QString selectedEngine = m_settingsPage->selectedEngine();
-    if (!selectedEngine.isEmpty() && m_engines.indexOf(selectedEngine) >= 0)
-        m_urlModel->setFlagColumn(m_engines.columnOf(selectedEngine));
+    if (!selectedEngine.isEmpty() && engines().indexOf(selectedEngine) >= 0)
+        m_urlModel->setFlagColumn(engines().columnOf(selectedEngine));
     // A state pass runs inside event handlers: a failing count shows nothing
     // rather than throw through the event loop.
     try {
@@ -365,57 +238,324 @@ void TMainForm::SetBusyCursor(int on)
     m_manualPage->setBusy(on);
 }
 
-bool TMainForm::EnsureDirectory(const QString &path)
+void TMainForm::showFailure(const std::exception &failure)
 {
-    if (QFileInfo::exists(path))
+    m_platform.showError(this, QString::fromUtf8(failure.what()));
+}
+
+void TMainForm::showProject()
+{
+    m_binding->show(m_session.settings());
+    m_modified = false;
+    m_outside->fileSeen(m_session.file());
+    m_pageControl->setCurrentWidget(m_infoPage);
+    m_submitPage->log().clear();
+    m_statusBar->showProjectId(projectId());
+    m_urlTable->setFilter(projectId());
+    m_outside->tableSeen();
+    setWindowTitle(AppTitle + QStringLiteral(" : ") + m_session.file());
+}
+
+void TMainForm::newProject()
+{
+    try {
+        if (!closeIfModified())
+            return;
+        const QString chosen = m_platform.saveFileName(this, NewProjectDialog(baseDir(), m_lastProjectName));
+        if (chosen.isEmpty()) {
+            // An open, unchanged project stays open.
+            m_modified = false;
+            RefreshControls();
+            return;
+        }
+        m_lastProjectName = QFileInfo(chosen).fileName();
+        // The automatic engines, all unchecked, before the project's choice is applied.
+        m_engineCommands->loadEngineList();
+        m_session.create(chosen, engines().names());
+        showProject();
+    } catch (const std::exception &failure) {
+        showFailure(failure);
+    }
+    RefreshControls();
+}
+
+void TMainForm::openProject()
+{
+    try {
+        if (!closeIfModified())
+            return;
+        const QString title = QStringLiteral("Open a ") + AppTitle + QStringLiteral(" Project");
+        const QString chosen = m_platform.openFileName(this, ProjectFileDialog(baseDir(), title));
+        if (!chosen.isEmpty())
+            openProjectFile(chosen, false);
+    } catch (const std::exception &failure) {
+        showFailure(failure);
+    }
+    RefreshControls();
+}
+
+bool TMainForm::openProjectFile(const QString &path, bool fromCommandLine)
+{
+    m_engineCommands->loadEngineList();
+    const bool valid = m_session.open(path);
+    showProject();
+    // The publisher's list addresses that the refresh fills in are no change of the user's.
+    RefreshControls();
+    m_modified = false;
+    if (!valid) {
+        // An ID the table cannot hold exactly would mix this project's URLs with another's.
+        const QString problem = m_session.idProblem();
+        if (fromCommandLine)
+            m_platform.messageBox(this, problem.isEmpty() ? m_session.file() : m_session.file() + ": " + problem,
+                                  QStringLiteral("Cannot open project"), Platform::Ok);
+        else
+            m_platform.messageBox(this,
+                                  problem.isEmpty() ? QStringLiteral("This project has an invalid ID")
+                                                    : QStringLiteral("This project has an invalid ID: ") + problem,
+                                  QStringLiteral("Error"), Platform::Ok);
         return false;
-    QDir().mkdir(path);
-    return true;
+    }
+    if (fromCommandLine && m_startup.UrlListFlag && !m_urlCommands->replaceFromList(m_startup.UrlListArgument))
+        return false;
+    return !fromCommandLine || !m_startup.SitemapFlag || m_urlCommands->replaceFromSitemaps(m_startup.SitemapArguments);
 }
 
-void TMainForm::HelpIndexClick()
+bool TMainForm::closeIfModified()
 {
-    m_platform.openInShell(HelpURL);
+    if (!m_modified)
+        return true;
+    closeProject();
+    if (!m_closeCancelled)
+        return true;
+    m_closeCancelled = false;
+    return false;
 }
 
-void TMainForm::IncludeEngineClick()
+void TMainForm::saveProject()
 {
-    m_platform.openInShell(IncludeEngineURL);
+    try {
+        m_session.save(engines().names());
+        m_outside->fileSeen(m_session.file());
+        m_modified = false;
+    } catch (const std::exception &failure) {
+        showFailure(failure);
+    }
+    RefreshControls();
 }
 
-void TMainForm::LogoImageClick()
+void TMainForm::closeProject()
+{
+    if (m_modified) {
+        const Platform::Button answer =
+            m_platform.messageBox(this, QStringLiteral("Do you want to save the current settings for this project?"),
+                                  QStringLiteral("Confirm"), Platform::Yes | Platform::No | Platform::Cancel);
+        if (answer == Platform::Cancel) {
+            m_closeCancelled = true;
+            return;
+        }
+        if (answer == Platform::Yes) {
+            saveProject();
+            // A save that failed keeps the project open rather than lose its changes.
+            if (m_modified) {
+                m_closeCancelled = true;
+                return;
+            }
+        }
+    }
+    // A run of this project ends with it.
+    if (RunInProgress())
+        runControl().stop();
+    m_session.close();
+    m_binding->clearNames();
+    m_modified = false;
+    setWindowTitle(AppTitle);
+    RefreshControls();
+}
+
+void TMainForm::deleteProject()
+{
+    try {
+        const QString chosen =
+            m_platform.openFileName(this, ProjectFileDialog(baseDir(), QStringLiteral("Delete a project")));
+        if (chosen.isEmpty())
+            return;
+        m_engineCommands->loadEngineList();
+        m_session.open(chosen);
+        m_binding->show(m_session.settings());
+        m_modified = false;
+        const QString question = QStringLiteral("About to delete \"") + m_session.file() +
+                                 QStringLiteral("\" permanently, press YES to do it and NO to keep it");
+        if (m_platform.messageBox(this, question, QStringLiteral("Deleting Project"), Platform::Yes | Platform::No,
+                                  Platform::Icon::Stop) != Platform::Yes) {
+            closeProject();
+            return;
+        }
+        bool deleted = false;
+        {
+            // A run of another program may be writing the project's rows: the
+            // project stays whole until it is over.
+            const DirectoryLock::Scope lock(*m_lock);
+            if (!lock.held()) {
+                closeProject();
+                return;
+            }
+            deleted = m_session.remove(*m_urlTable);
+        }
+        if (deleted)
+            m_platform.messageBox(this, QStringLiteral("Project has been deleted"), QStringLiteral("Finished"),
+                                  Platform::Ok);
+        closeProject();
+        if (!deleted)
+            m_platform.messageBox(this, QStringLiteral("Cannot delete the project, make sure it is not in use."),
+                                  QStringLiteral("Error Deleting the Project"), Platform::Ok);
+    } catch (const std::exception &failure) {
+        m_modified = false;
+        closeProject();
+        showFailure(failure);
+    }
+}
+
+void TMainForm::exitProgram()
+{
+    if (!closeIfModified())
+        return;
+    try {
+        SaveWindowPosition();
+    } catch (const std::exception &failure) {
+        showFailure(failure);
+        return;
+    }
+    runControl().stop(); // a run in progress stops at its next check
+    QApplication::exit(0);
+}
+
+void TMainForm::SaveWindowPosition()
+{
+    SaveWindowPlacement(*this, m_session.appIniPath());
+}
+
+void TMainForm::FormActivate()
+{
+    // The command line's steps run once, at the first activation: a box or
+    // dialog closed later activates the window again and must not reopen the
+    // project or start another run.
+    if (!m_startupDone) {
+        m_startupDone = true;
+        // A mistake on the command line is told and passed over.
+        for (const QString &error : m_startup.UsageErrors)
+            m_submitPage->log().AddStatusLine(QStringLiteral("Command line: ") + error, StatusKind::Failure);
+        runCommandLine();
+    }
+    m_engineCommands->loadManualList();
+}
+
+void TMainForm::runCommandLine()
+{
+    StartupSteps::Window steps;
+    steps.open = [this](const QString &path) {
+        bool opened = false;
+        try {
+            opened = openProjectFile(path, true);
+        } catch (const std::exception &failure) {
+            showFailure(failure);
+        }
+        RefreshControls();
+        QApplication::processEvents();
+        return opened;
+    };
+    steps.keyMade = [this] {
+        // Saved already: the window holds no change of its own because of it.
+        m_binding->showIndexNowKey(currentSettings().indexNowKey);
+        if (!m_modified)
+            m_outside->fileSeen(m_session.file());
+        RefreshControls();
+    };
+    steps.run = [this](bool search) {
+        m_pageControl->setCurrentWidget(m_submitPage);
+        const bool ran = startRun(search);
+        QApplication::processEvents();
+        return ran;
+    };
+    StartupSteps(m_startup, m_session, *m_lock, m_platform, this, steps).run();
+}
+
+void TMainForm::submit()
+{
+    startRun(false);
+}
+
+void TMainForm::search()
+{
+    startRun(true);
+}
+
+bool TMainForm::startRun(bool search)
+{
+    // Without a project there is nothing to run, and no directory whose old answers could go.
+    if (RunInProgress() || projectId() == 0)
+        return false;
+    const DirectoryLock::Scope lock(*m_lock);
+    if (!lock.held())
+        return false;
+    bool ran = false;
+    try {
+        const RunSetup setup = WindowRunSetup(m_session, engines(), m_startup);
+        // The report shows the picture from the base directory.
+        if (!search && setup.settings.statusLog)
+            EnsurePictureFile(baseDir(), ReportImageFile);
+        m_watcher->begin();
+        const std::unique_ptr<Run> run = search ? m_network->searchRun(setup, *m_urlTable, *m_watcher)
+                                                : m_network->submissionRun(setup, *m_urlTable, *m_watcher);
+        run->run();
+        m_lastTally = run->tally();
+        ran = !m_watcher->refused() && run->fatalError().isEmpty();
+        m_engineCommands->followRun(run->engines());
+    } catch (const std::exception &failure) {
+        showFailure(failure);
+    }
+    if (m_closedDuringRun) {
+        m_closedDuringRun = false;
+        // Queued: the loop that ends the program may be further out than this call.
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    }
+    return ran;
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    if (RunInProgress()) {
+        runControl().stop();
+        m_closedDuringRun = true;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TMainForm::showAbout()
+{
+    m_platform.execDialog(*m_aboutBox);
+    ownDialogClosed();
+}
+
+void TMainForm::openHomePage()
 {
     m_platform.openInShell(HomePageURL);
 }
 
-void TMainForm::About1Click()
+void TMainForm::ownDialogClosed()
 {
-    execReloadingDialog(*AboutBox);
-}
-
-int TMainForm::execReloadingDialog(QDialog &dialog)
-{
-    const int result = m_platform.execDialog(dialog);
     // The focus may be back already, or come back with the next activation.
     if (isActiveWindow())
         FormActivate();
     else
         m_reloadOnActivate = true;
-    return result;
-}
-
-void TMainForm::showFailure(const std::exception &failure)
-{
-    m_platform.showError(this, QString::fromUtf8(failure.what()));
 }
 
 bool TMainForm::event(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::StatusTip:
-        // The hint handler: the long part of the hint under the pointer goes to
-        // the second panel of the status bar.
-        StatusBarHintPanel->setText(static_cast<QStatusTipEvent *>(event)->tip());
+        // The long part of the hint under the pointer goes to the second panel of the status bar.
+        m_statusBar->showHint(static_cast<QStatusTipEvent *>(event)->tip());
         return true;
     case QEvent::WindowActivate:
         // Coming back from a box, a file dialog or another program leaves the
@@ -431,4 +571,24 @@ bool TMainForm::event(QEvent *event)
         break;
     }
     return QMainWindow::event(event);
+}
+
+void TMainForm::showChangesMadeElsewhere()
+{
+    if (!m_startupDone || projectId() == 0 || RunInProgress() || m_lock->isHeld())
+        return;
+    // A row being edited in the grid is the user's: the view waits for it.
+    if (m_urlModel->state() == UrlTableModel::State::Browse && m_outside->tableChanged())
+        m_urlModel->refresh();
+    // Changes of the window's own are kept; the user decides at the next save.
+    if (!m_modified && m_outside->fileChanged(m_session.file())) {
+        const ProjectSettings settings = ProjectSettings::load(m_session.file());
+        if (settings.projectId == projectId()) {
+            m_binding->show(settings);
+            RefreshControls();
+            m_modified = false;
+        }
+        m_outside->fileSeen(m_session.file());
+    }
+    RefreshControls();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runs/builtinpictures.h" // EnsurePictureFile(), for the window's callers
+
 #include <QIcon>
 #include <QPixmap>
 #include <QString>
@@ -9,8 +11,3 @@
 // the copy built into the program, so a fresh directory still shows them.
 QPixmap LoadPicture(const QString &baseDir, const QString &fileName);
 QIcon LoadIcon(const QString &baseDir, const QString &fileName);
-
-// Writes the built-in copy of fileName into dir unless a file of that name is
-// already there (the report links the image beside the projects). Returns
-// false when the file is missing and cannot be written.
-bool EnsurePictureFile(const QString &dir, const QString &fileName);

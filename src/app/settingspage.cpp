@@ -75,6 +75,11 @@ QWidget *SettingsPage::buildEngineColumn()
 
     connect(m_engines, &EngineCheckList::checkChanging, this, &SettingsPage::edited);
     connect(m_engines, &EngineCheckList::listClicked, this, &SettingsPage::edited);
+    connect(m_engines->model(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                if (roles.isEmpty() || roles.contains(Qt::CheckStateRole))
+                    emit checksChanged();
+            });
     connect(enableAll, &QPushButton::clicked, this, &SettingsPage::enableAllEnginesClicked);
     connect(disableAll, &QPushButton::clicked, this, &SettingsPage::disableAllEnginesClicked);
     connect(m_advanced, &QPushButton::clicked, this, &SettingsPage::advancedClicked);

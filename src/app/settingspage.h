@@ -53,6 +53,9 @@ public:
 signals:
     // A setting of the page changed: a box, the list source, an engine's check.
     void edited();
+    // An engine's check changed, whoever changed it (a user's toggle emits
+    // edited() before the check flips, and this after).
+    void checksChanged();
     void enableAllEnginesClicked();
     void disableAllEnginesClicked();
     void advancedClicked();

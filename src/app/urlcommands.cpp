@@ -1,228 +1,180 @@
-// The URL commands of the main window: add one URL, import a file or a
-// sitemap, replace the project's URLs from the URL-list argument, enable every
-// URL, and write the site's IndexNow key file. An import that would leave the
-// project without a single URL changes nothing and says why.
+#include "app/urlcommands.h"
 
-#include "app/mainform.h"
+#include "app/directorylock.h"
 #include "app/settingspage.h"
 #include "platform/platform.h"
-#include "project/urllist.h"
+#include "project/projectsession.h"
 #include "project/urltable.h"
-#include "project/urltablemodel.h"
-#include "runs/runservices.h"
 #include "runs/sitemapimport.h"
+#include "runs/ui/statuslog.h"
+#include "runs/urlimports.h"
 
-#include <QDir>
-#include <QFileInfo>
-
-void TMainForm::applyUrlFilter()
+UrlCommands::UrlCommands(Platform &platform, QWidget *parent, ProjectSession &session, UrlTable &table,
+                         const RunServices &services, DirectoryLock &lock, SettingsPage &settingsPage, StatusLog &log)
+    : QObject(parent), m_platform(platform), m_parent(parent), m_session(session), m_table(table), m_services(services),
+      m_lock(lock), m_settingsPage(settingsPage), m_log(log)
 {
-    m_urlTable->setFilter(ProjectId);
-    try {
-        m_seenUrlTableVersion = urlTableVersion();
-    } catch (const std::exception &) {
-        m_seenUrlTableVersion = -1; // the next activation looks again
-    }
+    connect(&m_settingsPage, &SettingsPage::addUrlClicked, this, &UrlCommands::addUrl);
+    connect(&m_settingsPage, &SettingsPage::enableAllUrlsClicked, this, &UrlCommands::enableAllUrls);
+    connect(&m_settingsPage, &SettingsPage::writeKeyFileClicked, this, &UrlCommands::writeKeyFile);
 }
 
-void TMainForm::AddURL()
+void UrlCommands::addUrl()
 {
     try {
         // Stored exactly as typed: no trimming, no check of form or duplicates.
-        m_urlTable->addUrl(ProjectId, m_settingsPage->newUrl());
-        URLTableAfterPost();
+        m_table.addUrl(m_session.id(), m_settingsPage.newUrl());
+        emit urlsChanged();
     } catch (const std::exception &failure) {
         showFailure(failure);
         return;
     }
-    m_settingsPage->takeNewUrl();
+    m_settingsPage.takeNewUrl();
 }
 
-void TMainForm::ImportfromfileClick()
+void UrlCommands::importUrlList()
 {
     Platform::FileDialog dialog;
     dialog.objectName = QStringLiteral("DataOpenDialog");
     dialog.title = QStringLiteral("Import data from a text file");
-    dialog.directory = BaseDir;
+    dialog.directory = m_session.baseDir();
     dialog.filter = QStringLiteral("Text file (*.txt)|*.txt");
     dialog.defaultSuffix = QStringLiteral("txt");
-    const QString chosen = m_platform.openFileName(this, dialog);
+    const QString chosen = m_platform.openFileName(m_parent, dialog);
     if (chosen.isEmpty())
         return;
-    const WorkLock lock(*this);
+    const DirectoryLock::Scope lock(m_lock);
     if (!lock.held())
         return;
     try {
-        UrlList list;
-        const int added = m_urlTable->importFile(ProjectId, chosen, &list);
-        if (added > 0)
-            URLTableAfterPost();
-        reportUrlListWarnings(list);
-        if (added < 0)
-            m_platform.messageBox(this, list.errorText(), QStringLiteral("URL list not imported"), Platform::Ok,
-                                  Platform::Icon::Stop);
+        const UrlImport import = AddUrlsFromList(m_table, m_session.id(), chosen);
+        if (import.added > 0)
+            emit urlsChanged();
+        tell(import);
     } catch (const std::exception &failure) {
         showFailure(failure);
     }
-    RefreshControls();
+    emit changed();
 }
 
-void TMainForm::ImportSitemapClick()
+void UrlCommands::importSitemapFile()
 {
     Platform::FileDialog dialog;
     dialog.objectName = QStringLiteral("DataOpenDialog");
     dialog.title = QStringLiteral("Import a sitemap");
-    dialog.directory = BaseDir;
+    dialog.directory = m_session.baseDir();
     dialog.filter = QStringLiteral("Sitemap (*.xml *.xml.gz *.gz)|*.xml *.xml.gz *.gz");
-    const QString chosen = m_platform.openFileName(this, dialog);
+    const QString chosen = m_platform.openFileName(m_parent, dialog);
     if (chosen.isEmpty())
         return;
-    if (ReplaceURLsFromSitemap({chosen}))
-        URLTableAfterPost();
-    RefreshControls();
+    if (replaceFromSitemaps({chosen}))
+        emit urlsChanged();
+    emit changed();
 }
 
-void TMainForm::ImportSitemapAddressClick()
+void UrlCommands::importSitemapAddress()
 {
     Platform::TextPrompt prompt;
     prompt.objectName = QStringLiteral("SitemapAddressDialog");
     prompt.title = QStringLiteral("Import a sitemap from an address");
     prompt.label = QStringLiteral("The sitemap's address (http:// or https://):");
     prompt.text = QStringLiteral("https://");
-    const std::optional<QString> typed = m_platform.textInput(this, prompt);
-    const QString address = typed.value_or(QString()).trimmed();
+    const QString address = m_platform.textInput(m_parent, prompt).value_or(QString()).trimmed();
     if (address.isEmpty() || address == prompt.text)
         return;
     if (!SitemapImport::isUrl(address)) {
-        m_platform.messageBox(this,
+        m_platform.messageBox(m_parent,
                               QStringLiteral("\"%1\" is not an http:// or https:// address. A sitemap file is "
                                              "imported with Data \u25B8 Import sitemap.")
                                   .arg(address),
                               QStringLiteral("Sitemap not read"), Platform::Ok, Platform::Icon::Stop);
         return;
     }
-    if (ReplaceURLsFromSitemap({address}))
-        URLTableAfterPost();
-    RefreshControls();
+    if (replaceFromSitemaps({address}))
+        emit urlsChanged();
+    emit changed();
 }
 
-bool TMainForm::ReplaceURLsFromSitemap(const QStringList &fileOrUrls)
+bool UrlCommands::replaceFromSitemaps(const QStringList &fileOrUrls)
 {
-    const WorkLock lock(*this);
+    const DirectoryLock::Scope lock(m_lock);
     if (!lock.held())
         return false;
-    SitemapImportResult result;
+    UrlImport import;
+    emit busy(true);
     try {
-        SetBusyCursor(1);
-        result = m_network->importSitemaps(*m_urlTable, ProjectId, fileOrUrls, BaseDir,
-                                           qMax(currentSettings().timeoutSeconds(), 15));
-        SetBusyCursor(0);
+        import = ReplaceUrlsFromSitemaps(m_services, m_table, m_session.id(), fileOrUrls, m_session.baseDir(),
+                                         m_session.settings().timeoutSeconds());
     } catch (const std::exception &failure) {
-        SetBusyCursor(0);
+        emit busy(false);
         showFailure(failure);
         return false;
     }
-    for (const SitemapWarning &warning : result.warnings)
-        tellSkipped(warning.text() + QStringLiteral(" (skipped)"));
-    if (result.skipped > result.warnings.size())
-        tellSkipped(QStringLiteral("%1 more sitemap entries skipped").arg(result.skipped - result.warnings.size()));
-    if (!result.lastmodNotice.isEmpty())
-        tellSkipped(result.lastmodNotice);
-    if (!result.readable()) {
-        m_platform.messageBox(this, result.error, QStringLiteral("Sitemap not read"), Platform::Ok,
-                              Platform::Icon::Stop);
+    emit busy(false);
+    if (!tell(import))
         return false;
-    }
-    AddStatusLine(
-        QStringLiteral("Sitemap: %1 pages from %2 sitemaps").arg(result.entries.size()).arg(result.sitemapsRead),
-        StatusKind::Plain);
+    m_log.AddStatusLine(import.doneLine, StatusKind::Plain);
     return true;
 }
 
-void TMainForm::reportUrlListWarnings(const UrlList &list)
+bool UrlCommands::replaceFromList(const QString &listName)
 {
-    const QString name = QFileInfo(list.path).fileName();
-    for (const UrlListWarning &warning : list.warnings)
-        tellSkipped(name + QStringLiteral(", ") + warning.text() + QStringLiteral(" (skipped)"));
-    const qint64 untold = list.skippedLines - list.warnings.size();
-    if (untold > 0)
-        tellSkipped(name + QStringLiteral(": %1 more lines skipped").arg(untold));
-}
-
-void TMainForm::tellSkipped(const QString &text)
-{
-    AddStatusLine(text, StatusKind::Failure);
-    if (unattended())
-        m_platform.report(QStringLiteral("quillcast: ") + text);
-}
-
-bool TMainForm::ReplaceURLsFromFile()
-{
-    const WorkLock lock(*this);
+    const DirectoryLock::Scope lock(m_lock);
     if (!lock.held())
         return false;
-    // A relative name is taken from the base directory.
-    const QString path = QDir(BaseDir).filePath(Startup.UrlListArgument);
-    UrlList list;
-    bool replaced = false;
     try {
-        // A list that cannot be read, or yields no URL, changes nothing; URLs already submitted stay so.
-        replaced = m_urlTable->replaceFromFile(ProjectId, path, &list);
+        return tell(ReplaceUrlsFromList(m_table, m_session.id(), m_session.baseDir(), listName));
     } catch (const std::exception &failure) {
         showFailure(failure);
         return false;
     }
-    reportUrlListWarnings(list);
-    if (!replaced) {
-        m_platform.messageBox(this, list.errorText().isEmpty() ? Startup.UrlListArgument : list.errorText(),
-                              list.status == UrlList::Status::NoUrl ? QStringLiteral("URL List not imported")
-                                                                    : QStringLiteral("URL List not found"),
-                              Platform::Ok, Platform::Icon::Stop);
-        return false;
-    }
-    return true;
 }
 
-void TMainForm::EnableAllURLsBitBtnClick()
+void UrlCommands::enableAllUrls()
 {
     try {
-        m_urlTable->enableAll(ProjectId);
+        m_table.enableAll(m_session.id());
     } catch (const std::exception &failure) {
         showFailure(failure);
     }
-    RefreshControls();
+    emit changed();
 }
 
-void TMainForm::URLTableAfterPost()
+void UrlCommands::writeKeyFile()
 {
-    MarkModified();
-}
-
-void TMainForm::URLTableAfterDelete()
-{
-    MarkModified();
-}
-
-void TMainForm::SettingsIndexNowKeyFileBitBtnClick()
-{
-    const QString key = m_settingsPage->indexNowKey();
+    const QString key = m_session.settings().indexNowKey;
     if (!ProjectSettings::isValidIndexNowKey(key)) {
-        m_platform.messageBox(this, ProjectSettings::indexNowKeyRule(), QStringLiteral("Invalid IndexNow key"),
+        m_platform.messageBox(m_parent, ProjectSettings::indexNowKeyRule(), QStringLiteral("Invalid IndexNow key"),
                               Platform::Ok, Platform::Icon::Error);
         return;
     }
     Platform::FileDialog dialog;
     dialog.objectName = QStringLiteral("KeyFileSaveDialog");
     dialog.title = QStringLiteral("Write the IndexNow key file");
-    dialog.directory = BaseDir;
+    dialog.directory = m_session.baseDir();
     dialog.fileName = key + QStringLiteral(".txt");
     dialog.filter = QStringLiteral("Text file (*.txt)|*.txt");
     dialog.defaultSuffix = QStringLiteral("txt");
     dialog.promptOverwrite = true;
-    const QString chosen = m_platform.saveFileName(this, dialog);
+    const QString chosen = m_platform.saveFileName(m_parent, dialog);
     if (chosen.isEmpty())
         return;
     const QString error = ProjectSettings::writeIndexNowKeyFile(chosen, key);
     if (!error.isEmpty())
-        m_platform.messageBox(this, error, QStringLiteral("Key file not written"), Platform::Ok, Platform::Icon::Error);
+        m_platform.messageBox(m_parent, error, ProjectSession::KeyFileNotWrittenCaption, Platform::Ok,
+                              Platform::Icon::Error);
+}
+
+bool UrlCommands::tell(const UrlImport &import)
+{
+    for (const QString &line : import.skipped)
+        m_log.AddStatusLine(line, StatusKind::Failure);
+    if (!import.imported)
+        m_platform.messageBox(m_parent, import.failureText, import.failureCaption, Platform::Ok, Platform::Icon::Stop);
+    return import.imported;
+}
+
+void UrlCommands::showFailure(const std::exception &failure)
+{
+    m_platform.showError(m_parent, QString::fromUtf8(failure.what()));
 }

@@ -1,6 +1,7 @@
 // The engine lists in the window: the check list and engine table, the Excite
 // rule, the manual page, and downloading the lists.
 
+#include "app/enginecommands.h"
 #include "engines/ui/advancedengineform.h"
 #include "engines/ui/enginechecklist.h"
 #include "project/urltablemodel.h"
@@ -112,7 +113,7 @@ TEST_F(Engines, ExciteNeedsAllThreeSettings)
         form.OKBitBtn->click();
         return form.result();
     });
-    window().SettingsEngineAdvancedBitBtnClick();
+    window().engineCommands().editExciteSettings();
     EXPECT_EQ(window().currentSettings().exciteLocation, QStringLiteral("Atlantis"));
     EXPECT_TRUE(list->isItemEnabled(excite));
     list->setChecked(excite, true);
@@ -120,7 +121,7 @@ TEST_F(Engines, ExciteNeedsAllThreeSettings)
     EXPECT_TRUE(list->isChecked(excite)) << "checkable once all three are given";
 
     // Cancel copies nothing but still marks the project modified.
-    window().SaveProjectClick();
+    window().saveProject();
     platform.dialogScripts.enqueue([](QDialog &dialog) {
         auto &form = static_cast<TAdvancedEngineForm &>(dialog);
         form.show();
@@ -128,7 +129,7 @@ TEST_F(Engines, ExciteNeedsAllThreeSettings)
         form.BitBtn1->click();
         return form.result();
     });
-    window().SettingsEngineAdvancedBitBtnClick();
+    window().engineCommands().editExciteSettings();
     EXPECT_EQ(window().currentSettings().exciteCategory, QStringLiteral("News"));
     EXPECT_TRUE(window().isModified());
 }
@@ -138,34 +139,35 @@ TEST_F(Engines, ExciteIsChosenFromAProjectOnlyWithAllThreeSettings)
     qctest::writeFile(base.file("x.qlc"), "[Setup]\r\nProject ID=9\r\n[Advanced Engine Settings]\r\n"
                                           "Excite Language=English\r\nExcite Category=News\r\n"
                                           "[Search Engines]\r\nExcite=1\r\nBeta=1\r\n");
-    window().SaveProjectClick();
+    window().saveProject();
     platform.fileAnswers.enqueue(base.file("x.qlc"));
-    window().OpenProjectClick();
+    window().openProject();
     EXPECT_FALSE(list->isChecked(list->indexOf("Excite")));
     EXPECT_FALSE(list->isItemEnabled(list->indexOf("Excite")));
     EXPECT_TRUE(list->isChecked(list->indexOf("Beta")));
 
     // A project with all three, opened after one without, keeps Excite chosen.
-    qctest::writeFile(base.file("y.qlc"), "[Setup]\r\nProject ID=10\r\n[Advanced Engine Settings]\r\n"
-                                          "Excite Language=English\r\nExcite Location=Atlantis\r\n"
-                                          "Excite Category=News\r\n[Search Engines]\r\nExcite=1\r\n[Submit]\r\nTimeout=30\r\n");
+    qctest::writeFile(base.file("y.qlc"),
+                      "[Setup]\r\nProject ID=10\r\n[Advanced Engine Settings]\r\n"
+                      "Excite Language=English\r\nExcite Location=Atlantis\r\n"
+                      "Excite Category=News\r\n[Search Engines]\r\nExcite=1\r\n[Submit]\r\nTimeout=30\r\n");
     platform.answers.enqueue(Platform::No);
     platform.fileAnswers.enqueue(base.file("y.qlc"));
-    window().OpenProjectClick();
+    window().openProject();
     EXPECT_TRUE(list->isChecked(list->indexOf("Excite")));
     EXPECT_TRUE(list->isItemEnabled(list->indexOf("Excite")));
 }
 
 TEST_F(Engines, EnableAllChecksDisabledItemsUntilTheNextPassAndDisableAllClears)
 {
-    window().SaveProjectClick();
-    window().SettingsEnableAllSearchEnginesBitBtnClick();
+    window().saveProject();
+    window().engineCommands().enableAllEngines();
     EXPECT_TRUE(window().isModified());
     for (int i = 0; i < list->count(); ++i)
         EXPECT_TRUE(list->isChecked(i)) << list->text(i).toStdString();
     window().RefreshControls();
     EXPECT_FALSE(list->isChecked(list->indexOf("Excite")));
-    window().SettingsDisableAllSearchEnginesBitBtnClick();
+    window().engineCommands().disableAllEngines();
     for (int i = 0; i < list->count(); ++i)
         EXPECT_FALSE(list->isChecked(i));
 }
@@ -176,10 +178,10 @@ TEST_F(Engines, ManualPageShowsTheClickedEngine)
     auto *box = find<QListWidget>("ManualEnginesListBox");
     ASSERT_EQ(box->count(), 2);
     EXPECT_EQ(box->item(0)->text(), QStringLiteral("Hand One")) << "file order";
-    window().SaveProjectClick();
+    window().saveProject();
 
     box->setCurrentRow(0);
-    window().ManualEnginesListBoxClick();
+    window().engineCommands().showManualEngine();
     EXPECT_TRUE(window().isModified());
     EXPECT_EQ(find<QLineEdit>("ManualEngineNameEdit")->text(), QStringLiteral("Hand One"));
     EXPECT_EQ(find<QLineEdit>("ManualResponseTimeEdit")->text(), QStringLiteral("2 weeks"));
@@ -189,7 +191,7 @@ TEST_F(Engines, ManualPageShowsTheClickedEngine)
     EXPECT_EQ(platform.ofKind("shell").last().text, QStringLiteral("http://one.example/add"));
 
     box->setCurrentRow(1);
-    window().ManualEnginesListBoxClick();
+    window().engineCommands().showManualEngine();
     EXPECT_EQ(find<QLineEdit>("ManualAddURLEdit")->text(), QString());
     EXPECT_FALSE(find<QPushButton>("ManualAddURLBitBtn")->isEnabled());
     EXPECT_TRUE(find<QPushButton>("ManualHomeURLBitBtn")->isEnabled());
@@ -207,7 +209,7 @@ TEST_F(Engines, ManualPageReloadsAfterTheProgramsOwnDialogsOnly)
     ASSERT_EQ(box->count(), 2);
     const auto choose = [&] {
         box->setCurrentRow(1);
-        window().ManualEnginesListBoxClick();
+        window().engineCommands().showManualEngine();
         ASSERT_EQ(name->text(), QStringLiteral("Hand Two"));
     };
     choose();
@@ -217,15 +219,15 @@ TEST_F(Engines, ManualPageReloadsAfterTheProgramsOwnDialogsOnly)
     find<QPushButton>("SettingsIndexNowKeyFileBitBtn")->click();
     ASSERT_EQ(platform.captions().last(), QStringLiteral("Invalid IndexNow key"));
     activate();
-    window().SaveProjectClick();
-    window().OpenProjectClick(); // its file dialog is cancelled
+    window().saveProject();
+    window().openProject(); // its file dialog is cancelled
     activate();
     EXPECT_EQ(name->text(), QStringLiteral("Hand Two"));
     EXPECT_EQ(box->currentRow(), 1);
 
     // Back from the About box or the Excite settings: reloaded and blank.
     for (const auto &openDialog : std::initializer_list<std::function<void()>>{
-             [this] { window().About1Click(); }, [this] { window().SettingsEngineAdvancedBitBtnClick(); }}) {
+             [this] { window().showAbout(); }, [this] { window().engineCommands().editExciteSettings(); }}) {
         choose();
         openDialog();
         activate();
@@ -255,7 +257,7 @@ TEST_F(Download, RefreshDownloadsBothListsAndKeepsWhatWasTyped)
     ASSERT_TRUE(server.start()) << server.lastError().toStdString();
     pointListsAt(server.url("/lists/auto.txt"), server.url("/lists/manual.txt"));
     list->setChecked(list->indexOf("Beta"), true);
-    window().SaveProjectClick();
+    window().saveProject();
     find<QLineEdit>("InfoFirstNameEdit")->setText("Unsaved");
 
     find<QPushButton>("DownloadEnginesNowBitBtn")->click();
@@ -279,7 +281,7 @@ TEST_F(Download, MoreThanThirtyEnginesListsTheFirstThirtyAndSaysSo)
     server.addFile("lists/auto.txt", many);
     ASSERT_TRUE(server.start()) << server.lastError().toStdString();
     pointListsAt(server.url("/lists/auto.txt"), server.url("/lists/auto.txt"));
-    window().ManualRefreshBitBtnClick();
+    window().engineCommands().downloadLists();
     EXPECT_EQ(window().engines().size(), 30);
     EXPECT_EQ(list->count(), 30);
     EXPECT_EQ(window().engines().at(29).name, QStringLiteral("Engine129"));
@@ -297,8 +299,8 @@ TEST_F(Download, FailedDownloadsLeaveTheLocalListsAndSayWhy)
     const QByteArray missing = server.url("/lists/missing.txt");
     const QByteArray refused = "http://127.0.0.1:" + QByteArray::number(qctest::freeLoopbackPort()) + "/m.txt";
     pointListsAt(missing, refused);
-    window().SaveProjectClick();
-    window().ManualRefreshBitBtnClick();
+    window().saveProject();
+    window().engineCommands().downloadLists();
     EXPECT_EQ(qctest::readFile(base.file("engines205.txt")), before);
     EXPECT_TRUE(QFile::exists(base.file("manual_engines205.txt")));
     EXPECT_EQ(list->count(), 5);
@@ -322,7 +324,7 @@ TEST_F(Download, AServerThatNeverFinishesIsGivenUpAfterTheTimeout)
     find<QLineEdit>("SubmitTimeoutEdit")->setText("5");
     pointListsAt(silent.url("/auto.txt"),
                  "http://127.0.0.1:" + QByteArray::number(qctest::freeLoopbackPort()) + "/manual.txt");
-    window().DownloadEngineLists();
+    window().engineCommands().fetchLists();
     EXPECT_EQ(qctest::readFile(base.file("engines205.txt")), before);
     EXPECT_FALSE(QFile::exists(base.file("engines205.txt.download")));
 }

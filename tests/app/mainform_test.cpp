@@ -94,8 +94,8 @@ TEST_F(StartUp, WithNoProjectOnlyNewOpenDeleteExitAndHelpActAndTheWindowSaysWhat
     EXPECT_TRUE(find<QLabel>("NoProjectLabel")->text().contains(QStringLiteral("File \u25B8 Open Project")));
     EXPECT_TRUE(platform.shown.isEmpty()) << "told without a box";
     EXPECT_EQ(find<QLabel>("StatusBarIdPanel")->text(), QStringLiteral("0"));
-    for (const char *enabled : {"NewProjectSpeedButton", "OpenProjectSpeedButton", "DeleteProjectSpeedButton",
-                                "ExitSpeedButton"})
+    for (const char *enabled :
+         {"NewProjectSpeedButton", "OpenProjectSpeedButton", "DeleteProjectSpeedButton", "ExitSpeedButton"})
         EXPECT_TRUE(find<QToolButton>(enabled)->isEnabled()) << enabled;
     for (const char *disabled : {"CloseProjectSpeedButton", "SaveProjectSpeedButton"})
         EXPECT_FALSE(find<QToolButton>(disabled)->isEnabled()) << disabled;
@@ -217,7 +217,7 @@ TEST_F(StartUp, HelpCommandsAndTheLogoOpenThePublishersPages)
     start();
     find<QAction>("HelpIndex1")->trigger();
     find<QAction>("HowToIncludeYourSearchEngine1")->trigger();
-    window().LogoImageClick();
+    window().openHomePage();
     const auto opened = platform.ofKind("shell");
     ASSERT_EQ(opened.size(), 3);
     EXPECT_TRUE(opened[0].text.endsWith("/quillcast/help.htm"));
@@ -322,7 +322,7 @@ TEST_F(StateRules, DefaultSourceShowsTheBuiltInAddressesGreyedOut)
     autoEdit->setText("http://127.0.0.1:9/mine.txt");
     EXPECT_EQ(window().currentSettings().listSource, ProjectSettings::TypedSource);
 
-    window().SaveProjectClick();
+    window().saveProject();
     ASSERT_FALSE(window().isModified());
     find<QRadioButton>("SettingsEngineListDefault")->setChecked(true);
     EXPECT_FALSE(autoEdit->isEnabled());
@@ -336,12 +336,12 @@ TEST_F(StateRules, DefaultSourceShowsTheBuiltInAddressesGreyedOut)
 
 TEST_F(StateRules, SaveIsEnabledByTypingAndDisabledBySaving)
 {
-    window().SaveProjectClick();
+    window().saveProject();
     EXPECT_FALSE(find<QToolButton>("SaveProjectSpeedButton")->isEnabled());
     find<QLineEdit>("InfoMIEdit")->setText("Q");
     EXPECT_TRUE(find<QToolButton>("SaveProjectSpeedButton")->isEnabled());
     EXPECT_TRUE(find<QAction>("SaveProject1")->isEnabled());
-    window().SaveProjectClick();
+    window().saveProject();
     EXPECT_FALSE(find<QToolButton>("SaveProjectSpeedButton")->isEnabled());
 }
 

@@ -68,8 +68,8 @@ TEST_F(Projects, NewProjectGetsTheNextIdItsDirectoryAndCountsAsModified)
 TEST_F(Projects, CancelledNewKeepsTheOpenProject)
 {
     newProject();
-    window().SaveProjectClick();
-    window().NewProjectClick(); // no file answer queued: cancelled
+    window().saveProject();
+    window().newProject(); // no file answer queued: cancelled
     EXPECT_EQ(window().projectId(), 1);
     EXPECT_FALSE(window().isModified());
 }
@@ -82,16 +82,16 @@ TEST_F(Projects, SettingsSurviveSaveCloseAndOpen)
     find<QLineEdit>("InfoLastNameEdit")->setText("Lee");
     find<QPlainTextEdit>("InfoEmailMemo")->setPlainText("ann@site.example\n\nlee@site.example");
     find<QLineEdit>("SubmitTimeoutEdit")->setText("45");
-    window().SaveProjectClick();
+    window().saveProject();
     // An empty line is saved with an empty value.
     EXPECT_TRUE(
         projectBytes(path).contains("[Emails]\r\nEmail0=ann@site.example\r\nEmail1=\r\nEmail2=lee@site.example\r\n"));
-    window().CloseProjectClick();
+    window().closeProject();
     EXPECT_EQ(find<QLineEdit>("InfoFirstNameEdit")->text(), QString());
     EXPECT_EQ(window().projectId(), 0);
 
     platform.fileAnswers.enqueue(path);
-    window().OpenProjectClick();
+    window().openProject();
     EXPECT_EQ(window().projectId(), 1);
     EXPECT_FALSE(window().isModified());
     EXPECT_EQ(find<QLineEdit>("InfoFirstNameEdit")->text(), QStringLiteral("Ann"));
@@ -107,7 +107,7 @@ TEST_F(Projects, EmailKeysAreReadByNumberUpToTheirCount)
 {
     qctest::writeFile(base.file("gap.qlc"), "[Setup]\r\nProject ID=7\r\n[Emails]\r\nEmail0=a@x\r\nEmail5=f@x\r\n");
     platform.fileAnswers.enqueue(base.file("gap.qlc"));
-    window().OpenProjectClick();
+    window().openProject();
     EXPECT_EQ(find<QPlainTextEdit>("InfoEmailMemo")->toPlainText(), QStringLiteral("a@x"));
     EXPECT_EQ(window().projectId(), 7);
 }
@@ -118,7 +118,7 @@ TEST_F(Projects, EngineChoiceMatchesNamesExactlyAndKeepsUnknownEngines)
     qctest::writeFile(base.file("p.qlc"),
                       "[Setup]\r\nProject ID=3\r\n[Search Engines]\r\nBETA=1\r\nalpha=1\r\nGone=1\r\n");
     platform.fileAnswers.enqueue(base.file("p.qlc"));
-    window().OpenProjectClick();
+    window().openProject();
     auto *engines = find<EngineCheckList>("SettingsSearchEnginesCheckList");
     ASSERT_EQ(engines->count(), 2);
     EXPECT_TRUE(engines->isChecked(engines->indexOf("alpha")));
@@ -126,8 +126,8 @@ TEST_F(Projects, EngineChoiceMatchesNamesExactlyAndKeepsUnknownEngines)
 
     engines->setChecked(engines->indexOf("Beta"), true);
     engines->setChecked(engines->indexOf("alpha"), false);
-    window().SaveProjectClick();
-    window().SaveProjectClick();
+    window().saveProject();
+    window().saveProject();
     const ProfileFile saved(base.file("p.qlc"));
     EXPECT_EQ(saved.readString("Search Engines", "Gone", ""), QStringLiteral("1"));
     EXPECT_EQ(saved.readString("Search Engines", "Beta", ""), QStringLiteral("1"));
@@ -141,7 +141,7 @@ TEST_F(Projects, OpenWithChangesAndCancelKeepsTheProject)
 {
     newProject();
     platform.answers.enqueue(Platform::Cancel);
-    window().OpenProjectClick();
+    window().openProject();
     EXPECT_TRUE(platform.ofKind("open").isEmpty());
     EXPECT_EQ(window().projectId(), 1);
     EXPECT_TRUE(window().isModified());
@@ -161,7 +161,7 @@ TEST_F(Projects, FilesWithoutAValidIdAreRefused)
     for (const QString &name : names) {
         SCOPED_TRACE(name.toStdString());
         platform.fileAnswers.enqueue(base.file(name));
-        window().OpenProjectClick();
+        window().openProject();
         ASSERT_FALSE(platform.ofKind("message").isEmpty());
         const QString id = name.chopped(4);
         EXPECT_EQ(platform.ofKind("message").last().text, refused.contains(id)
@@ -175,7 +175,7 @@ TEST_F(Projects, FilesWithoutAValidIdAreRefused)
     }
     qctest::writeFile(base.file("top.qlc"), "[Setup]\r\nProject ID= 2147483647 \r\n");
     platform.fileAnswers.enqueue(base.file("top.qlc"));
-    window().OpenProjectClick();
+    window().openProject();
     EXPECT_EQ(window().projectId(), 2147483647);
 }
 
@@ -195,17 +195,17 @@ TEST_F(Projects, ATimeoutWrittenOutsideTheBoxsRangeIsTakenAsTheNearestBound)
         qctest::writeFile(base.file("t.qlc"),
                           QByteArray("[Setup]\r\nProject ID=3\r\n[Submit]\r\nTimeout=") + c.written + "\r\n");
         platform.fileAnswers.enqueue(base.file("t.qlc"));
-        window().OpenProjectClick();
+        window().openProject();
         EXPECT_EQ(find<QLineEdit>("SubmitTimeoutEdit")->text(), QString::fromUtf8(c.shown));
         EXPECT_EQ(ProjectSettings::load(base.file("t.qlc")).timeoutSeconds(), c.seconds);
-        window().CloseProjectClick();
+        window().closeProject();
     }
 }
 
 TEST_F(Projects, WhatAnotherProgramChangedShowsWhenTheWindowIsActivatedAgain)
 {
     const QString path = newProject();
-    window().SaveProjectClick();
+    window().saveProject();
     window().FormActivate();
     const auto activate = [this] {
         QEvent event(QEvent::WindowActivate);
@@ -237,11 +237,11 @@ TEST_F(Projects, CloseAnswersYesNoAndCancel)
     const QString path = newProject();
     find<QLineEdit>("InfoFirstNameEdit")->setText("Ann");
     platform.answers.enqueue(Platform::Cancel);
-    window().CloseProjectClick();
+    window().closeProject();
     EXPECT_EQ(window().projectId(), 1);
 
     platform.answers.enqueue(Platform::Yes);
-    window().CloseProjectClick();
+    window().closeProject();
     EXPECT_EQ(window().projectId(), 0);
     EXPECT_EQ(ProfileFile(path).readString("Info", "First Name", ""), QStringLiteral("Ann"));
     EXPECT_EQ(window().windowTitle(), QStringLiteral("Quillcast"));
@@ -253,18 +253,18 @@ TEST_F(Projects, CloseAnswersYesNoAndCancel)
 TEST_F(Projects, AProjectFileThatCannotBeWrittenIsReportedAndKeptOpen)
 {
     const QString path = newProject();
-    window().SaveProjectClick();
+    window().saveProject();
     find<QLineEdit>("InfoFirstNameEdit")->setText("Ann");
     // A directory in place of the file makes every write fail.
     QFile::remove(path);
     QDir().mkdir(path);
-    window().SaveProjectClick();
+    window().saveProject();
     ASSERT_FALSE(platform.ofKind("error").isEmpty());
     EXPECT_EQ(platform.ofKind("error").last().text, "Unable to write to " + path);
     EXPECT_TRUE(window().isModified());
 
     platform.answers.enqueue(Platform::Yes);
-    window().CloseProjectClick();
+    window().closeProject();
     EXPECT_EQ(window().projectId(), 1) << "a close whose save failed is abandoned";
 }
 
@@ -272,13 +272,13 @@ TEST_F(Projects, DeleteAskedNoLeavesEverything)
 {
     const QString path = newProject();
     window().urlTable().addUrl(1, "http://a.example/");
-    window().SaveProjectClick();
-    window().CloseProjectClick();
+    window().saveProject();
+    window().closeProject();
     EXPECT_TRUE(find<QAction>("DeleteProject1")->isEnabled());
 
     platform.fileAnswers.enqueue(path);
     platform.answers.enqueue(Platform::No);
-    window().DeleteProjectClick();
+    window().deleteProject();
     const auto question = platform.ofKind("message").last();
     EXPECT_EQ(question.caption, QStringLiteral("Deleting Project"));
     EXPECT_EQ(question.text, "About to delete \"" + path + "\" permanently, press YES to do it and NO to keep it");
@@ -298,12 +298,12 @@ TEST_F(Projects, DeleteAskedYesRemovesRowsDirectoryAndFile)
     window().urlTable().addUrl(1, "http://a.example/");
     window().urlTable().addUrl(2, "http://other.example/");
     qctest::writeFile(base.file("Projects/1/PR_0.htm"), "answer");
-    window().SaveProjectClick();
-    window().CloseProjectClick();
+    window().saveProject();
+    window().closeProject();
 
     platform.fileAnswers.enqueue(path);
     platform.answers.enqueue(Platform::Yes);
-    window().DeleteProjectClick();
+    window().deleteProject();
     EXPECT_EQ(platform.ofKind("message").last().text, QStringLiteral("Project has been deleted"));
     EXPECT_EQ(platform.ofKind("message").last().caption, QStringLiteral("Finished"));
     EXPECT_FALSE(QFile::exists(path));
@@ -319,14 +319,19 @@ TEST_F(Projects, DeleteAskedYesRemovesRowsDirectoryAndFile)
     EXPECT_EQ(window().projectId(), 2);
 }
 
-TEST_F(Projects, RemoveProjectDirectoryKeepsADirectoryWithSubdirectories)
+TEST_F(Projects, DeleteKeepsAProjectDirectoryThatHoldsADirectory)
 {
-    EXPECT_FALSE(TMainForm::RemoveProjectDirectory(base.file("nothing")));
-    QDir().mkpath(base.file("d/sub"));
-    qctest::writeFile(base.file("d/a.htm"), "x");
-    EXPECT_TRUE(TMainForm::RemoveProjectDirectory(base.file("d")));
-    EXPECT_FALSE(QFile::exists(base.file("d/a.htm")));
-    EXPECT_TRUE(QDir(base.file("d/sub")).exists());
+    const QString path = newProject();
+    window().saveProject();
+    window().closeProject();
+    QDir().mkpath(base.file("Projects/1/sub"));
+    qctest::writeFile(base.file("Projects/1/a.htm"), "x");
+    platform.fileAnswers.enqueue(path);
+    platform.answers.enqueue(Platform::Yes);
+    window().deleteProject();
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_FALSE(QFile::exists(base.file("Projects/1/a.htm")));
+    EXPECT_TRUE(QDir(base.file("Projects/1/sub")).exists());
 }
 
 TEST_F(Projects, SenderEmailIsANonEmptyLineOfTheEmailBox)
@@ -349,7 +354,7 @@ protected:
     {
         Projects::SetUp();
         path = newProject();
-        window().SaveProjectClick();
+        window().saveProject();
         edit = find<QLineEdit>("SettingsIndexNowKeyEdit");
     }
     QString path;
@@ -366,11 +371,11 @@ TEST_F(IndexNowKey, GenerateFillsTheBoxAndTheKeyIsSavedWithTheProject)
     EXPECT_NE(edit->text(), key);
 
     edit->setText("typed-Key-0123");
-    window().SaveProjectClick();
-    window().CloseProjectClick();
+    window().saveProject();
+    window().closeProject();
     EXPECT_EQ(ProjectSettings::load(path).indexNowKey, QStringLiteral("typed-Key-0123"));
     platform.fileAnswers.enqueue(path);
-    window().OpenProjectClick();
+    window().openProject();
     EXPECT_EQ(edit->text(), QStringLiteral("typed-Key-0123"));
     EXPECT_FALSE(window().isModified());
 }

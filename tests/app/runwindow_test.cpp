@@ -103,7 +103,7 @@ TEST_F(RunWindow, ClosingTheWindowStopsTheRunAndEndsTheProgram)
         }
     });
     poll->start(20);
-    form.SubmitBitBtnClick();
+    form.submit();
     // The program's loop ends by the window's doing, not by this bound.
     QTimer bound;
     bound.setSingleShot(true);
@@ -130,11 +130,11 @@ TEST_F(RunWindow, ASecondRunCannotStartInsideTheFirstAndSkipAndStopActOnlyDuring
                          !find<QAction>("OpenProject1")->isEnabled() && form.RunInProgress();
         for (const QString &name : runOnly)
             stillDuringRun = stillDuringRun && find<QPushButton>(name)->isEnabled();
-        form.SubmitBitBtnClick();
-        form.SearchURLsBitBtnClick();
+        form.submit();
+        form.search();
         find<QPushButton>("SkipURLBitBtn")->click();
     });
-    form.SubmitBitBtnClick();
+    form.submit();
     EXPECT_TRUE(stillDuringRun);
     EXPECT_EQ(farm.received().size(), 2);
     EXPECT_EQ(status().count("Done submitting to the selected search engines"), 1);
@@ -199,7 +199,7 @@ TEST_F(RunWindow, TheDirectoryIsHeldOnlyWhileARunOrImportWorks)
         }
     });
     poll->start(20);
-    form.SubmitBitBtnClick();
+    form.submit();
     EXPECT_EQ(duringRun, BaseLock::Outcome::Held);
     EXPECT_EQ(cron.tryAcquire(), BaseLock::Outcome::Acquired);
 }

@@ -1,11 +1,14 @@
 // The URL commands of the window: add, import, replace from the URL list, enable all.
 
+#include "app/urlcommands.h"
+#include "project/projectsettings.h"
 #include "project/urltable.h"
 #include "runs/ui/statuslog.h"
 #include "support/gui/windowfixture.h"
 #include "support/loopbackpeer.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -21,7 +24,7 @@ protected:
     {
         start();
         newProject();
-        window().SaveProjectClick();
+        window().saveProject();
     }
     QString count() { return find<QLineEdit>("URLCountEdit")->text(); }
     QStringList urls()
@@ -55,7 +58,7 @@ TEST_F(Urls, AddStoresTheTextAsTypedAndCountsIt)
 TEST_F(Urls, AUrlHoldingAQuoteIsStoredLikeAnyOther)
 {
     find<QLineEdit>("SettingsURLAddEdit")->setText("http://o'brien.example/?q='x'");
-    window().AddURL();
+    window().urlCommands().addUrl();
     EXPECT_EQ(urls(), QStringList({"http://o'brien.example/?q='x'"}));
     window().urlTable().setFlag("E3", 1, "http://o'brien.example/?q='x'", false);
     EXPECT_EQ(window().urlTable().flag(window().urlTable().rowIds().first(), "E3"), std::optional<bool>(false));
@@ -129,7 +132,7 @@ TEST_F(Urls, EnableAllTouchesOnlyThisProject)
         return base.file("l.txt");
     }());
     window().urlTable().importFile(2, base.file("l.txt"));
-    window().SaveProjectClick();
+    window().saveProject();
     find<QPushButton>("EnableAllURLsBitBtn")->click();
     EXPECT_FALSE(window().isModified());
     for (qint64 row : window().urlTable().rowIds())
@@ -165,13 +168,51 @@ TEST_F(UrlList, AListThatCannotBeReadChangesNothingAndIsReported)
 TEST_F(UrlList, ReplacedUrlsAreEnabledForEveryEngine)
 {
     qctest::writeFile(base.file("site.qlc"), "[Setup]\r\nProject ID=4\r\n");
-    qctest::writeFile(base.file("urls.txt"), "http://a.example/\nhttp://b.example/\n");
+    qctest::writeFile(base.file("urls.txt"), "http://a.example/\nhttp://b.example/\nnot a url\n");
     start({"/load", "site.qlc", "/urllist", "urls.txt"});
     window().FormActivate();
     EXPECT_TRUE(platform.ofKind("message").isEmpty());
     ASSERT_EQ(window().urlTable().rowCount(), 2);
+    const auto *log = find<StatusLog>("SubmitStatusRichEdit");
+    ASSERT_EQ(log->lineCount(), 1) << "opening the project does not wipe what the import told";
+    EXPECT_EQ(log->lineText(0),
+              QStringLiteral("urls.txt, line 3: not an http:// or https:// URL: \"not a url\" (skipped)"));
     EXPECT_EQ(window().urlTable().flag(window().urlTable().rowIds().last(), "E17"), std::optional<bool>(true));
     EXPECT_FALSE(window().isModified());
+}
+
+TEST_F(UrlList, KeyStepsRunInTheWindowAndAFailedStepEndsTheSteps)
+{
+    QDir().mkpath(base.file("root"));
+    const struct
+    {
+        QByteArray key;
+        QStringList steps;
+        QString caption; // "" when every step runs
+    } cases[] = {{"", {"/newkey", "/keyfile", "root"}, ""},
+                 {"bad key", {"/newkey", "/run"}, "IndexNow key not made"},
+                 {"", {"/keyfile", "root", "/run"}, "Key file not written"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.steps.join(' ').toStdString());
+        // No download: a run that should not start would otherwise fetch the publisher's lists.
+        qctest::writeFile(base.file("site.qlc"), "[Setup]\r\nProject ID=4\r\n[Submit]\r\nDownload Engines=0\r\n"
+                                                 "[IndexNow]\r\nKey=" +
+                                                     c.key + "\r\n");
+        platform.shown.clear();
+        start(QStringList{"/load", "site.qlc"} + c.steps);
+        window().FormActivate();
+        const QString key = ProjectSettings::load(base.file("site.qlc")).indexNowKey;
+        if (!c.caption.isEmpty()) {
+            EXPECT_EQ(platform.captions(), QStringList{c.caption}) << "the steps after the failed one do not run";
+            EXPECT_EQ(key, QString::fromUtf8(c.key));
+            continue;
+        }
+        EXPECT_TRUE(platform.captions().isEmpty());
+        EXPECT_TRUE(ProjectSettings::isValidIndexNowKey(key)) << key.toStdString();
+        EXPECT_EQ(find<QLineEdit>("SettingsIndexNowKeyEdit")->text(), key);
+        EXPECT_FALSE(window().isModified()) << "the key is saved already";
+        EXPECT_EQ(qctest::readFile(base.file("root/" + key + ".txt")), key.toUtf8());
+    }
 }
 
 TEST_F(UrlList, CommandLineMistakesAreToldAndPassedOver)
@@ -188,7 +229,7 @@ TEST_F(UrlList, CommandLineMistakesAreToldAndPassedOver)
     // Later activations do not repeat the start-up actions, and Open asks.
     window().FormActivate();
     EXPECT_EQ(log->lineCount(), 2);
-    window().OpenProjectClick();
+    window().openProject();
     EXPECT_EQ(platform.ofKind("open").size(), 1);
 }
 

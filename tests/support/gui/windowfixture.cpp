@@ -13,7 +13,7 @@ QString WindowTest::newProject(const QString &name)
 {
     const QString path = base.file(name);
     platform.fileAnswers.enqueue(path);
-    m_window->NewProjectClick();
+    m_window->newProject();
     return path;
 }
 

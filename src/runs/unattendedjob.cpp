@@ -1,0 +1,283 @@
+#include "runs/unattendedjob.h"
+
+#include "project/baselock.h"
+#include "project/profilefile.h"
+#include "project/settingskeys.h"
+#include "project/urltable.h"
+#include "runs/builtinpictures.h"
+#include "runs/run.h"
+#include "runs/runservices.h"
+#include "runs/runsetup.h"
+#include "runs/runsummary.h"
+#include "runs/urlimports.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstdio>
+
+namespace {
+
+void writeToStandardError(const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+// The engines in their order, each with its column.
+bool sameEngines(const EngineCatalogue &a, const EngineCatalogue &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (a.at(i).name != b.at(i).name || a.at(i).column != b.at(i).column)
+            return false;
+    return true;
+}
+
+// Why a file cannot be written, found without leaving anything behind.
+QString whyNotWritable(const QString &path)
+{
+    QSaveFile probe(path);
+    const QString reason = probe.open(QIODevice::WriteOnly) ? QString() : probe.errorString();
+    probe.cancelWriting();
+    return reason;
+}
+
+} // namespace
+
+UnattendedJob::UnattendedJob(const QString &baseDir, const StartupFlags &flags, const JobIdentity &identity,
+                             Writer writer)
+    : m_flags(flags), m_identity(identity), m_writer(writer ? std::move(writer) : Writer(writeToStandardError)),
+      m_session(baseDir)
+{}
+
+UnattendedJob::~UnattendedJob() = default;
+
+int UnattendedJob::run()
+{
+    try {
+        m_table = std::make_unique<UrlTable>(m_session.baseDir());
+    } catch (const std::exception &failure) {
+        // Before anything else: the program has not told its name yet.
+        tellBox(QCoreApplication::applicationName(), QString::fromUtf8(failure.what()));
+        return StepFailed;
+    }
+    m_services = std::make_unique<RunServices>(m_identity.appTitle.toUtf8());
+    if (m_flags.DebugMode)
+        tellBox(QStringLiteral("All Parameters"), m_flags.ParameterText);
+    if (!QFileInfo::exists(m_session.listsDir()))
+        QDir().mkdir(m_session.listsDir());
+
+    const int status = steps();
+    if (status != Success) {
+        const QString headline =
+            status == RequestsFailed
+                ? QStringLiteral("quillcast: the run finished, but some requests failed or timed out\n")
+                : QStringLiteral("quillcast: a step could not run (see above)\n");
+        report(headline + RunSummary(m_submitTally, m_searchTally, m_runNotices));
+    }
+    return status;
+}
+
+int UnattendedJob::steps()
+{
+    if (!m_flags.LoadFlag)
+        return Success;
+    // One piece of work from the import to the search: no other run slips in between.
+    BaseLock lock(m_session.baseDir());
+    if (m_flags.hasWork()) {
+        const BaseLock::Outcome outcome = lock.tryAcquire();
+        if (outcome != BaseLock::Outcome::Acquired) {
+            const QString baseDir = m_session.baseDir();
+            const QString process =
+                lock.holderPid() > 0 ? QStringLiteral(" (process %1)").arg(lock.holderPid()) : QString();
+            report(QStringLiteral("quillcast: ") +
+                   (outcome == BaseLock::Outcome::Held
+                        ? QStringLiteral("The directory %1 is in use by another Quillcast%2.").arg(baseDir, process)
+                        : QStringLiteral("The directory %1 cannot be locked for Quillcast: %2")
+                              .arg(baseDir, lock.errorText())));
+            return StepFailed;
+        }
+    }
+    if (!openProject())
+        return StepFailed;
+    if (m_flags.NewKeyFlag) {
+        const QString error = m_session.makeIndexNowKey();
+        if (!error.isEmpty()) {
+            stepFailed(ProjectSession::KeyNotMadeCaption, error);
+            return StepFailed;
+        }
+    }
+    if (m_flags.KeyFileFlag) {
+        const QString error = m_session.writeIndexNowKeyFile(m_flags.KeyFileArgument);
+        if (!error.isEmpty()) {
+            stepFailed(ProjectSession::KeyFileNotWrittenCaption, error);
+            return StepFailed;
+        }
+    }
+    if (m_flags.RunFlag) {
+        runOnce(false);
+        m_submitTally = m_lastTally;
+        if (m_stepFailed)
+            return StepFailed;
+    }
+    if (m_flags.SearchFlag) {
+        runOnce(true);
+        m_searchTally = m_lastTally;
+        if (m_stepFailed)
+            return StepFailed;
+    }
+    return anyRequestFailed(m_submitTally) || anyRequestFailed(m_searchTally) ? RequestsFailed : Success;
+}
+
+bool UnattendedJob::openProject()
+{
+    m_engines = EngineCatalogue::load(m_session.autoListPath());
+    m_session.open(m_flags.LoadArgument);
+    // A project without a valid ID owns no URLs: the list is not imported into nowhere.
+    if (m_session.id() > 0 && (m_flags.UrlListFlag || m_flags.SitemapFlag) && !importUrls())
+        m_stepFailed = true;
+    if (m_session.id() == 0) {
+        // An ID the table cannot hold exactly would mix this project's URLs with another's.
+        const QString problem = m_session.idProblem();
+        tellBox(QStringLiteral("Cannot open project"),
+                problem.isEmpty() ? m_session.file() : m_session.file() + QStringLiteral(": ") + problem);
+        return false;
+    }
+    m_table->setFilter(m_session.id());
+    return !m_stepFailed;
+}
+
+bool UnattendedJob::importUrls()
+{
+    UrlImport import;
+    try {
+        import = m_flags.UrlListFlag
+                     ? ReplaceUrlsFromList(*m_table, m_session.id(), m_session.baseDir(), m_flags.UrlListArgument)
+                     : ReplaceUrlsFromSitemaps(*m_services, *m_table, m_session.id(), m_flags.SitemapArguments,
+                                               m_session.baseDir(), m_session.settings().timeoutSeconds());
+    } catch (const std::exception &failure) {
+        tellFailure(failure);
+        return false;
+    }
+    for (const QString &text : import.skipped)
+        report(QStringLiteral("quillcast: ") + text);
+    if (!import.imported)
+        tellBox(import.failureCaption, import.failureText);
+    return import.imported;
+}
+
+RunSetup UnattendedJob::runSetup() const
+{
+    RunSetup setup;
+    setup.settings = m_session.settings();
+    setup.engines = m_engines;
+    setup.projectFile = m_session.file();
+    setup.projectDir = m_session.directory();
+    setup.reportPath = m_session.reportPath();
+    setup.autoListPath = m_session.autoListPath();
+    setup.manualListPath = m_session.manualListPath();
+    setup.autoListUrl = setup.settings.autoListUrl(m_identity.defaultAutoListUrl);
+    setup.manualListUrl = setup.settings.manualListUrl(m_identity.defaultManualListUrl);
+    setup.debug = m_flags.DebugMode;
+    if (m_flags.TestMode) {
+        const SettingsKeys::Key &server = SettingsKeys::TestServer;
+        setup.testServer = ProfileFile(m_session.appIniPath())
+                               .readString(QLatin1String(server.section), QLatin1String(server.key),
+                                           QLatin1String(server.defaultValue));
+    }
+    setup.report.HomePageURL = m_identity.homePageUrl;
+    setup.report.ReportImageFile = m_identity.reportImageFile;
+    setup.report.AppTitle = m_identity.appTitle;
+    return setup;
+}
+
+void UnattendedJob::runOnce(bool search)
+{
+    try {
+        const RunSetup setup = runSetup();
+        // The report shows the picture from the base directory.
+        if (!search && setup.settings.statusLog)
+            EnsurePictureFile(m_session.baseDir(), m_identity.reportImageFile);
+        RunObserver &observer = *this;
+        const std::unique_ptr<Run> run = search ? m_services->searchRun(setup, *m_table, observer)
+                                                : m_services->submissionRun(setup, *m_table, observer);
+        run->run();
+        m_lastTally = run->tally();
+        m_runNotices += run->notices();
+        // A run that could not write its files has said why through runFailed().
+        if (!run->fatalError().isEmpty())
+            m_stepFailed = true;
+        // A run that downloaded or wrote a list works with the new one; so does the next run.
+        if (!sameEngines(run->engines(), m_engines))
+            m_engines = EngineCatalogue::load(m_session.autoListPath());
+    } catch (const std::exception &failure) {
+        tellFailure(failure);
+    }
+}
+
+void UnattendedJob::tellBox(const QString &caption, const QString &text)
+{
+    m_writer((caption + QLatin1String(": ") + text + QLatin1Char('\n')).toLocal8Bit());
+}
+
+void UnattendedJob::report(const QString &text)
+{
+    m_writer((text.endsWith(QLatin1Char('\n')) ? text : text + QLatin1Char('\n')).toLocal8Bit());
+}
+
+void UnattendedJob::tellFailure(const std::exception &failure)
+{
+    tellBox(m_identity.appTitle, QString::fromUtf8(failure.what()));
+}
+
+void UnattendedJob::stepFailed(const QString &caption, const QString &text)
+{
+    m_stepFailed = true;
+    tellBox(caption, text);
+}
+
+void UnattendedJob::statusLine(const QString &, StatusKind)
+{}
+
+void UnattendedJob::searchAnswerShown(const QString &answer)
+{
+    tellBox(QStringLiteral("SubmitStatusText"), answer);
+}
+
+void UnattendedJob::senderMissing(const QString &field)
+{
+    stepFailed(QStringLiteral("Required Fields Missing"),
+               field.isEmpty() ? QStringLiteral("Required Fields:\nFirst,Last Name\nEmail\nBrowser")
+                               : QStringLiteral("Required field missing: ") + field);
+}
+
+void UnattendedJob::runFailed(const QString &text)
+{
+    stepFailed(QStringLiteral("Error"), text);
+}
+
+void UnattendedJob::reportNotCreated()
+{
+    const QString path = m_session.reportPath();
+    const QString reason = whyNotWritable(path);
+    stepFailed(QStringLiteral("Error"),
+               QStringLiteral("Unable to create Status Log %1%2")
+                   .arg(path, reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason));
+}
+
+void UnattendedJob::engineListMissing(const QString &path)
+{
+    stepFailed(QStringLiteral("No engine list"), QStringLiteral("There is no engine list to work with: ") + path +
+                                                     QStringLiteral(" has no engines, and none could be downloaded."));
+}
+
+void UnattendedJob::nothingChosen()
+{
+    stepFailed(QStringLiteral("No engine chosen"),
+               QStringLiteral("No engine of the engine list is chosen for this project: tick the engines to submit "
+                              "to on the page \"Settings for search engines\"."));
+}
