@@ -2,6 +2,8 @@
 
 // The program's fixed names and addresses.
 
+#include "runs/runsetup.h"
+
 #include <QString>
 
 namespace Quillcast {
@@ -23,14 +25,17 @@ inline const QString DefaultManualListURL = PublisherHost + QStringLiteral("/qui
 inline const QString SalesEmail = QStringLiteral("sales@quillcast.example");
 inline const QString TechEmail = QStringLiteral("support@quillcast.example");
 
-inline const QString AutoListFileName = QStringLiteral("engines205.txt");
-inline const QString ManualListFileName = QStringLiteral("manual_engines205.txt");
-
 inline const QString ProjectFilter = QStringLiteral("Quillcast Project (*.qlc)|*.qlc");
 inline const QString ProjectExtension = QStringLiteral("qlc");
 
 // The engine whose add-a-URL form takes the three advanced settings.
 inline const QString ExciteEngine = QStringLiteral("Excite");
 inline const QString NothingSelected = QStringLiteral("Nothing Selected");
+
+// What every run of the program carries of its names and addresses.
+inline JobIdentity ProgramIdentity()
+{
+    return {AppTitle, HomePageURL, ReportImageFile, DefaultAutoListURL, DefaultManualListURL};
+}
 
 } // namespace Quillcast

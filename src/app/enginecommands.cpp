@@ -14,21 +14,6 @@
 
 using namespace Quillcast;
 
-namespace {
-
-// The engines in their order, each with its column.
-bool sameEngines(const EngineCatalogue &a, const EngineCatalogue &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        if (a.at(i).name != b.at(i).name || a.at(i).column != b.at(i).column)
-            return false;
-    return true;
-}
-
-} // namespace
-
 EngineCommands::EngineCommands(Platform &platform, QWidget *parent, ProjectSession &session, SettingsBinding &binding,
                                const RunServices &services, SettingsPage &settingsPage, ManualPage &manualPage,
                                StatusLog &log)
@@ -84,7 +69,7 @@ QStringList EngineCommands::fetchLists()
 
 void EngineCommands::followRun(const EngineCatalogue &engines)
 {
-    if (sameEngines(engines, m_engines))
+    if (engines.sameColumns(m_engines))
         return;
     loadEngineList();
     m_binding.showChosenEngines();

@@ -65,9 +65,7 @@ int runUnattended(int argc, char *argv[])
         writeError(QStringLiteral("quillcast: ") + misplaced);
         return 1;
     }
-    using namespace Quillcast;
-    UnattendedJob job(QDir::currentPath(), flags,
-                      JobIdentity{AppTitle, HomePageURL, ReportImageFile, DefaultAutoListURL, DefaultManualListURL});
+    UnattendedJob job(QDir::currentPath(), flags, Quillcast::ProgramIdentity());
     return job.run();
 }
 

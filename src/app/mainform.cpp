@@ -18,7 +18,6 @@
 #include "app/submitpage.h"
 #include "app/urlcommands.h"
 #include "app/windowplacement.h"
-#include "app/windowrunsetup.h"
 #include "app/windowstatusbar.h"
 #include "platform/platform.h"
 #include "project/urltable.h"
@@ -499,7 +498,7 @@ bool TMainForm::startRun(bool search)
         return false;
     bool ran = false;
     try {
-        const RunSetup setup = WindowRunSetup(m_session, engines(), m_startup);
+        const RunSetup setup = MakeRunSetup(m_session, engines(), m_startup, ProgramIdentity());
         // The report shows the picture from the base directory.
         if (!search && setup.settings.statusLog)
             EnsurePictureFile(baseDir(), ReportImageFile);

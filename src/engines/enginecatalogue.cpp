@@ -37,3 +37,13 @@ QString EngineCatalogue::columnOf(const QString &name) const
     const qsizetype index = indexOf(name);
     return index < 0 ? QString() : m_engines.at(index).column;
 }
+
+bool EngineCatalogue::sameColumns(const EngineCatalogue &other) const
+{
+    if (size() != other.size())
+        return false;
+    for (qsizetype i = 0; i < size(); ++i)
+        if (at(i).name != other.at(i).name || at(i).column != other.at(i).column)
+            return false;
+    return true;
+}

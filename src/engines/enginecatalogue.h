@@ -34,6 +34,9 @@ public:
     // How many engines the list named before the cut to MaxEngines.
     qsizetype listedCount() const { return m_listed; }
     bool isCut() const { return m_listed > m_engines.size(); }
+    // The same engines in the same order, each with the same column: a run that
+    // downloaded a list changed nothing the flags depend on.
+    bool sameColumns(const EngineCatalogue &other) const;
 
 private:
     QList<Engine> m_engines;

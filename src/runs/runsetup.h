@@ -8,6 +8,19 @@
 #include <QString>
 #include <functional>
 
+class ProjectSession;
+struct StartupFlags;
+
+// The program's fixed names and addresses that a run's requests and report carry.
+struct JobIdentity
+{
+    QString appTitle;        // the user agent, the report's title, the prefix of a failure's message
+    QString homePageUrl;     // the report's logo link
+    QString reportImageFile; // the report's logo, written into the base directory when missing
+    QString defaultAutoListUrl;
+    QString defaultManualListUrl;
+};
+
 // Everything a run reads besides the URL table: the project's settings as they
 // stand when the run starts, the engines on offer, where its files go and how
 // it runs.
@@ -46,3 +59,10 @@ struct RunSetup
         return seconds > 0 ? seconds : 15;
     }
 };
+
+// What a run of the open project reads, for the window and the unattended job
+// alike: the session's settings value, files and directory, the engines on
+// offer, the flags' debug and test modes (the test server comes from the
+// application ini) and the program's fixed names.
+RunSetup MakeRunSetup(const ProjectSession &session, const EngineCatalogue &engines, const StartupFlags &flags,
+                      const JobIdentity &identity);

@@ -27,16 +27,6 @@ void writeToStandardError(const QByteArray &bytes)
 }
 
 // The engines in their order, each with its column.
-bool sameEngines(const EngineCatalogue &a, const EngineCatalogue &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        if (a.at(i).name != b.at(i).name || a.at(i).column != b.at(i).column)
-            return false;
-    return true;
-}
-
 // Why a file cannot be written, found without leaving anything behind.
 QString whyNotWritable(const QString &path)
 {
@@ -172,27 +162,7 @@ bool UnattendedJob::importUrls()
 
 RunSetup UnattendedJob::runSetup() const
 {
-    RunSetup setup;
-    setup.settings = m_session.settings();
-    setup.engines = m_engines;
-    setup.projectFile = m_session.file();
-    setup.projectDir = m_session.directory();
-    setup.reportPath = m_session.reportPath();
-    setup.autoListPath = m_session.autoListPath();
-    setup.manualListPath = m_session.manualListPath();
-    setup.autoListUrl = setup.settings.autoListUrl(m_identity.defaultAutoListUrl);
-    setup.manualListUrl = setup.settings.manualListUrl(m_identity.defaultManualListUrl);
-    setup.debug = m_flags.DebugMode;
-    if (m_flags.TestMode) {
-        const SettingsKeys::Key &server = SettingsKeys::TestServer;
-        setup.testServer = ProfileFile(m_session.appIniPath())
-                               .readString(QLatin1String(server.section), QLatin1String(server.key),
-                                           QLatin1String(server.defaultValue));
-    }
-    setup.report.HomePageURL = m_identity.homePageUrl;
-    setup.report.ReportImageFile = m_identity.reportImageFile;
-    setup.report.AppTitle = m_identity.appTitle;
-    return setup;
+    return MakeRunSetup(m_session, m_engines, m_flags, m_identity);
 }
 
 void UnattendedJob::runOnce(bool search)
@@ -212,7 +182,7 @@ void UnattendedJob::runOnce(bool search)
         if (!run->fatalError().isEmpty())
             m_stepFailed = true;
         // A run that downloaded or wrote a list works with the new one; so does the next run.
-        if (!sameEngines(run->engines(), m_engines))
+        if (!run->engines().sameColumns(m_engines))
             m_engines = EngineCatalogue::load(m_session.autoListPath());
     } catch (const std::exception &failure) {
         tellFailure(failure);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runs/runsetup.h"
+
 #include "engines/enginecatalogue.h"
 #include "project/projectsession.h"
 #include "runs/commandline.h"
@@ -16,16 +18,6 @@
 class RunServices;
 class UrlTable;
 struct RunSetup;
-
-// The program's fixed names and addresses that a job's requests and report carry.
-struct JobIdentity
-{
-    QString appTitle;        // the user agent, the report's title, the prefix of a failure's message
-    QString homePageUrl;     // the report's logo link
-    QString reportImageFile; // the report's logo, written into the base directory when missing
-    QString defaultAutoListUrl;
-    QString defaultManualListUrl;
-};
 
 // The unattended program: the steps of the command line (open the project,
 // import its URL list or sitemaps, make and write its IndexNow key, submit,

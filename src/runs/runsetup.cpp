@@ -1,14 +1,12 @@
-#include "app/windowrunsetup.h"
+#include "runs/runsetup.h"
 
-#include "app/constants.h"
 #include "project/profilefile.h"
 #include "project/projectsession.h"
 #include "project/settingskeys.h"
 #include "runs/commandline.h"
 
-using namespace Quillcast;
-
-RunSetup WindowRunSetup(const ProjectSession &session, const EngineCatalogue &engines, const StartupFlags &flags)
+RunSetup MakeRunSetup(const ProjectSession &session, const EngineCatalogue &engines, const StartupFlags &flags,
+                      const JobIdentity &identity)
 {
     RunSetup setup;
     setup.settings = session.settings();
@@ -18,8 +16,8 @@ RunSetup WindowRunSetup(const ProjectSession &session, const EngineCatalogue &en
     setup.reportPath = session.reportPath();
     setup.autoListPath = session.autoListPath();
     setup.manualListPath = session.manualListPath();
-    setup.autoListUrl = setup.settings.autoListUrl(DefaultAutoListURL);
-    setup.manualListUrl = setup.settings.manualListUrl(DefaultManualListURL);
+    setup.autoListUrl = setup.settings.autoListUrl(identity.defaultAutoListUrl);
+    setup.manualListUrl = setup.settings.manualListUrl(identity.defaultManualListUrl);
     setup.debug = flags.DebugMode;
     if (flags.TestMode) {
         const SettingsKeys::Key &server = SettingsKeys::TestServer;
@@ -27,8 +25,8 @@ RunSetup WindowRunSetup(const ProjectSession &session, const EngineCatalogue &en
                                .readString(QLatin1String(server.section), QLatin1String(server.key),
                                            QLatin1String(server.defaultValue));
     }
-    setup.report.HomePageURL = HomePageURL;
-    setup.report.ReportImageFile = ReportImageFile;
-    setup.report.AppTitle = AppTitle;
+    setup.report.HomePageURL = identity.homePageUrl;
+    setup.report.ReportImageFile = identity.reportImageFile;
+    setup.report.AppTitle = identity.appTitle;
     return setup;
 }
