@@ -43,13 +43,6 @@ DesktopPlatform::DesktopPlatform()
     m_headless = name == QLatin1String("offscreen") || name == QLatin1String("minimal");
 }
 
-void DesktopPlatform::report(const QString &text)
-{
-    const QByteArray line = (text.endsWith(QLatin1Char('\n')) ? text : text + QLatin1Char('\n')).toLocal8Bit();
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-    std::fflush(stderr);
-}
-
 Platform::Button DesktopPlatform::messageBox(QWidget *parent, const QString &text, const QString &caption,
                                              Buttons buttons, Icon icon)
 {

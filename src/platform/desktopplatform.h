@@ -20,9 +20,6 @@ public:
     std::optional<QString> textInput(QWidget *parent, const TextPrompt &prompt) override;
     int execDialog(QDialog &dialog) override;
     void openInShell(const QString &target) override;
-    bool interactive() const override { return !m_headless; }
-    // Writes text to standard error.
-    void report(const QString &text) override;
 
 private:
     bool m_headless;

@@ -55,10 +55,4 @@ public:
     virtual int execDialog(QDialog &dialog) = 0;
     // The shell's "open" of a URL or a file; the result is not reported.
     virtual void openInShell(const QString &target) = 0;
-    // False when nobody can answer a box (no display): an unattended program
-    // that cannot go on must then end instead of waiting for ever.
-    virtual bool interactive() const { return true; }
-    // A line for whoever runs the program unattended: a warning about its
-    // input, or the summary of a run that needs looking at.
-    virtual void report(const QString &text) { Q_UNUSED(text); }
 };

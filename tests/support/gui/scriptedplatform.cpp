@@ -49,11 +49,6 @@ void ScriptedPlatform::openInShell(const QString &target)
     shown.append({QStringLiteral("shell"), target, {}, 0, Icon::None, {}, {}});
 }
 
-void ScriptedPlatform::report(const QString &text)
-{
-    shown.append({QStringLiteral("report"), text, {}, 0, Icon::None, {}, {}});
-}
-
 QList<ScriptedPlatform::Shown> ScriptedPlatform::ofKind(const QString &kind) const
 {
     QList<Shown> result;

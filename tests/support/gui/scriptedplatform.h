@@ -40,9 +40,6 @@ public:
     std::optional<QString> textInput(QWidget *parent, const TextPrompt &prompt) override;
     int execDialog(QDialog &dialog) override;
     void openInShell(const QString &target) override;
-    void report(const QString &text) override;
-    bool interactive() const override { return answersInteractively; }
-    bool answersInteractively = true;
 
     // The shown entries of one kind, in order.
     QList<Shown> ofKind(const QString &kind) const;
