@@ -33,7 +33,7 @@ NetCore::~NetCore()
 
 bool NetCore::pumpOnce()
 {
-    if (!m_filterInstalled && QCoreApplication::instance()) {
+    if (!m_filterInstalled && QCoreApplication::instance() && QCoreApplication::instance()->thread() == thread()) {
         QCoreApplication::instance()->installEventFilter(this);
         m_filterInstalled = true;
     }

@@ -1,0 +1,287 @@
+#include "checks/pagechecker.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "checks/pagefetch.h"
+#include "checks/pagequeue.h"
+#include "net/fetch.h"
+#include "net/httpclient.h"
+
+namespace checks {
+
+namespace {
+
+// "scheme://host:port" of an absolute http(s) address, "" for any other.
+QByteArray hostKey(const QByteArray &url)
+{
+    const QUrl parsed = QUrl::fromEncoded(url, QUrl::StrictMode);
+    const QString scheme = parsed.scheme().toLower();
+    if (!parsed.isValid() || parsed.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return {};
+    QUrl key = parsed.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment);
+    key.setPort(parsed.port(scheme == QLatin1String("https") ? 443 : 80));
+    return key.toEncoded();
+}
+
+QByteArray pathAndQuery(const QByteArray &url)
+{
+    const QByteArray rest =
+        QUrl::fromEncoded(url).toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+    return rest.isEmpty() ? QByteArrayLiteral("/") : rest;
+}
+
+// What every worker shares: the pages, their results, the queue.
+struct CheckState
+{
+    const QList<PageCheckInput> &pages;
+    const PageCheckOptions &options;
+    std::vector<PageCheckResult> &results;
+    PageQueue &queue;
+    QObject *caller;                     // lives on the calling thread: results are told through it
+    std::function<void(int index)> tell; // runs on the calling thread
+
+    // Pages judged and not told yet. One wake-up of the calling thread tells
+    // all that gathered meanwhile, rather than one wake-up for every page.
+    std::mutex doneMutex;
+    std::vector<int> done;
+    bool wakeUpPosted = false;
+
+    void judged(int index)
+    {
+        const std::lock_guard<std::mutex> lock(doneMutex);
+        done.push_back(index);
+        if (wakeUpPosted)
+            return;
+        wakeUpPosted = true;
+        QMetaObject::invokeMethod(
+            caller, [this] { tellJudged(); }, Qt::QueuedConnection);
+    }
+
+    void tellJudged()
+    {
+        std::vector<int> batch;
+        {
+            const std::lock_guard<std::mutex> lock(doneMutex);
+            batch.swap(done);
+            wakeUpPosted = false;
+        }
+        for (const int index : batch)
+            tell(index);
+    }
+};
+
+// One of the check's fetching threads. Its client is made, waits and dies in
+// the thread: the net core holds no state a second client could disturb (the
+// socket layer's count is atomic, the TLS context is shared under a lock, the
+// error texts are constant tables, the proxy variables are only read), and a
+// client's wait pumps the events of its own thread alone.
+class Worker : public QThread
+{
+public:
+    explicit Worker(CheckState &state) : m_state(state) {}
+
+protected:
+    void run() override
+    {
+        THTTPClient http;
+        while (std::optional<PageQueue::Task> task = m_state.queue.take()) {
+            if (task->kind == PageQueue::Task::Kind::Robots)
+                readRobots(http, task->host);
+            else
+                checkPage(http, *task);
+        }
+    }
+
+private:
+    void readRobots(THTTPClient &http, const QByteArray &host);
+    void checkPage(THTTPClient &http, const PageQueue::Task &task);
+    void finish(const PageQueue::Task &task);
+    bool stopped() const { return m_state.queue.stopped(); }
+
+    CheckState &m_state;
+};
+
+void Worker::readRobots(THTTPClient &http, const QByteArray &host)
+{
+    net::FetchRequest request;
+    request.url = host + "/robots.txt";
+    request.keepBody = true;
+    request.maxBytes = RobotsTxt::maxBytes;
+    request.cutAtLimit = true;
+    request.timeoutSeconds = m_state.options.timeoutSeconds;
+    request.stopRequested = [this] { return stopped(); };
+    const net::FetchResult fetched = net::Fetch(http, request);
+    PageQueue::Robots robots;
+    using Outcome = net::FetchResult::Outcome;
+    if (fetched.outcome == Outcome::Success) {
+        robots.rules = std::make_shared<const RobotsTxt>(RobotsTxt::parse(fetched.body));
+    } else if (fetched.outcome == Outcome::HttpStatus && fetched.statusCode >= 500) {
+        robots.unreadable = PageVerdict::robotsUnreadable(QStringLiteral("robots.txt answers ") + fetched.text);
+    } else if (fetched.outcome == Outcome::HttpStatus || fetched.outcome == Outcome::RedirectRefused) {
+        // No robots.txt (4xx), or none to be had through its redirects: every page may be crawled.
+        robots.rules = std::make_shared<const RobotsTxt>();
+    } else {
+        robots.unreadable = PageVerdict::robotsUnreadable(QStringLiteral("robots.txt: ") + fetched.text);
+    }
+    m_state.queue.robotsRead(host, std::move(robots));
+}
+
+void Worker::checkPage(THTTPClient &http, const PageQueue::Task &task)
+{
+    const PageCheckInput &page = m_state.pages.at(task.index);
+    PageCheckResult &result = m_state.results[size_t(task.index)];
+    result.url = page.url;
+    result.finalUrl = page.url;
+    if (task.robots.unreadable) {
+        result.verdict = *task.robots.unreadable;
+        return finish(task);
+    }
+    if (!task.robots.rules->allows(pathAndQuery(page.url))) {
+        result.verdict = PageVerdict::robotsDisallowed();
+        return finish(task);
+    }
+
+    PageFetchRequest request;
+    request.url = page.url;
+    request.etag = page.previous.etag;
+    request.lastModified = page.previous.lastModified;
+    request.timeoutSeconds = m_state.options.timeoutSeconds;
+    request.stopRequested = [this] { return stopped(); };
+    const PageFetchResult fetched = fetchPage(http, request);
+    ++result.tries;
+    result.finalUrl = fetched.finalUrl;
+    result.statusLine = fetched.statusLine;
+    result.statusCode = fetched.statusCode;
+    if (!fetched.answered()) {
+        result.verdict = PageVerdict::unreachable(fetched.text);
+        return finish(task);
+    }
+    const int code = fetched.statusCode;
+    if ((code == 429 || code == 503) && result.tries < m_state.options.maxTries && !stopped()) {
+        const qint64 asked = retryAfterSeconds(fetched.retryAfter, QDateTime::currentDateTimeUtc())
+                                 .value_or(m_state.options.defaultRetrySeconds);
+        const qint64 seconds = std::clamp<qint64>(asked, 0, qMax(m_state.options.maxRetrySeconds, 0));
+        m_state.queue.retryLater(task.host, task.index, std::chrono::seconds(seconds));
+        return;
+    }
+    if (code == 304) {
+        result.notModified = true;
+        result.fingerprint = page.previous.fingerprint;
+        result.verdict = page.previous.verdict;
+        result.etag = fetched.etag.isEmpty() ? page.previous.etag : fetched.etag;
+        result.lastModified = fetched.lastModified.isEmpty() ? page.previous.lastModified : fetched.lastModified;
+        return finish(task);
+    }
+    result.etag = fetched.etag;
+    result.lastModified = fetched.lastModified;
+    if (code < 200 || code > 299)
+        result.verdict = PageVerdict::httpStatus(net::printableStatusLine(fetched.statusLine));
+    else if (!fetched.redirects.isEmpty())
+        result.verdict = PageVerdict::redirected(fetched.finalUrl);
+    else
+        result.verdict = fetched.pageSignals.verdict(fetched.finalUrl);
+    result.fingerprint = fetched.fingerprint;
+    finish(task);
+}
+
+void Worker::finish(const PageQueue::Task &task)
+{
+    m_state.queue.pageDone(task.host);
+    m_state.judged(task.index);
+}
+
+} // namespace
+
+PageChecker::PageChecker(PageCheckOptions options) : m_options(options)
+{
+    m_options.workers = qMax(m_options.workers, 1);
+    m_options.perHost = qMax(m_options.perHost, 1);
+    m_options.maxTries = qMax(m_options.maxTries, 1);
+}
+
+QList<PageCheckResult> PageChecker::check(const QList<PageCheckInput> &pages)
+{
+    std::vector<PageCheckResult> results(size_t(pages.size()));
+    std::vector<bool> told(size_t(pages.size()), false);
+    QList<QByteArray> hosts;
+    hosts.reserve(pages.size());
+    for (const PageCheckInput &page : pages)
+        hosts.append(hostKey(page.url));
+    PageQueue queue(hosts, m_options.perHost);
+
+    QObject caller;
+    const auto tell = [&](int index) {
+        if (told[size_t(index)])
+            return;
+        told[size_t(index)] = true;
+        if (onResult)
+            onResult(index, results[size_t(index)]);
+    };
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        if (!hosts.at(i).isEmpty())
+            continue;
+        results[size_t(i)].url = results[size_t(i)].finalUrl = pages.at(i).url;
+        results[size_t(i)].verdict = PageVerdict::unreachable(QStringLiteral("not an absolute http(s) address"));
+        tell(int(i));
+    }
+
+    CheckState state{pages, m_options, results, queue, &caller, tell, {}, {}, false};
+    std::vector<std::unique_ptr<Worker>> workers;
+    // A loop of its own, not processEvents(WaitForMoreEvents): that may go on
+    // waiting after it handled the last worker's end, and nothing else comes.
+    QEventLoop loop;
+    int running = 0;
+    const int wanted = int(qMin<qsizetype>(m_options.workers, pages.size()));
+    for (int i = 0; i < wanted; ++i) {
+        workers.push_back(std::make_unique<Worker>(state));
+        QObject::connect(workers.back().get(), &QThread::finished, &caller, [&] {
+            if (--running == 0)
+                loop.quit();
+        });
+        ++running;
+        workers.back()->start();
+    }
+    // Stop is polled here, on the caller's thread; the workers see it through the queue.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &caller, [&] {
+        if (stopRequested && stopRequested())
+            queue.stop();
+    });
+    if (stopRequested)
+        poll.start(100);
+    if (running > 0)
+        loop.exec();
+    // The loop also ends when the application quits: then the check stops.
+    if (running > 0)
+        queue.stop();
+    poll.stop();
+    for (const auto &worker : workers)
+        worker->wait();
+    // The results judged last are told before the check returns.
+    state.tellJudged();
+
+    QList<PageCheckResult> list;
+    list.reserve(pages.size());
+    for (size_t i = 0; i < results.size(); ++i) {
+        if (!told[i]) {
+            results[i].url = pages.at(qsizetype(i)).url;
+            if (results[i].finalUrl.isEmpty())
+                results[i].finalUrl = results[i].url;
+            results[i].verdict = PageVerdict::unreachable(QStringLiteral("stopped"));
+            tell(int(i));
+        }
+        list.append(results[i]);
+    }
+    return list;
+}
+
+} // namespace checks

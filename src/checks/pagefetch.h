@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "checks/pagesignals.h"
+
+class THTTPClient;
+
+namespace checks {
+
+// What one page fetch asks for.
+struct PageFetchRequest
+{
+    QByteArray url;
+    // The validators of the previous check: sent as If-None-Match and
+    // If-Modified-Since (one holding a control character is not sent).
+    QByteArray etag;
+    QByteArray lastModified;
+    // For the whole fetch, redirects included; at least one second.
+    int timeoutSeconds = 30;
+    // Body bytes read at most: a crawler judges a page by its start, and so
+    // does the check (the signals and the hash are of the bytes read).
+    qint64 maxBytes = 16 * 1024 * 1024;
+    // Polled while the fetch waits: true ends it (Stopped).
+    std::function<bool()> stopRequested;
+};
+
+// What the page answered. The body is never kept: it streams through the
+// HTML reader (an answer whose Content-Type names no HTML, through the hash
+// as bytes) while it arrives.
+struct PageFetchResult
+{
+    enum class Outcome {
+        Answered,        // a final answer came: statusLine and statusCode hold it
+        RedirectRefused, // a redirect was not taken: text says why (net::RedirectChain's words)
+        Failed,          // no answer: text "code: message", or that the connection closed before a status line
+        TimedOut,        // "no answer within N s" or "no complete answer within N s"
+        Stopped,         // "stopped"
+    };
+
+    Outcome outcome = Outcome::Failed;
+    QString text;
+    QByteArray finalUrl;         // the address asked last
+    QList<QByteArray> redirects; // the addresses redirects led to, in order
+    QByteArray statusLine;
+    int statusCode = -1;
+    // Of the final answer.
+    QByteArray etag;
+    QByteArray lastModified;
+    QByteArray retryAfter;
+    PageSignals pageSignals; // headers always; the HTML's for a 2xx answer
+    QByteArray fingerprint;  // of a 2xx answer's body, "" otherwise
+    bool cut = false;        // the body went past maxBytes and was judged on its start
+
+    bool answered() const { return outcome == Outcome::Answered; }
+};
+
+// Fetches one page with the client, following redirects by net::RedirectChain's
+// rule (at most five, never from https down to http), one request per address,
+// and reads the final answer's headers and body as they arrive. Never throws.
+// The client is the caller's to give and must not be in use; its request
+// headers are what they were, its URL and events are left as the fetch set them. Pumps the thread's events
+// while it waits, like the client.
+PageFetchResult fetchPage(THTTPClient &http, const PageFetchRequest &request);
+
+// A Retry-After value as seconds from now: a number of seconds, or an HTTP
+// date in its usual form, "Sun, 06 Nov 1994 08:49:37 GMT" (a past one gives
+// 0). nullopt for anything else.
+std::optional<qint64> retryAfterSeconds(QByteArrayView value, const QDateTime &now);
+
+} // namespace checks

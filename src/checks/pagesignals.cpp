@@ -1,0 +1,93 @@
+#include "checks/pagesignals.h"
+
+#include <QUrl>
+
+namespace checks {
+
+namespace {
+
+// Directives that carry a value after a colon; any other word before a colon names a crawler.
+bool isValuedDirective(QByteArrayView word)
+{
+    for (const char *name : {"unavailable_after", "max-snippet", "max-image-preview", "max-video-preview"})
+        if (word.compare(QByteArrayView(name), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+bool isWebScheme(const QString &scheme)
+{
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+} // namespace
+
+bool robotsDirectivesForbidIndexing(QByteArrayView directives)
+{
+    qsizetype from = 0;
+    while (from <= directives.size()) {
+        qsizetype comma = directives.indexOf(',', from);
+        if (comma < 0)
+            comma = directives.size();
+        QByteArrayView token = directives.sliced(from, comma - from).trimmed();
+        from = comma + 1;
+        const qsizetype colon = token.indexOf(':');
+        if (colon >= 0 && !isValuedDirective(token.first(colon).trimmed()))
+            token = token.sliced(colon + 1).trimmed();
+        if (token.compare(QByteArrayView("noindex"), Qt::CaseInsensitive) == 0 ||
+            token.compare(QByteArrayView("none"), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool isRobotsMetaName(QByteArrayView name)
+{
+    const QByteArray lower = name.trimmed().toByteArray().toLower();
+    return lower == "robots" || lower.endsWith("bot");
+}
+
+QByteArray normalizedAddress(const QByteArray &url)
+{
+    QUrl parsed = QUrl::fromEncoded(url, QUrl::TolerantMode);
+    if (!parsed.isValid() || parsed.host().isEmpty() || !isWebScheme(parsed.scheme().toLower()))
+        return {};
+    parsed = parsed.adjusted(QUrl::RemoveFragment | QUrl::NormalizePathSegments);
+    parsed.setScheme(parsed.scheme().toLower());
+    if (parsed.port() == (parsed.scheme() == QLatin1String("https") ? 443 : 80))
+        parsed.setPort(-1);
+    if (parsed.path().isEmpty())
+        parsed.setPath(QStringLiteral("/"));
+    // Pretty decoding turns escapes of unreserved characters back into the characters.
+    return QUrl(parsed.toString(QUrl::FullyEncoded), QUrl::TolerantMode).toEncoded();
+}
+
+QByteArray resolvedAddress(const QByteArray &base, QByteArrayView href)
+{
+    const QUrl relative = QUrl::fromEncoded(href.trimmed().toByteArray(), QUrl::TolerantMode);
+    if (!relative.isValid())
+        return {};
+    const QUrl resolved = QUrl::fromEncoded(base, QUrl::TolerantMode).resolved(relative);
+    if (!resolved.isValid() || resolved.host().isEmpty() || !isWebScheme(resolved.scheme().toLower()))
+        return {};
+    return resolved.toEncoded();
+}
+
+void PageSignals::takeRobotsHeader(QByteArrayView value)
+{
+    if (robotsDirectivesForbidIndexing(value))
+        noindexHeader = true;
+}
+
+PageVerdict PageSignals::verdict(const QByteArray &finalUrl) const
+{
+    if (noindexHeader)
+        return PageVerdict::noindexHeader();
+    if (noindexMeta)
+        return PageVerdict::noindexMeta();
+    if (!canonical.isEmpty() && normalizedAddress(canonical) != normalizedAddress(finalUrl))
+        return PageVerdict::canonicalElsewhere(canonical);
+    return PageVerdict::indexablePage();
+}
+
+} // namespace checks

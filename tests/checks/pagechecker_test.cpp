@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include "checks/pagechecker.h"
+#include "checks/pagequeue.h"
+#include "checks/sitemapdiscovery.h"
+#include "net/httpclient.h"
+#include "support/lighttpdfixture.h"
+
+using checks::PageCheckInput;
+using checks::PageCheckResult;
+using checks::PageVerdict;
+
+void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace checks {
+void PrintTo(const PageVerdict &verdict, std::ostream *out)
+{
+    *out << int(verdict.kind) << " \"" << verdict.text.toStdString() << '"';
+}
+} // namespace checks
+
+namespace {
+
+QByteArray htmlPage(const QByteArray &head, const QByteArray &body = "<p>Some text.</p>")
+{
+    return "<!DOCTYPE html><html><head><title>t</title>" + head + "</head><body>" + body + "</body></html>\n";
+}
+
+QByteArray cgi(const QByteArray &headers, const QByteArray &body = "<p>x</p>")
+{
+    return "print \"" + headers + "Content-Type: text/html\\r\\n\\r\\n" + body + "\";\n";
+}
+
+// A small site with a page for each thing the check tells apart.
+class CheckedSite : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        web.addFile("plain.html", htmlPage(""));
+        web.addFile("meta-noindex.html", htmlPage("<meta name=\"robots\" content=\"noindex\">"));
+        web.addFile("canonical-self.html", htmlPage("<link rel=\"canonical\" href=\"canonical-self.html\">"));
+        web.addFile("canonical-other.html", htmlPage("<link rel=\"canonical\" href=\"/plain.html\">"));
+        web.addFile("private/page.html", htmlPage(""));
+        // Past the bytes a check reads: judged on its start, never held whole.
+        web.addFile("huge.html", htmlPage("<meta name=robots content=noindex>", QByteArray(17 << 20, 'x')));
+        web.addCgiScript("noindex.cgi", cgi("X-Robots-Tag: otherbot: noindex\\r\\n"));
+        web.addCgiScript("moved.cgi", cgi("Status: 301 Moved\\r\\nLocation: /plain.html\\r\\n"));
+        web.addCgiScript("gone.cgi", cgi("Status: 410 Gone\\r\\n"));
+        web.addCgiScript("busy.cgi", cgi("Status: 503 Busy\\r\\nRetry-After: 0\\r\\n"));
+        // Busy the first time it is asked, then there.
+        web.addCgiScript("once-busy.cgi", "if (-e 'once.flag') { " + cgi("") +
+                                              " } else { open(my $f, '>', 'once.flag'); " +
+                                              cgi("Status: 503 Busy\\r\\nRetry-After: 0\\r\\n") + " }");
+        ASSERT_TRUE(web.start()) << web.lastError().toStdString();
+        web.addFile("robots.txt", "User-agent: *\nDisallow: /private/\nSitemap: " + web.url("/sitemap.xml") + "\n");
+    }
+
+    QList<PageCheckResult> check(const QList<PageCheckInput> &pages)
+    {
+        checks::PageCheckOptions options;
+        options.perHost = 2;
+        options.timeoutSeconds = 20;
+        return checks::PageChecker(options).check(pages);
+    }
+
+    qctest::LighttpdFixture web;
+};
+
+TEST_F(CheckedSite, EachPageGetsItsVerdict)
+{
+    const struct
+    {
+        QByteArray path;
+        int status;
+        PageVerdict verdict;
+        int tries;
+    } cases[] = {
+        {"/plain.html", 200, PageVerdict::indexablePage(), 1},
+        {"/meta-noindex.html", 200, PageVerdict::noindexMeta(), 1},
+        {"/cgi-bin/noindex.cgi", 200, PageVerdict::noindexHeader(), 1},
+        {"/canonical-self.html", 200, PageVerdict::indexablePage(), 1},
+        {"/canonical-other.html", 200, PageVerdict::canonicalElsewhere(web.url("/plain.html")), 1},
+        {"/private/page.html", -1, PageVerdict::robotsDisallowed(), 0},
+        {"/cgi-bin/moved.cgi", 200, PageVerdict::redirected(web.url("/plain.html")), 1},
+        {"/missing.html", 404, PageVerdict::httpStatus("HTTP/1.0 404 Not Found"), 1},
+        {"/cgi-bin/gone.cgi", 410, PageVerdict::httpStatus("HTTP/1.0 410 Gone"), 1},
+        {"/cgi-bin/busy.cgi", 503, PageVerdict::httpStatus("HTTP/1.0 503 Service Unavailable"), 3},
+        {"/cgi-bin/once-busy.cgi", 200, PageVerdict::indexablePage(), 2},
+        {"/huge.html", 200, PageVerdict::noindexMeta(), 1},
+    };
+    QList<PageCheckInput> pages;
+    for (const auto &c : cases)
+        pages.append(PageCheckInput{web.url(c.path), {}});
+    pages.append(PageCheckInput{"mailto:a@b.example", {}});
+
+    const QList<PageCheckResult> first = check(pages);
+    ASSERT_EQ(first.size(), pages.size());
+    for (qsizetype i = 0; i < qsizetype(std::size(cases)); ++i) {
+        const auto &c = cases[i];
+        SCOPED_TRACE(c.path.toStdString());
+        EXPECT_EQ(first[i].url, pages[i].url);
+        EXPECT_EQ(first[i].statusCode, c.status);
+        EXPECT_EQ(first[i].verdict, c.verdict);
+        EXPECT_EQ(first[i].tries, c.tries);
+        EXPECT_EQ(first[i].fingerprint.isEmpty(), c.status != 200);
+        EXPECT_TRUE(first[i].changedSince({}));
+    }
+    EXPECT_EQ(first.last().verdict.kind, PageVerdict::Kind::Unreachable);
+
+    // The second check asks with the first one's validators: unchanged pages answer 304.
+    QList<PageCheckInput> again;
+    for (const int i : {0, 1}) {
+        EXPECT_FALSE(first[i].etag.isEmpty());
+        EXPECT_FALSE(first[i].lastModified.isEmpty());
+        again.append(PageCheckInput{pages[i].url,
+                                    {first[i].etag, first[i].lastModified, first[i].fingerprint, first[i].verdict}});
+    }
+    const QList<PageCheckResult> second = check(again);
+    for (const int i : {0, 1}) {
+        SCOPED_TRACE(pages[i].url.toStdString());
+        EXPECT_EQ(second[i].statusCode, 304);
+        EXPECT_TRUE(second[i].notModified);
+        EXPECT_EQ(second[i].verdict, first[i].verdict);
+        EXPECT_EQ(second[i].fingerprint, first[i].fingerprint);
+        EXPECT_EQ(second[i].etag, first[i].etag);
+        EXPECT_FALSE(second[i].changedSince(again[i].previous));
+    }
+
+    // Validators that no longer match bring the whole page again.
+    again[0].previous.etag = "\"stale\"";
+    again[0].previous.lastModified.clear();
+    const QList<PageCheckResult> third = check({again[0]});
+    EXPECT_EQ(third[0].statusCode, 200);
+    EXPECT_FALSE(third[0].notModified);
+    EXPECT_EQ(third[0].fingerprint, first[0].fingerprint);
+}
+
+TEST_F(CheckedSite, AStopEndsTheCheckWithThePagesLeftStopped)
+{
+    // Pages that would wait a minute for their Retry-After; the stop comes with the first result.
+    checks::PageCheckOptions options;
+    options.defaultRetrySeconds = options.maxRetrySeconds = 60;
+    checks::PageChecker checker(options);
+    bool stop = false;
+    checker.onResult = [&](int, const PageCheckResult &) { stop = true; };
+    checker.stopRequested = [&] { return stop; };
+    web.addCgiScript("slow-busy.cgi", cgi("Status: 503 Busy\\r\\n"));
+    const QList<PageCheckResult> results = checker.check(
+        {PageCheckInput{web.url("/plain.html"), {}}, PageCheckInput{web.url("/cgi-bin/slow-busy.cgi"), {}}});
+    EXPECT_TRUE(results[0].verdict.indexable());
+    EXPECT_EQ(results[1].verdict, PageVerdict::unreachable("stopped"));
+}
+
+TEST_F(CheckedSite, TheRobotsTxtOfASiteNamesItsSitemaps)
+{
+    THTTPClient http;
+    const checks::SitemapDiscovery found = checks::discoverSitemaps(http, web.url("/robots.txt"));
+    EXPECT_EQ(found.sitemaps, QList<QByteArray>{web.url("/sitemap.xml")});
+    EXPECT_TRUE(found.ok());
+
+    web.addFile("bare/robots.txt", "User-agent: *\nDisallow:\n");
+    EXPECT_EQ(checks::discoverSitemaps(http, web.url("/bare/robots.txt")).error,
+              "The robots.txt " + web.url("/bare/robots.txt") + " names no sitemap");
+    const checks::SitemapDiscovery missing = checks::discoverSitemaps(http, web.url("/missing/robots.txt"));
+    EXPECT_EQ(missing.error,
+              "The robots.txt " + web.url("/missing/robots.txt") + " cannot be read: HTTP/1.0 404 Not Found");
+    EXPECT_TRUE(missing.sitemaps.isEmpty());
+}
+
+TEST(PageQueue, EachHostReadsItsRobotsFirstAndKeepsItsLimit)
+{
+    // Pages 0-2 on host a, 3 on host b, 4 settled elsewhere; one page of a host at a time.
+    checks::PageQueue queue({"a", "a", "a", "b", ""}, 1);
+    using Kind = checks::PageQueue::Task::Kind;
+    const auto next = [&] {
+        const std::optional<checks::PageQueue::Task> task = queue.tryTake();
+        return task ? (task->kind == Kind::Robots ? "robots " : "page ") + task->host +
+                          (task->index >= 0 ? QByteArray::number(task->index) : QByteArray())
+                    : QByteArray("none");
+    };
+    EXPECT_EQ(next(), "robots a");
+    EXPECT_EQ(next(), "robots b");
+    EXPECT_EQ(next(), "none") << "both hosts wait for their robots.txt";
+    queue.robotsRead("a", {std::make_shared<const checks::RobotsTxt>(), std::nullopt});
+    EXPECT_EQ(next(), "page a0");
+    EXPECT_EQ(next(), "none") << "host a is at its limit, b still reads";
+    queue.retryLater("a", 0, std::chrono::hours(1));
+    EXPECT_EQ(next(), "page a1") << "a page waiting for its Retry-After frees its host";
+    queue.robotsRead("b", {std::make_shared<const checks::RobotsTxt>(), std::nullopt});
+    EXPECT_EQ(next(), "page b3");
+    queue.pageDone("a");
+    EXPECT_EQ(next(), "page a2");
+    queue.stop();
+    EXPECT_EQ(queue.take(), std::nullopt);
+}
+
+} // namespace

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+
+#include "checks/htmlpagereader.h"
+#include "checks/pagefetch.h"
+#include "checks/pagesignals.h"
+#include "checks/sitemapdiscovery.h"
+
+using checks::PageVerdict;
+
+void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+const QByteArray page = "https://a.example/dir/page.html";
+
+TEST(PageSignals, NoindexAndNoneInAHeaderForAnyCrawler)
+{
+    const struct
+    {
+        QByteArray value;
+        bool forbids;
+    } cases[] = {
+        {"noindex", true},
+        {"NoIndex, nofollow", true},
+        {"none", true},
+        {"nofollow, noarchive", false},
+        {"googlebot: noindex", true},
+        {"otherbot: nofollow, noindex", true},
+        {"unavailable_after: 25 Jun 2030 15:00:00 GMT", false},
+        {"max-snippet: 20, noindex", true},
+        {"noindexer", false},
+        {"", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.value.toStdString());
+        checks::PageSignals signals_;
+        signals_.takeRobotsHeader(c.value);
+        EXPECT_EQ(signals_.verdict(page), c.forbids ? PageVerdict::noindexHeader() : PageVerdict::indexablePage());
+    }
+}
+
+TEST(PageSignals, TheHtmlGivesMetaRobotsAndTheCanonical)
+{
+    const struct
+    {
+        const char *behaviour;
+        QByteArray html;
+        PageVerdict verdict;
+    } cases[] = {
+        {"a plain page", "<html><head><title>t</title></head><body>x</body></html>", PageVerdict::indexablePage()},
+        {"meta robots noindex", "<meta name=\"robots\" content=\"noindex,follow\">", PageVerdict::noindexMeta()},
+        {"meta robots none in capitals", "<META NAME=ROBOTS CONTENT=NONE>", PageVerdict::noindexMeta()},
+        {"a crawler's own meta", "<meta name=\"googlebot\" content=\"noindex\">", PageVerdict::noindexMeta()},
+        {"another meta name", "<meta name=\"description\" content=\"noindex\">", PageVerdict::indexablePage()},
+        {"a canonical to itself, spelled otherwise",
+         "<link rel=\"canonical\" href=\"HTTPS://A.example:443/dir/page.html#top\">", PageVerdict::indexablePage()},
+        {"a relative canonical to itself", "<link rel=canonical href=\"page.html\">", PageVerdict::indexablePage()},
+        {"a canonical elsewhere", "<link rel=\"Canonical\" href=\"/other.html\">",
+         PageVerdict::canonicalElsewhere("https://a.example/other.html")},
+        {"rel with several words", "<link rel=\"alternate canonical\" href=\"https://b.example/\">",
+         PageVerdict::canonicalElsewhere("https://b.example/")},
+        {"a base changes the resolution", "<base href=\"https://a.example/x/\"><link rel=canonical href=page.html>",
+         PageVerdict::canonicalElsewhere("https://a.example/x/page.html")},
+        {"the first canonical counts", "<link rel=canonical href=page.html><link rel=canonical href=/b>",
+         PageVerdict::indexablePage()},
+        {"a canonical in the body does not count", "<body><p>x</p><link rel=canonical href=/b></body>",
+         PageVerdict::indexablePage()},
+        {"bytes that are no UTF-8 where UTF-8 is declared",
+         "<meta charset=\"utf-8\"><meta name=robots content=noindex><p>\xFF\xFE\xC3(</p>", PageVerdict::noindexMeta()},
+        {"an unknown encoding", "<meta charset=\"x-no-such\"><meta name=robots content=noindex>",
+         PageVerdict::noindexMeta()},
+        {"broken HTML is still read",
+         "<html><head><title>x<meta name=robots content=noindex><p>unclosed <b>tags </i><div",
+         PageVerdict::noindexMeta()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        EXPECT_EQ(checks::readHtmlPage(page, c.html).pageSignals.verdict(page), c.verdict);
+    }
+}
+
+TEST(PageSignals, AddressesCompareInOneSpelling)
+{
+    const struct
+    {
+        QByteArray a, b;
+        bool same;
+    } cases[] = {
+        {"HTTP://Example.COM", "http://example.com/", true},
+        {"http://example.com:80/a", "http://example.com/a", true},
+        {"https://example.com:443/a#x", "https://example.com/a", true},
+        {"http://example.com/%7Euser", "http://example.com/~user", true},
+        {"http://example.com:8080/a", "http://example.com/a", false},
+        {"http://example.com/a", "https://example.com/a", false},
+        {"http://example.com/a?x=1", "http://example.com/a", false},
+        {"http://example.com/A", "http://example.com/a", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE((c.a + " / " + c.b).toStdString());
+        EXPECT_EQ(checks::normalizedAddress(c.a) == checks::normalizedAddress(c.b), c.same);
+    }
+    EXPECT_EQ(checks::normalizedAddress("mailto:a@b"), QByteArray());
+}
+
+TEST(PageFingerprint, WhatChangesOnEveryRequestLeavesItAlone)
+{
+    const QByteArray base = "<html><head><title>Shop</title><meta name=\"csrf-token\" content=\"TOKEN\">"
+                            "<script nonce=\"N\">var stamp = STAMP;</script><style>.x{}</style></head>"
+                            "<body><!-- built STAMP --><p class=\"c\">Our   prices\n  are low.</p>"
+                            "<form><input type=\"hidden\" name=\"csrf\" value=\"TOKEN\"><input value=\"Go\"></form>"
+                            "<a href=\"/next\">next</a><img src=\"/a.png\" alt=\"A\"></body></html>";
+    const auto with = [&](const QByteArray &from, const QByteArray &to) {
+        QByteArray copy = base;
+        return copy.replace(from, to);
+    };
+    const struct
+    {
+        const char *behaviour;
+        QByteArray other;
+        bool same;
+    } cases[] = {
+        {"a new CSRF token", with("TOKEN", "OTHER-TOKEN"), true},
+        {"a new build stamp in a comment and a script", with("STAMP", "20260101"), true},
+        {"a new nonce", with("nonce=\"N\"", "nonce=\"M\""), true},
+        {"another class", with("class=\"c\"", "class=\"d\""), true},
+        {"whitespace runs", with("Our   prices\n  are", "Our prices are"), true},
+        {"an edited paragraph", with("are low", "are high"), false},
+        {"a changed link", with("/next", "/later"), false},
+        {"a changed alt text", with("alt=\"A\"", "alt=\"B\""), false},
+        {"a visible control's value", with("value=\"Go\"", "value=\"Send\""), false},
+        {"text moved across a tag", with("<p class=\"c\">Our", "Our<p class=\"c\">"), false},
+    };
+    const QByteArray reference = checks::readHtmlPage(page, base).fingerprint;
+    EXPECT_EQ(reference.size(), 64);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        EXPECT_EQ(checks::readHtmlPage(page, c.other).fingerprint == reference, c.same);
+    }
+
+    // However the page arrives in pieces, it is the same page.
+    for (const qsizetype slice : {1, 3, 7, 64}) {
+        checks::HtmlPageReader reader(page);
+        for (qsizetype at = 0; at < base.size(); at += slice)
+            reader.feed(QByteArrayView(base).sliced(at, qMin(slice, base.size() - at)));
+        reader.finish();
+        EXPECT_EQ(reader.fingerprint(), reference) << "slices of " << slice;
+    }
+}
+
+TEST(PageFetch, RetryAfterInSecondsOrADate)
+{
+    const QDateTime now = QDateTime::fromString(QStringLiteral("2026-03-01T12:00:00Z"), Qt::ISODate);
+    const struct
+    {
+        QByteArray value;
+        std::optional<qint64> seconds;
+    } cases[] = {
+        {"120", 120},
+        {" 0 ", 0},
+        {"Sun, 01 Mar 2026 12:00:30 GMT", 30},
+        {"Sun, 01 Mar 2026 11:00:00 GMT", 0},
+        {"-5", std::nullopt},
+        {"soon", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.value.toStdString());
+        EXPECT_EQ(checks::retryAfterSeconds(c.value, now), c.seconds);
+    }
+}
+
+TEST(SitemapDiscovery, ASiteRootOrItsRobotsTxtNamesTheRobotsTxt)
+{
+    const struct
+    {
+        QByteArray argument;
+        QByteArray robots;
+    } cases[] = {
+        {"https://a.example/", "https://a.example/robots.txt"},
+        {"https://a.example", "https://a.example/robots.txt"},
+        {"http://a.example:8080/", "http://a.example:8080/robots.txt"},
+        {"https://a.example/robots.txt", "https://a.example/robots.txt"},
+        {"https://a.example/sitemap.xml", ""},
+        {"https://a.example/?q=1", ""},
+        {"sitemap.xml", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.argument.toStdString());
+        EXPECT_EQ(checks::robotsAddressFor(c.argument), c.robots);
+    }
+}
+
+} // namespace
