@@ -1,6 +1,7 @@
 #include "project/urltable.h"
 
 #include "project/enginestate.h"
+#include "project/pagestate.h"
 
 #include "project/sitemaplastmods.h"
 #include "project/urlreplacement.h"
@@ -101,6 +102,7 @@ void UrlTable::createSchema()
         m_query.exec(QStringLiteral("begin"));
         UrlReplacement::createTables(m_query);
         EngineState::createTables(m_query);
+        PageState::createTables(m_query);
         m_query.exec(QStringLiteral("commit"));
     } catch (const UrlTableError &) {
         m_db.rollback();
@@ -372,6 +374,8 @@ void UrlTable::deleteProject(int projectId)
         EngineState::createTables(m_query);
         m_query.deleteProject(projectId);
         EngineState::forgetProject(m_query, projectId);
+        PageState::createTables(m_query);
+        PageState::forgetProject(m_query, projectId);
         SitemapLastmods::write(m_query, projectId, {});
         m_query.exec(QStringLiteral("delete from urls2_history where Projectid = ?"), {projectId});
     });

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr std::array<const char *, 10> Switches = {"/run",  "/search",  "/debug",   "/test",   "/exit",
+constexpr std::array<const char *, 11> Switches = {"/run",  "/check",   "/search",  "/debug",  "/test",   "/exit",
                                                    "/load", "/urllist", "/sitemap", "/newkey", "/keyfile"};
 
 // The URL table's file, as UrlTable names it in the base directory.
@@ -25,7 +25,7 @@ bool isSwitch(const QString &argument)
 
 const char CommandLineUsage[] =
     "Usage: quillcast [/load PROJECT.qlc [/urllist URLS.txt | /sitemap SITEMAP...] [/newkey] [/keyfile DIR]\n"
-    "                 [/run] [/search] [/exit]] [/debug] [/test]\n"
+    "                 [/run [/check]] [/search] [/exit]] [/debug] [/test]\n"
     "\n"
     "Keeps site owners' projects and submits their URLs to search engines.\n"
     "Everything is read from and written to the current directory.\n"
@@ -37,6 +37,7 @@ const char CommandLineUsage[] =
     "  /newkey        make an IndexNow key for a project that has none and save it in the project\n"
     "  /keyfile DIR   write the project's IndexNow key file <key>.txt into the directory DIR\n"
     "  /run           submit every URL still to submit to the chosen engines\n"
+    "  /check         check every page before the run: send only what changed and may be indexed\n"
     "  /search        ask the chosen engines which URLs they do not list yet\n"
     "  /exit          end the program after the steps above\n"
     "  /debug         show diagnostic lines and the working page\n"
@@ -62,6 +63,8 @@ StartupFlags ParseCommandLine(const QStringList &arguments)
             continue; // the program
         if (current == QLatin1String("/run")) {
             flags.RunFlag = true;
+        } else if (current == QLatin1String("/check")) {
+            flags.CheckFlag = true;
         } else if (current == QLatin1String("/search")) {
             flags.SearchFlag = true;
         } else if (current == QLatin1String("/debug")) {
@@ -112,7 +115,8 @@ StartupFlags ParseCommandLine(const QStringList &arguments)
         for (const auto &[set, name] :
              {std::pair{flags.UrlListFlag, "/urllist"}, std::pair{flags.SitemapFlag, "/sitemap"},
               std::pair{flags.NewKeyFlag, "/newkey"}, std::pair{flags.KeyFileFlag, "/keyfile"},
-              std::pair{flags.RunFlag, "/run"}, std::pair{flags.SearchFlag, "/search"}})
+              std::pair{flags.RunFlag, "/run"}, std::pair{flags.CheckFlag, "/check"},
+              std::pair{flags.SearchFlag, "/search"}})
             if (set)
                 flags.UsageErrors
                     << QStringLiteral("\"%1\" needs a project named by \"/load\"").arg(QLatin1String(name));

@@ -14,6 +14,7 @@ struct StartupFlags
     bool NewKeyFlag = false;  // "/newkey": make an IndexNow key for a project without one
     bool KeyFileFlag = false; // "/keyfile" + directory: write the IndexNow key file there
     bool RunFlag = false;     // "/run": submit after the automatic open
+    bool CheckFlag = false;   // "/check": the run checks every page first, as the project's [Checks] Pages=1
     bool SearchFlag = false;  // "/search": search the URLs after the automatic open (and run)
     bool ExitFlag = false;    // "/exit": end the program after the automatic open (and runs)
     QString LoadArgument;
@@ -25,7 +26,8 @@ struct StartupFlags
     QString ParameterText;
     // What is wrong with the command line, one text per mistake, each naming the
     // argument: an unknown switch, a switch without its argument, a step that
-    // needs a project without "/load", "/urllist" and "/sitemap" together.
+    // needs a project without "/load" (a run's "/check" included), "/urllist" and
+    // "/sitemap" together.
     // Empty when the line is sound.
     QStringList UsageErrors;
 

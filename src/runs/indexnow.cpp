@@ -7,7 +7,21 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QUrl>
+
+namespace {
+
+// An HTTP date as servers send it ("Sun, 06 Nov 1994 08:49:37 GMT"); invalid for anything else.
+QDateTime httpDate(const QByteArray &text)
+{
+    QDateTime when =
+        QLocale::c().toDateTime(QString::fromLatin1(text), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
+    when.setTimeSpec(Qt::UTC);
+    return when;
+}
+
+} // namespace
 
 namespace IndexNow {
 
@@ -82,6 +96,23 @@ RequestResult readAnswer(RequestResult answer, const QByteArray &endpoint)
     if (code == 429)
         answer.outcome = Outcome::TooManyRequests;
     return answer;
+}
+
+QDateTime retryUntil(int statusCode, const QByteArray &retryAfter, const QDateTime &now)
+{
+    if ((statusCode != 429 && statusCode != 503) || retryAfter.isEmpty())
+        return {};
+    QDateTime until;
+    bool number = false;
+    const qlonglong seconds = retryAfter.toLongLong(&number);
+    if (number && seconds >= 0)
+        until = now.addSecs(qMin<qint64>(seconds, MaxRetryAfterSeconds));
+    else if (!number)
+        until = httpDate(retryAfter);
+    if (!until.isValid() || until <= now)
+        return {};
+    // A server's clock or a hostile date never keeps the engine away for longer than a day.
+    return qMin(until, now.addSecs(MaxRetryAfterSeconds)).toUTC();
 }
 
 QString meaningOf(int statusCode)

@@ -3,6 +3,7 @@
 #include "runs/outcome.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -42,6 +43,13 @@ bool accepts(int statusCode);
 // reason the status line. A refusal's reason begins with what its code means
 // ("key not valid (HTTP/1.1 403 Forbidden)"). A timeout, skip or stop stays as it is.
 RequestResult readAnswer(RequestResult answer, const QByteArray &endpoint);
+
+// Until when an engine that answered 429 or 503 with retryAfter (the header's
+// value: seconds, or an HTTP date) asked not to be asked, at most
+// MaxRetryAfterSeconds from now; invalid for any other answer, a value that is
+// neither, or a time already past.
+inline constexpr qint64 MaxRetryAfterSeconds = 24 * 60 * 60;
+QDateTime retryUntil(int statusCode, const QByteArray &retryAfter, const QDateTime &now);
 
 // What an engine's status code means under the protocol, for the codes it
 // names ("" for others): 400 "bad request", 403 "key not valid", 422 "URLs not

@@ -347,6 +347,24 @@ const OutcomeRule Rules[] = {
      Untold,
      {K::Failure, failureLine, S::NotAsked, why},
      Api<why>(K::Failure)},
+    // Judged per URL before any request, so an IndexNow engine tells them one by one too.
+    {Outcome::NotIndexable,
+     {F::Keep, Free, Ends::Nothing, nullptr, &T::notIndexable},
+     {K::Plain,
+      [](const Context &c) {
+          return QStringLiteral("Not submitted, ") + c.result.reason + QStringLiteral(": ") + c.subject.url;
+      },
+      [](const Context &c) { return notSubmittedReportRow(c.subject.url, c.result.reason); }},
+     Untold,
+     NotSearched,
+     Untold},
+    {Outcome::UnchangedContent,
+     {F::MarkDone, Free, Ends::Nothing, nullptr, &T::unchanged},
+     {K::Plain, [](const Context &c) { return QStringLiteral("Not sent, unchanged content: ") + c.subject.url; },
+      [](const Context &c) { return notSubmittedReportRow(c.subject.url, QStringLiteral("unchanged content")); }},
+     Untold,
+     NotSearched,
+     Untold},
 };
 static_assert(std::size(Rules) == OutcomeCount, "one rule per outcome");
 

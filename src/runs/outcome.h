@@ -2,6 +2,7 @@
 
 #include "runs/runobserver.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -32,8 +33,15 @@ enum class Outcome {
     // key or the token exchange is refused (401), the account may not act for the site
     // (403), or a setting it needs is missing. A failure; the engine is asked nothing more.
     EngineUnusable,
+    // The page check found the page may not be indexed (noindex, a canonical elsewhere,
+    // robots.txt, a redirect, an error status): nothing is sent, no failure, and the URL
+    // stays to do, so it goes out once it may be indexed.
+    NotIndexable,
+    // The URL is to submit (its sitemap lastmod changed, say), but the page check finds
+    // the content the engine last accepted: nothing is sent and the URL counts as done.
+    UnchangedContent,
 };
-inline constexpr int OutcomeCount = int(Outcome::EngineUnusable) + 1;
+inline constexpr int OutcomeCount = int(Outcome::UnchangedContent) + 1;
 
 // The facts behind an outcome; what they mean is the table's business.
 struct RequestResult
@@ -41,12 +49,14 @@ struct RequestResult
     RequestResult(Outcome what = Outcome::Failed) : outcome(what) {}
 
     Outcome outcome;
-    QString reason;     // Failed, TooManyRequests, KeyMissing, QuotaReached, EngineUnusable: why, in a few words
+    // Failed, TooManyRequests, KeyMissing, QuotaReached, EngineUnusable, NotIndexable: why, in a few words
+    QString reason;
     QString detail;     // Listed, NotListed: what the engine says of the URL ("URL is unknown to Google"), or ""
     QString location;   // Redirected, Moved: where to
     QString statusLine; // the answer's status line as received, "" when none came
     QString answerFile; // the saved answer's file name in the project's directory, "" when none was saved
     bool answerCut = false;
+    QByteArray retryAfter; // the answer's Retry-After header as sent, "" without one
 };
 
 // What a URL's flag for the engine becomes.

@@ -177,6 +177,32 @@ bool WriteReport(QIODevice &file, int kind, const QString &text, const ReportCon
     return true;
 }
 
+namespace {
+
+// What the page checks kept back and announced, under the legend; "" for a run without them,
+// so the summary of such a run stays as it was.
+QString pageCheckSummary(const QList<EngineTally> &tally)
+{
+    QStringList parts;
+    for (const EngineTally &e : tally) {
+        if (!e.chosen || e.notIndexable + e.unchanged + e.departedAnnounced + e.departedRefused == 0)
+            continue;
+        parts << QStringLiteral("%1: %2 not submitted (may not be indexed), %3 unchanged, %4 pages that went away "
+                                "announced, %5 to announce again")
+                     .arg(escaped(e.engine))
+                     .arg(e.notIndexable)
+                     .arg(e.unchanged)
+                     .arg(e.departedAnnounced)
+                     .arg(e.departedRefused);
+    }
+    if (parts.isEmpty())
+        return {};
+    return QStringLiteral("<p class=\"legend\">Page checks: ") + parts.join(QStringLiteral("; ")) +
+           QStringLiteral(".</p>\n\n");
+}
+
+} // namespace
+
 bool WriteReportFooter(QIODevice &file, const QList<EngineTally> &tally)
 {
     QString rows;
@@ -207,8 +233,9 @@ bool WriteReportFooter(QIODevice &file, const QList<EngineTally> &tally)
         "QC_MaxSubmit. Key missing: not sent, their host does not publish the IndexNow key. "
         "Disabled: done in an earlier run. First failure: why the first failed URL failed.<br>\n"
         "Failed, timed out, skipped, over the limit and key missing URLs are sent again in the next run.</p>\n\n");
-    return ReportHtml::write(
-        file, ReportHtml::documentEnd(rows.isEmpty() ? QString() : ReportHtml::summaryTable(columns, rows) + legend));
+    return ReportHtml::write(file, ReportHtml::documentEnd(rows.isEmpty() ? QString()
+                                                                          : ReportHtml::summaryTable(columns, rows) +
+                                                                                legend + pageCheckSummary(tally)));
 }
 
 QString skippedEngineReportRow(const QString &engine)
@@ -277,6 +304,12 @@ QString engineListProblemReportRow(const QString &problem)
 QString notSentReportRow(const QString &url, const QString &reason)
 {
     return wideRow(QStringLiteral("Not sent, ") + escaped(reason) + QStringLiteral(": ") + escaped(url));
+}
+
+QString notSubmittedReportRow(const QString &url, const QString &reason)
+{
+    return QStringLiteral("<tr><td><a href=\"%1\" target=newbie>%2</a></td><td>Not submitted: %3</td></tr>\n\n")
+        .arg(linkTarget(url), escaped(url), escaped(reason));
 }
 
 QString indexNowReportRow(const QStringList &urls, const QString &host, const QString &outcome,

@@ -44,7 +44,9 @@ bool WriteReport(QIODevice &file, int kind, const QString &text, const ReportCon
 // skipped by the user, left for the next run by the engine's limit, kept back for want of
 // a published IndexNow key and already done, and the first failure's reason; an engine
 // whose engine list section is broken says so instead. A legend under the table tells
-// what each column means. No table when none was chosen. Returns as WriteReport().
+// what each column means, and, after a run with page checks, a line what the checks kept
+// back and which pages that went away were announced. No table when none was chosen.
+// Returns as WriteReport().
 bool WriteReportFooter(QIODevice &file, const QList<EngineTally> &tally);
 
 // The kind-4 rows of the run outcomes, with every value escaped.
@@ -66,6 +68,8 @@ QString disabledReportRow(const QString &url);                       // "Disable
 QString engineListProblemReportRow(const QString &problem);          // "Engine list: " + problem
 QString skippedReportRow(const QString &url);                        // "Skipped: " + url
 QString notSentReportRow(const QString &url, const QString &reason); // "Not sent, " + reason + ": " + url
+// The URL, linked, and "Not submitted: " + reason: a page the page check kept back.
+QString notSubmittedReportRow(const QString &url, const QString &reason);
 // "IndexNow: " + count + " URLs of " + host + ": " + outcome and a list of the URLs the
 // request carried, each linked, with the saved answer in a second cell.
 QString indexNowReportRow(const QStringList &urls, const QString &host, const QString &outcome,

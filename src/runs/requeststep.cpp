@@ -97,6 +97,8 @@ void RequestStep::header(const QByteArray &field, const QByteArray &value)
     advance();
     m_lastField = QString::fromUtf8(field);
     m_lastValue = QString::fromUtf8(value);
+    if (field.compare("Retry-After", Qt::CaseInsensitive) == 0)
+        m_retryAfter = value.trimmed().left(64); // a date or a number: anything longer is no Retry-After
     if (m_debug) {
         show(QStringLiteral("Field: ") + m_lastField);
         show(QStringLiteral("Value: ") + m_lastValue);
@@ -177,6 +179,7 @@ RequestResult RequestStep::send(const Request &request, AnswerMatcher *matcher)
     m_statusLine.clear();
     m_lastField.clear();
     m_lastValue.clear();
+    m_retryAfter.clear();
     m_progress = 0;
     m_matcher = matcher;
     if (!m_shown.isEmpty())
@@ -230,6 +233,7 @@ RequestResult RequestStep::send(const Request &request, AnswerMatcher *matcher)
             m_statusLine.isEmpty() ? failure : QStringLiteral("answer cut off (") + failure + QStringLiteral(")");
     }
     result.statusLine = QString::fromUtf8(m_statusLine);
+    result.retryAfter = m_retryAfter;
     if (!request.localFile.isEmpty() && QFileInfo(request.localFile).isFile()) {
         result.answerFile = QFileInfo(request.localFile).fileName();
         result.answerCut = m_file.cut();

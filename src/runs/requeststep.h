@@ -52,7 +52,7 @@ public:
     // One request from start to outcome. Never throws. The outcome is
     // TimedOut, SkippedUrl, SkippedEngine or Stopped when the run control
     // interrupted the request, otherwise the answer's classification or Failed
-    // with the network error's text.
+    // with the network error's text; an answer's Retry-After goes with it.
     RequestResult send(const Request &request, AnswerMatcher *matcher = nullptr);
 
     // Starts the display of a new answer (the observer's answerCleared()).
@@ -82,6 +82,7 @@ private:
     QByteArray m_statusLine;
     QString m_lastField;
     QString m_lastValue;
+    QByteArray m_retryAfter;
     QString m_shown;
     qsizetype m_shownBytes = 0;
 };

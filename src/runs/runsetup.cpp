@@ -19,6 +19,7 @@ RunSetup MakeRunSetup(const ProjectSession &session, const EngineCatalogue &engi
     setup.autoListUrl = setup.settings.autoListUrl(identity.defaultAutoListUrl);
     setup.manualListUrl = setup.settings.manualListUrl(identity.defaultManualListUrl);
     setup.debug = flags.DebugMode;
+    setup.checkPages = setup.settings.checkPages || flags.CheckFlag;
     if (flags.TestMode) {
         const SettingsKeys::Key &server = SettingsKeys::TestServer;
         setup.testServer = ProfileFile(session.appIniPath())

@@ -40,6 +40,10 @@ struct RunSetup
     // instead of the engines ("" outside test mode).
     QString testServer;
     ReportContext report; // the report's fixed values: home page, logo, title
+    // The submission run checks every page first (the project's [Checks] Pages,
+    // or "/check"): it sends only what changed and may be indexed, and announces
+    // the pages that went away.
+    bool checkPages = false;
 
     // Search Console's pace: its inspections a minute and a day (Google's quota), and the
     // clock they are counted by, in milliseconds since the epoch (the system's when empty).

@@ -53,6 +53,14 @@ QString RunSummary(const QList<EngineTally> &submission, const QList<EngineTally
             text += QStringLiteral(", %1 skipped by the user").arg(e.skipped);
         if (e.keyMissing > 0)
             text += QStringLiteral(", %1 not sent for want of a published IndexNow key").arg(e.keyMissing);
+        if (e.notIndexable > 0)
+            text += QStringLiteral(", %1 not submitted as they may not be indexed").arg(e.notIndexable);
+        if (e.unchanged > 0)
+            text += QStringLiteral(", %1 not sent again with unchanged content").arg(e.unchanged);
+        if (e.departedAnnounced + e.departedRefused > 0)
+            text += QStringLiteral(", %1 pages that went away announced, %2 to announce again")
+                        .arg(e.departedAnnounced)
+                        .arg(e.departedRefused);
         text += firstFailure(e) + u'\n';
     }
     heading = false;

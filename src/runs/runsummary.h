@@ -13,7 +13,8 @@ bool anyRequestFailed(const QList<EngineTally> &tally);
 // The summary an unattended program writes when something needs looking at:
 // per chosen engine the URLs sent, accepted, failed, timed out and left for
 // the next run by the engine's limit (the URLs skipped by the user and those
-// kept back for want of a published IndexNow key when there are any), and
+// kept back for want of a published IndexNow key, those the page checks kept
+// back and the pages that went away that were announced, when there are any), and
 // for an engine with failures the first one's reason; for a search the URLs
 // asked about and not listed (and those left to a later run by the engine's
 // quota, when there are any) and the engines that could not be asked. URLs

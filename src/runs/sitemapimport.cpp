@@ -1,5 +1,6 @@
 #include "runs/sitemapimport.h"
 
+#include "checks/sitemapdiscovery.h"
 #include "net/fetch.h"
 #include "project/enginestate.h"
 #include "project/urltable.h"
@@ -32,9 +33,34 @@ bool SitemapImport::isUrl(const QString &fileOrUrl)
            fileOrUrl.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
 }
 
-SitemapImportResult SitemapImport::read(const QStringList &fileOrUrls)
+QStringList SitemapImport::discovered(const QStringList &fileOrUrls, SitemapImportResult &result)
+{
+    QStringList sitemaps;
+    for (const QString &argument : fileOrUrls) {
+        const QByteArray robots = isUrl(argument) ? checks::robotsAddressFor(argument.toUtf8()) : QByteArray();
+        if (robots.isEmpty()) {
+            sitemaps << argument;
+            continue;
+        }
+        const checks::SitemapDiscovery found = checks::discoverSitemaps(m_http, robots, m_timeoutSeconds);
+        if (!found.ok()) {
+            result.error = found.error;
+            return {};
+        }
+        for (const QByteArray &sitemap : found.sitemaps)
+            sitemaps << QString::fromUtf8(sitemap);
+    }
+    sitemaps.removeDuplicates();
+    return sitemaps;
+}
+
+SitemapImportResult SitemapImport::read(const QStringList &arguments)
 {
     SitemapImportResult result;
+    const QStringList fileOrUrls = discovered(arguments, result);
+    if (!result.readable())
+        return result;
+    result.sitemaps = fileOrUrls;
     m_sitemapsSeen = QSet<QString>(fileOrUrls.cbegin(), fileOrUrls.cend());
     m_urlsSeen.clear();
     m_files = 0;
@@ -78,7 +104,7 @@ SitemapImportResult SitemapImport::importInto(UrlTable &table, int projectId, co
         return result;
     const int textual = table.replaceProjectUrlsFromSitemap(projectId, result.entries);
     // An engine that takes sitemaps rather than URLs is given these.
-    EngineState(table).setSitemaps(projectId, fileOrUrls);
+    EngineState(table).setSitemaps(projectId, result.sitemaps);
     if (textual > 0) {
         const SitemapWarning notice{
             m_firstTextual.file, m_firstTextual.line,

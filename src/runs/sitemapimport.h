@@ -26,6 +26,9 @@ struct SitemapImportResult
     // saying how many are compared as text. Nothing was skipped for it.
     QString lastmodNotice;
     int sitemapsRead = 0;
+    // The sitemaps the import was told or found: each argument as given, a
+    // site root or robots.txt address replaced by the sitemaps its robots.txt names.
+    QStringList sitemaps;
     // Why nothing can be imported, naming the file; "" when all was read. E.g.
     // sitemap.xml, line 12, column 7: Opening and ending tag mismatch.
     QString error;
@@ -35,7 +38,10 @@ struct SitemapImportResult
 
 // Reads sitemaps, each named by a local file (relative to the base directory,
 // or absolute) or an http:// or https:// URL. A URL is fetched with
-// net::Fetch, following its redirects, and read while it arrives.
+// net::Fetch, following its redirects, and read while it arrives. A site's
+// root ("https://host/") or its robots.txt stands for every sitemap the
+// Sitemap: lines of that robots.txt name; a robots.txt that names none, or
+// cannot be read, fails the import with its message.
 //
 // A sitemap index has the sitemaps it lists read as well, each fetched as a
 // URL: for an index fetched from a host, only those on the host its final
@@ -78,8 +84,9 @@ public:
     // read(), then, when readable, makes the project's URLs the entries' with
     // UrlTable::replaceProjectUrlsFromSitemap(), adding one warning when
     // lastmods that are no W3C datetime were compared as text; otherwise
-    // changes nothing. Throws UrlTableError when the table fails, having
-    // changed nothing.
+    // changes nothing. The project remembers the sitemaps read (those found
+    // in a robots.txt, not the robots.txt) for the engines that take sitemaps.
+    // Throws UrlTableError when the table fails, having changed nothing.
     SitemapImportResult importInto(UrlTable &table, int projectId, const QStringList &fileOrUrls);
     SitemapImportResult importInto(UrlTable &table, int projectId, const QString &fileOrUrl)
     {
@@ -101,6 +108,9 @@ private:
         Failed,
     };
 
+    // The arguments with each site root or robots.txt replaced by the sitemaps it names;
+    // sets result.error when a robots.txt names none or cannot be read.
+    QStringList discovered(const QStringList &fileOrUrls, SitemapImportResult &result);
     Read readSitemap(const QString &name, int level, const Origin *origin, SitemapImportResult &result);
     QString fetch(const QString &url, SitemapReader &reader, QString *finalUrl);
     QString readFile(const QString &path, SitemapReader &reader);

@@ -1,6 +1,7 @@
 #include "runs/submissionrun.h"
 
 #include "net/httpclient.h"
+#include "project/enginestate.h"
 #include "project/urlpass.h"
 #include "project/urltable.h"
 #include "runs/engineform.h"
@@ -32,9 +33,12 @@ void SubmissionRun::body()
     m_table.beginFlagBatch();
     try {
         writeReport(ReportHeader, QString());
+        if (m_setup.checkPages)
+            checkPages();
         status(QStringLiteral("Processing search engines"), StatusKind::Phase);
         forEachEngine([this](qsizetype i, const EngineSection &section) { submitToEngine(i, section); });
         status(QStringLiteral("Done processing search engines"), StatusKind::Phase);
+        tellDepartedPages();
         writeFooter();
         m_table.endFlagBatch();
     } catch (const std::exception &failure) {
@@ -119,6 +123,44 @@ void SubmissionRun::engineDone()
     m_table.beginFlagBatch();
 }
 
+void SubmissionRun::checkPages()
+{
+    // In test mode nothing reaches the sites, as with the key files.
+    if (!m_setup.testServer.isEmpty()) {
+        writeNotice(QStringLiteral("Test mode: the pages are not checked"));
+        return;
+    }
+    checks::PageCheckOptions options;
+    options.perHost = qBound(1, m_setup.settings.checkPerHost, 16);
+    options.workers = qMax(options.workers, options.perHost);
+    options.timeoutSeconds = m_setup.timeoutSeconds();
+    auto pass = std::make_unique<PageCheckPass>(m_table, m_setup.settings.projectId);
+    PageCheckPass::Hooks hooks;
+    hooks.stopRequested = [this] { return m_control.stopRequested(); };
+    hooks.progress = [this](int done, int total) { m_observer.runProgress(done, total); };
+    hooks.status = [this](const QString &text) { status(text, StatusKind::Phase); };
+    // A stopped check decides nothing: the stop ends the run before any engine.
+    if (pass->check(options, hooks))
+        m_pages = std::move(pass);
+}
+
+void SubmissionRun::tellDepartedPages()
+{
+    if (!m_pages)
+        return;
+    const QList<PageCheckPass::Departed> pages = m_pages->departedToTell();
+    if (pages.isEmpty())
+        return;
+    writeReport(ReportEngineHeading, QStringLiteral("Pages that went away"));
+    for (const PageCheckPass::Departed &page : pages) {
+        const QString text =
+            page.url + QStringLiteral(": ") + page.state + QStringLiteral("; ") +
+            (page.told.isEmpty() ? QStringLiteral("not announced, the page is still there") : page.told.join(u"; "));
+        status(text, StatusKind::Plain);
+        writeReport(ReportText, noticeReportRow(text));
+    }
+}
+
 void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section)
 {
     const QString &engine = m_engines.at(index).name;
@@ -131,6 +173,8 @@ void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section
         engineDone();
         return;
     }
+    if (m_pages)
+        m_pages->prepareEngine(engine, m_engines.at(index).column);
     const bool indexNow = IndexNow::usesKey(section);
     if (indexNow)
         checkIndexNowKeys();
@@ -148,7 +192,9 @@ void SubmissionRun::submitForm(qsizetype index, const EngineSection &section, bo
     status(QStringLiteral("Submitting URL's to ") + engine, StatusKind::Heading);
     const RunLog debug = debugLog();
     const ValueEncoder encode = encoder();
+    QString current; // the URL of the request being answered
     const auto prepare = [&](const QString &url) {
+        current = url;
         const QString email = m_setup.settings.pickSenderEmail();
         status(url, StatusKind::Url);
         const SubmissionForm form = ReadSubmissionForm(section, values(engine, url, email), encode, debug);
@@ -164,13 +210,19 @@ void SubmissionRun::submitForm(qsizetype index, const EngineSection &section, bo
         // Answers are kept only beside a report of this run, which links them.
         if (m_report.isOpen())
             prepared.request.localFile = m_setup.projectDir + QLatin1Char('/') + ResponseFileNameFor(m_answerCounter);
-        if (indexNow)
+        if (m_pages)
+            prepared.refusal = m_pages->refusal(engine, url);
+        if (indexNow && !prepared.refusal)
             prepared.refusal = keyMissing(url);
         if (!prepared.refusal && !post && form.method != QLatin1String("get"))
             prepared.refusal = RequestResult(Outcome::UnknownMethod);
         return prepared;
     };
-    walkEngine(index, {Telling::Submission, true, prepare});
+    const auto answered = [&](RequestResult &result) {
+        if (m_pages && flagEffect(result.outcome) == FlagEffect::MarkDone)
+            m_pages->accepted(engine, {current});
+    };
+    walkEngine(index, {Telling::Submission, true, prepare, answered});
 }
 
 void SubmissionRun::writeEntry(const OutcomeLines &lines, const RequestResult &, const OutcomeSubject &)
@@ -261,6 +313,12 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
     UrlPass pass(m_table, m_engines.at(index).column);
     QStringList authorities;
     QHash<QString, QStringList> urlsOf;
+    const auto take = [&](const QString &url) {
+        const QString authority = IndexNow::authorityOf(url);
+        if (!urlsOf.contains(authority))
+            authorities << authority;
+        urlsOf[authority] << url;
+    };
     int steps = 0;
     for (qsizetype row = 0; row < pass.size(); ++row) {
         const UrlTable::UrlAndFlag current = pass.at(row);
@@ -270,19 +328,37 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
             record(tally, Outcome::Disabled, subject);
             continue;
         }
-        if (const std::optional<RequestResult> kept = keyMissing(current.url)) {
+        std::optional<RequestResult> kept = m_pages ? m_pages->refusal(engine, current.url) : std::nullopt;
+        if (kept) {
+            // The check judged the page alone: it is told as the URL it is.
+            if (flagEffect(kept->outcome) == FlagEffect::MarkDone)
+                pass.setFlag(m_setup.settings.projectId, current.url, false);
+            record(tally, *kept, {Telling::Submission, engine, current.url});
+            continue;
+        }
+        if ((kept = keyMissing(current.url))) {
             record(tally, *kept, subject);
             continue;
         }
-        const QString authority = IndexNow::authorityOf(current.url);
-        if (!urlsOf.contains(authority))
-            authorities << authority;
-        urlsOf[authority] << current.url;
+        take(current.url);
+    }
+    // The pages that went away travel in the same requests: the protocol takes a deleted URL like a changed one.
+    QSet<QString> deletions;
+    for (const QString &url : m_pages ? m_pages->deletionsFor(engine) : QStringList()) {
+        if (const std::optional<RequestResult> kept = keyMissing(url)) {
+            m_pages->deletionsAnswered(engine, {url}, *kept);
+            ++tally.departedRefused;
+            continue;
+        }
+        deletions.insert(url);
+        take(url);
     }
     int budget = qMax(0, form.maxSubmit);
     int done = 0;
     // A stop, Skip Engine, or an answer after which the engine is asked nothing more.
     bool engineOver = m_control.stopRequested() || m_control.skipEngineRequested();
+    if (!engineOver && !authorities.isEmpty())
+        engineOver = waitsForRetryAfter(index, authorities, urlsOf, deletions);
     for (const QString &authority : authorities) {
         QStringList urls = urlsOf.value(authority);
         const QString host = IndexNow::hostOf(authority);
@@ -306,19 +382,32 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
             tally.sent += int(size);
             const RequestResult result = IndexNow::readAnswer(m_step.send(request), target);
             ++m_answerCounter;
-            if (flagEffect(result.outcome) == FlagEffect::MarkDone)
-                for (const QString &url : batch)
+            QStringList pages, gone;
+            for (const QString &url : batch)
+                (deletions.contains(url) ? gone : pages) << url;
+            if (flagEffect(result.outcome) == FlagEffect::MarkDone) {
+                for (const QString &url : pages)
                     pass.setFlag(m_setup.settings.projectId, url, false);
+                if (m_pages)
+                    m_pages->accepted(engine, pages);
+            }
+            if (!gone.isEmpty()) {
+                m_pages->deletionsAnswered(engine, gone, result);
+                (result.outcome == Outcome::Accepted ? tally.departedAnnounced : tally.departedRefused) +=
+                    int(gone.size());
+            }
             if (countsTowardLimit(result.outcome))
                 budget -= int(size);
             // Whatever became of the request became of each URL it carried.
             record(tally, result, {Telling::IndexNowBatch, engine, host, QString(), batch});
-            for (qsizetype i = 0; i < size; ++i)
+            for (qsizetype i = 0; i < pages.size(); ++i)
                 advance();
-            done += int(size);
+            done += int(pages.size());
             m_control.clearSkipUrl();
             m_http.setAction(httpResetHeaders);
-            engineOver = endsEngine(result.outcome) || m_control.stopRequested() || m_control.skipEngineRequested();
+            const bool away = keepsAway(engine, result);
+            engineOver =
+                away || endsEngine(result.outcome) || m_control.stopRequested() || m_control.skipEngineRequested();
         }
     }
     // The URLs a stop or a skip kept from being sent are not counted: they were never sent.
@@ -332,4 +421,41 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
     for (int i = done; i < steps; ++i)
         ++m_done;
     m_observer.runProgress(qMin(m_done, m_total), m_total);
+}
+
+bool SubmissionRun::waitsForRetryAfter(qsizetype index, const QStringList &authorities,
+                                       const QHash<QString, QStringList> &urlsOf, const QSet<QString> &deletions)
+{
+    const QString &engine = m_engines.at(index).name;
+    const QDateTime until = EngineState(m_table).notBefore(engine, QDateTime::currentDateTimeUtc());
+    if (!until.isValid())
+        return false;
+    // The engine's own wish, kept from an earlier run: its URLs wait, and that is no failure.
+    RequestResult waiting(Outcome::QuotaReached);
+    waiting.reason = QStringLiteral("the engine's Retry-After (not before %1 UTC)")
+                         .arg(until.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    QStringList urls, gone;
+    for (const QString &authority : authorities)
+        for (const QString &url : urlsOf.value(authority))
+            (deletions.contains(url) ? gone : urls) << url;
+    if (!gone.isEmpty()) {
+        m_pages->deletionsAnswered(engine, gone, waiting);
+        tallyOf(index).departedRefused += int(gone.size());
+    }
+    record(tallyOf(index), waiting,
+           {Telling::ApiBatch, engine, IndexNow::hostOf(authorities.first()), QString(), urls + gone});
+    return true;
+}
+
+bool SubmissionRun::keepsAway(const QString &engine, const RequestResult &result)
+{
+    const QDateTime until = IndexNow::retryUntil(statusCodeOf(result.statusLine.toUtf8()), result.retryAfter,
+                                                 QDateTime::currentDateTimeUtc());
+    if (!until.isValid())
+        return false;
+    EngineState(m_table).setNotBefore(engine, until);
+    status(QStringLiteral("%1 asks not to be asked before %2 UTC: it is asked nothing more until then")
+               .arg(engine, until.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
+           StatusKind::Plain);
+    return true;
 }

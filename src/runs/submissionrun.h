@@ -1,9 +1,12 @@
 #pragma once
 
+#include "runs/pagecheckpass.h"
 #include "runs/run.h"
 
 #include <QFile>
 #include <QHash>
+#include <QSet>
+#include <memory>
 #include <optional>
 
 // The submission run: every URL of the project to every chosen engine, one
@@ -11,6 +14,10 @@
 // table's engine columns. A URL is marked done for an engine only once the
 // engine has accepted it, so a run that is interrupted, fails or is killed at
 // any moment leaves every URL the engine did not accept to a later run.
+//
+// With page checks on (RunSetup::checkPages) every page is fetched first and
+// the engines get only what changed and may be indexed; the pages that went
+// away are announced to the bulk IndexNow engines (see PageCheckPass).
 class SubmissionRun : public Run
 {
 public:
@@ -30,6 +37,17 @@ private:
     void submitForm(qsizetype index, const EngineSection &section, bool indexNow);
     // An engine of the bulk IndexNow form: one JSON request per host.
     void submitIndexNow(qsizetype index, const EngineSection &section);
+    // Before the engines, when the run checks pages: every page fetched and judged.
+    void checkPages();
+    // After the engines: what became of the pages that went away, under their own heading.
+    void tellDepartedPages();
+    // An engine that asked in an earlier run not to be asked before a time still
+    // to come: its URLs wait (told once, no failure). True when it waits.
+    bool waitsForRetryAfter(qsizetype index, const QStringList &authorities, const QHash<QString, QStringList> &urlsOf,
+                            const QSet<QString> &deletions);
+    // An answer with a Retry-After keeps the engine away until then, in this run and the next
+    // ones (EngineState::setNotBefore()). True when it does.
+    bool keepsAway(const QString &engine, const RequestResult &result);
     // Before the first IndexNow engine: which hosts publish the project's key.
     void checkIndexNowKeys();
     // KeyMissing, with why, when the URL may not go to an IndexNow engine.
@@ -47,7 +65,8 @@ private:
 
     bool m_keysChecked = false;
     bool m_keyValid = false;
-    QHash<QString, QString> m_unpublished; // authority -> why its key file does not count
+    QHash<QString, QString> m_unpublished;  // authority -> why its key file does not count
+    std::unique_ptr<PageCheckPass> m_pages; // set once the pages are checked
     QFile m_report;
     ReportContext m_reportContext;
 };

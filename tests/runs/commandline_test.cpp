@@ -15,11 +15,11 @@ StartupFlags parse(const QStringList &arguments)
 QStringList setFlags(const StartupFlags &flags)
 {
     QStringList set;
-    const std::pair<bool, const char *> all[] = {{flags.LoadFlag, "load"},       {flags.UrlListFlag, "urllist"},
-                                                 {flags.SitemapFlag, "sitemap"}, {flags.NewKeyFlag, "newkey"},
-                                                 {flags.KeyFileFlag, "keyfile"}, {flags.RunFlag, "run"},
-                                                 {flags.SearchFlag, "search"},   {flags.ExitFlag, "exit"},
-                                                 {flags.DebugMode, "debug"},     {flags.TestMode, "test"}};
+    const std::pair<bool, const char *> all[] = {
+        {flags.LoadFlag, "load"},     {flags.UrlListFlag, "urllist"}, {flags.SitemapFlag, "sitemap"},
+        {flags.NewKeyFlag, "newkey"}, {flags.KeyFileFlag, "keyfile"}, {flags.RunFlag, "run"},
+        {flags.CheckFlag, "check"},   {flags.SearchFlag, "search"},   {flags.ExitFlag, "exit"},
+        {flags.DebugMode, "debug"},   {flags.TestMode, "test"}};
     for (const auto &[on, name] : all)
         if (on)
             set << QLatin1String(name);
@@ -90,6 +90,18 @@ TEST(CommandLine, SwitchesTheirFileNamesAndMistakes)
          "",
          {},
          {"a.xml", "https://b.example/s.xml"}},
+        {"a run with page checks",
+         {"/load", "site.qlc", "/run", "/check"},
+         {"load", "run", "check"},
+         "site.qlc",
+         "",
+         {}},
+        {"page checks need a project",
+         {"/check", "/exit"},
+         {"check", "exit"},
+         "",
+         "",
+         {"\"/check\" needs a project named by \"/load\""}},
         {"the IndexNow key steps",
          {"/load", "site.qlc", "/newkey", "/keyfile", "/var/www/site", "/exit"},
          {"load", "newkey", "keyfile", "exit"},

@@ -249,4 +249,30 @@ TEST(IndexNowParts, AuthoritiesAndKeyLocations)
     EXPECT_FALSE(ProjectSettings::isValidIndexNowKey("has_underscore"));
 }
 
+TEST(IndexNowParts, RetryAfterKeepsTheEngineAwayForAtMostADay)
+{
+    const QDateTime now(QDate(2025, 3, 1), QTime(12, 0), Qt::UTC);
+    const struct
+    {
+        const char *behaviour;
+        int status;
+        QByteArray retryAfter;
+        QDateTime until;
+    } cases[] = {
+        {"seconds", 429, "120", now.addSecs(120)},
+        {"an HTTP date", 503, "Sat, 01 Mar 2025 13:30:00 GMT", now.addSecs(90 * 60)},
+        {"more than a day is a day", 429, "999999999999", now.addDays(1)},
+        {"a date far ahead is a day", 429, "Fri, 01 Mar 2030 00:00:00 GMT", now.addDays(1)},
+        {"a date gone by", 429, "Sat, 01 Mar 2025 11:00:00 GMT", {}},
+        {"no number, no date", 429, "soon", {}},
+        {"a negative number", 429, "-5", {}},
+        {"another status", 500, "120", {}},
+        {"none given", 429, "", {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        EXPECT_EQ(IndexNow::retryUntil(c.status, c.retryAfter, now), c.until);
+    }
+}
+
 } // namespace

@@ -24,6 +24,8 @@ std::string counted(const EngineTally &t)
         {"disabled", t.disabled},
         {"notListed", t.notListed},
         {"keyMissing", t.keyMissing},
+        {"notIndexable", t.notIndexable},
+        {"unchanged", t.unchanged},
         {"unsearchable", int(t.unsearchable)},
     };
     for (const auto &[name, count] : columns)
@@ -38,29 +40,32 @@ TEST(OutcomeTable, EveryOutcomeDecidesTheFlagTheLimitTheTallyAndWhatGoesOn)
     const struct
     {
         Outcome outcome;
-        bool taken; // marks the URL done and uses up the engine's limit
+        bool done;   // marks the URL done
+        bool spends; // uses up the engine's limit
         const char *tally;
         QString firstFailure;
         const char *after; // "engine ends", "run ends" or ""
     } cases[] = {
-        {Outcome::Accepted, true, "accepted=3", "", ""},
-        {Outcome::Redirected, true, "accepted=3", "", ""},
-        {Outcome::Failed, false, "failed=3", "why", ""},
-        {Outcome::TimedOut, false, "timedOut=3", "", ""},
-        {Outcome::SkippedUrl, false, "skipped=3", "", ""},
-        {Outcome::SkippedEngine, false, "skipped=3", "", "engine ends"},
-        {Outcome::Stopped, false, "skipped=3", "", "run ends"},
-        {Outcome::Disabled, false, "disabled=3", "", ""},
-        {Outcome::LimitReached, false, "limited=3", "", ""},
-        {Outcome::UnknownMethod, false, "failed=3", "why", ""},
-        {Outcome::KeyMissing, false, "keyMissing=3", "", ""},
-        {Outcome::Moved, false, "failed=3", moved, ""},
-        {Outcome::TooManyRequests, false, "failed=3", "why", "engine ends"},
-        {Outcome::Listed, false, "accepted=3", "", ""},
-        {Outcome::NotListed, false, "accepted=3 notListed=3", "", ""},
-        {Outcome::Unsearchable, false, "unsearchable=1", "", "engine ends"},
-        {Outcome::QuotaReached, false, "limited=3", "", "engine ends"},
-        {Outcome::EngineUnusable, false, "failed=3", "why", "engine ends"},
+        {Outcome::Accepted, true, true, "accepted=3", "", ""},
+        {Outcome::Redirected, true, true, "accepted=3", "", ""},
+        {Outcome::Failed, false, false, "failed=3", "why", ""},
+        {Outcome::TimedOut, false, false, "timedOut=3", "", ""},
+        {Outcome::SkippedUrl, false, false, "skipped=3", "", ""},
+        {Outcome::SkippedEngine, false, false, "skipped=3", "", "engine ends"},
+        {Outcome::Stopped, false, false, "skipped=3", "", "run ends"},
+        {Outcome::Disabled, false, false, "disabled=3", "", ""},
+        {Outcome::LimitReached, false, false, "limited=3", "", ""},
+        {Outcome::UnknownMethod, false, false, "failed=3", "why", ""},
+        {Outcome::KeyMissing, false, false, "keyMissing=3", "", ""},
+        {Outcome::Moved, false, false, "failed=3", moved, ""},
+        {Outcome::TooManyRequests, false, false, "failed=3", "why", "engine ends"},
+        {Outcome::Listed, false, false, "accepted=3", "", ""},
+        {Outcome::NotListed, false, false, "accepted=3 notListed=3", "", ""},
+        {Outcome::Unsearchable, false, false, "unsearchable=1", "", "engine ends"},
+        {Outcome::QuotaReached, false, false, "limited=3", "", "engine ends"},
+        {Outcome::EngineUnusable, false, false, "failed=3", "why", "engine ends"},
+        {Outcome::NotIndexable, false, false, "notIndexable=3", "", ""},
+        {Outcome::UnchangedContent, true, false, "unchanged=3", "", ""},
     };
     static_assert(std::size(cases) == OutcomeCount, "every outcome has its case");
     for (const auto &c : cases) {
@@ -78,8 +83,8 @@ TEST(OutcomeTable, EveryOutcomeDecidesTheFlagTheLimitTheTallyAndWhatGoesOn)
         countOutcome(tally, result, subject);
         EXPECT_EQ(tally.firstFailure, c.firstFailure) << "the first failure is kept";
 
-        EXPECT_EQ(flagEffect(c.outcome) == FlagEffect::MarkDone, c.taken);
-        EXPECT_EQ(countsTowardLimit(c.outcome), c.taken);
+        EXPECT_EQ(flagEffect(c.outcome) == FlagEffect::MarkDone, c.done);
+        EXPECT_EQ(countsTowardLimit(c.outcome), c.spends);
         EXPECT_EQ(isFailure(c.outcome), !c.firstFailure.isEmpty());
         EXPECT_EQ(endsEngine(c.outcome), std::string(c.after) == "engine ends");
         EXPECT_EQ(endsRun(c.outcome), std::string(c.after) == "run ends");
@@ -118,6 +123,31 @@ TEST(OutcomeTable, AWebmasterCallForManyUrlsIsToldOnceWithItsEngineAndSite)
         // The search report shows the call in the engine's section.
         EXPECT_EQ(lines.searchEntry, SearchEntry::EngineNotAsked);
         EXPECT_EQ("Google: " + lines.searchReason, c.line);
+    }
+}
+
+TEST(OutcomeTable, APageTheCheckKeptBackIsToldWithWhy)
+{
+    const QString url = "https://a.example/<b>";
+    const struct
+    {
+        Outcome outcome;
+        QString reason;
+        QString line;
+        QString row;
+    } cases[] = {
+        {Outcome::NotIndexable, "noindex (meta robots)", "Not submitted, noindex (meta robots): " + url,
+         "Not submitted: noindex (meta robots)"},
+        {Outcome::UnchangedContent, "", "Not sent, unchanged content: " + url, "Not submitted: unchanged content"},
+    };
+    for (const auto &c : cases) {
+        RequestResult result(c.outcome);
+        result.reason = c.reason;
+        const OutcomeLines lines = describeOutcome(result, {Telling::Submission, "IndexNow", url});
+        EXPECT_EQ(lines.statusLine, c.line);
+        EXPECT_EQ(lines.kind, StatusKind::Plain) << "no failure";
+        EXPECT_TRUE(lines.reportRow.contains("https://a.example/&lt;b&gt;</a></td><td>" + c.row + "</td>"))
+            << lines.reportRow.toStdString();
     }
 }
 

@@ -1,4 +1,5 @@
 #include "net/httpclient.h"
+#include "project/enginestate.h"
 #include "project/urltable.h"
 #include "runs/sitemapimport.h"
 #include "support/lighttpdfixture.h"
@@ -248,6 +249,40 @@ TEST_F(SitemapImportTest, SeveralSitemapsAreOneImportAndAnImportWithoutPagesIsRe
     ASSERT_EQ(result.entries.size(), 3);
     EXPECT_EQ(result.entries.at(1).lastmod, "2024") << "the first entry of a URL stands";
     EXPECT_EQ(rows(), (QStringList{"http://a/: 30", "http://b/: 30", "http://c/: 30"}));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SitemapImportTest, ASiteRootOrItsRobotsTxtStandsForTheSitemapsItNames)
+{
+    web.addFile("pages.xml", urlset({"http://a/", "http://b/"}));
+    web.addFile("blog.xml", urlset({"http://c/"}));
+    web.addFile("robots.txt", "User-agent: *\nDisallow: /private/\nSitemap: " + web.url("/pages.xml") +
+                                  "\nsitemap: " + web.url("/blog.xml") + "\nSitemap: /relative.xml\n");
+    const QStringList found{url("/pages.xml"), url("/blog.xml")};
+    for (const QString &argument : {url("/"), url(""), url("/robots.txt")}) {
+        SCOPED_TRACE(argument.toStdString());
+        SitemapImport import(http, dir.path());
+        const SitemapImportResult result = import.importInto(table, 5, argument);
+        ASSERT_TRUE(result.readable()) << qPrintable(result.error);
+        EXPECT_EQ(result.sitemaps, found);
+        EXPECT_EQ(rows(), (QStringList{"http://a/: 30", "http://b/: 30", "http://c/: 30"}));
+        // Search Console is given the sitemaps, not the robots.txt.
+        EXPECT_EQ(EngineState(table).sitemaps(5), found);
+    }
+
+    // A robots.txt naming none, or none at all, changes nothing.
+    web.addFile("robots.txt", "User-agent: *\nDisallow:\n");
+    SitemapImport import(http, dir.path());
+    EXPECT_EQ(import.importInto(table, 5, url("/")).error,
+              "The robots.txt " + url("/robots.txt") + " names no sitemap");
+    QFile::remove(web.documentRoot() + "/robots.txt");
+    EXPECT_TRUE(import.importInto(table, 5, QStringList{url("/blog.xml"), url("/robots.txt")})
+                    .error.startsWith("The robots.txt " + url("/robots.txt") + " "));
+    EXPECT_EQ(rows(), (QStringList{"http://a/: 30", "http://b/: 30", "http://c/: 30"}));
+    EXPECT_EQ(EngineState(table).sitemaps(5), found);
 }
 
 } // namespace

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "checks/pagechecker.h"
+#include "project/pagestate.h"
+#include "runs/outcome.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class UrlTable;
+
+// The page checks of a submission run. Before the engines, check() fetches
+// every URL of the project and every URL that left its list, with the previous
+// check's validators, and records each result. Then, per engine, it says which
+// URLs go out:
+//  - a page that may not be indexed is not submitted (NotIndexable; its flag
+//    stays, so it goes out once it may be indexed);
+//  - a page whose fingerprint differs from the one the engine last accepted is
+//    submitted again, whatever its flag said (prepareEngine() sets the flag);
+//  - a page to submit whose fingerprint is the one the engine last accepted is
+//    not sent (UnchangedContent, which marks it done);
+//  - a page done for the engine with no accepted fingerprint (accepted before
+//    the checks) takes its current one, so the first checked run does not
+//    send a whole site again.
+// A URL the check could not judge (none was recorded) goes as it would
+// without checks. Pages that went away and answer 404 or 410 are announced to
+// the bulk IndexNow engines until each accepted the announcement once.
+//
+// Writes go through PageState and the URL table's flags; they throw the
+// table's UrlTableError.
+class PageCheckPass
+{
+public:
+    // A page that left the project's list, as this run found it.
+    struct Departed
+    {
+        QString url;
+        QString state;     // "answers <status line>", or why no answer came
+        bool gone = false; // it answers 404 or 410: its deletion is announced
+        QStringList told;  // what became of its announcements in this run, one text per engine
+    };
+
+    struct Hooks
+    {
+        std::function<bool()> stopRequested;
+        std::function<void(int done, int total)> progress;
+        std::function<void(const QString &text)> status;
+    };
+
+    PageCheckPass(UrlTable &table, int projectId);
+
+    // Checks the project's URLs and the departed ones (options as given) and
+    // records the results; a result the check could not judge (a network
+    // failure, a stop) leaves the previous check in place. Returns false when
+    // stopped, having recorded nothing.
+    bool check(const checks::PageCheckOptions &options, const Hooks &hooks);
+
+    // Before an engine's walk: the first fingerprints of pages done before the
+    // checks, and the flags of changed pages set again for column.
+    void prepareEngine(const QString &engine, const QString &column);
+    // Why url is not sent to the engine (NotIndexable with the verdict's text,
+    // UnchangedContent); nullopt when it goes as it would without checks.
+    std::optional<RequestResult> refusal(const QString &engine, const QString &url) const;
+    // The engine accepted urls: their current fingerprints become its accepted ones.
+    void accepted(const QString &engine, const QStringList &urls);
+
+    // The departed pages answering 404 or 410 whose deletion the engine has
+    // not accepted yet, in the order they left.
+    QStringList deletionsFor(const QString &engine);
+    // What the engine answered to the announcement of urls' deletion: an
+    // acceptance is kept for good, anything else is tried again next run.
+    void deletionsAnswered(const QString &engine, const QStringList &urls, const RequestResult &result);
+
+    // The departed pages this run has something to say about: those announced
+    // or refused, and those still there (not announced).
+    QList<Departed> departedToTell() const;
+
+private:
+    UrlTable &m_table;
+    PageState m_state;
+    int m_projectId;
+    QHash<QString, checks::PageCheckResult> m_results; // the project's URLs, judged
+    QList<Departed> m_departed;
+    QHash<QString, QHash<QString, QByteArray>> m_accepted; // engine -> url -> fingerprint
+};

@@ -1,0 +1,222 @@
+// The submission run with page checks, against a real site and an IndexNow
+// endpoint of the engine farm: only what changed and may be indexed goes out,
+// the pages that went away are announced once, and a Retry-After outlives the run.
+
+#include "project/enginestate.h"
+#include "runs/runsummary.h"
+#include "runs/sitemapimport.h"
+#include "support/runs/farmrun.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+
+namespace {
+
+const QString Key = QStringLiteral("0123456789abcdef0123456789abcdef");
+
+QByteArray page(const QByteArray &body, const QByteArray &head = "")
+{
+    return "<!DOCTYPE html><html><head><title>t</title>" + head + "</head><body>" + body + "</body></html>\n";
+}
+
+// The farm is the site and the IndexNow endpoint. The site's pages come through a
+// script that reads them afresh (lighttpd's stat cache would answer with a file's
+// state of a second ago) and answers conditional requests by an ETag of the
+// content. The endpoint answers what answer.txt says (a status, then header
+// lines), 200 without it, and records every request.
+class PageCheckRun : public qctest::FarmRunTest
+{
+protected:
+    void SetUp() override
+    {
+        FarmRunTest::SetUp();
+        farm.server().addCgiScript("switch.cgi", R"(require "$ENV{DOCUMENT_ROOT}/farmlib/farm.pl";
+farm_record('switch.cgi');
+my @lines = ('200 OK');
+if (open(my $f, '<', "$ENV{DOCUMENT_ROOT}/answer.txt")) { @lines = <$f>; chomp @lines; }
+my $status = shift @lines;
+farm_answer($status, 'text/plain', "said $status\n", @lines);
+)");
+        farm.server().addCgiScript("site.cgi", R"(use Digest::MD5 qw(md5_hex);
+my ($name) = ($ENV{QUERY_STRING} || '') =~ /^([A-Za-z0-9.]+)$/;
+my $type = ($name || '') =~ /\.xml$/ ? 'application/xml' : 'text/html';
+my $f;
+if (!$name || !open($f, '<', "$ENV{DOCUMENT_ROOT}/pages/$name")) {
+    print "Status: 404 Not Found\r\nContent-Type: text/html\r\n\r\nNo such page\n";
+    exit;
+}
+binmode STDOUT;
+my $body = do { local $/; <$f> };
+my $etag = '"' . md5_hex($body) . '"';
+if (($ENV{HTTP_IF_NONE_MATCH} || '') eq $etag) {
+    print "Status: 304 Not Modified\r\nETag: $etag\r\n\r\n";
+} else {
+    print "ETag: $etag\r\nContent-Type: $type\r\n\r\n$body";
+}
+)");
+        farm.server().addFile(Key + ".txt", Key.toUtf8());
+        farm.server().addFile("robots.txt",
+                              "User-agent: *\nSitemap: " + farm.url("/cgi-bin/site.cgi?sitemap.xml") + "\n");
+        setup.settings.indexNowKey = Key;
+        setup.checkPages = true;
+        qctest::FarmEngine indexNow = engine("switch.cgi", "E1");
+        indexNow.method = "indexnow";
+        prepare({{"IndexNow", indexNow}}, {});
+    }
+
+    // The address of the site's page name.
+    QByteArray address(const QByteArray &name) const { return farm.url("/cgi-bin/site.cgi?" + name); }
+    QString site(const QByteArray &name) const { return QString::fromUtf8(address(name)); }
+    void put(const QString &name, const QByteArray &bytes) { farm.server().addFile("pages/" + name, bytes); }
+    void remove(const QString &name) { QFile::remove(farm.server().documentRoot() + "/pages/" + name); }
+    void answer(const QByteArray &lines) { farm.server().addFile("answer.txt", lines); }
+
+    // The site's sitemap, every page with the one lastmod, found through robots.txt.
+    void publishSitemap(const QList<QByteArray> &names, const QByteArray &lastmod)
+    {
+        QByteArray xml = "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n";
+        for (const QByteArray &name : names)
+            xml +=
+                "<url><loc>" + address(name).replace("&", "&amp;") + "</loc><lastmod>" + lastmod + "</lastmod></url>\n";
+        put("sitemap.xml", xml + "</urlset>\n");
+    }
+
+    // The weekly job: the site's sitemaps, then the run; the URLs of every IndexNow request it made.
+    QList<QStringList> weeklyRun(QList<EngineTally> *tally = nullptr)
+    {
+        SitemapImport import(http, base.path());
+        const SitemapImportResult imported = import.importInto(*table, ProjectId, QString::fromUtf8(farm.url("/")));
+        EXPECT_TRUE(imported.readable()) << imported.error.toStdString();
+        return run(tally);
+    }
+
+    QList<QStringList> run(QList<EngineTally> *tally = nullptr)
+    {
+        const qsizetype before = farm.received().size();
+        const QList<EngineTally> counted = submit();
+        if (tally)
+            *tally = counted;
+        QList<QStringList> requests;
+        for (const qctest::FarmRequest &r : farm.received().mid(before)) {
+            if (r.script != "switch.cgi")
+                continue;
+            QStringList urls;
+            for (const QJsonValue &url : QJsonDocument::fromJson(r.body).object().value("urlList").toArray())
+                urls << url.toString();
+            std::sort(urls.begin(), urls.end());
+            requests << urls;
+        }
+        return requests;
+    }
+
+    QStringList sites(std::initializer_list<const char *> paths) const
+    {
+        QStringList urls;
+        for (const char *path : paths)
+            urls << site(path);
+        std::sort(urls.begin(), urls.end());
+        return urls;
+    }
+};
+
+TEST_F(PageCheckRun, TheWeeklyRunSendsWhatReallyChangedAndAnnouncesTheDeletedPage)
+{
+    for (const char *name : {"p1", "p2", "p3", "p4", "p5"})
+        put(name, page("<p>First version of " + QByteArray(name) + "</p>"));
+    put("noindex", page("<p>Drafts</p>", "<meta name=\"robots\" content=\"noindex\">"));
+    put("copy", page("<p>A copy</p>", "<link rel=\"canonical\" href=\"/cgi-bin/site.cgi?p1\">"));
+    const QList<QByteArray> first = {"p1", "p2", "p3", "p4", "p5", "noindex", "copy"};
+    publishSitemap(first, "2025-01-06");
+    EXPECT_EQ(weeklyRun(), QList<QStringList>({sites({"p1", "p2", "p3", "p4", "p5"})}));
+
+    // The site is rebuilt: every lastmod renewed, three pages edited, one rebuilt with only
+    // a new build stamp, one added and one deleted.
+    for (const char *name : {"p1", "p2", "p3"})
+        put(name, page("<p>The second version of " + QByteArray(name) + "</p>"));
+    put("p4", page("<!-- built 2025-02-03 --><p>First version of p4</p>"));
+    put("p6", page("<p>A new page</p>"));
+    remove("p5");
+    publishSitemap({"p1", "p2", "p3", "p4", "p6", "noindex", "copy"}, "2025-02-03");
+    QList<EngineTally> tally;
+    EXPECT_EQ(weeklyRun(&tally), QList<QStringList>({sites({"p1", "p2", "p3", "p5", "p6"})}));
+
+    ASSERT_EQ(tally.size(), 1);
+    EXPECT_FALSE(anyRequestFailed(tally)) << RunSummary(tally, {}).toStdString();
+    EXPECT_EQ(tally.at(0).accepted, 5);
+    EXPECT_EQ(tally.at(0).notIndexable, 2);
+    EXPECT_EQ(tally.at(0).unchanged, 1);
+    EXPECT_EQ(tally.at(0).departedAnnounced, 1);
+    EXPECT_TRUE(observer.runFailures.isEmpty());
+    EXPECT_EQ(observer.texts(StatusKind::Failure), QStringList());
+    // Done: the pages sent and the one unchanged; the two that may not be indexed go once they may.
+    EXPECT_EQ(flags("E1"), QList<bool>({false, false, false, false, true, true, false}));
+
+    const QByteArray rows = reportRows();
+    EXPECT_TRUE(rows.contains("Not submitted: noindex (meta robots)")) << rows.toStdString();
+    EXPECT_TRUE(rows.contains("Not submitted: canonical points to " + address("p1")));
+    EXPECT_TRUE(rows.contains("Not submitted: unchanged content"));
+    EXPECT_TRUE(
+        rows.contains(qctest::reportHeading("Pages that went away") +
+                      qctest::reportWideRow(address("p5") + ": answers HTTP/1.0 404 Not Found; announced to IndexNow "
+                                                            "(HTTP/1.0 200 OK)")))
+        << rows.toStdString();
+    EXPECT_TRUE(observer.texts().contains("Checking 8 pages"));
+
+    // Nothing changed: nothing goes out, and the deleted page is not announced again.
+    EXPECT_EQ(weeklyRun(), QList<QStringList>());
+}
+
+TEST_F(PageCheckRun, ARefusedDeletionIsAnnouncedAgainUntilTakenAndAPageStillThereNotAtAll)
+{
+    for (const char *name : {"a", "gone", "kept"})
+        put(name, page("<p>" + QByteArray(name) + "</p>"));
+    table->replaceProjectUrls(ProjectId, sites({"a", "gone", "kept"}));
+    EXPECT_EQ(run(), QList<QStringList>({sites({"a", "gone", "kept"})}));
+
+    table->replaceProjectUrls(ProjectId, {site("a")});
+    remove("gone");
+    answer("422 Unprocessable Entity\n");
+    EXPECT_EQ(run(), QList<QStringList>({sites({"gone"})}));
+    const QByteArray rows = reportRows();
+    EXPECT_TRUE(rows.contains(address("gone") +
+                              ": answers HTTP/1.0 404 Not Found; not announced to IndexNow (HTTP/1.0 422 "
+                              "Unprocessable Entity); tried again in the next run"))
+        << rows.toStdString();
+    EXPECT_TRUE(
+        rows.contains(address("kept") + ": answers HTTP/1.0 304 Not Modified; not announced, the page is still there"))
+        << rows.toStdString();
+
+    answer("202 Accepted\n");
+    EXPECT_EQ(run(), QList<QStringList>({sites({"gone"})}));
+    EXPECT_EQ(run(), QList<QStringList>());
+}
+
+TEST_F(PageCheckRun, ARetryAfterKeepsTheEngineAwayInTheNextRunWithoutAFailure)
+{
+    setup.checkPages = false;
+    table->replaceProjectUrls(ProjectId, sites({"x", "y"}));
+    answer("429 Too Many Requests\nRetry-After: 3600\n");
+    EXPECT_EQ(run(), QList<QStringList>({sites({"x", "y"})}));
+    const QDateTime until = EngineState(*table).notBefore("IndexNow", QDateTime::currentDateTimeUtc());
+    ASSERT_TRUE(until.isValid()) << observer.texts().join('\n').toStdString();
+    EXPECT_GT(until, QDateTime::currentDateTimeUtc().addSecs(3000));
+
+    answer("200 OK\n");
+    QList<EngineTally> tally;
+    EXPECT_EQ(run(&tally), QList<QStringList>());
+    EXPECT_FALSE(anyRequestFailed(tally));
+    EXPECT_EQ(tally.at(0).limited, 2);
+    EXPECT_EQ(flags("E1"), QList<bool>({true, true}));
+    const QString line = "IndexNow: 2 URLs wait for the engine's Retry-After (not before " +
+                         until.toString("yyyy-MM-dd HH:mm:ss") + " UTC)";
+    EXPECT_TRUE(observer.texts().contains(line)) << observer.texts().join('\n').toStdString();
+    const QByteArray rows = reportRows();
+    EXPECT_TRUE(rows.contains("Retry-After (not before " + until.toString("yyyy-MM-dd HH:mm:ss").toUtf8() + " UTC)"))
+        << rows.toStdString();
+}
+
+} // namespace
