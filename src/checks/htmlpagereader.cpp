@@ -3,20 +3,34 @@
 #include <QByteArrayList>
 #include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <mutex>
 
 namespace checks {
 
 namespace {
 
+// Parsers made since their dictionary of names was last dropped: a reused
+// parser keeps every element and attribute name it met, and a hostile site
+// could make that grow without end.
+constexpr int maxDictionaryNames = 4096;
+
 QByteArrayView view(const xmlChar *text)
 {
     return text == nullptr ? QByteArrayView() : QByteArrayView(reinterpret_cast<const char *>(text));
 }
 
-QByteArray lower(const xmlChar *text)
+// name in lower case: name itself when it has no capital (libxml2 lowers the
+// names it parses), else a lowered copy in scratch.
+QByteArrayView lowered(QByteArrayView name, QByteArray &scratch)
 {
-    return view(text).toByteArray().toLower();
+    for (const char c : name) {
+        if (c >= 'A' && c <= 'Z') {
+            scratch = name.toByteArray().toLower();
+            return scratch;
+        }
+    }
+    return name;
 }
 
 bool relNamesCanonical(QByteArrayView rel)
@@ -33,12 +47,15 @@ void ignoreError(void *, const xmlError *)
 void ignoreMessage(void *, const char *, ...)
 {}
 
+constexpr int parseOptions =
+    HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NODEFDTD;
+
 } // namespace
 
 // The libxml2 side: a push parser whose SAX callbacks land in the reader.
 struct HtmlPageReader::Parser
 {
-    explicit Parser(HtmlPageReader &reader)
+    explicit Parser(HtmlPageReader &reader) : m_reader(reader)
     {
         // libxml2 sets up its globals once, before any thread parses.
         static std::once_flag initialised;
@@ -46,6 +63,34 @@ struct HtmlPageReader::Parser
         // What libxml2 reports outside a parser context (an encoding it cannot
         // convert) goes to this thread's generic handler, standard error by default.
         xmlSetGenericErrorFunc(nullptr, ignoreMessage);
+        create();
+    }
+    ~Parser()
+    {
+        if (context != nullptr)
+            htmlFreeParserCtxt(context);
+    }
+
+    // Makes the parser ready for a new page, as a new one would be.
+    void reset()
+    {
+        if (!used)
+            return;
+        used = false;
+        if (context != nullptr && context->dict != nullptr && xmlDictSize(context->dict) <= maxDictionaryNames &&
+            rewind())
+            return;
+        if (context != nullptr)
+            htmlFreeParserCtxt(context);
+        create();
+    }
+
+    htmlParserCtxtPtr context = nullptr;
+    bool used = false; // something was fed since the parser was made or reset
+
+private:
+    void create()
+    {
         htmlSAXHandler sax{};
         // The SAX2 mark makes libxml2 report errors through serror, which drops
         // them, instead of printing them on standard error.
@@ -64,18 +109,35 @@ struct HtmlPageReader::Parser
         };
         sax.ignorableWhitespace = sax.characters;
         sax.cdataBlock = sax.characters;
-        context = htmlCreatePushParserCtxt(&sax, &reader, nullptr, 0, nullptr, XML_CHAR_ENCODING_NONE);
+        context = htmlCreatePushParserCtxt(&sax, &m_reader, nullptr, 0, nullptr, XML_CHAR_ENCODING_NONE);
         if (context != nullptr)
-            htmlCtxtUseOptions(context, HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR |
-                                            HTML_PARSE_NOWARNING | HTML_PARSE_NODEFDTD);
-    }
-    ~Parser()
-    {
-        if (context != nullptr)
-            htmlFreeParserCtxt(context);
+            htmlCtxtUseOptions(context, parseOptions);
     }
 
-    htmlParserCtxtPtr context = nullptr;
+    // htmlCtxtReset drops the input a push parser reads from: a new one is
+    // pushed, with what htmlCreatePushParserCtxt sets besides. False when
+    // that fails; the context is then only fit to be freed.
+    bool rewind()
+    {
+        htmlCtxtReset(context);
+        xmlParserInputBufferPtr buffer = xmlAllocParserInputBuffer(XML_CHAR_ENCODING_NONE);
+        if (buffer == nullptr)
+            return false;
+        xmlParserInputPtr input = xmlNewIOInputStream(context, buffer, XML_CHAR_ENCODING_NONE);
+        if (input == nullptr) {
+            xmlFreeParserInputBuffer(buffer);
+            return false;
+        }
+        if (inputPush(context, input) < 0) {
+            xmlFreeInputStream(input);
+            return false;
+        }
+        context->progressive = 1;
+        htmlCtxtUseOptions(context, parseOptions);
+        return true;
+    }
+
+    HtmlPageReader &m_reader;
 };
 
 HtmlPageReader::HtmlPageReader(const QByteArray &pageUrl) : m_base(pageUrl), m_parser(std::make_unique<Parser>(*this))
@@ -83,10 +145,23 @@ HtmlPageReader::HtmlPageReader(const QByteArray &pageUrl) : m_base(pageUrl), m_p
 
 HtmlPageReader::~HtmlPageReader() = default;
 
+void HtmlPageReader::restart(const QByteArray &pageUrl)
+{
+    m_parser->reset();
+    m_base = pageUrl;
+    m_signals = {};
+    m_fingerprint.reset();
+    m_fingerprintResult.clear();
+    m_skipDepth = 0;
+    m_inBody = false;
+    m_finished = false;
+}
+
 void HtmlPageReader::feed(QByteArrayView piece)
 {
     if (m_finished || m_parser->context == nullptr)
         return;
+    m_parser->used = true;
     // libxml2 takes an int length: a giant piece goes in slices.
     constexpr qsizetype slice = 1 << 20;
     for (qsizetype at = 0; at < piece.size(); at += slice) {
@@ -99,34 +174,41 @@ void HtmlPageReader::finish()
 {
     if (m_finished)
         return;
-    if (m_parser->context != nullptr)
+    if (m_parser->context != nullptr) {
+        m_parser->used = true;
         htmlParseChunk(m_parser->context, nullptr, 0, 1);
+    }
     m_finished = true;
     m_fingerprintResult = m_fingerprint.result();
 }
 
 void HtmlPageReader::startElement(QByteArrayView name, const unsigned char **attributes)
 {
-    const QByteArray element = name.toByteArray().toLower();
     if (m_skipDepth > 0)
         return;
+    // Views into libxml2's strings, valid for this call; names are copied only
+    // when they need lowering (libxml2 lowers what it parses).
+    QByteArray elementScratch, attributeScratch, metaNameScratch;
+    const QByteArrayView element = lowered(name, elementScratch);
     if (element == "body")
         m_inBody = true;
-    QByteArray metaName, inputType, rel, href, content;
+    QByteArrayView metaName, inputType, rel, href, content;
     for (const unsigned char **at = attributes; at != nullptr && at[0] != nullptr; at += 2) {
-        const QByteArray attribute = lower(at[0]);
+        const QByteArrayView attribute = lowered(view(at[0]), attributeScratch);
         const QByteArrayView value = view(at[1]);
         if (attribute == "name" || (attribute == "property" && metaName.isEmpty()))
-            metaName = value.toByteArray().toLower();
+            metaName = value;
         else if (attribute == "type")
-            inputType = value.toByteArray().trimmed().toLower();
+            inputType = value.trimmed();
         else if (attribute == "rel")
-            rel = value.toByteArray();
+            rel = value;
         else if (attribute == "href")
-            href = value.toByteArray();
+            href = value;
         else if (attribute == "content")
-            content = value.toByteArray();
+            content = value;
     }
+    metaName = element == "meta" ? lowered(metaName, metaNameScratch) : QByteArrayView();
+    const bool hiddenInput = element == "input" && inputType.compare("hidden", Qt::CaseInsensitive) == 0;
 
     if (element == "meta" && isRobotsMetaName(metaName) && robotsDirectivesForbidIndexing(content))
         m_signals.noindexMeta = true;
@@ -141,8 +223,8 @@ void HtmlPageReader::startElement(QByteArrayView name, const unsigned char **att
 
     m_fingerprint.startElement(element);
     for (const unsigned char **at = attributes; at != nullptr && at[0] != nullptr; at += 2) {
-        const QByteArray attribute = lower(at[0]);
-        if (PageFingerprint::attributeMatters(element, attribute, metaName, inputType))
+        const QByteArrayView attribute = lowered(view(at[0]), attributeScratch);
+        if (PageFingerprint::attributeMatters(element, attribute, metaName, hiddenInput ? "hidden" : ""))
             m_fingerprint.attribute(attribute, view(at[1]));
     }
     if (PageFingerprint::skipsInside(element))
@@ -151,7 +233,8 @@ void HtmlPageReader::startElement(QByteArrayView name, const unsigned char **att
 
 void HtmlPageReader::endElement(QByteArrayView name)
 {
-    if (m_skipDepth > 0 && PageFingerprint::skipsInside(name.toByteArray().toLower()))
+    QByteArray scratch;
+    if (m_skipDepth > 0 && PageFingerprint::skipsInside(lowered(name, scratch)))
         --m_skipDepth;
 }
 

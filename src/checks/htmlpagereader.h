@@ -27,6 +27,11 @@ public:
     HtmlPageReader(const HtmlPageReader &) = delete;
     HtmlPageReader &operator=(const HtmlPageReader &) = delete;
 
+    // Starts another page, as a new reader would, keeping the parser: a
+    // check reads thousands of pages, and making a parser for each costs more
+    // than resetting one.
+    void restart(const QByteArray &pageUrl);
+
     void feed(QByteArrayView piece);
     // Ends the page; then signals() and fingerprint() hold the whole page's.
     void finish();

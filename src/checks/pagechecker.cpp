@@ -50,10 +50,13 @@ struct CheckState
     std::function<void(int index)> tell; // runs on the calling thread
 
     // Pages judged and not told yet. One wake-up of the calling thread tells
-    // all that gathered meanwhile, rather than one wake-up for every page.
+    // all that gathered meanwhile; after telling some, it looks again a
+    // moment later (the gatherer) rather than be woken for the next page: a
+    // wake-up for every page costs the check more than the telling.
     std::mutex doneMutex;
     std::vector<int> done;
-    bool wakeUpPosted = false;
+    bool wakeUpPosted = false;  // a wake-up is on its way, or the gatherer runs: the workers post none
+    QTimer *gatherer = nullptr; // single shot, on the calling thread
 
     void judged(int index)
     {
@@ -63,16 +66,34 @@ struct CheckState
             return;
         wakeUpPosted = true;
         QMetaObject::invokeMethod(
-            caller, [this] { tellJudged(); }, Qt::QueuedConnection);
+            caller, [this] { tellGathered(); }, Qt::QueuedConnection);
     }
 
+    // On the calling thread, from the wake-up or the gatherer.
+    void tellGathered()
+    {
+        std::vector<int> batch;
+        {
+            const std::lock_guard<std::mutex> lock(doneMutex);
+            batch.swap(done);
+            // Nothing came since the last look: the next page wakes the thread again.
+            if (batch.empty())
+                wakeUpPosted = false;
+        }
+        if (batch.empty())
+            return;
+        gatherer->start();
+        for (const int index : batch)
+            tell(index);
+    }
+
+    // Every page judged and not told yet, when the workers are done.
     void tellJudged()
     {
         std::vector<int> batch;
         {
             const std::lock_guard<std::mutex> lock(doneMutex);
             batch.swap(done);
-            wakeUpPosted = false;
         }
         for (const int index : batch)
             tell(index);
@@ -93,17 +114,18 @@ protected:
     void run() override
     {
         THTTPClient http;
+        PageFetcher pages(http);
         while (std::optional<PageQueue::Task> task = m_state.queue.take()) {
             if (task->kind == PageQueue::Task::Kind::Robots)
                 readRobots(http, task->host);
             else
-                checkPage(http, *task);
+                checkPage(pages, *task);
         }
     }
 
 private:
     void readRobots(THTTPClient &http, const QByteArray &host);
-    void checkPage(THTTPClient &http, const PageQueue::Task &task);
+    void checkPage(PageFetcher &pages, const PageQueue::Task &task);
     void finish(const PageQueue::Task &task);
     bool stopped() const { return m_state.queue.stopped(); }
 
@@ -135,7 +157,7 @@ void Worker::readRobots(THTTPClient &http, const QByteArray &host)
     m_state.queue.robotsRead(host, std::move(robots));
 }
 
-void Worker::checkPage(THTTPClient &http, const PageQueue::Task &task)
+void Worker::checkPage(PageFetcher &pages, const PageQueue::Task &task)
 {
     const PageCheckInput &page = m_state.pages.at(task.index);
     PageCheckResult &result = m_state.results[size_t(task.index)];
@@ -156,7 +178,7 @@ void Worker::checkPage(THTTPClient &http, const PageQueue::Task &task)
     request.lastModified = page.previous.lastModified;
     request.timeoutSeconds = m_state.options.timeoutSeconds;
     request.stopRequested = [this] { return stopped(); };
-    const PageFetchResult fetched = fetchPage(http, request);
+    const PageFetchResult fetched = pages.fetch(request);
     ++result.tries;
     result.finalUrl = fetched.finalUrl;
     result.statusLine = fetched.statusLine;
@@ -234,7 +256,12 @@ QList<PageCheckResult> PageChecker::check(const QList<PageCheckInput> &pages)
         tell(int(i));
     }
 
-    CheckState state{pages, m_options, results, queue, &caller, tell, {}, {}, false};
+    // A page's result waits at most this long to be told.
+    QTimer gatherer;
+    gatherer.setSingleShot(true);
+    gatherer.setInterval(20);
+    CheckState state{pages, m_options, results, queue, &caller, tell, {}, {}, false, &gatherer};
+    QObject::connect(&gatherer, &QTimer::timeout, &caller, [&state] { state.tellGathered(); });
     std::vector<std::unique_ptr<Worker>> workers;
     // A loop of its own, not processEvents(WaitForMoreEvents): that may go on
     // waiting after it handled the last worker's end, and nothing else comes.
@@ -264,6 +291,7 @@ QList<PageCheckResult> PageChecker::check(const QList<PageCheckInput> &pages)
     if (running > 0)
         queue.stop();
     poll.stop();
+    gatherer.stop();
     for (const auto &worker : workers)
         worker->wait();
     // The results judged last are told before the check returns.

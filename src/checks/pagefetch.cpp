@@ -1,9 +1,6 @@
 #include "checks/pagefetch.h"
 
-#include <QTimer>
-#include <QUrl>
 #include <limits>
-#include <memory>
 
 #include "checks/htmlpagereader.h"
 #include "net/fetch.h"
@@ -28,235 +25,189 @@ bool namesHtml(const QByteArray &contentType)
     return type.isEmpty() || type.contains("html");
 }
 
+bool is2xx(int code)
+{
+    return code >= 200 && code <= 299;
+}
+
 // Header values kept from one answer; a hostile server's flood of headers is capped.
 constexpr qsizetype maxHeaderValue = 4096;
 
+// One page's fetch: the answer's headers and body as net::Fetch tells them.
 class PageFetchRun
 {
 public:
-    PageFetchRun(THTTPClient &http, const PageFetchRequest &request)
-        : m_http(http), m_request(request), m_chain(request.url), m_timeout(qMax(request.timeoutSeconds, 1))
+    PageFetchRun(THTTPClient &http, HtmlPageReader &reader, const PageFetchRequest &request)
+        : m_http(http), m_reader(reader), m_request(request)
     {}
 
     PageFetchResult run();
 
 private:
-    // Why the fetch itself ended an exchange.
-    enum class End { None, TimedOut, Stopped, Cut };
+    // What the body of the answer under way goes through.
+    enum class Sink { None, Html, Bytes };
 
-    void exchange(PageFetchResult &result);
-    void end(End why);
-    bool stopRequested() const { return m_request.stopRequested && m_request.stopRequested(); }
+    void startAnswer();
     void header(const QByteArray &field, const QByteArray &value);
     void startBody();
-    void takeBody(const char *data, int len);
+    void takeBody(QByteArrayView piece);
+    // Ends the body's reading: the fingerprint, the HTML's signals beside the headers'.
+    QByteArray finishBody();
 
     THTTPClient &m_http;
+    HtmlPageReader &m_reader;
     const PageFetchRequest &m_request;
-    net::RedirectChain m_chain;
-    int m_timeout;
-    End m_end = End::None;
 
-    // The answer under way.
-    QByteArray m_location, m_contentType, m_etag, m_lastModified, m_retryAfter;
+    // The answer under way: after the fetch, the final one's.
+    QByteArray m_contentType, m_etag, m_lastModified, m_retryAfter;
     PageSignals m_headerSignals;
-    std::unique_ptr<HtmlPageReader> m_reader;
-    std::unique_ptr<PageFingerprint> m_rawHash;
-    qint64 m_taken = 0;
-    bool m_cut = false;
+    Sink m_sink = Sink::None;
+    std::optional<PageFingerprint> m_rawHash;
 };
 
 PageFetchResult PageFetchRun::run()
 {
+    net::FetchRequest request;
+    request.url = m_request.url;
+    // The validators of the previous check; one a server could not have sent is left out.
+    if (!m_request.etag.isEmpty() && printable(m_request.etag))
+        request.headers += "If-None-Match: " + m_request.etag + "\r\n";
+    if (!m_request.lastModified.isEmpty() && printable(m_request.lastModified))
+        request.headers += "If-Modified-Since: " + m_request.lastModified + "\r\n";
+    request.timeoutSeconds = m_request.timeoutSeconds;
+    request.maxRedirects = net::RedirectChain::DefaultLimit;
+    request.maxBytes = qMax<qint64>(m_request.maxBytes, 1);
+    request.cutAtLimit = true;
+    request.stopRequested = m_request.stopRequested;
+    request.onRequest = [this] { startAnswer(); };
+    request.onHeader = [this](const QByteArray &field, const QByteArray &value) { header(field, value); };
+    request.onBodyStart = [this] { startBody(); };
+    request.consume = [this](QByteArrayView piece) {
+        takeBody(piece);
+        return true;
+    };
+    const net::FetchResult fetched = net::Fetch(m_http, request);
+
     PageFetchResult result;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &m_http, [this] { end(End::TimedOut); });
-    QTimer poll;
-    poll.setInterval(50);
-    QObject::connect(&poll, &QTimer::timeout, &m_http, [this] {
-        if (stopRequested())
-            end(End::Stopped);
-    });
-    m_http.setLocalFile(QString());
-    m_http.setPostData({});
-    m_http.OnHeader = [this](QObject *, const QByteArray &field, const QByteArray &value) { header(field, value); };
-    m_http.OnStartTransfer = [this](QObject *) { startBody(); };
-    m_http.OnTransfer = [this](QObject *, qint32, const char *text, quint16 len) { takeBody(text, len); };
-    const QByteArray ifModifiedSince = m_http.IfModifiedSince();
-    const QByteArray otherHeaders = m_http.OtherHeaders();
-    m_http.setIfModifiedSince(printable(m_request.lastModified) ? m_request.lastModified : QByteArray());
-    m_http.setOtherHeaders(!m_request.etag.isEmpty() && printable(m_request.etag)
-                               ? "If-None-Match: " + m_request.etag + "\r\n"
-                               : QByteArray());
-    deadline.start(m_timeout * 1000);
-    if (m_request.stopRequested)
-        poll.start();
-
-    for (;;) {
-        result.finalUrl = m_chain.current();
-        if (stopRequested())
-            m_end = End::Stopped;
-        if (m_end == End::Stopped || m_end == End::TimedOut) {
-            result.outcome =
-                m_end == End::Stopped ? PageFetchResult::Outcome::Stopped : PageFetchResult::Outcome::TimedOut;
-            result.text = m_end == End::Stopped ? QStringLiteral("stopped")
-                                                : QStringLiteral("no answer within %1 s").arg(m_timeout);
-            break;
-        }
-        exchange(result);
-        if (!result.answered() || !net::RedirectChain::isRedirectStatus(result.statusCode) || m_location.isEmpty())
-            break;
-        const QString refusal = m_chain.follow(m_location);
-        if (!refusal.isEmpty()) {
-            result.outcome = PageFetchResult::Outcome::RedirectRefused;
-            result.text = refusal;
-            break;
-        }
-        result.redirects = m_chain.taken();
-    }
-    deadline.stop();
-    poll.stop();
-    m_http.OnHeader = nullptr;
-    m_http.OnStartTransfer = nullptr;
-    m_http.OnTransfer = nullptr;
-    // The validators were this page's: the client's next request must not carry them.
-    m_http.setIfModifiedSince(ifModifiedSince);
-    m_http.setOtherHeaders(otherHeaders);
-    return result;
-}
-
-void PageFetchRun::exchange(PageFetchResult &result)
-{
-    m_location.clear();
-    m_contentType.clear();
-    m_etag.clear();
-    m_lastModified.clear();
-    m_retryAfter.clear();
-    m_headerSignals = {};
-    m_reader.reset();
-    m_rawHash.reset();
-    m_taken = 0;
-    m_cut = false;
-    std::optional<net::Error> failure;
-    QString failureText;
-    try {
-        m_http.setURL(m_chain.current());
-        m_http.setAction(httpGet);
-    } catch (const ENetCore &error) {
-        if (error.error() != net::Error::StatusFailed) {
-            failure = error.error();
-            failureText = QString::fromUtf8(error.what());
-        }
-    } catch (const std::bad_alloc &) {
-        failure = net::Error::OutOfMemory;
-        failureText = QString::fromUtf8(ENetCore(net::Error::OutOfMemory).what());
-    }
-    result.statusLine = m_http.StatusLine();
-    result.statusCode = net::statusCodeOf(result.statusLine);
-    const bool answered = !result.statusLine.isEmpty();
-    if (m_end == End::TimedOut || m_end == End::Stopped) {
-        result.outcome = m_end == End::Stopped ? PageFetchResult::Outcome::Stopped : PageFetchResult::Outcome::TimedOut;
-        result.text = m_end == End::Stopped
-                          ? QStringLiteral("stopped")
-                          : QStringLiteral("%1 within %2 s")
-                                .arg(answered ? QStringLiteral("no complete answer") : QStringLiteral("no answer"))
-                                .arg(m_timeout);
-        return;
-    }
-    if (failure && m_end != End::Cut) {
+    result.finalUrl = fetched.finalUrl;
+    result.redirects = fetched.redirects;
+    result.statusLine = fetched.statusLine;
+    result.statusCode = fetched.statusCode;
+    result.text = fetched.text;
+    using Outcome = net::FetchResult::Outcome;
+    switch (fetched.outcome) {
+    case Outcome::Success:
+    case Outcome::HttpStatus:
+        break;
+    case Outcome::RedirectRefused:
+        result.outcome = PageFetchResult::Outcome::RedirectRefused;
+        return result;
+    case Outcome::TimedOut:
+        result.outcome = PageFetchResult::Outcome::TimedOut;
+        return result;
+    case Outcome::Stopped:
+        result.outcome = PageFetchResult::Outcome::Stopped;
+        return result;
+    case Outcome::Failed:
+    case Outcome::TooLarge: // not with cutAtLimit
         result.outcome = PageFetchResult::Outcome::Failed;
-        result.text = failureText;
-        return;
-    }
-    if (!answered) {
-        result.outcome = PageFetchResult::Outcome::Failed;
-        result.text = QStringLiteral("no answer: the connection closed before a status line");
-        return;
+        return result;
     }
     result.outcome = PageFetchResult::Outcome::Answered;
     result.text.clear();
     result.etag = m_etag;
     result.lastModified = m_lastModified;
     result.retryAfter = m_retryAfter;
+    result.cut = fetched.cut;
+    if (is2xx(result.statusCode))
+        result.fingerprint = finishBody();
     result.pageSignals = m_headerSignals;
-    result.cut = m_cut;
-    result.fingerprint.clear();
-    if (result.statusCode < 200 || result.statusCode > 299)
-        return;
-    if (m_reader) {
-        m_reader->finish();
-        result.pageSignals.noindexMeta = m_reader->pageSignals().noindexMeta;
-        result.pageSignals.canonical = m_reader->pageSignals().canonical;
-        result.fingerprint = m_reader->fingerprint();
-        m_reader.reset();
-    } else if (m_rawHash) {
-        result.fingerprint = m_rawHash->result();
-    } else {
-        result.fingerprint = PageFingerprint().result(); // an empty body
-    }
+    return result;
 }
 
-void PageFetchRun::end(End why)
+void PageFetchRun::startAnswer()
 {
-    // A connection already closed has its answer: a late timer changes nothing about it.
-    if (m_end != End::None || m_http.SocketHandle() < 0)
-        return;
-    m_end = why;
-    m_http.setAction(httpIdle);
+    m_contentType.clear();
+    m_etag.clear();
+    m_lastModified.clear();
+    m_retryAfter.clear();
+    m_headerSignals = {};
+    m_sink = Sink::None;
+    m_rawHash.reset();
 }
 
 void PageFetchRun::header(const QByteArray &field, const QByteArray &value)
 {
-    const QByteArray name = field.trimmed().toLower();
-    const QByteArray kept = value.trimmed().left(maxHeaderValue);
-    if (name == "location")
-        m_location = kept;
-    else if (name == "content-type")
-        m_contentType = kept;
-    else if (name == "etag")
-        m_etag = kept;
-    else if (name == "last-modified")
-        m_lastModified = kept;
-    else if (name == "retry-after")
-        m_retryAfter = kept;
-    else if (name == "x-robots-tag")
-        m_headerSignals.takeRobotsHeader(kept);
+    const auto is = [&field](const char *name) { return field.trimmed().compare(name, Qt::CaseInsensitive) == 0; };
+    QByteArray *kept = nullptr;
+    if (is("content-type"))
+        kept = &m_contentType;
+    else if (is("etag"))
+        kept = &m_etag;
+    else if (is("last-modified"))
+        kept = &m_lastModified;
+    else if (is("retry-after"))
+        kept = &m_retryAfter;
+    else if (is("x-robots-tag"))
+        m_headerSignals.takeRobotsHeader(value.trimmed().left(maxHeaderValue));
+    if (kept != nullptr)
+        *kept = value.trimmed().left(maxHeaderValue);
 }
 
 void PageFetchRun::startBody()
 {
-    const int code = net::statusCodeOf(m_http.ResponseStatusLine());
-    if (code < 200 || code > 299)
+    // Only a 2xx body is judged; a 2xx is never a redirect, so it is the final answer's.
+    if (!is2xx(net::statusCodeOf(m_http.ResponseStatusLine())))
         return;
-    if (namesHtml(m_contentType))
-        m_reader = std::make_unique<HtmlPageReader>(m_chain.current());
-    else
-        m_rawHash = std::make_unique<PageFingerprint>();
+    if (namesHtml(m_contentType)) {
+        m_sink = Sink::Html;
+        // The reader resolves links against the address this answer came from.
+        m_reader.restart(m_http.URL());
+    } else {
+        m_sink = Sink::Bytes;
+        m_rawHash.emplace();
+    }
 }
 
-void PageFetchRun::takeBody(const char *data, int len)
+void PageFetchRun::takeBody(QByteArrayView piece)
 {
-    if ((!m_reader && !m_rawHash) || m_end != End::None)
-        return;
-    if (m_taken + len > m_request.maxBytes) {
-        len = int(m_request.maxBytes - m_taken);
-        m_cut = true;
+    if (m_sink == Sink::Html)
+        m_reader.feed(piece);
+    else if (m_sink == Sink::Bytes)
+        m_rawHash->addBytes(piece);
+}
+
+QByteArray PageFetchRun::finishBody()
+{
+    switch (m_sink) {
+    case Sink::Html:
+        m_reader.finish();
+        m_headerSignals.noindexMeta = m_reader.pageSignals().noindexMeta;
+        m_headerSignals.canonical = m_reader.pageSignals().canonical;
+        return m_reader.fingerprint();
+    case Sink::Bytes:
+        return m_rawHash->result();
+    case Sink::None:
+        break;
     }
-    m_taken += len;
-    if (m_reader)
-        m_reader->feed(QByteArrayView(data, len));
-    else
-        m_rawHash->addBytes(QByteArrayView(data, len));
-    if (m_cut)
-        end(End::Cut);
+    return PageFingerprint().result(); // the answer ended before its body began
 }
 
 } // namespace
 
+PageFetcher::PageFetcher(THTTPClient &http) : m_http(http), m_reader(std::make_unique<HtmlPageReader>(QByteArray()))
+{}
+
+PageFetcher::~PageFetcher() = default;
+
+PageFetchResult PageFetcher::fetch(const PageFetchRequest &request)
+{
+    return PageFetchRun(m_http, *m_reader, request).run();
+}
+
 PageFetchResult fetchPage(THTTPClient &http, const PageFetchRequest &request)
 {
-    return PageFetchRun(http, request).run();
+    return PageFetcher(http).fetch(request);
 }
 
 std::optional<qint64> retryAfterSeconds(QByteArrayView value, const QDateTime &now)

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "checks/pagesignals.h"
@@ -18,7 +19,8 @@ struct PageFetchRequest
 {
     QByteArray url;
     // The validators of the previous check: sent as If-None-Match and
-    // If-Modified-Since (one holding a control character is not sent).
+    // If-Modified-Since while the address stays on the first host (one
+    // holding a control character is not sent).
     QByteArray etag;
     QByteArray lastModified;
     // For the whole fetch, redirects included; at least one second.
@@ -60,12 +62,32 @@ struct PageFetchResult
     bool answered() const { return outcome == Outcome::Answered; }
 };
 
-// Fetches one page with the client, following redirects by net::RedirectChain's
-// rule (at most five, never from https down to http), one request per address,
-// and reads the final answer's headers and body as they arrive. Never throws.
-// The client is the caller's to give and must not be in use; its request
-// headers are what they were, its URL and events are left as the fetch set them. Pumps the thread's events
-// while it waits, like the client.
+class HtmlPageReader;
+
+// Fetches pages one after another with one client, through net::Fetch:
+// redirects by net::RedirectChain's rule (at most five, never from https down
+// to http), one request per address, the validators kept to the first host
+// (like any header line of a fetch), and the final answer's headers and body
+// read as they arrive. The HTML reader is made once and reset for each page.
+// The client is the caller's to give and must not be in use meanwhile; its
+// request properties and events are what they were after each fetch.
+class PageFetcher
+{
+public:
+    explicit PageFetcher(THTTPClient &http);
+    ~PageFetcher();
+    PageFetcher(const PageFetcher &) = delete;
+    PageFetcher &operator=(const PageFetcher &) = delete;
+
+    // Never throws. Pumps the thread's events while it waits, like the client.
+    PageFetchResult fetch(const PageFetchRequest &request);
+
+private:
+    THTTPClient &m_http;
+    std::unique_ptr<HtmlPageReader> m_reader;
+};
+
+// One page with a fetcher of its own (PageFetcher::fetch).
 PageFetchResult fetchPage(THTTPClient &http, const PageFetchRequest &request);
 
 // A Retry-After value as seconds from now: a number of seconds, or an HTTP

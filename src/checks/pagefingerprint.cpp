@@ -1,21 +1,30 @@
 #include "checks/pagefingerprint.h"
 
+#include <array>
+#include <charconv>
+#include <cstring>
 #include <openssl/evp.h>
 
 namespace checks {
 
 namespace {
 
-constexpr qsizetype heldLimit = 16 * 1024;
+// What a text byte is to the hash, looked up rather than tested: text is most of a page.
+enum ByteClass : unsigned char { Plain, Blank, Mark };
 
-bool isWhitespace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
+constexpr std::array<ByteClass, 256> byteClasses = [] {
+    std::array<ByteClass, 256> classes{};
+    for (const unsigned char c : {' ', '\t', '\n', '\r', '\f', '\v'})
+        classes[c] = Blank;
+    // Text could otherwise spell a field's mark: these are escaped.
+    for (const unsigned char c : {'<', '@', '=', '"', '\\'})
+        classes[c] = Mark;
+    return classes;
+}();
 
-bool isMark(char c)
+ByteClass classOf(char c)
 {
-    return c == '<' || c == '@' || c == '=' || c == '"' || c == '\\';
+    return byteClasses[static_cast<unsigned char>(c)];
 }
 
 bool namesToken(QByteArrayView name)
@@ -30,16 +39,24 @@ bool namesToken(QByteArrayView name)
 
 PageFingerprint::PageFingerprint() : m_hash(EVP_MD_CTX_new())
 {
-    if (m_hash != nullptr && EVP_DigestInit_ex(m_hash, EVP_sha256(), nullptr) != 1) {
-        EVP_MD_CTX_free(m_hash);
-        m_hash = nullptr;
-    }
-    m_held.reserve(heldLimit + 1024);
+    reset();
 }
 
 PageFingerprint::~PageFingerprint()
 {
     EVP_MD_CTX_free(m_hash);
+}
+
+void PageFingerprint::reset()
+{
+    m_result.clear();
+    m_heldSize = 0;
+    m_blankPending = false;
+    m_textOpen = false;
+    if (m_hash != nullptr && EVP_DigestInit_ex(m_hash, EVP_sha256(), nullptr) != 1) {
+        EVP_MD_CTX_free(m_hash);
+        m_hash = nullptr;
+    }
 }
 
 bool PageFingerprint::attributeMatters(QByteArrayView element, QByteArrayView attribute, QByteArrayView metaName,
@@ -62,19 +79,35 @@ bool PageFingerprint::skipsInside(QByteArrayView element)
 void PageFingerprint::put(char mark, QByteArrayView bytes)
 {
     // A mark and a length before each field: "<a" + "b" and "<ab" must not hash alike.
-    m_held += mark;
-    m_held += QByteArray::number(bytes.size());
-    m_held += ':';
-    m_held += bytes;
-    if (m_held.size() >= heldLimit)
+    char length[24];
+    const auto written = std::to_chars(length, length + sizeof length, bytes.size());
+    hold(mark);
+    hold(length, written.ptr - length);
+    hold(':');
+    hold(bytes.data(), bytes.size());
+}
+
+void PageFingerprint::hold(const char *bytes, qsizetype size)
+{
+    if (size <= 0)
+        return;
+    if (m_heldSize + size > qsizetype(sizeof m_held)) {
         flush();
+        if (size > qsizetype(sizeof m_held)) {
+            if (m_hash != nullptr)
+                EVP_DigestUpdate(m_hash, bytes, size_t(size));
+            return;
+        }
+    }
+    std::memcpy(m_held + m_heldSize, bytes, size_t(size));
+    m_heldSize += size;
 }
 
 void PageFingerprint::flush()
 {
-    if (m_hash != nullptr && !m_held.isEmpty())
-        EVP_DigestUpdate(m_hash, m_held.constData(), size_t(m_held.size()));
-    m_held.clear();
+    if (m_hash != nullptr && m_heldSize > 0)
+        EVP_DigestUpdate(m_hash, m_held, size_t(m_heldSize));
+    m_heldSize = 0;
 }
 
 void PageFingerprint::startElement(QByteArrayView name)
@@ -96,32 +129,29 @@ void PageFingerprint::text(QByteArrayView piece)
     const char *at = piece.data();
     const char *const end = at + piece.size();
     while (at < end) {
-        if (isWhitespace(*at)) {
+        if (classOf(*at) == Blank) {
             m_blankPending = m_textOpen;
             ++at;
             continue;
         }
         if (!m_textOpen) {
-            m_held += '"';
+            hold('"');
             m_textOpen = true;
         } else if (m_blankPending) {
-            m_held += ' ';
+            hold(' ');
         }
         m_blankPending = false;
         const char *run = at;
-        while (run < end && !isWhitespace(*run) && !isMark(*run))
+        while (run < end && classOf(*run) == Plain)
             ++run;
         if (run > at) {
-            m_held.append(at, run - at);
+            hold(at, run - at);
             at = run;
         } else {
-            // Text could otherwise spell a mark: it is escaped.
-            m_held += '\\';
-            m_held += *at++;
+            hold('\\');
+            hold(*at++);
         }
     }
-    if (m_held.size() >= heldLimit)
-        flush();
 }
 
 void PageFingerprint::addBytes(QByteArrayView bytes)

@@ -39,6 +39,8 @@ public:
 
     // The hash of everything fed; the fingerprint takes nothing more after it.
     QByteArray result();
+    // Forgets everything fed, as a new fingerprint would.
+    void reset();
 
     // Whether an attribute of element goes into the hash (the rules above;
     // names in lower case). metaName is the element's name or property
@@ -50,12 +52,22 @@ public:
 
 private:
     void put(char mark, QByteArrayView bytes);
+    void hold(char c)
+    {
+        if (m_heldSize == sizeof m_held)
+            flush();
+        m_held[m_heldSize++] = c;
+    }
+    void hold(const char *bytes, qsizetype size);
     void flush();
 
     // OpenSSL's SHA-256: several times the speed of Qt's own on a check of thousands of pages.
     EVP_MD_CTX *m_hash = nullptr;
     QByteArray m_result;
-    QByteArray m_held;           // hashed in batches: one addData per byte run costs more than the copy
+    // Hashed in batches: one digest update per byte run costs more than the copy,
+    // and a plain array more than a QByteArray's checks on every append.
+    char m_held[16 * 1024];
+    qsizetype m_heldSize = 0;
     bool m_blankPending = false; // whitespace seen after text, written when more text follows
     bool m_textOpen = false;     // the last thing fed was text
 };

@@ -43,8 +43,9 @@ bool robotsDirectivesForbidIndexing(QByteArrayView directives)
 
 bool isRobotsMetaName(QByteArrayView name)
 {
-    const QByteArray lower = name.trimmed().toByteArray().toLower();
-    return lower == "robots" || lower.endsWith("bot");
+    const QByteArrayView trimmed = name.trimmed();
+    return trimmed.compare("robots", Qt::CaseInsensitive) == 0 ||
+           (trimmed.size() >= 3 && trimmed.last(3).compare("bot", Qt::CaseInsensitive) == 0);
 }
 
 QByteArray normalizedAddress(const QByteArray &url)
@@ -85,7 +86,8 @@ PageVerdict PageSignals::verdict(const QByteArray &finalUrl) const
         return PageVerdict::noindexHeader();
     if (noindexMeta)
         return PageVerdict::noindexMeta();
-    if (!canonical.isEmpty() && normalizedAddress(canonical) != normalizedAddress(finalUrl))
+    // Most canonical links name the page in its own spelling: that needs no parsing.
+    if (!canonical.isEmpty() && canonical != finalUrl && normalizedAddress(canonical) != normalizedAddress(finalUrl))
         return PageVerdict::canonicalElsewhere(canonical);
     return PageVerdict::indexablePage();
 }

@@ -371,6 +371,8 @@ void FetchRun::exchange(const QByteArray &method, const QByteArray &postData, Fe
     result.cut = false;
     std::optional<ENetCore> failure;
     try {
+        if (m_request.onRequest)
+            m_request.onRequest();
         m_http.setURL(m_current);
         placeHeaders();
         m_http.setPostData(postData);

@@ -60,6 +60,9 @@ struct FetchRequest
     // Told of each header and of the start of each body, redirects' included; either may be empty.
     std::function<void(const QByteArray &field, const QByteArray &value)> onHeader;
     std::function<void()> onBodyStart;
+    // Told before each request goes out, the first and each redirect's: what
+    // onHeader and onBodyStart bring after it belongs to that request's answer.
+    std::function<void()> onRequest;
 
     // Polled while the fetch waits (and before each request): true ends it at once (Stopped).
     std::function<bool()> stopRequested;

@@ -50,6 +50,9 @@ protected:
         web.addCgiScript("noindex.cgi", cgi("X-Robots-Tag: otherbot: noindex\\r\\n"));
         web.addCgiScript("moved.cgi", cgi("Status: 301 Moved\\r\\nLocation: /plain.html\\r\\n"));
         web.addCgiScript("gone.cgi", cgi("Status: 410 Gone\\r\\n"));
+        // The redirect's own headers are not the final answer's.
+        web.addCgiScript("tagged-move.cgi", cgi("Status: 302 Found\\r\\nLocation: /cgi-bin/gone.cgi\\r\\n"
+                                                "ETag: \\\"r\\\"\\r\\nX-Robots-Tag: noindex\\r\\n"));
         web.addCgiScript("busy.cgi", cgi("Status: 503 Busy\\r\\nRetry-After: 0\\r\\n"));
         // Busy the first time it is asked, then there.
         web.addCgiScript("once-busy.cgi", "if (-e 'once.flag') { " + cgi("") +
@@ -88,6 +91,7 @@ TEST_F(CheckedSite, EachPageGetsItsVerdict)
         {"/cgi-bin/moved.cgi", 200, PageVerdict::redirected(web.url("/plain.html")), 1},
         {"/missing.html", 404, PageVerdict::httpStatus("HTTP/1.0 404 Not Found"), 1},
         {"/cgi-bin/gone.cgi", 410, PageVerdict::httpStatus("HTTP/1.0 410 Gone"), 1},
+        {"/cgi-bin/tagged-move.cgi", 410, PageVerdict::httpStatus("HTTP/1.0 410 Gone"), 1},
         {"/cgi-bin/busy.cgi", 503, PageVerdict::httpStatus("HTTP/1.0 503 Service Unavailable"), 3},
         {"/cgi-bin/once-busy.cgi", 200, PageVerdict::indexablePage(), 2},
         {"/huge.html", 200, PageVerdict::noindexMeta(), 1},
@@ -108,6 +112,9 @@ TEST_F(CheckedSite, EachPageGetsItsVerdict)
         EXPECT_EQ(first[i].tries, c.tries);
         EXPECT_EQ(first[i].fingerprint.isEmpty(), c.status != 200);
         EXPECT_TRUE(first[i].changedSince({}));
+        if (c.path.contains("tagged-move")) {
+            EXPECT_EQ(first[i].etag, QByteArray()) << "the redirect's ETag";
+        }
     }
     EXPECT_EQ(first.last().verdict.kind, PageVerdict::Kind::Unreachable);
 

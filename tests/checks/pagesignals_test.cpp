@@ -77,10 +77,26 @@ TEST(PageSignals, TheHtmlGivesMetaRobotsAndTheCanonical)
         {"broken HTML is still read",
          "<html><head><title>x<meta name=robots content=noindex><p>unclosed <b>tags </i><div",
          PageVerdict::noindexMeta()},
+        {"Latin-1 declared", "<meta charset=\"iso-8859-1\"><p>caf\xE9</p>", PageVerdict::indexablePage()},
+        {"no encoding declared", "\xEF\xBB\xBF<p>\xE2\x82\xAC</p>", PageVerdict::indexablePage()},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.behaviour);
         EXPECT_EQ(checks::readHtmlPage(page, c.html).pageSignals.verdict(page), c.verdict);
+    }
+
+    // A reader restarted for each page reads it as a new reader would, whatever came before.
+    checks::HtmlPageReader reused("https://b.example/");
+    for (int round = 0; round < 2; ++round) {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.behaviour);
+            reused.restart(page);
+            reused.feed(c.html);
+            reused.finish();
+            const checks::PageReading fresh = checks::readHtmlPage(page, c.html);
+            EXPECT_EQ(reused.pageSignals().verdict(page), c.verdict);
+            EXPECT_EQ(reused.fingerprint(), fresh.fingerprint);
+        }
     }
 }
 

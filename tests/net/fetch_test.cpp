@@ -99,8 +99,10 @@ TEST(Fetch, EachRedirectStatusIsFollowedWithTheMethodItCalls)
             events << field + ": " + value;
         };
         request.onBodyStart = [&events] { events << "body"; };
+        request.onRequest = [&events] { events << "request"; };
         const FetchResult result = fetch(http, request);
-        EXPECT_EQ(events, QList<QByteArray>({"Location: " + target.url("/there"), "body", "body"}));
+        EXPECT_EQ(events,
+                  QList<QByteArray>({"request", "Location: " + target.url("/there"), "body", "request", "body"}));
         EXPECT_TRUE(result.ok()) << qPrintable(result.text);
         EXPECT_EQ(result.finalUrl, target.url("/there"));
         EXPECT_EQ(result.redirects, QList<QByteArray>{target.url("/there")});
