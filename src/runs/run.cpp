@@ -5,6 +5,7 @@
 #include "project/projectquery.h"
 #include "project/urlpass.h"
 #include "project/urltable.h"
+#include "runs/pagecheckpass.h"
 #include "runs/runcontrol.h"
 #include "runs/runfiles.h"
 #include "runs/runobserver.h"

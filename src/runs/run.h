@@ -14,10 +14,12 @@
 #include <QString>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
 class AnswerMatcher;
+class PageCheckPass;
 class RunControl;
 class RunObserver;
 class THTTPClient;
@@ -141,6 +143,9 @@ protected:
     TURLCodec m_codec;
     QString m_localHost;
     QStringList m_notices;
+    // The page checks of a submission run that checks pages, once they are done; null otherwise. Every
+    // engine kind asks it what to send and tells it what was taken.
+    std::unique_ptr<PageCheckPass> m_pages;
     int m_answerCounter = 0; // numbers the saved answers through the run
     int m_done = 0;
     int m_total = 1;

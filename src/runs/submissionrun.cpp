@@ -168,13 +168,13 @@ void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section
     writeReport(ReportEngineHeading, engine);
     if (!isChosen(engine))
         return;
+    if (m_pages)
+        m_pages->prepareEngine(engine, m_engines.at(index).column);
     if (const WebmasterKind kind = submissionKind(section); kind != WebmasterKind::None) {
         WebmasterEngines(*this).submit(index, section, kind);
         engineDone();
         return;
     }
-    if (m_pages)
-        m_pages->prepareEngine(engine, m_engines.at(index).column);
     const bool indexNow = IndexNow::usesKey(section);
     if (indexNow)
         checkIndexNowKeys();

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QHash>
 #include <QSet>
-#include <memory>
 #include <optional>
 
 // The submission run: every URL of the project to every chosen engine, one
@@ -65,8 +64,7 @@ private:
 
     bool m_keysChecked = false;
     bool m_keyValid = false;
-    QHash<QString, QString> m_unpublished;  // authority -> why its key file does not count
-    std::unique_ptr<PageCheckPass> m_pages; // set once the pages are checked
+    QHash<QString, QString> m_unpublished; // authority -> why its key file does not count
     QFile m_report;
     ReportContext m_reportContext;
 };

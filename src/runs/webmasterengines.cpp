@@ -6,6 +6,7 @@
 #include "project/urlpass.h"
 #include "project/urltable.h"
 #include "runs/indexnow.h"
+#include "runs/pagecheckpass.h"
 #include "runs/run.h"
 #include "runs/runcontrol.h"
 #include "webmaster/bingapikey.h"
@@ -227,10 +228,12 @@ void WebmasterEngines::submitToGoogle(qsizetype index, const EngineSection &sect
             return stepsDone(urls.size());
         }
     }
-    // Google has every sitemap, so it has every URL the project holds from them.
+    // Google has every sitemap, so it has every URL the project holds from them that the checks let go.
     UrlPass pass(m_run.m_table, m_run.m_engines.at(index).column);
     for (const QString &url : urls)
         pass.setFlag(settings.projectId, url, false);
+    if (m_run.m_pages)
+        m_run.m_pages->accepted(engine, urls);
     RequestResult accepted(Outcome::Accepted);
     accepted.detail = QStringLiteral("Search Console took the sitemap %1").arg(addresses.join(QStringLiteral(", ")));
     recordCall(index, accepted, property, urls);
@@ -289,9 +292,12 @@ void WebmasterEngines::submitToBing(qsizetype index, const EngineSection &sectio
                              StatusKind::Url);
                 tally.sent += int(batch.size());
                 const RequestResult result = forManyUrls(bingResult(bing.submitBatch(base, siteUrl, batch), control));
-                if (flagEffect(result.outcome) == FlagEffect::MarkDone)
+                if (flagEffect(result.outcome) == FlagEffect::MarkDone) {
                     for (const QString &url : batch)
                         pass.setFlag(settings.projectId, url, false);
+                    if (m_run.m_pages)
+                        m_run.m_pages->accepted(engine, batch);
+                }
                 if (countsTowardLimit(result.outcome))
                     budget -= int(batch.size());
                 recordCall(index, result, siteUrl, batch);
@@ -454,15 +460,24 @@ QStringList WebmasterEngines::pending(qsizetype index)
     const QString &engine = m_run.m_engines.at(index).name;
     EngineTally &tally = m_run.tallyOf(index);
     UrlPass pass(m_run.m_table, m_run.m_engines.at(index).column);
+    const PageCheckPass *pages = m_run.m_pages.get();
     QStringList urls;
     for (qsizetype row = 0; row < pass.size(); ++row) {
         const UrlTable::UrlAndFlag current = pass.at(row);
-        if (current.flag.value_or(false))
-            urls << current.url;
-        else
+        if (!current.flag.value_or(false)) {
             m_run.record(tally, Outcome::Disabled, {Telling::ApiBatch, engine, current.url});
+            continue;
+        }
+        if (const std::optional<RequestResult> kept = pages ? pages->refusal(engine, current.url) : std::nullopt) {
+            // The check judged the page alone, so it is told as the URL it is, as a form engine tells it.
+            if (flagEffect(kept->outcome) == FlagEffect::MarkDone)
+                pass.setFlag(m_run.m_setup.settings.projectId, current.url, false);
+            m_run.record(tally, *kept, {Telling::Submission, engine, current.url});
+            continue;
+        }
+        urls << current.url;
     }
-    // Those already done are gone through.
+    // Those already done, and those the checks keep back, are gone through.
     stepsDone(pass.size() - urls.size());
     return urls;
 }

@@ -46,12 +46,17 @@ QDate googleQuotaDay(qint64 nowMs);
 // addresses (a local sitemap file is named in a notice); once it took every
 // one, the URLs still to submit to it are done. Bing is asked the site's quota
 // left today and given the URLs in batches within it; the rest wait for the
-// next run. The search: Search Console inspects the URLs in longest-unasked
-// order within the day's inspections (counted across runs per property) and
-// the minute's (the run waits, Stop and Skip Engine end the wait); Bing's
-// GetUrlInfo answers each URL. No key, token or assertion reaches a status
-// line, a report or a file: the clients' messages never hold one, and no
-// answer of theirs is saved.
+// next run. In a run that checks pages, a URL the checks keep back (it may not
+// be indexed, or the engine has its content) is neither in a batch nor marked
+// done by a sitemap, and what either engine took becomes the content it has;
+// when the checks keep back every URL, Search Console is given no sitemap.
+//
+// The search: Search Console inspects the URLs in longest-unasked order within
+// the day's inspections (counted across runs per property) and the minute's
+// (the run waits, Stop and Skip Engine end the wait); Bing's GetUrlInfo
+// answers each URL. No key, token or assertion reaches a status line, a report
+// or a file: the clients' messages never hold one, and no answer of theirs is
+// saved.
 class WebmasterEngines
 {
 public:
@@ -66,8 +71,9 @@ private:
     void searchGoogle(qsizetype index, const EngineSection &section);
     void searchBing(qsizetype index, const EngineSection &section);
 
-    // The URLs of the engine's column still to submit, in the view's order; the
-    // others are counted as done.
+    // The URLs of the engine's column still to submit, in the view's order, less
+    // those the run's page checks keep back (recorded NotIndexable, or
+    // UnchangedContent and marked done); the others are counted as done.
     QStringList pending(qsizetype index);
     // Every URL of the view, in its order.
     QStringList viewUrls();

@@ -223,6 +223,34 @@ TEST_F(WebmasterRun, TheMinutesInspectionsSpentTheRunWaitsAndStopEndsTheWait)
     EXPECT_TRUE(observer.texts().contains("Search project was stopped by the user"));
 }
 
+TEST_F(WebmasterRun, WithPageChecksANoindexPageStaysOutAndAnUnchangedSiteSendsNothing)
+{
+    setup.checkPages = true;
+    bing.setQuota(5, 100);
+    const QByteArray head = "<!DOCTYPE html><html><head><title>t</title>";
+    farm.server().addFile("a.html", head + "</head><body><p>A</p></body></html>\n");
+    farm.server().addFile("b.html", head + "<meta name=\"robots\" content=\"noindex\"></head><body></body></html>\n");
+    farm.server().addFile("c.html", head + "</head><body><p>C</p></body></html>\n");
+    urls = QStringList{site("/a.html"), site("/b.html"), site("/c.html")};
+    table->replaceProjectUrls(ProjectId, urls);
+    EngineState(*table).setSitemaps(ProjectId, {site("/sitemap.xml")});
+
+    const QList<EngineTally> tally = submit();
+    ASSERT_EQ(bing.batches().size(), 1) << observer.texts().join('\n').toStdString();
+    EXPECT_EQ(bing.batches().at(0).urls, QStringList({urls.at(0), urls.at(2)}));
+    EXPECT_EQ(of(tally, "Bing").notIndexable, 1);
+    EXPECT_EQ(of(tally, "Google").notIndexable, 1);
+    EXPECT_EQ(of(tally, "Google").accepted, 2);
+    for (const char *column : {"E1", "E2", "E3"})
+        EXPECT_EQ(flags(column), QList<bool>({false, true, false})) << column << ": the noindex page waits";
+    EXPECT_TRUE(observer.texts().contains("Not submitted, noindex (meta robots): " + urls.at(1)));
+
+    // Nothing changed: Bing gets no batch and Search Console no sitemap.
+    EXPECT_FALSE(anyRequestFailed(submit()));
+    EXPECT_EQ(bing.batches().size(), 1);
+    EXPECT_EQ(fake.sitemaps().size(), 1);
+}
+
 TEST_F(WebmasterRun, EachMistakeIsToldByItsOutcomeAndNoUrlIsMarkedDone)
 {
     const struct
