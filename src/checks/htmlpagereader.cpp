@@ -141,7 +141,9 @@ private:
 };
 
 HtmlPageReader::HtmlPageReader(const QByteArray &pageUrl) : m_base(pageUrl), m_parser(std::make_unique<Parser>(*this))
-{}
+{
+    m_pending.reserve(BlockSize);
+}
 
 HtmlPageReader::~HtmlPageReader() = default;
 
@@ -155,6 +157,7 @@ void HtmlPageReader::restart(const QByteArray &pageUrl)
     m_skipDepth = 0;
     m_inBody = false;
     m_finished = false;
+    m_pending.resize(0);
 }
 
 void HtmlPageReader::feed(QByteArrayView piece)
@@ -162,11 +165,17 @@ void HtmlPageReader::feed(QByteArrayView piece)
     if (m_finished || m_parser->context == nullptr)
         return;
     m_parser->used = true;
-    // libxml2 takes an int length: a giant piece goes in slices.
-    constexpr qsizetype slice = 1 << 20;
-    for (qsizetype at = 0; at < piece.size(); at += slice) {
-        const QByteArrayView part = piece.sliced(at, qMin(slice, piece.size() - at));
-        htmlParseChunk(m_parser->context, part.data(), int(part.size()), 0);
+    // libxml2's recovery from broken markup depends on where its chunks end, so
+    // it is given blocks of one fixed size whatever the network's slicing: the
+    // same page always reads the same, and its fingerprint with it.
+    while (!piece.isEmpty()) {
+        const qsizetype take = qMin(BlockSize - m_pending.size(), piece.size());
+        m_pending.append(piece.first(take));
+        piece = piece.sliced(take);
+        if (m_pending.size() == BlockSize) {
+            htmlParseChunk(m_parser->context, m_pending.constData(), int(m_pending.size()), 0);
+            m_pending.resize(0);
+        }
     }
 }
 
@@ -176,8 +185,9 @@ void HtmlPageReader::finish()
         return;
     if (m_parser->context != nullptr) {
         m_parser->used = true;
-        htmlParseChunk(m_parser->context, nullptr, 0, 1);
+        htmlParseChunk(m_parser->context, m_pending.constData(), int(m_pending.size()), 1);
     }
+    m_pending.resize(0);
     m_finished = true;
     m_fingerprintResult = m_fingerprint.result();
 }

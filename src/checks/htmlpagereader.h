@@ -57,6 +57,9 @@ private:
     int m_skipDepth = 0; // inside <script> or <style>
     bool m_inBody = false;
     bool m_finished = false;
+    // The bytes not yet given to the parser: it takes blocks of BlockSize.
+    static constexpr qsizetype BlockSize = 16 * 1024;
+    QByteArray m_pending;
 };
 
 // A whole page already in memory, read in one go.
