@@ -114,6 +114,11 @@ protected:
     void run() override
     {
         THTTPClient http;
+        // A site's pages one after another over one kept connection, as a
+        // crawler fetches them. The request stays HTTP/1.0 (with keep-alive):
+        // the verdicts quote the status line, and a server answers in the
+        // request's version.
+        http.setPersistentConnection(true);
         PageFetcher pages(http);
         while (std::optional<PageQueue::Task> task = m_state.queue.take()) {
             if (task->kind == PageQueue::Task::Kind::Robots)

@@ -1,6 +1,7 @@
 #include "net/clientsock.h"
 
 #include <algorithm>
+#include <poll.h>
 #include <unistd.h>
 
 #include "net/tcpsocket.h"
@@ -102,6 +103,7 @@ void ClientSocket::connectAndWait()
 
 void ClientSocket::startConnect()
 {
+    m_parked = false;
     m_buffer.reset();
     m_peerClosed = false;
     m_readWaitsForWrite = false;
@@ -225,7 +227,12 @@ void ClientSocket::writeAll(const char *data, qsizetype len)
 
 std::optional<net::Error> ClientSocket::waitForClose()
 {
-    while (m_fd >= 0) {
+    return waitUntil([] { return false; });
+}
+
+std::optional<net::Error> ClientSocket::waitUntil(const std::function<bool()> &done)
+{
+    while (m_fd >= 0 && !done()) {
         const bool more = m_core.pumpOnce();
         rethrowDeferred();
         if (!more)
@@ -234,8 +241,50 @@ std::optional<net::Error> ClientSocket::waitForClose()
     return m_failure;
 }
 
+void ClientSocket::park()
+{
+    m_acceptData = false;
+    m_parked = true;
+    // The read notifier stays on: switching it costs the event dispatcher a
+    // wake-up each time, and whatever it reports now ends the rest anyway.
+    m_writeNotifier.setEnabled(false);
+    m_readWaitsForWrite = false;
+}
+
+bool ClientSocket::resume()
+{
+    if (m_fd < 0 || m_phase != Phase::Open) {
+        closeQuietly();
+        return false;
+    }
+    // While it rested nothing may have come: a byte, or the end, means the
+    // server is done with it (or out of step with us).
+    pollfd ready{m_fd, POLLIN, 0};
+    if (m_buffer.held() > 0 || m_stream->pendingInput() > 0 || ::poll(&ready, 1, 0) != 0) {
+        closeQuietly();
+        return false;
+    }
+    m_buffer.reset();
+    m_failure.reset();
+    m_failureDetail.clear();
+    m_interrupted = false;
+    m_deferred = nullptr;
+    m_peerClosed = false;
+    m_parked = false;
+    m_acceptData = true;
+    m_readSuppressed = false;
+    m_readNotifier.setEnabled(true);
+    return true;
+}
+
 void ClientSocket::onReadable()
 {
+    // A resting connection that turns readable has been closed by its peer, or
+    // holds bytes no request asked for: it cannot carry another exchange.
+    if (m_parked) {
+        closeQuietly();
+        return;
+    }
     if (m_phase == Phase::Handshake) {
         continueHandshake();
         return;
@@ -298,7 +347,7 @@ void ClientSocket::receive()
         close(m_closePendingFailure, m_closePendingDetail);
     } else if (closeNow) {
         close(failure, detail);
-    } else if (m_fd >= 0) {
+    } else if (m_fd >= 0 && m_acceptData) {
         if (m_readSuppressed)
             m_readNotifier.setEnabled(true);
         // Bytes the stream holds are not announced by the socket again.
@@ -370,6 +419,7 @@ void ClientSocket::close(std::optional<net::Error> failure, const QString &detai
     m_stream.reset();
     m_phase = Phase::Closed;
     m_closePending = false;
+    m_parked = false;
     m_failure = failure;
     m_failureDetail = detail;
     if (wasOpen) {
@@ -401,6 +451,7 @@ void ClientSocket::closeQuietly()
     m_phase = Phase::Closed;
     m_closePending = false;
     m_acceptData = false;
+    m_parked = false;
     m_readSuppressed = false;
     m_readWaitsForWrite = false;
 }

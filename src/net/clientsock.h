@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 #include <QString>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -57,6 +58,17 @@ public:
     // Waits until the connection is gone; nothing for a clean close, otherwise
     // the close code, or 301 when the wait was ended.
     std::optional<net::Error> waitForClose();
+    // The same, but also returns (with nothing) as soon as done() holds while
+    // the connection is still open. done() is checked before each pass.
+    std::optional<net::Error> waitUntil(const std::function<bool()> &done);
+    // Keeps the open connection for a later exchange: nothing more is read
+    // until resume(), and should the socket turn readable meanwhile (the
+    // peer closed it) the connection is closed quietly.
+    void park();
+    // Takes a parked connection up for the next exchange, with an empty line
+    // buffer (splitting on). False, with the connection closed quietly, when
+    // there is none or the peer closed it or sent anything while it rested.
+    bool resume();
     // The text of the failure that ended the last attempt or connection: the
     // code's text with the stream's detail; "" when none did.
     QString failureText() const;
@@ -67,6 +79,8 @@ public:
     void closeQuietly();
 
     bool hasSocket() const { return m_fd >= 0; }
+    // The last connection, or its attempt, was ended by interrupt().
+    bool interrupted() const { return m_interrupted; }
     // The last attempt's TCP connection was made: a failure came after it
     // (in the stream's handshake or the exchange), not from the address.
     bool peerReached() const { return m_peerReached; }
@@ -93,6 +107,12 @@ protected:
     virtual std::unique_ptr<ByteStream> openStream(int fd);
 
     NetCore &core() { return m_core; }
+    // Closes the connection now, with the close hooks; failure as the reason,
+    // nothing for an orderly end. From a hook the close follows the delivery loop.
+    void closeConnection(std::optional<net::Error> failure = std::nullopt, const QString &detail = {})
+    {
+        close(failure, detail);
+    }
 
 private:
     enum class Phase {
@@ -137,6 +157,8 @@ private:
     bool m_peerClosed = false;
     bool m_interrupted = false;
     bool m_peerReached = false;
+    // Kept for a later exchange (park): any readiness now closes it.
+    bool m_parked = false;
     std::optional<net::Error> m_closePendingFailure;
     QString m_closePendingDetail;
     // Why the attempt or the connection ended; nothing for success or a clean close.

@@ -37,6 +37,13 @@ void THTTPClient::setPassword(const QByteArray &password)
     outOfMemoryAs200([&] { m_fields.assignPassword(password); });
 }
 
+void THTTPClient::setPersistentConnection(bool on)
+{
+    m_fields.KeepAlive = on;
+    if (!on)
+        m_engine.dropKept();
+}
+
 void THTTPClient::setAction(THTTPActions action)
 {
     m_statusLine.clear();

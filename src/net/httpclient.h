@@ -34,6 +34,10 @@ enum THTTPActions { httpIdle = 0, httpGet, httpPost, httpHead, httpResetHeaders,
 // (or their upper-case forms) choose a proxy the way curl does; an https
 // request goes through the proxy's CONNECT tunnel.
 //
+// What is said above of the connection's end holds while PersistentConnection
+// is off (the default); with it on, the connection outlives the exchange (see
+// setPersistentConnection).
+//
 // A new component holds the socket layer (SocketLayerLoaded is true).
 class THTTPClient : public NetCore
 {
@@ -102,6 +106,19 @@ public:
     void setOtherHeaders(const QByteArray &value) { m_fields.OtherHeaders = value; }
     QByteArray HTTPVersion() const { return m_fields.HTTPVersion; }
     void setHTTPVersion(const QByteArray &value) { m_fields.HTTPVersion = value; }
+    // Off (the default): every request goes on a connection of its own, which
+    // the server's close ends. On: requests say "Connection: keep-alive", the
+    // answer's body ends where Content-Length or the chunked framing says (or
+    // at the close when neither is given), and a whole answer whose server
+    // keeps the connection leaves it open for the next request to the same
+    // scheme, host and port through the same proxy; setAction returns when the
+    // answer is whole. A GET or HEAD that finds the kept connection closed by
+    // the server goes once more on a new one. An error, an interrupt or a
+    // server that does not keep it ends the connection. The request line
+    // keeps HTTPVersion: "HTTP/1.1" is the caller's to set. Turning it off
+    // closes a kept connection.
+    bool PersistentConnection() const { return m_fields.KeepAlive; }
+    void setPersistentConnection(bool on);
     QString LocalFile() const { return m_fields.LocalFile; }
     void setLocalFile(const QString &path) { m_fields.LocalFile = path; }
     // Body bytes the local file takes at most (0, the default, for no limit);
@@ -119,7 +136,9 @@ public:
     QByteArray ResponseStatusLine() const { return m_engine.parser().statusLine(); }
     // While connected the local address, otherwise the computer's host name.
     QByteArray LocalHost() const { return m_engine.localHost(); }
-    int SocketHandle() const { return m_engine.socketHandle(); }
+    // The socket of the exchange under way; -1 between exchanges, also while
+    // a connection is kept.
+    int SocketHandle() const { return m_engine.exchangeSocket(); }
 
     bool SocketLayerLoaded() const { return m_engine.socketLayer().loaded(); }
     void setSocketLayerLoaded(bool loaded) { m_engine.socketLayer().setLoaded(loaded); }

@@ -18,6 +18,14 @@ QString proxyName(const HttpRequestFields &fields)
     return QString::fromLatin1(fields.ProxyServer) + QLatin1Char(':') + QString::number(fields.ProxyPort);
 }
 
+// What a kept connection serves: a request for the same key may use it.
+QByteArray connectionKey(const HttpRequestFields &fields)
+{
+    return fields.URLScheme.toLower() + ' ' + fields.URLServer.toLower() + ' ' + QByteArray::number(fields.URLPort) +
+           ' ' + fields.ProxyServer.toLower() + ' ' + QByteArray::number(fields.ProxyPort) + ' ' +
+           fields.ProxyAuthorization;
+}
+
 } // namespace
 
 HttpEngine::HttpEngine(THTTPClient &owner) : ClientSocket(owner), m_owner(owner), m_parser(*this)
@@ -45,7 +53,7 @@ void HttpEngine::perform(const QByteArray &method, const HttpRequestFields &requ
     if (const std::optional<net::Error> refused = http::refusal(fields, withBody))
         throw ENetCore(*refused);
     // A request started from inside a pending one must not touch that one's state.
-    if (hasSocket())
+    if (hasSocket() && !m_kept)
         throw ENetCore(net::Error::RemoteHostBusy);
 
     m_tls = tls;
@@ -54,24 +62,93 @@ void HttpEngine::perform(const QByteArray &method, const HttpRequestFields &requ
     m_connectRequest.clear();
     if (fields.tunnelled())
         http::writeConnectHead(m_connectRequest, fields);
-    m_parser.reset();
-    setSplitLines(true);
-    m_bodyFile.begin(fields.LocalFile, fields.LocalFileLimit);
+    const QByteArray key = fields.KeepAlive ? connectionKey(fields) : QByteArray();
+    bool reused = false;
+    if (m_kept) {
+        m_kept = false;
+        reused = fields.KeepAlive && key == m_keptFor && resume();
+        if (!reused)
+            closeQuietly();
+    }
+    // Only a request that changes nothing may go twice.
+    m_mayRetry = reused && (method == "GET" || method == "HEAD");
     try {
-        connectToPeer(fields);
-        exchange(method, fields);
+        if (attempt(method, fields, reused)) {
+            m_mayRetry = false;
+            closeQuietly();
+            attempt(method, fields, false);
+        }
     } catch (...) {
+        m_mayRetry = false;
         m_bodyFile.close();
         closeQuietly();
         *statusLine = m_parser.statusLine();
         throw;
     }
+    m_mayRetry = false;
     *statusLine = m_parser.statusLine();
+    if (fields.KeepAlive) {
+        keepOrClose(key);
+        if (m_parser.inFramedBody() && !interrupted())
+            throw ENetCore(net::Error::BodyIncomplete);
+    }
     if (!m_parser.hasStatusLine())
         return;
     const QByteArray statusText = HttpResponseParser::statusText(*statusLine);
     if (!statusText.startsWith('2'))
         throw ENetCore(net::Error::StatusFailed, QString::fromLatin1(statusText));
+}
+
+bool HttpEngine::attempt(const QByteArray &method, const HttpRequestFields &fields, bool reused)
+{
+    m_parser.reset();
+    if (fields.KeepAlive)
+        m_parser.setFramed(method == "HEAD");
+    setSplitLines(true);
+    m_bodyFile.begin(fields.LocalFile, fields.LocalFileLimit);
+    m_received = false;
+    m_transferEnded = false;
+    try {
+        if (!reused)
+            connectToPeer(fields);
+        exchange(method, fields);
+    } catch (const ENetCore &) {
+        if (silenced() && !interrupted())
+            return true;
+        throw;
+    }
+    // The end came before a byte of the answer: the server had closed the kept connection.
+    return silenced() && !interrupted();
+}
+
+void HttpEngine::keepOrClose(const QByteArray &key)
+{
+    if (!hasSocket())
+        return;
+    if (m_parser.reusable() && !interrupted()) {
+        park();
+        m_kept = true;
+        m_keptFor = key;
+        return;
+    }
+    closeConnection();
+}
+
+void HttpEngine::interrupt()
+{
+    if (!m_kept) {
+        ClientSocket::interrupt();
+        return;
+    }
+    core().drainToWakeUp();
+}
+
+void HttpEngine::dropKept()
+{
+    if (!m_kept)
+        return;
+    m_kept = false;
+    closeQuietly();
 }
 
 void HttpEngine::connectToPeer(const HttpRequestFields &fields)
@@ -120,7 +197,9 @@ void HttpEngine::exchange(const QByteArray &method, const HttpRequestFields &fie
         if (withFile)
             sendAttachedFile(attached, attachedLength);
     }
-    if (const std::optional<net::Error> failure = waitForClose())
+    const std::optional<net::Error> failure =
+        fields.KeepAlive ? waitUntil([this] { return m_parser.complete(); }) : waitForClose();
+    if (failure)
         throw ENetCore(*failure, failureText().isEmpty() ? net::errorText(*failure) : failureText());
 }
 
@@ -139,6 +218,7 @@ void HttpEngine::sendAttachedFile(QFile &attached, qint64 length)
 
 void HttpEngine::deliver(const char *data, int len)
 {
+    m_received = true;
     m_parser.feed(data, len);
 }
 
@@ -177,6 +257,29 @@ void HttpEngine::body(const char *data, int len, qint64 bodyCount)
     m_owner.OnTransfer(&m_owner, count, m_text, static_cast<quint16>(len));
 }
 
+void HttpEngine::answerEnded()
+{
+    // Whatever follows belongs to no answer of ours: the connection takes no more for now.
+    park();
+    endTransfer();
+}
+
+void HttpEngine::framingFailed(const QString &detail)
+{
+    closeConnection(net::Error::ChunkMalformed, detail);
+}
+
+void HttpEngine::endTransfer()
+{
+    if (m_transferEnded)
+        return;
+    m_transferEnded = true;
+    if (m_bodyFile.finish() == BodyFile::Outcome::WriteFailed)
+        m_owner.fireError(net::Error::LocalFileWriteFailed);
+    if (m_owner.OnEndTransfer)
+        m_owner.OnEndTransfer(&m_owner);
+}
+
 void HttpEngine::connectionFinished(int code, const QString &description)
 {
     if (m_owner.OnConnected)
@@ -185,19 +288,18 @@ void HttpEngine::connectionFinished(int code, const QString &description)
 
 void HttpEngine::closing()
 {
-    if (m_bodyFile.finish() == BodyFile::Outcome::WriteFailed)
-        m_owner.fireError(net::Error::LocalFileWriteFailed);
-    if (m_owner.OnEndTransfer)
-        m_owner.OnEndTransfer(&m_owner);
+    if (!silenced())
+        endTransfer();
 }
 
 void HttpEngine::disconnected(int code, const QString &description)
 {
-    if (m_owner.OnDisconnected)
+    if (!silenced() && m_owner.OnDisconnected)
         m_owner.OnDisconnected(&m_owner, code, description);
 }
 
 void HttpEngine::receiveError(net::Error code, const QString &description)
 {
-    m_owner.fireError(code, description);
+    if (!silenced())
+        m_owner.fireError(code, description);
 }

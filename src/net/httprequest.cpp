@@ -133,6 +133,8 @@ void writeRequestHead(QByteArray &out, const QByteArray &method, const HttpReque
     writeHeader(out, "If-Modified-Since: ", fields.IfModifiedSince);
     writeHeader(out, "Referer: ", fields.Referer);
     writeHeader(out, "Pragma: ", fields.Pragma);
+    if (fields.KeepAlive)
+        out += "Connection: keep-alive\r\n";
     out += fields.OtherHeaders;
     if (bodyLength < 0) {
         out += "\r\n";

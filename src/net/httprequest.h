@@ -35,6 +35,10 @@ struct HttpRequestFields
     QByteArray Pragma;
     QByteArray OtherHeaders;
     QByteArray HTTPVersion = QByteArrayLiteral("HTTP/1.0");
+    // Asks the server to keep the connection ("Connection: keep-alive") and
+    // reads the answer's framing, so that the connection can carry the next
+    // request; off, every exchange has a connection of its own.
+    bool KeepAlive = false;
     QString LocalFile;
     // Bytes of body the local file takes at most; 0 for no limit.
     qint64 LocalFileLimit = 0;
@@ -47,7 +51,7 @@ struct HttpRequestFields
     void assignUrl(const QByteArray &url);
     void assignUser(const QByteArray &user);
     void assignPassword(const QByteArray &password);
-    // Clears the request properties; UserAgent, HTTPVersion and the proxy stay.
+    // Clears the request properties; UserAgent, HTTPVersion, KeepAlive and the proxy stay.
     void resetHeaders();
 
     // The target's server with ":port" when the port is not the scheme's
@@ -69,7 +73,8 @@ private:
 namespace http {
 
 // Appends the request line and the header lines, Host first, then the others
-// in their fixed order. For a body-less method the empty line follows; with a
+// in their fixed order (with KeepAlive, "Connection: keep-alive" before
+// OtherHeaders). For a body-less method the empty line follows; with a
 // body (bodyLength >= 0) the Content-Type (when set) and Content-Length lines
 // and the empty line do.
 void writeRequestHead(QByteArray &out, const QByteArray &method, const HttpRequestFields &fields,

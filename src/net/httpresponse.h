@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
+
+#include "net/chunkeddecoder.h"
 
 // What the response parser reports, in arrival order.
 class HttpResponseSink
@@ -11,6 +14,11 @@ public:
     virtual void startTransfer() = 0;
     // bodyCount counts every body byte so far, this chunk included.
     virtual void body(const char *data, int len, qint64 bodyCount) = 0;
+    // Framed answers only: the body is complete (right after startTransfer for
+    // an answer that has none).
+    virtual void answerEnded() {}
+    // Framed answers only: the chunked framing is broken; detail says how.
+    virtual void framingFailed(const QString &detail) { Q_UNUSED(detail); }
 };
 
 // The response side of an exchange as an incremental state machine. The
@@ -18,8 +26,10 @@ public:
 // while wantsLines() is true, raw chunks after that. A line longer than the
 // buffer arrives as several pieces, each taken as a line of its own. Interim
 // answers ("HTTP/x 1xx" and their headers, up to their empty line) are
-// dropped unseen. No header is interpreted: the body ends when the connection
-// closes.
+// dropped unseen. Unframed (the default), no header is interpreted: the body
+// ends when the connection closes. Framed, the body ends where
+// Content-Length or the chunked framing says, and the answer tells whether
+// its connection may carry another exchange.
 class HttpResponseParser
 {
 public:
@@ -28,19 +38,37 @@ public:
         InterimHeaders, // an interim answer's headers, dropped; its empty line ends them
         Headers,        // the final answer's header lines; the empty line ends them
         Body,           // every piece is body until the connection closes
+        LengthBody,     // framed: body until Content-Length bytes came
+        ChunkedBody,    // framed: body through the chunked decoder
+        Complete,       // framed: the answer is whole; further bytes are excess
+        Failed,         // framed: the chunked framing broke; nothing more is taken
     };
 
     static constexpr int maxStatusLine = 1024;
 
-    explicit HttpResponseParser(HttpResponseSink &sink) : m_sink(sink) {}
+    explicit HttpResponseParser(HttpResponseSink &sink);
 
-    // Back to the status-line state with nothing received.
+    // Back to the status-line state with nothing received, unframed.
     void reset();
+    // After reset: reads the body's framing from the headers. bodiless: the
+    // request was a HEAD, whose answer has no body whatever it announces.
+    void setFramed(bool bodiless);
     void feed(const char *data, int len);
 
     State state() const { return m_state; }
-    bool wantsLines() const { return m_state != State::Body; }
-    bool hasStatusLine() const { return m_state == State::Headers || m_state == State::Body; }
+    bool wantsLines() const
+    {
+        return m_state == State::StatusLine || m_state == State::InterimHeaders || m_state == State::Headers;
+    }
+    bool hasStatusLine() const { return !wantsLines() || m_state == State::Headers; }
+    // Framed: the answer is whole.
+    bool complete() const { return m_state == State::Complete; }
+    // Framed: the body ended before its framing's end when the connection closes now.
+    bool inFramedBody() const { return m_state == State::LengthBody || m_state == State::ChunkedBody; }
+    // Framed: the answer is whole, nothing followed it, and its server keeps
+    // the connection (HTTP/1.1 without "Connection: close", or HTTP/1.0
+    // with "Connection: keep-alive"; never a body ended by the close).
+    bool reusable() const { return complete() && m_keepAlive && !m_excess; }
     // The first 1024 bytes of the final answer's status line; "" before one arrived.
     QByteArray statusLine() const { return m_statusLine; }
     qint64 bodyCount() const { return m_bodyCount; }
@@ -58,9 +86,25 @@ public:
     static void splitHeader(const char *data, int len, QByteArray *field, QByteArray *value);
 
 private:
+    void noteFraming(const QByteArray &field, const QByteArray &value);
+    void startBody();
+    void takeBody(const char *data, int len);
+    void endAnswer();
+
     HttpResponseSink &m_sink;
     State m_state = State::StatusLine;
     QByteArray m_statusLine;
     qint64 m_bodyCount = 0;
     qint64 m_consumed = 0;
+    // The framing, read from the final answer's headers.
+    bool m_framed = false;
+    bool m_bodiless = false;
+    QByteArray m_contentLength;
+    bool m_lengthConflict = false;
+    QByteArray m_transferEncoding;
+    QByteArray m_connection;
+    qint64 m_remaining = 0; // LengthBody: body bytes still due
+    bool m_keepAlive = false;
+    bool m_excess = false;
+    ChunkedDecoder m_chunks;
 };

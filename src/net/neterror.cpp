@@ -31,6 +31,8 @@ const char *description(Error code)
     case Error::TlsHostMismatch: return "host name mismatch";
     case Error::TlsConnectionFailed: return "secure connection failed";
     case Error::TlsUnavailable: return "TLS could not be set up";
+    case Error::ChunkMalformed: return "malformed chunked body";
+    case Error::BodyIncomplete: return "the connection closed before the end of the body";
     case Error::OutOfMemory: return "Out of memory.";
     case Error::Interrupted: return "Interrupted.";
     case Error::AttachedFileUnreadable: return "Can't open attached file for reading.";

@@ -38,6 +38,10 @@ enum class Error : quint16 {
     TlsHostMismatch = 162,
     TlsConnectionFailed = 163,
     TlsUnavailable = 164,
+    // A kept connection's answer (KeepAlive): its body's framing broke (the
+    // detail says how), or the connection closed before the body's end.
+    ChunkMalformed = 170,
+    BodyIncomplete = 171,
 
     OutOfMemory = 200,
     Interrupted = 301,

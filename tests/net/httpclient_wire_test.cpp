@@ -98,6 +98,15 @@ TEST(RequestOnTheWire, BytesAreExactlyAsWritten)
              c.setPassword("pass");
          },
          httpGet, "GET / HTTP/1.0\r\nHost: {peer}\r\nAuthorization: Basic dXNlcjpwYXNz\r\n\r\n"},
+        {"a kept connection is asked for, in the version set",
+         [](THTTPClient &c, const QByteArray &url, quint16) {
+             c.setUserAgent("Q");
+             c.setPersistentConnection(true);
+             c.setHTTPVersion("HTTP/1.1");
+             c.setOtherHeaders("X-Extra: 1\r\n");
+             c.setURL(url);
+         },
+         httpGet, "GET / HTTP/1.1\r\nHost: {peer}\r\nUser-Agent: Q\r\nConnection: keep-alive\r\nX-Extra: 1\r\n\r\n"},
     };
     for (const RequestCase &c : cases) {
         qctest::LoopbackPeer peer;
@@ -781,6 +790,142 @@ TEST(LocalHostName, HostNameWithoutConnectionAddressWhileConnected)
     client.setURL(peer.url());
     EXPECT_EQ(perform(client, httpGet), "");
     EXPECT_EQ(during, "127.0.0.1");
+}
+
+// The client a kept-connection test uses: HTTP/1.1, no User-Agent, its events logged.
+struct KeptClient
+{
+    THTTPClient client;
+    EventLog log{client};
+    KeptClient()
+    {
+        client.setUserAgent("");
+        client.setHTTPVersion("HTTP/1.1");
+        client.setPersistentConnection(true);
+    }
+    QByteArray get(const QByteArray &url, THTTPActions action = httpGet)
+    {
+        client.setURL(url);
+        return perform(client, action);
+    }
+};
+
+QByteArray requestFor(const char *method, const QByteArray &path, quint16 port, const QByteArray &body = {})
+{
+    return QByteArray(method) + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+           "\r\nConnection: keep-alive\r\n" +
+           (body.isNull() ? QByteArray() : "Content-Length: " + QByteArray::number(body.size()) + "\r\n") + "\r\n" +
+           body;
+}
+
+TEST(KeptConnections, TwoRequestsGoOverOneConnection)
+{
+    qctest::LoopbackPeer peer;
+    peer.readRequest()
+        .send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\none")
+        .readRequest()
+        .send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3;x=y\r\ntwo\r\n0\r\nT: 1\r\n\r\n")
+        .holdOpen();
+    ASSERT_TRUE(peer.start(1));
+    KeptClient kept;
+    EXPECT_EQ(kept.get(peer.url("/a")), "");
+    EXPECT_EQ(kept.client.SocketHandle(), -1) << "no exchange is under way while the connection rests";
+    EXPECT_EQ(kept.get(peer.url("/b")), "");
+    EXPECT_EQ(kept.log.body, "onetwo");
+    EXPECT_EQ(kept.log.lines,
+              (QList<QByteArray>{"connected 0 OK", "header Content-Length|3", "start", "transfer", "end",
+                                 "header Transfer-Encoding|chunked", "start", "transfer", "end"}));
+    EXPECT_EQ(peer.request(0), requestFor("GET", "/a", peer.port()) + requestFor("GET", "/b", peer.port()));
+    kept.client.setPersistentConnection(false);
+    EXPECT_TRUE(peer.waitForClientClose()) << "turning the property off closes the kept connection";
+}
+
+TEST(KeptConnections, BodyFramingFailures)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray answer;
+        QByteArray outcome;
+        QByteArray body;
+    };
+    const Case cases[] = {
+        {"a chunk size that is no hex number", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\nzz\r\n",
+         "170: malformed chunked body: chunk size is no hex number", "ok"},
+        {"chunks cut short by the close", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nok",
+         "171: the connection closed before the end of the body", "ok"},
+        {"a length cut short by the close", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc",
+         "171: the connection closed before the end of the body", "abc"},
+        {"a failure status keeps its code", "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone",
+         "151: 404 Not Found", "gone"},
+    };
+    for (const Case &c : cases) {
+        qctest::LoopbackPeer peer;
+        peer.readRequest().send(c.answer).closeConnection();
+        ASSERT_TRUE(peer.start());
+        KeptClient kept;
+        EXPECT_EQ(kept.get(peer.url()), c.outcome) << c.name;
+        EXPECT_EQ(kept.log.body, c.body) << c.name;
+    }
+}
+
+TEST(KeptConnections, AnswersThatEndTheConnectionAreHonoured)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray answer;
+    };
+    const Case cases[] = {
+        {"Connection: close", "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\nok"},
+        {"HTTP/1.0 without keep-alive", "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"},
+        {"bytes past the body", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nokEXTRA"},
+    };
+    for (const Case &c : cases) {
+        // The peer never closes: only a client that ends the connection itself gets a second one.
+        qctest::LoopbackPeer peer;
+        peer.readRequest().send(c.answer).holdOpen();
+        ASSERT_TRUE(peer.start(2));
+        KeptClient kept;
+        EXPECT_EQ(kept.get(peer.url("/a")), "") << c.name;
+        EXPECT_TRUE(kept.log.lines.contains("disconnected 0 OK")) << c.name;
+        EXPECT_EQ(kept.get(peer.url("/b")), "") << c.name;
+        EXPECT_EQ(peer.request(1), requestFor("GET", "/b", peer.port())) << c.name;
+    }
+}
+
+TEST(KeptConnections, AConnectionTheServerClosedIsReplacedOnceForGetAndHead)
+{
+    struct Case
+    {
+        const char *name;
+        THTTPActions action;
+        const char *method;
+        QByteArray outcome;
+        QByteArray statusLine;
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"GET goes again", httpGet, "GET", "", "HTTP/1.1 200 OK", true},
+        {"HEAD goes again", httpHead, "HEAD", "", "HTTP/1.1 200 OK", true},
+        {"POST does not: the server may have acted on it", httpPost, "POST", "", "", false},
+    };
+    for (const Case &c : cases) {
+        // Each connection: one answer, then the next request is read and the connection closed unanswered.
+        qctest::LoopbackPeer peer;
+        peer.readRequest().send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok").readRequest().closeConnection();
+        ASSERT_TRUE(peer.start(2));
+        KeptClient kept;
+        EXPECT_EQ(kept.get(peer.url("/a")), "") << c.name;
+        kept.log.lines.clear();
+        EXPECT_EQ(kept.get(peer.url("/b"), c.action), c.outcome) << c.name;
+        EXPECT_EQ(kept.client.StatusLine(), c.statusLine) << c.name;
+        const QByteArray second = requestFor(c.method, "/b", peer.port(), c.action == httpPost ? "" : QByteArray());
+        EXPECT_EQ(peer.request(0), requestFor("GET", "/a", peer.port()) + second) << c.name;
+        EXPECT_EQ(peer.request(1), c.replaced ? second : QByteArray()) << c.name;
+        // The dead connection's end is not told; a request that is not repeated reports it.
+        EXPECT_EQ(kept.log.lines.contains("disconnected 0 OK"), !c.replaced) << c.name;
+    }
 }
 
 } // namespace

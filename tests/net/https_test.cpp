@@ -98,6 +98,26 @@ TEST_F(Https, VerifiedRequestsByAddressAndByName)
     }
 }
 
+TEST_F(Https, AKeptConnectionCarriesTheNextRequests)
+{
+    THTTPClient client;
+    EventLog log(client);
+    client.setPersistentConnection(true);
+    client.setHTTPVersion("HTTP/1.1");
+    for (int i = 0; i < 2; ++i) {
+        log.body.clear();
+        client.setURL(web->url("/page.bin"));
+        EXPECT_EQ(perform(client, httpGet), "") << "request " << i;
+        EXPECT_TRUE(log.body == page) << "request " << i;
+    }
+    log.body.clear();
+    client.setURL(web->url("/cgi-bin/echo.cgi"));
+    client.setPostData("a=1");
+    EXPECT_EQ(perform(client, httpPost), "");
+    EXPECT_EQ(log.body, "POST on 127.0.0.1:" + QByteArray::number(web->port()) + " a=1");
+    EXPECT_EQ(log.lines.count("connected 0 OK"), 1);
+}
+
 TEST_F(Https, ThroughTheTunnelOfTheEnvironmentsProxy)
 {
     qctest::ConnectProxy proxy;

@@ -26,6 +26,8 @@ public:
         EXPECT_EQ(bodyCount, received.size());
         EXPECT_LE(len, LineBuffer::m_lenBuffer);
     }
+    void answerEnded() override { events << "ended"; }
+    void framingFailed(const QString &detail) override { events << "failed: " + detail.toLatin1(); }
 };
 
 // Feeds bytes the way the connection does: each slice goes into the buffer's
@@ -180,6 +182,72 @@ TEST(ResponseParsing, InterimAnswersAreDroppedUnseen)
             EXPECT_EQ(parser.statusLine(), c.status) << c.name << ", slice " << slice;
             EXPECT_EQ(parser.hasStatusLine(), !c.status.isEmpty()) << c.name << ", slice " << slice;
             EXPECT_EQ(recorder.events, c.events) << c.name << ", slice " << slice;
+        }
+    }
+}
+
+TEST(ResponseParsing, FramedBodiesEndWhereTheirFramingSays)
+{
+    using State = HttpResponseParser::State;
+    struct Case
+    {
+        const char *name;
+        QByteArray wire;
+        bool bodiless; // the request was a HEAD
+        QByteArray body;
+        State state;
+        bool reusable;
+        QByteArray lastEvent;
+    };
+    const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const Case cases[] = {
+        {"chunks in either case, extensions and trailers skipped",
+         chunked + "5;name=value\r\nhello\r\na\r\n0123456789\r\nA \r\nABCDEFGHIJ\r\n0\r\nX-Sum: 1\r\nX-B: 2\r\n\r\n",
+         false, "hello0123456789ABCDEFGHIJ", State::Complete, true, "ended"},
+        {"chunked as the last of two codings",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n2\r\nhi\r\n0\r\n\r\n", false, "hi",
+         State::Complete, true, "ended"},
+        {"a size that is no hex number", chunked + "zz\r\n", false, "", State::Failed, false,
+         "failed: chunk size is no hex number"},
+        {"data longer than its size", chunked + "3\r\nabcd\r\n", false, "abc", State::Failed, false,
+         "failed: chunk data longer than its size"},
+        {"a size line without its LF", chunked + "3\rabc", false, "", State::Failed, false,
+         "failed: chunk size line without its line end"},
+        {"a size past any body", chunked + "1000000000000000\r\n", false, "", State::Failed, false,
+         "failed: chunk size too large"},
+        {"chunks cut short wait for the rest", chunked + "5\r\nhel", false, "hel", State::ChunkedBody, false, "start"},
+        {"a length, kept by HTTP/1.1", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", false, "hello",
+         State::Complete, true, "ended"},
+        {"Connection: close", "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\nhi", false, "hi",
+         State::Complete, false, "ended"},
+        {"HTTP/1.0 without keep-alive", "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nhi", false, "hi", State::Complete,
+         false, "ended"},
+        {"HTTP/1.0 with keep-alive", "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 2\r\n\r\nhi", false,
+         "hi", State::Complete, true, "ended"},
+        {"bytes past the length", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhiX", false, "hi", State::Complete,
+         false, "ended"},
+        {"a length cut short waits for the rest", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc", false, "abc",
+         State::LengthBody, false, "start"},
+        {"neither: the close ends the body", "HTTP/1.1 200 OK\r\n\r\nall of it", false, "all of it", State::Body, false,
+         "start"},
+        {"two different lengths are none", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 3\r\n\r\nabc",
+         false, "abc", State::Body, false, "start"},
+        {"304 has no body whatever it announces", "HTTP/1.1 304 Not Modified\r\nContent-Length: 99\r\n\r\n", false, "",
+         State::Complete, true, "ended"},
+        {"204 has no body", "HTTP/1.1 204 No Content\r\n\r\n", false, "", State::Complete, true, "ended"},
+        {"the answer to a HEAD has no body", "HTTP/1.1 200 OK\r\nContent-Length: 1234\r\n\r\n", true, "",
+         State::Complete, true, "ended"},
+    };
+    for (const Case &c : cases) {
+        for (int slice : {1, 3, 7, 2048}) {
+            Recorder recorder;
+            HttpResponseParser parser(recorder);
+            parser.setFramed(c.bodiless);
+            feedInSlices(c.wire, slice, parser);
+            EXPECT_EQ(recorder.received, c.body) << c.name << ", slice " << slice;
+            EXPECT_EQ(parser.state(), c.state) << c.name << ", slice " << slice;
+            EXPECT_EQ(parser.reusable(), c.reusable) << c.name << ", slice " << slice;
+            EXPECT_EQ(recorder.events.value(recorder.events.size() - 1), c.lastEvent) << c.name << ", slice " << slice;
         }
     }
 }
