@@ -33,11 +33,24 @@ QByteArrayView lowered(QByteArrayView name, QByteArray &scratch)
     return name;
 }
 
+bool isSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Whether the blank-separated words of rel include "canonical", in any letter case.
 bool relNamesCanonical(QByteArrayView rel)
 {
-    for (const QByteArray &word : rel.toByteArray().simplified().split(' '))
-        if (word.compare("canonical", Qt::CaseInsensitive) == 0)
+    qsizetype at = 0;
+    while (at < rel.size()) {
+        while (at < rel.size() && isSpace(rel[at]))
+            ++at;
+        const qsizetype start = at;
+        while (at < rel.size() && !isSpace(rel[at]))
+            ++at;
+        if (rel.sliced(start, at - start).compare("canonical", Qt::CaseInsensitive) == 0)
             return true;
+    }
     return false;
 }
 
@@ -169,6 +182,12 @@ void HtmlPageReader::feed(QByteArrayView piece)
     // it is given blocks of one fixed size whatever the network's slicing: the
     // same page always reads the same, and its fingerprint with it.
     while (!piece.isEmpty()) {
+        if (m_pending.isEmpty() && piece.size() >= BlockSize) {
+            // A whole block at hand needs no copy.
+            htmlParseChunk(m_parser->context, piece.data(), int(BlockSize), 0);
+            piece = piece.sliced(BlockSize);
+            continue;
+        }
         const qsizetype take = qMin(BlockSize - m_pending.size(), piece.size());
         m_pending.append(piece.first(take));
         piece = piece.sliced(take);

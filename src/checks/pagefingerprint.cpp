@@ -129,7 +129,8 @@ void PageFingerprint::text(QByteArrayView piece)
     const char *at = piece.data();
     const char *const end = at + piece.size();
     while (at < end) {
-        if (classOf(*at) == Blank) {
+        const ByteClass byteClass = classOf(*at);
+        if (byteClass == Blank) {
             m_blankPending = m_textOpen;
             ++at;
             continue;
@@ -141,16 +142,24 @@ void PageFingerprint::text(QByteArrayView piece)
             hold(' ');
         }
         m_blankPending = false;
-        const char *run = at;
-        while (run < end && classOf(*run) == Plain)
-            ++run;
-        if (run > at) {
-            hold(at, run - at);
-            at = run;
-        } else {
+        if (byteClass == Mark) {
             hold('\\');
             hold(*at++);
+            continue;
         }
+        // The longest span the hash takes as it stands: plain bytes and single
+        // blanks between them. Prose is mostly that, and one copy per span costs
+        // far less than one per word.
+        const char *run = at + 1;
+        for (;;) {
+            while (run < end && classOf(*run) == Plain)
+                ++run;
+            if (end - run < 2 || *run != ' ' || classOf(run[1]) != Plain)
+                break;
+            run += 2;
+        }
+        hold(at, run - at);
+        at = run;
     }
 }
 
