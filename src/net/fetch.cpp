@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "net/bodyfile.h"
+#include "net/headerlines.h"
 #include "net/httpclient.h"
 
 namespace net {
@@ -31,133 +32,6 @@ bool sendsBody(const QByteArray &method)
 {
     return method == "POST" || method == "PUT";
 }
-
-bool isTokenChar(char c)
-{
-    // strchr finds the terminating zero too: a NUL is no token character.
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c) ||
-           (c != '\0' && std::strchr("!#$%&'*+-.^_`|~", c));
-}
-
-QByteArray nameOf(const QByteArray &line)
-{
-    const qsizetype colon = line.indexOf(':');
-    return (colon < 0 ? line : line.left(colon)).trimmed().toLower();
-}
-
-// The caller's header lines, and the client's own values they stand in for.
-// Authorization is not among those kept: credentials never follow another
-// host, so it only ever has to be taken away.
-class HeaderLines
-{
-public:
-    // False when a line is malformed or names a header the exchange writes itself.
-    bool parse(const QByteArray &lines)
-    {
-        QByteArray rest = lines;
-        if (rest.endsWith("\r\n"))
-            rest.chop(2);
-        if (rest.isEmpty())
-            return true;
-        qsizetype from = 0;
-        for (;;) {
-            const qsizetype end = rest.indexOf("\r\n", from);
-            const QByteArray line = rest.mid(from, end < 0 ? -1 : end - from);
-            const qsizetype colon = line.indexOf(':');
-            if (colon <= 0)
-                return false;
-            const QByteArray name = line.left(colon);
-            const QByteArray value = line.mid(colon + 1).trimmed();
-            if (!std::all_of(name.cbegin(), name.cend(), isTokenChar))
-                return false;
-            if (std::any_of(value.cbegin(), value.cend(),
-                            [](char c) { return c != '\t' && (uchar(c) < 0x20 || c == 0x7F); }))
-                return false;
-            const QByteArray lower = name.toLower();
-            if (lower == "host" || lower == "content-length" || lower == "transfer-encoding")
-                return false;
-            m_lines.append({name, lower, value});
-            if (end < 0)
-                return true;
-            from = end + 2;
-        }
-    }
-
-    bool isEmpty() const { return m_lines.isEmpty(); }
-
-    // The Content-Type the lines name, if they do: it belongs to the body, wherever that goes.
-    std::optional<QByteArray> contentType() const
-    {
-        std::optional<QByteArray> type;
-        for (const Line &line : m_lines)
-            if (line.lower == "content-type")
-                type = line.value;
-        return type;
-    }
-
-    // Puts the lines on the client over its own values, kept for withdraw().
-    void apply(THTTPClient &http)
-    {
-        m_accept = http.Accept();
-        m_from = http.From();
-        m_userAgent = http.UserAgent();
-        m_ifModifiedSince = http.IfModifiedSince();
-        m_referer = http.Referer();
-        m_pragma = http.Pragma();
-        m_otherHeaders = http.OtherHeaders();
-
-        QByteArray other;
-        for (const QByteArray &own : m_otherHeaders.split('\n')) {
-            const QByteArray name = nameOf(own);
-            if (own.trimmed().isEmpty() ||
-                std::any_of(m_lines.cbegin(), m_lines.cend(), [&](const Line &line) { return line.lower == name; }))
-                continue;
-            other += own + '\n';
-        }
-        for (const Line &line : m_lines) {
-            if (line.lower == "authorization")
-                http.setAuthorization(line.value);
-            else if (line.lower == "accept")
-                http.setAccept(line.value);
-            else if (line.lower == "from")
-                http.setFrom(line.value);
-            else if (line.lower == "user-agent")
-                http.setUserAgent(line.value);
-            else if (line.lower == "if-modified-since")
-                http.setIfModifiedSince(line.value);
-            else if (line.lower == "referer")
-                http.setReferer(line.value);
-            else if (line.lower == "pragma")
-                http.setPragma(line.value);
-            else if (line.lower != "content-type")
-                other += line.name + ": " + line.value + "\r\n";
-        }
-        http.setOtherHeaders(other);
-    }
-
-    // Gives the client its own values back, without the credentials the lines brought.
-    void withdraw(THTTPClient &http) const
-    {
-        if (std::any_of(m_lines.cbegin(), m_lines.cend(),
-                        [](const Line &line) { return line.lower == "authorization"; }))
-            http.setAuthorization(QByteArray());
-        http.setAccept(m_accept);
-        http.setFrom(m_from);
-        http.setUserAgent(m_userAgent);
-        http.setIfModifiedSince(m_ifModifiedSince);
-        http.setReferer(m_referer);
-        http.setPragma(m_pragma);
-        http.setOtherHeaders(m_otherHeaders);
-    }
-
-private:
-    struct Line
-    {
-        QByteArray name, lower, value;
-    };
-    QList<Line> m_lines;
-    QByteArray m_accept, m_from, m_userAgent, m_ifModifiedSince, m_referer, m_pragma, m_otherHeaders;
-};
 
 // What the fetch changes on the client, put back however it ends.
 class ClientState
