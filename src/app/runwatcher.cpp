@@ -4,25 +4,15 @@
 #include "app/submitpage.h"
 #include "platform/platform.h"
 #include "project/projectsession.h"
+#include "runs/runrefusal.h"
 #include "runs/ui/paintthrottle.h"
 #include "runs/ui/statuslog.h"
-
-#include <QSaveFile>
 
 namespace {
 
 // How often a run lets the window paint: often enough to look live, and
 // rarely enough that painting the window costs little beside the requests.
 constexpr int PaintIntervalMs = 100;
-
-// Why a file cannot be written, found without leaving anything behind.
-QString whyNotWritable(const QString &path)
-{
-    QSaveFile probe(path);
-    const QString reason = probe.open(QIODevice::WriteOnly) ? QString() : probe.errorString();
-    probe.cancelWriting();
-    return reason;
-}
 
 } // namespace
 
@@ -70,37 +60,27 @@ void RunWatcher::searchAnswerShown(const QString &answer)
 void RunWatcher::senderMissing(const QString &field)
 {
     emit senderPageWanted();
-    refuse(field.isEmpty() ? QStringLiteral("Required Fields:\nFirst,Last Name\nEmail\nBrowser")
-                           : QStringLiteral("Required field missing: ") + field,
-           QStringLiteral("Required Fields Missing"), false);
+    refuse(RunRefusal::senderMissing(field), false);
 }
 
 void RunWatcher::runFailed(const QString &text)
 {
-    refuse(text, QStringLiteral("Error"), true);
+    refuse({QStringLiteral("Error"), text}, true);
 }
 
 void RunWatcher::nothingChosen()
 {
-    refuse(QStringLiteral("No engine of the engine list is chosen for this project: tick the engines to submit to "
-                          "on the page \"Settings for search engines\"."),
-           QStringLiteral("No engine chosen"), false);
+    refuse(RunRefusal::nothingChosen(), false);
 }
 
 void RunWatcher::engineListMissing(const QString &path)
 {
-    refuse(QStringLiteral("There is no engine list to work with: ") + path +
-               QStringLiteral(" has no engines, and none could be downloaded."),
-           QStringLiteral("No engine list"), true);
+    refuse(RunRefusal::engineListMissing(path), true);
 }
 
 void RunWatcher::reportNotCreated()
 {
-    const QString path = m_session.reportPath();
-    const QString reason = whyNotWritable(path);
-    refuse(QStringLiteral("Unable to create Status Log %1%2")
-               .arg(path, reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason),
-           QStringLiteral("Error"), true);
+    refuse(RunRefusal::reportNotCreated(m_session.reportPath()), true);
 }
 
 void RunWatcher::runStateChanged(bool inProgress)
@@ -115,9 +95,9 @@ void RunWatcher::runStateChanged(bool inProgress)
     emit stateChanged(inProgress);
 }
 
-void RunWatcher::refuse(const QString &text, const QString &caption, bool asError)
+void RunWatcher::refuse(const RunRefusal &refusal, bool asError)
 {
     m_refused = true;
-    m_platform.messageBox(m_window, text, caption, Platform::Ok,
+    m_platform.messageBox(m_window, refusal.text, refusal.caption, Platform::Ok,
                           asError ? Platform::Icon::Error : Platform::Icon::None);
 }

@@ -7,6 +7,7 @@
 class HiddenPage;
 class PaintThrottle;
 class Platform;
+struct RunRefusal;
 class ProjectSession;
 class SubmitPage;
 class QWidget;
@@ -52,7 +53,7 @@ signals:
     void stateChanged(bool inProgress);
 
 private:
-    void refuse(const QString &text, const QString &caption, bool asError);
+    void refuse(const RunRefusal &refusal, bool asError);
 
     Platform &m_platform;
     QWidget *m_window;

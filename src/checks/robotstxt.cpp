@@ -1,5 +1,7 @@
 #include "checks/robotstxt.h"
 
+#include "net/hexdigit.h"
+
 #include <QUrl>
 #include <vector>
 
@@ -20,17 +22,6 @@ QByteArrayView trimmed(QByteArrayView text)
     while (to > from && isBlank(text.at(to - 1)))
         --to;
     return text.sliced(from, to - from);
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool isUnreserved(unsigned char c)
@@ -84,8 +75,10 @@ QByteArray RobotsTxt::canonicalOctets(QByteArrayView text)
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text.at(i));
-        if (c == '%' && i + 2 < text.size() && hexValue(text.at(i + 1)) >= 0 && hexValue(text.at(i + 2)) >= 0) {
-            const auto decoded = static_cast<unsigned char>(hexValue(text.at(i + 1)) * 16 + hexValue(text.at(i + 2)));
+        if (c == '%' && i + 2 < text.size() && net::hexDigitValue(text.at(i + 1)) >= 0 &&
+            net::hexDigitValue(text.at(i + 2)) >= 0) {
+            const auto decoded = static_cast<unsigned char>(net::hexDigitValue(text.at(i + 1)) * 16 +
+                                                            net::hexDigitValue(text.at(i + 2)));
             if (isUnreserved(decoded))
                 out += char(decoded);
             else

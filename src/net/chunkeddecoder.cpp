@@ -1,19 +1,12 @@
 #include "net/chunkeddecoder.h"
 
+#include "net/hexdigit.h"
+
 #include <algorithm>
 
-namespace {
+using net::hexDigitValue;
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+namespace {
 
 // Fifteen hex digits already pass any body a page could have; more would overflow.
 constexpr int maxSizeDigits = 15;
@@ -50,7 +43,7 @@ int ChunkedDecoder::feed(const char *data, int len)
         const char c = data[at++];
         switch (m_state) {
         case State::Size: {
-            const int digit = hexValue(c);
+            const int digit = hexDigitValue(c);
             if (digit >= 0) {
                 if (++m_digits > maxSizeDigits)
                     fail("chunk size too large");

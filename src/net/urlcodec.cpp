@@ -1,19 +1,12 @@
 #include "net/urlcodec.h"
 
+#include "net/hexdigit.h"
+
 #include <new>
 
-namespace {
+using net::hexDigitValue;
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+namespace {
 
 bool keptAsIs(unsigned char c)
 {
@@ -66,7 +59,7 @@ QByteArray TURLCodec::Decode() const
             } else if (c != '%') {
                 out += c;
             } else {
-                const int high = i + 1 < size ? hexValue(m_input.at(i + 1)) : -1;
+                const int high = i + 1 < size ? hexDigitValue(m_input.at(i + 1)) : -1;
                 if (high < 0)
                     return failed(QStringLiteral("Error during decode"),
                                   QStringLiteral("'%1' is not a valid hexadecimal escape at position %2.")
@@ -77,7 +70,7 @@ QByteArray TURLCodec::Decode() const
                     ++i;
                     continue;
                 }
-                const int low = hexValue(m_input.at(i + 2));
+                const int low = hexDigitValue(m_input.at(i + 2));
                 if (low < 0)
                     return failed(QStringLiteral("Error during decode"),
                                   QStringLiteral("'%1' is not a valid hexadecimal escape at position %2.")

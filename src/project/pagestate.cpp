@@ -3,7 +3,6 @@
 #include "project/projectquery.h"
 #include "project/urltable.h"
 
-#include <QFileInfo>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -55,8 +54,7 @@ template <typename Work> void PageState::write(Work &&work)
             throw;
         }
     } catch (const UrlTableError &failure) {
-        throw UrlTableError(QStringLiteral("Unable to write to %1: %2")
-                                .arg(QFileInfo(m_table.filePath()).absoluteFilePath(), failure.message()));
+        throw m_table.writeFailure(failure);
     }
 }
 

@@ -208,6 +208,7 @@ signals:
 private:
     friend class UrlGridRows;
     friend class EngineState;
+    friend class PageState;
 
     void open();
     void close();

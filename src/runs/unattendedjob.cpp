@@ -6,6 +6,7 @@
 #include "project/urltable.h"
 #include "runs/builtinpictures.h"
 #include "runs/run.h"
+#include "runs/runrefusal.h"
 #include "runs/runservices.h"
 #include "runs/runsetup.h"
 #include "runs/runsummary.h"
@@ -14,7 +15,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -24,16 +24,6 @@ void writeToStandardError(const QByteArray &bytes)
 {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     std::fflush(stderr);
-}
-
-// The engines in their order, each with its column.
-// Why a file cannot be written, found without leaving anything behind.
-QString whyNotWritable(const QString &path)
-{
-    QSaveFile probe(path);
-    const QString reason = probe.open(QIODevice::WriteOnly) ? QString() : probe.errorString();
-    probe.cancelWriting();
-    return reason;
 }
 
 } // namespace
@@ -210,6 +200,11 @@ void UnattendedJob::stepFailed(const QString &caption, const QString &text)
     tellBox(caption, text);
 }
 
+void UnattendedJob::stepFailed(const RunRefusal &refusal)
+{
+    stepFailed(refusal.caption, refusal.text);
+}
+
 void UnattendedJob::statusLine(const QString &, StatusKind)
 {}
 
@@ -220,9 +215,7 @@ void UnattendedJob::searchAnswerShown(const QString &answer)
 
 void UnattendedJob::senderMissing(const QString &field)
 {
-    stepFailed(QStringLiteral("Required Fields Missing"),
-               field.isEmpty() ? QStringLiteral("Required Fields:\nFirst,Last Name\nEmail\nBrowser")
-                               : QStringLiteral("Required field missing: ") + field);
+    stepFailed(RunRefusal::senderMissing(field));
 }
 
 void UnattendedJob::runFailed(const QString &text)
@@ -232,22 +225,15 @@ void UnattendedJob::runFailed(const QString &text)
 
 void UnattendedJob::reportNotCreated()
 {
-    const QString path = m_session.reportPath();
-    const QString reason = whyNotWritable(path);
-    stepFailed(QStringLiteral("Error"),
-               QStringLiteral("Unable to create Status Log %1%2")
-                   .arg(path, reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason));
+    stepFailed(RunRefusal::reportNotCreated(m_session.reportPath()));
 }
 
 void UnattendedJob::engineListMissing(const QString &path)
 {
-    stepFailed(QStringLiteral("No engine list"), QStringLiteral("There is no engine list to work with: ") + path +
-                                                     QStringLiteral(" has no engines, and none could be downloaded."));
+    stepFailed(RunRefusal::engineListMissing(path));
 }
 
 void UnattendedJob::nothingChosen()
 {
-    stepFailed(QStringLiteral("No engine chosen"),
-               QStringLiteral("No engine of the engine list is chosen for this project: tick the engines to submit "
-                              "to on the page \"Settings for search engines\"."));
+    stepFailed(RunRefusal::nothingChosen());
 }

@@ -16,6 +16,7 @@
 #include <memory>
 
 class RunServices;
+struct RunRefusal;
 class UrlTable;
 struct RunSetup;
 
@@ -63,6 +64,7 @@ private:
     // A failure a step did not expect, told as the window's error box tells it.
     void tellFailure(const std::exception &failure);
     void stepFailed(const QString &caption, const QString &text);
+    void stepFailed(const RunRefusal &refusal);
 
     // The run's observer: the status lines are the window's; what it would show
     // in a box is told.

@@ -72,8 +72,9 @@ TEST(ProjectSession, KeyStepsSayWhyTheyCannotBeDone)
         const QString key = session.settings().indexNowKey;
         EXPECT_EQ(ProjectSettings::load(file).indexNowKey, key) << c.name << ": the file holds the key";
         EXPECT_EQ(session.writeIndexNowKeyFile(c.keyFileDir), c.writeError) << c.name;
-        if (c.writeError.isEmpty())
+        if (c.writeError.isEmpty()) {
             EXPECT_EQ(qctest::readFile(base.file(key + ".txt")), key.toLatin1()) << c.name;
+        }
     }
 }
 

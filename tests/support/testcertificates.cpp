@@ -73,7 +73,7 @@ void TestCertificates::joinPem(const QString &name)
               readFile(path(name + QStringLiteral(".crt"))) + readFile(path(name + QStringLiteral(".key"))));
 }
 
-bool TestCertificates::run(const QStringList &arguments)
+bool runOpenssl(const QStringList &arguments, QString *error)
 {
     QProcess openssl;
     openssl.setProcessChannelMode(QProcess::MergedChannels);
@@ -81,15 +81,20 @@ bool TestCertificates::run(const QStringList &arguments)
     if (!openssl.waitForFinished(commandDeadlineMs)) {
         openssl.kill();
         openssl.waitForFinished(commandDeadlineMs);
-        m_error = QStringLiteral("openssl did not finish: ") + openssl.errorString();
+        *error = QStringLiteral("openssl did not finish: ") + openssl.errorString();
         return false;
     }
     if (openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0) {
-        m_error = QStringLiteral("openssl %1 failed: %2")
-                      .arg(arguments.join(QLatin1Char(' ')), QString::fromLocal8Bit(openssl.readAll()));
+        *error = QStringLiteral("openssl %1 failed: %2")
+                     .arg(arguments.join(QLatin1Char(' ')), QString::fromLocal8Bit(openssl.readAll()));
         return false;
     }
     return true;
+}
+
+bool TestCertificates::run(const QStringList &arguments)
+{
+    return runOpenssl(arguments, &m_error);
 }
 
 } // namespace qctest

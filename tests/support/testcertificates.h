@@ -12,6 +12,10 @@ namespace qctest {
 // self-signed certificate for 127.0.0.1. Each *Pem file holds the certificate
 // and then its key, as lighttpd's ssl.pemfile wants it. Point SSL_CERT_FILE
 // at caFile() to make the client trust the CA.
+// Runs the openssl command line tool with arguments; false, with what went
+// wrong in *error, when it did not finish within half a minute or failed.
+bool runOpenssl(const QStringList &arguments, QString *error);
+
 class TestCertificates
 {
 public:

@@ -2,16 +2,11 @@
 
 #include <QFile>
 #include <QJsonDocument>
-#include <QProcess>
 
 #include "support/tempdir.h"
+#include "support/testcertificates.h"
 
 namespace qctest {
-
-namespace {
-// A generous bound for one openssl command; a 2048-bit RSA key takes well under a second.
-constexpr int commandDeadlineMs = 60000;
-} // namespace
 
 bool GoogleServiceAccountKey::make()
 {
@@ -56,21 +51,7 @@ QString GoogleServiceAccountKey::writeKeyFile(const QString &name, const QJsonOb
 
 bool GoogleServiceAccountKey::run(const QStringList &arguments)
 {
-    QProcess openssl;
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(QStringLiteral("openssl"), arguments);
-    if (!openssl.waitForFinished(commandDeadlineMs)) {
-        openssl.kill();
-        openssl.waitForFinished(commandDeadlineMs);
-        m_error = QStringLiteral("openssl did not finish: ") + openssl.errorString();
-        return false;
-    }
-    if (openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0) {
-        m_error = QStringLiteral("openssl %1 failed: %2")
-                      .arg(arguments.join(QLatin1Char(' ')), QString::fromLocal8Bit(openssl.readAll()));
-        return false;
-    }
-    return true;
+    return runOpenssl(arguments, &m_error);
 }
 
 } // namespace qctest
