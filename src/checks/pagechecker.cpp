@@ -12,6 +12,7 @@
 
 #include "checks/pagefetch.h"
 #include "checks/pagequeue.h"
+#include "checks/sitemapdiscovery.h"
 #include "net/fetch.h"
 #include "net/httpclient.h"
 
@@ -139,14 +140,8 @@ private:
 
 void Worker::readRobots(THTTPClient &http, const QByteArray &host)
 {
-    net::FetchRequest request;
-    request.url = host + "/robots.txt";
-    request.keepBody = true;
-    request.maxBytes = RobotsTxt::maxBytes;
-    request.cutAtLimit = true;
-    request.timeoutSeconds = m_state.options.timeoutSeconds;
-    request.stopRequested = [this] { return stopped(); };
-    const net::FetchResult fetched = net::Fetch(http, request);
+    const net::FetchResult fetched =
+        fetchRobotsTxt(http, host + "/robots.txt", m_state.options.timeoutSeconds, [this] { return stopped(); });
     PageQueue::Robots robots;
     using Outcome = net::FetchResult::Outcome;
     if (fetched.outcome == Outcome::Success) {

@@ -21,7 +21,8 @@ QByteArray robotsAddressFor(const QByteArray &argument)
     return {};
 }
 
-SitemapDiscovery discoverSitemaps(THTTPClient &http, const QByteArray &robotsAddress, int timeoutSeconds)
+net::FetchResult fetchRobotsTxt(THTTPClient &http, const QByteArray &robotsAddress, int timeoutSeconds,
+                                std::function<bool()> stopRequested)
 {
     net::FetchRequest request;
     request.url = robotsAddress;
@@ -29,7 +30,13 @@ SitemapDiscovery discoverSitemaps(THTTPClient &http, const QByteArray &robotsAdd
     request.maxBytes = RobotsTxt::maxBytes;
     request.cutAtLimit = true;
     request.timeoutSeconds = timeoutSeconds;
-    const net::FetchResult fetched = net::Fetch(http, request);
+    request.stopRequested = std::move(stopRequested);
+    return net::Fetch(http, request);
+}
+
+SitemapDiscovery discoverSitemaps(THTTPClient &http, const QByteArray &robotsAddress, int timeoutSeconds)
+{
+    const net::FetchResult fetched = fetchRobotsTxt(http, robotsAddress, timeoutSeconds);
     const QString named = QStringLiteral("The robots.txt ") + QString::fromUtf8(robotsAddress);
     SitemapDiscovery found;
     if (!fetched.ok()) {

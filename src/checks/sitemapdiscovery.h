@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
+
+#include "net/fetch.h"
 
 class THTTPClient;
 
@@ -13,6 +16,11 @@ namespace checks {
 // /robots.txt when it is a site root ("https://host/" or "https://host", no
 // query); "" for any other argument (a sitemap's own address, a file).
 QByteArray robotsAddressFor(const QByteArray &argument);
+
+// Fetches a robots.txt (redirects followed by net::Fetch's rule, at most
+// RobotsTxt::maxBytes kept, the rest cut) for the checks and for discovery alike.
+net::FetchResult fetchRobotsTxt(THTTPClient &http, const QByteArray &robotsAddress, int timeoutSeconds,
+                                std::function<bool()> stopRequested = {});
 
 // The sitemaps a site's robots.txt names.
 struct SitemapDiscovery
