@@ -12,11 +12,15 @@ namespace checks {
 //   CanonicalElsewhere  "canonical points to <url>"
 //   RobotsDisallowed    "disallowed by robots.txt"
 //   RobotsUnreadable    "robots.txt answers <status line>" or "robots.txt: <network error>"
-//                       (a crawler takes an unreadable robots.txt as a complete disallow)
 //   Redirected          "redirects to <url>" (the final address)
 //   HttpStatus          "answers <status line>" (a final answer that is no 2xx)
-//   Unreachable         the fetch's own account: a network error, a refused
-//                       redirect, "no answer within N s"
+//   Unreachable         the cause the page could not be checked: the fetch's own
+//                       account (a network error, a refused redirect, "no answer
+//                       within N s"), a 5xx, a 429 after its retries, a host that
+//                       asked to be left alone, signals that cannot be read
+// A page whose robots.txt cannot be read, or that is Unreachable, could not be
+// checked: nothing is known of it, so it is neither "may not be indexed" nor
+// unchanged, and whatever it owes an engine it still owes.
 struct PageVerdict
 {
     enum class Kind {
@@ -35,6 +39,7 @@ struct PageVerdict
     QString text;
 
     bool indexable() const { return kind == Kind::Indexable; }
+    bool checked() const { return kind != Kind::Unreachable && kind != Kind::RobotsUnreadable; }
 
     static PageVerdict indexablePage() { return {}; }
     static PageVerdict noindexHeader() { return {Kind::NoindexHeader, QStringLiteral("noindex (X-Robots-Tag)")}; }
