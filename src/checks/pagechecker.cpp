@@ -1,6 +1,7 @@
 #include "checks/pagechecker.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
@@ -33,11 +34,67 @@ QByteArray hostKey(const QByteArray &url)
     return key.toEncoded();
 }
 
+QByteArray hostOf(const QByteArray &url)
+{
+    return QUrl::fromEncoded(url).host().toLower().toUtf8();
+}
+
 QByteArray pathAndQuery(const QByteArray &url)
 {
     const QByteArray rest =
         QUrl::fromEncoded(url).toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
     return rest.isEmpty() ? QByteArrayLiteral("/") : rest;
+}
+
+// What follows the protocol of a status line: "503 Service Unavailable".
+QString statusOf(const QByteArray &statusLine)
+{
+    const QString line = net::printableStatusLine(statusLine);
+    const qsizetype blank = line.indexOf(QLatin1Char(' '));
+    return blank < 0 ? line : line.mid(blank + 1);
+}
+
+// A fetch's account of a failure as a person reads it: "10061: [10061]
+// Connection refused" becomes "connection refused (10061)"; an account
+// without a code ("no answer within 30 s") stays as it is.
+QString causeOf(const QString &text)
+{
+    const qsizetype colon = text.indexOf(QLatin1String(": "));
+    bool numeric = false;
+    const int code = colon > 0 ? text.left(colon).toInt(&numeric) : 0;
+    if (!numeric || colon + 2 >= text.size())
+        return text;
+    QString message = text.mid(colon + 2);
+    const QString tag = QStringLiteral("[%1] ").arg(code);
+    if (message.startsWith(tag))
+        message = message.mid(tag.size());
+    if (message.size() > 1 && message.at(0).isUpper() && message.at(1).isLower())
+        message[0] = message.at(0).toLower();
+    return QStringLiteral("%1 (%2)").arg(message).arg(code);
+}
+
+// The time a host asked to be left alone until, to the minute, rounded up.
+QString untilText(const QDateTime &now, qint64 seconds)
+{
+    // Ten years stand for any longer wait: the date stays in range and says enough.
+    constexpr qint64 tenYears = 10LL * 365 * 24 * 3600;
+    QDateTime until = now.addSecs(std::min(seconds, tenYears));
+    const int past = until.time().second() * 1000 + until.time().msec();
+    if (past > 0)
+        until = until.addMSecs(60000 - past);
+    return until.toString(QStringLiteral("yyyy-MM-dd HH:mm")) + QStringLiteral(" UTC");
+}
+
+// Whether the request that brought the final answer carried the previous
+// check's validators: the fetch sends them only while the address stays on
+// the first host.
+bool askedConditionally(const PageCheckInput &page, const QList<QByteArray> &redirects)
+{
+    if (page.previous.etag.isEmpty() && page.previous.lastModified.isEmpty())
+        return false;
+    const QByteArray first = hostOf(page.url);
+    return std::all_of(redirects.begin(), redirects.end(),
+                       [&first](const QByteArray &url) { return hostOf(url) == first; });
 }
 
 // What every worker shares: the pages, their results, the queue.
@@ -132,6 +189,7 @@ protected:
 private:
     void readRobots(THTTPClient &http, const QByteArray &host);
     void checkPage(PageFetcher &pages, const PageQueue::Task &task);
+    bool judgeBusy(const PageQueue::Task &task, PageCheckResult &result, const PageFetchResult &fetched);
     void finish(const PageQueue::Task &task);
     bool stopped() const { return m_state.queue.stopped(); }
 
@@ -144,15 +202,17 @@ void Worker::readRobots(THTTPClient &http, const QByteArray &host)
         fetchRobotsTxt(http, host + "/robots.txt", m_state.options.timeoutSeconds, [this] { return stopped(); });
     PageQueue::Robots robots;
     using Outcome = net::FetchResult::Outcome;
+    const int code = fetched.statusCode;
     if (fetched.outcome == Outcome::Success) {
         robots.rules = std::make_shared<const RobotsTxt>(RobotsTxt::parse(fetched.body));
-    } else if (fetched.outcome == Outcome::HttpStatus && fetched.statusCode >= 500) {
-        robots.unreadable = PageVerdict::robotsUnreadable(QStringLiteral("robots.txt answers ") + fetched.text);
+    } else if (fetched.outcome == Outcome::HttpStatus && (code >= 500 || code == 429 || code < 100)) {
+        robots.unreadable = PageVerdict::robotsUnreadable(QStringLiteral("robots.txt answers ") +
+                                                          statusOf(fetched.statusLine));
     } else if (fetched.outcome == Outcome::HttpStatus || fetched.outcome == Outcome::RedirectRefused) {
         // No robots.txt (4xx), or none to be had through its redirects: every page may be crawled.
         robots.rules = std::make_shared<const RobotsTxt>();
     } else {
-        robots.unreadable = PageVerdict::robotsUnreadable(QStringLiteral("robots.txt: ") + fetched.text);
+        robots.unreadable = PageVerdict::robotsUnreadable(QStringLiteral("robots.txt: ") + causeOf(fetched.text));
     }
     m_state.queue.robotsRead(host, std::move(robots));
 }
@@ -163,8 +223,8 @@ void Worker::checkPage(PageFetcher &pages, const PageQueue::Task &task)
     PageCheckResult &result = m_state.results[size_t(task.index)];
     result.url = page.url;
     result.finalUrl = page.url;
-    if (task.robots.unreadable) {
-        result.verdict = *task.robots.unreadable;
+    if (task.settled) {
+        result.verdict = *task.settled;
         return finish(task);
     }
     if (!task.robots.rules->allows(pathAndQuery(page.url))) {
@@ -184,18 +244,28 @@ void Worker::checkPage(PageFetcher &pages, const PageQueue::Task &task)
     result.statusLine = fetched.statusLine;
     result.statusCode = fetched.statusCode;
     if (!fetched.answered()) {
-        result.verdict = PageVerdict::unreachable(fetched.text);
+        result.verdict = PageVerdict::unreachable(causeOf(fetched.text));
         return finish(task);
     }
     const int code = fetched.statusCode;
-    if ((code == 429 || code == 503) && result.tries < m_state.options.maxTries && !stopped()) {
-        const qint64 asked = retryAfterSeconds(fetched.retryAfter, QDateTime::currentDateTimeUtc())
-                                 .value_or(m_state.options.defaultRetrySeconds);
-        const qint64 seconds = std::clamp<qint64>(asked, 0, qMax(m_state.options.maxRetrySeconds, 0));
-        m_state.queue.retryLater(task.host, task.index, std::chrono::seconds(seconds));
+    if (code == 429 || (code >= 500 && code <= 599)) {
+        if (judgeBusy(task, result, fetched))
+            finish(task);
         return;
     }
+    m_state.queue.calmAnswer(task.host);
+    if (code < 100 || code > 599) {
+        result.verdict = PageVerdict::unreachable(QStringLiteral("no valid status line: ") +
+                                                  net::printableStatusLine(fetched.statusLine));
+        return finish(task);
+    }
     if (code == 304) {
+        // Unchanged since a check that never happened: nothing is known of the page.
+        if (!askedConditionally(page, fetched.redirects)) {
+            result.verdict = PageVerdict::unreachable(statusOf(fetched.statusLine) +
+                                                      QStringLiteral(" to a request without validators"));
+            return finish(task);
+        }
         result.notModified = true;
         result.fingerprint = page.previous.fingerprint;
         result.verdict = page.previous.verdict;
@@ -213,6 +283,49 @@ void Worker::checkPage(PageFetcher &pages, const PageQueue::Task &task)
         result.verdict = fetched.pageSignals.verdict(fetched.finalUrl);
     result.fingerprint = fetched.fingerprint;
     finish(task);
+}
+
+// A 5xx or a 429: the host is paused for the time it asked for, or, after a
+// row of such answers, for a time that doubles with each; one that wants
+// longer than the check waits is left alone. A 429 or 503 is asked again
+// while it has tries left. False when the page went back into the queue.
+bool Worker::judgeBusy(const PageQueue::Task &task, PageCheckResult &result, const PageFetchResult &fetched)
+{
+    using std::chrono::milliseconds;
+    const PageCheckOptions &options = m_state.options;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const int streak = m_state.queue.busyAnswer(task.host);
+    const std::optional<qint64> asked = retryAfterSeconds(fetched.retryAfter, now);
+    const qint64 maxWait = qMax<qint64>(options.maxWait.count(), 0);
+    const QString answer = statusOf(fetched.statusLine);
+    // In seconds first: a Retry-After may be any number.
+    if (asked && *asked > maxWait / 1000) {
+        result.verdict = m_state.queue.settleHost(
+            task.host, PageVerdict::unreachable(answer + QStringLiteral(" (asked to wait until ") +
+                                                untilText(now, *asked) + QLatin1Char(')')));
+        return true;
+    }
+    milliseconds wait(asked ? *asked * 1000 : 0);
+    if (streak >= options.busyAnswersBeforePause) {
+        qint64 grown = qMax<qint64>(options.defaultRetry.count(), 1);
+        for (int i = options.busyAnswersBeforePause; i < streak && grown <= maxWait; ++i)
+            grown *= 2;
+        if (grown > maxWait) {
+            result.verdict = m_state.queue.settleHost(
+                task.host, PageVerdict::unreachable(answer + QStringLiteral(" (%1 such answers in a row)").arg(streak)));
+            return true;
+        }
+        wait = std::max(wait, milliseconds(grown));
+    }
+    if (wait.count() > 0)
+        m_state.queue.pauseHost(task.host, wait);
+    const int code = fetched.statusCode;
+    if ((code == 429 || code == 503) && result.tries < options.maxTries && !stopped()) {
+        m_state.queue.retryLater(task.host, task.index, wait.count() > 0 || asked ? wait : options.defaultRetry);
+        return false;
+    }
+    result.verdict = PageVerdict::unreachable(answer);
+    return true;
 }
 
 void Worker::finish(const PageQueue::Task &task)

@@ -11,13 +11,17 @@ namespace checks {
 //   NoindexMeta         "noindex (meta robots)"
 //   CanonicalElsewhere  "canonical points to <url>"
 //   RobotsDisallowed    "disallowed by robots.txt"
-//   RobotsUnreadable    "robots.txt answers <status line>" or "robots.txt: <network error>"
+//   RobotsUnreadable    "robots.txt answers <status>" (a 5xx, a 429: "robots.txt answers
+//                       503 Service Unavailable") or "robots.txt: <network error>"
 //   Redirected          "redirects to <url>" (the final address)
-//   HttpStatus          "answers <status line>" (a final answer that is no 2xx)
+//   HttpStatus          "answers <status line>" (a final 1xx, 3xx, or 4xx but 429)
 //   Unreachable         the cause the page could not be checked: the fetch's own
 //                       account (a network error, a refused redirect, "no answer
-//                       within N s"), a 5xx, a 429 after its retries, a host that
-//                       asked to be left alone, signals that cannot be read
+//                       within N s", "connection refused (10061)"), a 5xx or a
+//                       429 after its retries ("503 Service Unavailable"), a 304
+//                       to a request without validators, a host left alone
+//                       ("... (asked to wait until 2026-12-08 15:00 UTC)"),
+//                       signals that cannot be read
 // A page whose robots.txt cannot be read, or that is Unreachable, could not be
 // checked: nothing is known of it, so it is neither "may not be indexed" nor
 // unchanged, and whatever it owes an engine it still owes.

@@ -48,6 +48,7 @@ void HttpResponseParser::reset()
 {
     m_state = State::StatusLine;
     m_statusLine.clear();
+    m_blankLines = 0;
     m_bodyCount = 0;
     m_consumed = 0;
     m_framed = false;
@@ -73,6 +74,10 @@ void HttpResponseParser::feed(const char *data, int len)
     m_consumed += len;
     switch (m_state) {
     case State::StatusLine: {
+        if (len == 0 && m_blankLines < maxBlankLinesBeforeStatus) {
+            ++m_blankLines;
+            return;
+        }
         const QByteArray line(data, std::min(len, maxStatusLine));
         if (isInterim(line)) {
             m_state = State::InterimHeaders;

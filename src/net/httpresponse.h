@@ -24,7 +24,11 @@ public:
 // The response side of an exchange as an incremental state machine. The
 // connection's line buffer feeds it pieces: CR LF lines (without their ends)
 // while wantsLines() is true, raw chunks after that. A line longer than the
-// buffer arrives as several pieces, each taken as a line of its own. Interim
+// buffer arrives as several pieces, each taken as a line of its own. Empty
+// lines before the status line are passed over, as HTTP/1.1 clients do (a
+// server may end its previous answer with a stray CR LF), up to
+// maxBlankLinesBeforeStatus; the one after those is taken as an empty status
+// line, so a peer that sends nothing else still comes to an end. Interim
 // answers ("HTTP/x 1xx" and their headers, up to their empty line) are
 // dropped unseen. Unframed (the default), no header is interpreted: the body
 // ends when the connection closes. Framed, the body ends where
@@ -45,6 +49,7 @@ public:
     };
 
     static constexpr int maxStatusLine = 1024;
+    static constexpr int maxBlankLinesBeforeStatus = 16;
 
     explicit HttpResponseParser(HttpResponseSink &sink);
 
@@ -94,6 +99,7 @@ private:
     HttpResponseSink &m_sink;
     State m_state = State::StatusLine;
     QByteArray m_statusLine;
+    int m_blankLines = 0; // passed over before the status line
     qint64 m_bodyCount = 0;
     qint64 m_consumed = 0;
     // The framing, read from the final answer's headers.

@@ -5,6 +5,10 @@
 #include "checks/sitemapdiscovery.h"
 #include "net/httpclient.h"
 #include "support/lighttpdfixture.h"
+#include "support/loopbackpeer.h"
+
+#include <QDateTime>
+#include <QFile>
 
 using checks::PageCheckInput;
 using checks::PageCheckResult;
@@ -54,6 +58,10 @@ protected:
         web.addCgiScript("tagged-move.cgi", cgi("Status: 302 Found\\r\\nLocation: /cgi-bin/gone.cgi\\r\\n"
                                                 "ETag: \\\"r\\\"\\r\\nX-Robots-Tag: noindex\\r\\n"));
         web.addCgiScript("busy.cgi", cgi("Status: 503 Busy\\r\\nRetry-After: 0\\r\\n"));
+        web.addCgiScript("crowded.cgi", cgi("Status: 429 Slow Down\\r\\nRetry-After: 0\\r\\n"));
+        web.addCgiScript("broken.cgi", cgi("Status: 500 Oops\\r\\n"));
+        // A 304 to a request that asked nothing conditionally.
+        web.addCgiScript("unasked-304.cgi", cgi("Status: 304 Not Modified\\r\\n", ""));
         // Busy the first time it is asked, then there.
         web.addCgiScript("once-busy.cgi", "if (-e 'once.flag') { " + cgi("") +
                                               " } else { open(my $f, '>', 'once.flag'); " +
@@ -62,12 +70,26 @@ protected:
         web.addFile("robots.txt", "User-agent: *\nDisallow: /private/\nSitemap: " + web.url("/sitemap.xml") + "\n");
     }
 
-    QList<PageCheckResult> check(const QList<PageCheckInput> &pages)
+    static checks::PageCheckOptions quickOptions()
     {
         checks::PageCheckOptions options;
         options.perHost = 2;
         options.timeoutSeconds = 20;
+        options.defaultRetry = std::chrono::milliseconds(10);
+        return options;
+    }
+
+    QList<PageCheckResult> check(const QList<PageCheckInput> &pages, const checks::PageCheckOptions &options = quickOptions())
+    {
         return checks::PageChecker(options).check(pages);
+    }
+
+    // A script that counts its requests in a file and answers with the header lines given.
+    QString addCountingScript(const QString &name, const QByteArray &headers)
+    {
+        const QString counter = web.documentRoot() + QStringLiteral("/") + name + QStringLiteral(".count");
+        web.addCgiScript(name, "open(my $c, '>>', '" + counter.toUtf8() + "'); print $c 'x'; close($c); " + cgi(headers));
+        return counter;
     }
 
     qctest::LighttpdFixture web;
@@ -92,7 +114,11 @@ TEST_F(CheckedSite, EachPageGetsItsVerdict)
         {"/missing.html", 404, PageVerdict::httpStatus("HTTP/1.0 404 Not Found"), 1},
         {"/cgi-bin/gone.cgi", 410, PageVerdict::httpStatus("HTTP/1.0 410 Gone"), 1},
         {"/cgi-bin/tagged-move.cgi", 410, PageVerdict::httpStatus("HTTP/1.0 410 Gone"), 1},
-        {"/cgi-bin/busy.cgi", 503, PageVerdict::httpStatus("HTTP/1.0 503 Service Unavailable"), 3},
+        {"/cgi-bin/busy.cgi", 503, PageVerdict::unreachable("503 Service Unavailable"), 3},
+        {"/cgi-bin/crowded.cgi", 429, PageVerdict::unreachable("429 Too Many Requests"), 3},
+        {"/cgi-bin/broken.cgi", 500, PageVerdict::unreachable("500 Internal Server Error"), 1},
+        {"/cgi-bin/unasked-304.cgi", 304, PageVerdict::unreachable("304 Not Modified to a request without validators"),
+         1},
         {"/cgi-bin/once-busy.cgi", 200, PageVerdict::indexablePage(), 2},
         {"/huge.html", 200, PageVerdict::noindexMeta(), 1},
     };
@@ -150,16 +176,120 @@ TEST_F(CheckedSite, AStopEndsTheCheckWithThePagesLeftStopped)
 {
     // Pages that would wait a minute for their Retry-After; the stop comes with the first result.
     checks::PageCheckOptions options;
-    options.defaultRetrySeconds = options.maxRetrySeconds = 60;
+    options.defaultRetry = std::chrono::seconds(60);
     checks::PageChecker checker(options);
     bool stop = false;
     checker.onResult = [&](int, const PageCheckResult &) { stop = true; };
     checker.stopRequested = [&] { return stop; };
     web.addCgiScript("slow-busy.cgi", cgi("Status: 503 Busy\\r\\n"));
-    const QList<PageCheckResult> results = checker.check(
-        {PageCheckInput{web.url("/plain.html"), {}}, PageCheckInput{web.url("/cgi-bin/slow-busy.cgi"), {}}});
+    // And one the stop finds under way.
+    web.addCgiScript("slow.cgi", "sleep 30; " + cgi(""));
+    const QList<PageCheckResult> results =
+        checker.check({PageCheckInput{web.url("/plain.html"), {}}, PageCheckInput{web.url("/cgi-bin/slow-busy.cgi"), {}},
+                       PageCheckInput{web.url("/cgi-bin/slow.cgi"), {}}});
     EXPECT_TRUE(results[0].verdict.indexable());
     EXPECT_EQ(results[1].verdict, PageVerdict::unreachable("stopped"));
+    EXPECT_EQ(results[2].verdict, PageVerdict::unreachable("stopped"));
+}
+
+TEST_F(CheckedSite, AHostThatAsksToBeLeftAloneGetsAFewRequestsAndItsPagesCouldNotBeChecked)
+{
+    const struct
+    {
+        const char *behaviour;
+        QByteArray headers;
+        int pages;
+        int mostRequests;
+        QString cause;     // the verdict of the pages never asked
+        qint64 waitAsked;  // seconds from now the cause names, when it names a time
+    } cases[] = {
+        // Only the pages under way when the first answer came are asked.
+        {"a site in maintenance", "Status: 503 Down\\r\\nRetry-After: 3600\\r\\n", 200, 2,
+         "503 Service Unavailable (asked to wait until ", 3600},
+        {"a wait past any count", "Status: 429 No\\r\\nRetry-After: 99999999999999\\r\\n", 20, 2,
+         "429 Too Many Requests (asked to wait until ", 10LL * 365 * 24 * 3600},
+        {"a date far ahead", "Status: 503 Down\\r\\nRetry-After: Fri, 31 Dec 9999 23:59:59 GMT\\r\\n", 20, 2,
+         "503 Service Unavailable (asked to wait until ", 10LL * 365 * 24 * 3600},
+        // Paused for 10, 20, 40, 80 ms after the fifth error in a row; the ninth would wait past the most.
+        {"errors and nothing else", "Status: 500 Oops\\r\\n", 50, 9 + 1,
+         "500 Internal Server Error (9 such answers in a row)", -1},
+    };
+    checks::PageCheckOptions options = quickOptions();
+    options.maxWait = std::chrono::milliseconds(100);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        const QString name = QStringLiteral("down%1.cgi").arg(&c - cases);
+        const QString counter = addCountingScript(name, c.headers);
+        QList<PageCheckInput> pages;
+        for (int i = 0; i < c.pages; ++i)
+            pages.append(PageCheckInput{web.url("/cgi-bin/" + name.toUtf8() + "?p=" + QByteArray::number(i)), {}});
+        const QDateTime before = QDateTime::currentDateTimeUtc();
+        const QList<PageCheckResult> results = check(pages, options);
+        const QDateTime after = QDateTime::currentDateTimeUtc();
+
+        QFile counted(counter);
+        ASSERT_TRUE(counted.open(QIODevice::ReadOnly));
+        EXPECT_GE(counted.size(), 1);
+        EXPECT_LE(counted.size(), c.mostRequests);
+        for (const PageCheckResult &result : results)
+            ASSERT_FALSE(result.verdict.checked()) << result.url.toStdString();
+        // Pages answered before the host was left alone say only their answer; the last was never asked.
+        const QString text = results.last().verdict.text;
+        ASSERT_TRUE(text.startsWith(c.cause)) << text.toStdString();
+        if (c.waitAsked < 0)
+            continue;
+        const QDateTime until = QDateTime::fromString(text.mid(c.cause.size()), QStringLiteral("yyyy-MM-dd HH:mm 'UTC)'"));
+        ASSERT_TRUE(until.isValid()) << text.toStdString();
+        EXPECT_GE(until.toSecsSinceEpoch(), before.addSecs(c.waitAsked - 60).toSecsSinceEpoch());
+        EXPECT_LE(until.toSecsSinceEpoch(), after.addSecs(c.waitAsked + 60).toSecsSinceEpoch());
+    }
+}
+
+TEST(PageChecker, APageOfAHostWhoseRobotsTxtCannotBeReadCouldNotBeChecked)
+{
+    const struct
+    {
+        const char *behaviour;
+        QByteArray answer; // "" resets, "hold" holds the connection open, "refuse" is no server at all
+        const char *scheme;
+        QString verdict;
+        PageVerdict::Kind kind;
+    } cases[] = {
+        {"a 5xx", "HTTP/1.0 503 Service Unavailable\r\n\r\n", "http", "robots.txt answers 503 Service Unavailable",
+         PageVerdict::Kind::RobotsUnreadable},
+        {"a 429", "HTTP/1.0 429 Too Many Requests\r\n\r\n", "http", "robots.txt answers 429 Too Many Requests",
+         PageVerdict::Kind::RobotsUnreadable},
+        {"a reset", "", "http", "robots.txt: connection reset by peer (10054)", PageVerdict::Kind::RobotsUnreadable},
+        {"no server", "refuse", "http", "robots.txt: connection refused (10061)", PageVerdict::Kind::RobotsUnreadable},
+        {"no answer", "hold", "http", "robots.txt: no answer within 1 s", PageVerdict::Kind::RobotsUnreadable},
+        {"no TLS", "HTTP/1.0 200 OK\r\n\r\n", "https", "", PageVerdict::Kind::RobotsUnreadable},
+        // No robots.txt allows every page: the page is asked, and answers the same.
+        {"a 404", "HTTP/1.0 404 Not Found\r\n\r\n", "http", "answers HTTP/1.0 404 Not Found",
+         PageVerdict::Kind::HttpStatus},
+    };
+    checks::PageCheckOptions options;
+    options.timeoutSeconds = 1;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        qctest::LoopbackPeer peer;
+        if (c.answer == "hold")
+            peer.readRequest().holdOpen();
+        else if (c.answer.isEmpty())
+            peer.readRequest().resetConnection();
+        else if (QByteArrayView(c.scheme) == "https")
+            peer.send(c.answer).closeConnection();
+        else
+            peer.readRequest().send(c.answer).closeConnection();
+        ASSERT_TRUE(peer.start(2));
+        const quint16 port = c.answer == "refuse" ? qctest::freeLoopbackPort() : peer.port();
+        const QByteArray url = c.scheme + QByteArray("://127.0.0.1:") + QByteArray::number(port) + "/page.html";
+        const QList<PageCheckResult> results = checks::PageChecker(options).check({PageCheckInput{url, {}}});
+        EXPECT_EQ(results[0].verdict.kind, c.kind);
+        if (!c.verdict.isEmpty())
+            EXPECT_EQ(results[0].verdict.text, c.verdict);
+        else
+            EXPECT_TRUE(results[0].verdict.text.startsWith("robots.txt: ")) << results[0].verdict.text.toStdString();
+    }
 }
 
 TEST_F(CheckedSite, TheRobotsTxtOfASiteNamesItsSitemaps)
@@ -203,6 +333,42 @@ TEST(PageQueue, EachHostReadsItsRobotsFirstAndKeepsItsLimit)
     EXPECT_EQ(next(), "page a2");
     queue.stop();
     EXPECT_EQ(queue.take(), std::nullopt);
+}
+
+TEST(PageQueue, APausedHostStartsNothingAndASettledOneHandsOutItsPagesJudged)
+{
+    checks::PageQueue queue({"a", "a", "a", "b", "b"}, 4);
+    const auto next = [&] {
+        const std::optional<checks::PageQueue::Task> task = queue.tryTake();
+        if (!task)
+            return QByteArray("none");
+        QByteArray line = task->host + QByteArray::number(task->index);
+        if (task->settled)
+            line += " " + task->settled->text.toUtf8();
+        return line;
+    };
+    EXPECT_EQ(next(), "a-1");
+    EXPECT_EQ(next(), "b-1");
+    queue.robotsRead("a", {std::make_shared<const checks::RobotsTxt>(), std::nullopt});
+    queue.robotsRead("b", {std::make_shared<const checks::RobotsTxt>(), std::nullopt});
+    EXPECT_EQ(next(), "a0");
+    queue.pauseHost("a", std::chrono::hours(1));
+    queue.pauseHost("a", std::chrono::milliseconds(0));
+    EXPECT_EQ(next(), "b3");
+    EXPECT_EQ(next(), "b4");
+    EXPECT_EQ(next(), "none") << "a is paused with pages waiting";
+    queue.retryLater("a", 0, std::chrono::hours(1));
+    EXPECT_EQ(queue.busyAnswer("a"), 1);
+    EXPECT_EQ(queue.busyAnswer("a"), 2);
+    queue.calmAnswer("a");
+    EXPECT_EQ(queue.busyAnswer("a"), 1);
+
+    EXPECT_EQ(queue.settleHost("a", PageVerdict::unreachable("left alone")).text, "left alone");
+    EXPECT_EQ(queue.settleHost("a", PageVerdict::unreachable("again")).text, "left alone");
+    EXPECT_EQ(next(), "a1 left alone");
+    EXPECT_EQ(next(), "a2 left alone");
+    EXPECT_EQ(next(), "a0 left alone") << "the page waiting to be asked again is not asked";
+    EXPECT_EQ(next(), "none");
 }
 
 } // namespace

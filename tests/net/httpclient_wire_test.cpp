@@ -13,6 +13,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "net/httpresponse.h"
 #include "netwire_support.h"
 #include "support/loopbackpeer.h"
 #include "support/tempdir.h"
@@ -925,6 +926,40 @@ TEST(KeptConnections, AConnectionTheServerClosedIsReplacedOnceForGetAndHead)
         EXPECT_EQ(peer.request(1), c.replaced ? second : QByteArray()) << c.name;
         // The dead connection's end is not told; a request that is not repeated reports it.
         EXPECT_EQ(kept.log.lines.contains("disconnected 0 OK"), !c.replaced) << c.name;
+    }
+}
+
+TEST(KeptConnections, BlankLinesBeforeAStatusLineArePassedOverAFewTimes)
+{
+    const QByteArray blanks = QByteArray("\r\n").repeated(HttpResponseParser::maxBlankLinesBeforeStatus);
+    struct Case
+    {
+        const char *name;
+        QByteArray second; // the answer to the request on the kept connection
+        QByteArray outcome;
+        QByteArray statusLine;
+    };
+    const Case cases[] = {
+        {"a stray line end", "\r\nHTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo", "", "HTTP/1.1 200 OK"},
+        {"as many as are passed over", blanks + "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo", "",
+         "HTTP/1.1 200 OK"},
+        // One more is taken for the status line: an endless stream of them still ends.
+        {"one too many", blanks + "\r\nHTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo", "151: ", ""},
+    };
+    for (const Case &c : cases) {
+        qctest::LoopbackPeer peer;
+        peer.readRequest()
+            .send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\none")
+            .readRequest()
+            .send(c.second)
+            .closeConnection();
+        ASSERT_TRUE(peer.start(1));
+        KeptClient kept;
+        EXPECT_EQ(kept.get(peer.url("/a")), "") << c.name;
+        EXPECT_EQ(kept.get(peer.url("/b")), c.outcome) << c.name;
+        EXPECT_EQ(kept.client.StatusLine(), c.statusLine) << c.name;
+        EXPECT_EQ(peer.request(0), requestFor("GET", "/a", peer.port()) + requestFor("GET", "/b", peer.port()))
+            << c.name << ": both over the kept connection";
     }
 }
 
