@@ -9,6 +9,10 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 using checks::PageCheckInput;
 using checks::PageCheckResult;
@@ -369,6 +373,31 @@ TEST(PageQueue, APausedHostStartsNothingAndASettledOneHandsOutItsPagesJudged)
     EXPECT_EQ(next(), "a2 left alone");
     EXPECT_EQ(next(), "a0 left alone") << "the page waiting to be asked again is not asked";
     EXPECT_EQ(next(), "none");
+}
+
+TEST(PageQueue, WorkersWaitingForARetryOutliveTheEntryTheyWaitFor)
+{
+    // Pages asked again after a moment, by workers that wait for the earliest
+    // of them while another takes it: under AddressSanitizer a wait that holds
+    // on to the taken entry fails here.
+    constexpr int pages = 400, tries = 4;
+    checks::PageQueue queue(QList<QByteArray>(pages, "a"), 4);
+    std::vector<std::atomic<int>> asked(pages);
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 4; ++w)
+        workers.emplace_back([&] {
+            while (const std::optional<checks::PageQueue::Task> task = queue.take()) {
+                if (task->kind == checks::PageQueue::Task::Kind::Robots)
+                    queue.robotsRead(task->host, {std::make_shared<const checks::RobotsTxt>(), std::nullopt});
+                else if (++asked[size_t(task->index)] < tries)
+                    queue.retryLater(task->host, task->index, std::chrono::milliseconds(task->index % 3));
+                else
+                    queue.pageDone(task->host);
+            }
+        });
+    for (std::thread &worker : workers)
+        worker.join();
+    EXPECT_TRUE(std::all_of(asked.begin(), asked.end(), [](const std::atomic<int> &n) { return n == tries; }));
 }
 
 } // namespace
