@@ -206,8 +206,8 @@ void Worker::readRobots(THTTPClient &http, const QByteArray &host)
     if (fetched.outcome == Outcome::Success) {
         robots.rules = std::make_shared<const RobotsTxt>(RobotsTxt::parse(fetched.body));
     } else if (fetched.outcome == Outcome::HttpStatus && (code >= 500 || code == 429 || code < 100)) {
-        robots.unreadable = PageVerdict::robotsUnreadable(QStringLiteral("robots.txt answers ") +
-                                                          statusOf(fetched.statusLine));
+        robots.unreadable =
+            PageVerdict::robotsUnreadable(QStringLiteral("robots.txt answers ") + statusOf(fetched.statusLine));
     } else if (fetched.outcome == Outcome::HttpStatus || fetched.outcome == Outcome::RedirectRefused) {
         // No robots.txt (4xx), or none to be had through its redirects: every page may be crawled.
         robots.rules = std::make_shared<const RobotsTxt>();
@@ -312,7 +312,8 @@ bool Worker::judgeBusy(const PageQueue::Task &task, PageCheckResult &result, con
             grown *= 2;
         if (grown > maxWait) {
             result.verdict = m_state.queue.settleHost(
-                task.host, PageVerdict::unreachable(answer + QStringLiteral(" (%1 such answers in a row)").arg(streak)));
+                task.host,
+                PageVerdict::unreachable(answer + QStringLiteral(" (%1 such answers in a row)").arg(streak)));
             return true;
         }
         wait = std::max(wait, milliseconds(grown));

@@ -28,7 +28,7 @@ struct PageCheckInput
 struct PageCheckResult
 {
     QByteArray url;
-    QByteArray finalUrl;   // after redirects
+    QByteArray finalUrl; // after redirects
     // The last answer's, also when the page could not be checked (a 5xx, a 429
     // after its retries; a 404 or 410 tells that the page went away); ""
     // and -1 when none came or the page was not fetched.

@@ -83,7 +83,8 @@ protected:
         return options;
     }
 
-    QList<PageCheckResult> check(const QList<PageCheckInput> &pages, const checks::PageCheckOptions &options = quickOptions())
+    QList<PageCheckResult> check(const QList<PageCheckInput> &pages,
+                                 const checks::PageCheckOptions &options = quickOptions())
     {
         return checks::PageChecker(options).check(pages);
     }
@@ -92,7 +93,8 @@ protected:
     QString addCountingScript(const QString &name, const QByteArray &headers)
     {
         const QString counter = web.documentRoot() + QStringLiteral("/") + name + QStringLiteral(".count");
-        web.addCgiScript(name, "open(my $c, '>>', '" + counter.toUtf8() + "'); print $c 'x'; close($c); " + cgi(headers));
+        web.addCgiScript(name,
+                         "open(my $c, '>>', '" + counter.toUtf8() + "'); print $c 'x'; close($c); " + cgi(headers));
         return counter;
     }
 
@@ -188,9 +190,9 @@ TEST_F(CheckedSite, AStopEndsTheCheckWithThePagesLeftStopped)
     web.addCgiScript("slow-busy.cgi", cgi("Status: 503 Busy\\r\\n"));
     // And one the stop finds under way.
     web.addCgiScript("slow.cgi", "sleep 30; " + cgi(""));
-    const QList<PageCheckResult> results =
-        checker.check({PageCheckInput{web.url("/plain.html"), {}}, PageCheckInput{web.url("/cgi-bin/slow-busy.cgi"), {}},
-                       PageCheckInput{web.url("/cgi-bin/slow.cgi"), {}}});
+    const QList<PageCheckResult> results = checker.check({PageCheckInput{web.url("/plain.html"), {}},
+                                                          PageCheckInput{web.url("/cgi-bin/slow-busy.cgi"), {}},
+                                                          PageCheckInput{web.url("/cgi-bin/slow.cgi"), {}}});
     EXPECT_TRUE(results[0].verdict.indexable());
     EXPECT_EQ(results[1].verdict, PageVerdict::unreachable("stopped"));
     EXPECT_EQ(results[2].verdict, PageVerdict::unreachable("stopped"));
@@ -204,8 +206,8 @@ TEST_F(CheckedSite, AHostThatAsksToBeLeftAloneGetsAFewRequestsAndItsPagesCouldNo
         QByteArray headers;
         int pages;
         int mostRequests;
-        QString cause;     // the verdict of the pages never asked
-        qint64 waitAsked;  // seconds from now the cause names, when it names a time
+        QString cause;    // the verdict of the pages never asked
+        qint64 waitAsked; // seconds from now the cause names, when it names a time
     } cases[] = {
         // Only the pages under way when the first answer came are asked.
         {"a site in maintenance", "Status: 503 Down\\r\\nRetry-After: 3600\\r\\n", 200, 2,
@@ -242,7 +244,8 @@ TEST_F(CheckedSite, AHostThatAsksToBeLeftAloneGetsAFewRequestsAndItsPagesCouldNo
         ASSERT_TRUE(text.startsWith(c.cause)) << text.toStdString();
         if (c.waitAsked < 0)
             continue;
-        const QDateTime until = QDateTime::fromString(text.mid(c.cause.size()), QStringLiteral("yyyy-MM-dd HH:mm 'UTC)'"));
+        const QDateTime until =
+            QDateTime::fromString(text.mid(c.cause.size()), QStringLiteral("yyyy-MM-dd HH:mm 'UTC)'"));
         ASSERT_TRUE(until.isValid()) << text.toStdString();
         EXPECT_GE(until.toSecsSinceEpoch(), before.addSecs(c.waitAsked - 60).toSecsSinceEpoch());
         EXPECT_LE(until.toSecsSinceEpoch(), after.addSecs(c.waitAsked + 60).toSecsSinceEpoch());
