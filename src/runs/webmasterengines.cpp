@@ -1,6 +1,7 @@
 #include "runs/webmasterengines.h"
 
 #include "engines/enginelist.h"
+#include "engines/enginelistdownload.h"
 #include "net/httpclient.h"
 #include "project/enginestate.h"
 #include "project/urlpass.h"
@@ -16,6 +17,7 @@
 #include "webmaster/googletoken.h"
 #include "webmaster/quotapacer.h"
 #include "webmaster/searchconsole.h"
+#include "webmaster/secretdestination.h"
 #include "webmaster/serviceaccount.h"
 
 #include <QDateTime>
@@ -190,6 +192,9 @@ void WebmasterEngines::submitToGoogle(qsizetype index, const EngineSection &sect
     const QStringList urls = pending(index);
     if (urls.isEmpty())
         return;
+    const QByteArray base = engineField(section, EngineField::Action).toUtf8();
+    if (const QString why = refusal(base, CredentialService::Google); !why.isEmpty())
+        return unusable(index, property, urls, why);
     if (property.isEmpty())
         return unusable(index, property, urls,
                         QStringLiteral("the project names no Search Console property ([Google] Property)"));
@@ -218,7 +223,6 @@ void WebmasterEngines::submitToGoogle(qsizetype index, const EngineSection &sect
 
     GoogleToken token(key.account, [this] { return nowMs() / 1000; });
     SearchConsole console(token, m_run.m_http, {m_run.m_setup.timeoutSeconds(), interruption()});
-    const QByteArray base = engineField(section, EngineField::Action).toUtf8();
     m_run.tallyOf(index).sent += int(urls.size());
     for (const QString &address : addresses) {
         m_run.status(QStringLiteral("%1: submitting the sitemap %2").arg(engine, address), StatusKind::Url);
@@ -248,6 +252,9 @@ void WebmasterEngines::submitToBing(qsizetype index, const EngineSection &sectio
     if (urls.isEmpty())
         return;
     const QString site = settings.bingSite;
+    const QByteArray base = engineField(section, EngineField::Action).toUtf8();
+    if (const QString why = refusal(base, CredentialService::Bing); !why.isEmpty())
+        return unusable(index, site, urls, why);
     if (settings.bingKeyFile.isEmpty())
         return unusable(index, site, urls, QStringLiteral("the project names no Bing API key file ([Bing] KeyFile)"));
     const BingApiKey key = readBingApiKey(keyFilePath(settings.bingKeyFile));
@@ -256,7 +263,6 @@ void WebmasterEngines::submitToBing(qsizetype index, const EngineSection &sectio
 
     BingWebmaster bing(m_run.m_http, key.key, m_run.m_setup.timeoutSeconds());
     bing.setStopCheck(interruption());
-    const QByteArray base = engineField(section, EngineField::Action).toUtf8();
     // The URLs by the site Bing knows them under, in the view's order.
     QStringList sites;
     QHash<QString, QStringList> urlsOf;
@@ -333,6 +339,9 @@ void WebmasterEngines::searchGoogle(qsizetype index, const EngineSection &sectio
     const QStringList urls = viewUrls();
     if (urls.isEmpty())
         return;
+    const QByteArray inspectAddress = engineField(section, EngineField::SearchAction).toUtf8();
+    if (const QString why = refusal(inspectAddress, CredentialService::Google); !why.isEmpty())
+        return unusable(index, property, urls, why);
     if (property.isEmpty())
         return unusable(index, property, urls,
                         QStringLiteral("the project names no Search Console property ([Google] Property)"));
@@ -347,7 +356,6 @@ void WebmasterEngines::searchGoogle(qsizetype index, const EngineSection &sectio
 
     GoogleToken token(key.account, [this] { return nowMs() / 1000; });
     SearchConsole console(token, m_run.m_http, {m_run.m_setup.timeoutSeconds(), interruption()});
-    const QByteArray inspectAddress = engineField(section, EngineField::SearchAction).toUtf8();
     const RunSetup::WebmasterPace &pace = m_run.m_setup.pace;
     EngineState state(m_run.m_table);
     const QDate day = googleQuotaDay(nowMs());
@@ -418,6 +426,9 @@ void WebmasterEngines::searchBing(qsizetype index, const EngineSection &section)
     const QStringList urls = viewUrls();
     if (urls.isEmpty())
         return;
+    const QByteArray base = engineField(section, EngineField::SearchAction).toUtf8();
+    if (const QString why = refusal(base, CredentialService::Bing); !why.isEmpty())
+        return unusable(index, settings.bingSite, urls, why);
     if (settings.bingKeyFile.isEmpty())
         return unusable(index, settings.bingSite, urls,
                         QStringLiteral("the project names no Bing API key file ([Bing] KeyFile)"));
@@ -427,7 +438,6 @@ void WebmasterEngines::searchBing(qsizetype index, const EngineSection &section)
 
     BingWebmaster bing(m_run.m_http, key.key, m_run.m_setup.timeoutSeconds());
     bing.setStopCheck(interruption());
-    const QByteArray base = engineField(section, EngineField::SearchAction).toUtf8();
     EngineState state(m_run.m_table);
     const auto prepare = [&](const QString &url) {
         Run::UrlRequest prepared;
@@ -514,6 +524,13 @@ QString WebmasterEngines::keyFilePath(const QString &name) const
 {
     // The engine list lives in the base directory, and so does a project's relative key file.
     return QDir(QFileInfo(m_run.m_setup.autoListPath).absolutePath()).absoluteFilePath(name);
+}
+
+QString WebmasterEngines::refusal(const QByteArray &address, CredentialService service) const
+{
+    const QString &list = m_run.m_setup.autoListPath;
+    return credentialRefusal(address, service,
+                             {QFileInfo(list).fileName(), isDownloadedEngineList(list), m_run.m_setup.testServer});
 }
 
 qint64 WebmasterEngines::nowMs() const
