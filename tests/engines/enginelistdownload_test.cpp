@@ -51,8 +51,12 @@ TEST(EngineListDownload, AListBehindARedirectReplacesTheLocalOneAndAFailureKeeps
         EXPECT_EQ(download.result, c.result);
         EXPECT_EQ(download.reason, c.reason);
         EXPECT_EQ(qctest::readFile(path), download.replaced() ? manualList : QByteArray("old"));
+        EXPECT_EQ(isDownloadedEngineList(path), download.replaced()) << "a list of the owner's is no download";
         EXPECT_FALSE(QFile::exists(path + QStringLiteral(".download")));
     }
+    // Edited, the download becomes the owner's list.
+    qctest::writeFile(path, manualList + "; mine\r\n");
+    EXPECT_FALSE(isDownloadedEngineList(path));
 }
 
 TEST(EngineListRefresh, BuiltInListsAreWrittenOnlyWhereNoListCouldBeHad)
