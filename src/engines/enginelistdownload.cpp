@@ -67,6 +67,7 @@ ListDownload DownloadEngineList(THTTPClient &http, const QString &url, const QSt
     request.url = url.toUtf8();
     request.timeoutSeconds = qMax(timeoutSeconds, 5);
     request.localFile = partial;
+    request.maxBytes = MaxEngineListBytes;
     const net::FetchResult fetched = net::Fetch(http, request);
 
     ListDownload download;

@@ -4,6 +4,7 @@
 #include "engines/enginelistdownload.h"
 #include "net/httpclient.h"
 #include "project/enginestate.h"
+#include "project/sitemapfileonly.h"
 #include "project/urlpass.h"
 #include "project/urltable.h"
 #include "runs/indexnow.h"
@@ -189,7 +190,7 @@ void WebmasterEngines::submitToGoogle(qsizetype index, const EngineSection &sect
     const QString &engine = m_run.m_engines.at(index).name;
     const ProjectSettings &settings = m_run.m_setup.settings;
     const QString &property = settings.googleProperty;
-    const QStringList urls = pending(index);
+    QStringList urls = pending(index);
     if (urls.isEmpty())
         return;
     const QByteArray base = engineField(section, EngineField::Action).toUtf8();
@@ -199,19 +200,24 @@ void WebmasterEngines::submitToGoogle(qsizetype index, const EngineSection &sect
         return unusable(index, property, urls,
                         QStringLiteral("the project names no Search Console property ([Google] Property)"));
     // Search Console reads sitemaps from the site; a file here is of no use to it.
-    QStringList addresses;
+    QStringList addresses, files;
     for (const QString &sitemap : EngineState(m_run.m_table).sitemaps(settings.projectId)) {
         if (isWebAddress(sitemap))
             addresses << sitemap;
         else
-            m_run.writeNotice(QStringLiteral("%1: the sitemap file %2 is not submitted: Search Console takes "
-                                             "sitemap addresses only")
-                                  .arg(engine, sitemap));
+            files << sitemap;
     }
+    for (const QString &file : files)
+        m_run.writeNotice(QStringLiteral("%1: the sitemap file %2 is not submitted: Search Console takes "
+                                         "sitemap addresses only")
+                              .arg(engine, file));
     if (addresses.isEmpty())
         return unusable(index, property, urls,
                         QStringLiteral("the project has no sitemap address to give Search Console; import one "
                                        "with /sitemap"));
+    urls = coveredByAddresses(index, property, urls, files);
+    if (urls.isEmpty())
+        return;
     const QString keyFile = googleKeyFilePath(settings.googleKeyFile);
     if (keyFile.isEmpty())
         return unusable(index, property, urls,
@@ -490,6 +496,29 @@ QStringList WebmasterEngines::pending(qsizetype index)
     // Those already done, and those the checks keep back, are gone through.
     stepsDone(pass.size() - urls.size());
     return urls;
+}
+
+QStringList WebmasterEngines::coveredByAddresses(qsizetype index, const QString &property, const QStringList &urls,
+                                                 const QStringList &files)
+{
+    if (files.isEmpty())
+        return urls;
+    const QSet<quint64> fileOnly = SitemapFileOnly::read(m_run.m_table.query(), m_run.m_setup.settings.projectId);
+    QStringList covered, left;
+    for (const QString &url : urls)
+        (fileOnly.contains(SitemapFileOnly::key(url)) ? left : covered) << url;
+    if (!left.isEmpty()) {
+        recordCall(index,
+                   withReason(Outcome::Failed,
+                              (files.size() == 1 ? QStringLiteral("only the sitemap file %1 lists them")
+                                                 : QStringLiteral("only the sitemap files %1 list them"))
+                                      .arg(files.join(QStringLiteral(", "))) +
+                                  QStringLiteral(", and Search Console takes sitemap addresses only: put it on the "
+                                                 "site and import its address")),
+                   property, left);
+        stepsDone(left.size());
+    }
+    return covered;
 }
 
 QStringList WebmasterEngines::viewUrls()

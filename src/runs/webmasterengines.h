@@ -78,6 +78,10 @@ private:
     // those the run's page checks keep back (recorded NotIndexable, or
     // UnchangedContent and marked done); the others are counted as done.
     QStringList pending(qsizetype index);
+    // The urls a sitemap address covers; those only the project's sitemap files
+    // list are recorded as failed (Search Console is never given a file).
+    QStringList coveredByAddresses(qsizetype index, const QString &property, const QStringList &urls,
+                                   const QStringList &files);
     // Every URL of the view, in its order.
     QStringList viewUrls();
     // Records EngineUnusable for the URLs with why, as one call for site.

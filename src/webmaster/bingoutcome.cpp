@@ -155,7 +155,8 @@ BingResult classifyBingFetch(const net::FetchResult &fetch, const QByteArray &se
             result.outcome = BingOutcome::Ok;
         } else if (fetch.ok()) {
             // A proxy's page or a captive portal answers 200 too: only the API's {"d": ...} is its answer.
-            result = failed(BingOutcome::BadAnswer, QStringLiteral("HTTP %1 without the API's JSON").arg(fetch.statusCode));
+            result =
+                failed(BingOutcome::BadAnswer, QStringLiteral("HTTP %1 without the API's JSON").arg(fetch.statusCode));
         } else {
             result = failed(outcomeOfStatus(fetch.statusCode),
                             scrubbed(QString::fromLatin1(fetch.statusLine), secrets, StatusLineChars));

@@ -3,6 +3,7 @@
 
 #include "project/enginestate.h"
 #include "runs/runsummary.h"
+#include "runs/sitemapimport.h"
 #include "support/runs/farmrun.h"
 #include "support/scopedenvironment.h"
 #include "support/testcertificates.h"
@@ -281,6 +282,29 @@ TEST_F(WebmasterRun, ADownloadedListSendsNoKeyOrTokenBeyondTheServicesOwnHostsAn
     submit();
     EXPECT_EQ(fake.sitemaps().size(), 1);
     EXPECT_EQ(bing.batches().size(), 1);
+}
+
+TEST_F(WebmasterRun, GoogleTakesOnlyTheUrlsOfTheSitemapAddressesItIsGiven)
+{
+    setup.settings.chosenEngines = {"Google"};
+    const auto urlset = [](const QStringList &locs) {
+        QByteArray xml = "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">";
+        for (const QString &loc : locs)
+            xml += "<url><loc>" + loc.toUtf8() + "</loc></url>";
+        return xml + "</urlset>\n";
+    };
+    farm.server().addFile("sitemap.xml", urlset({urls.at(0), urls.at(1)}));
+    qctest::writeFile(base.file("local.xml"), urlset({urls.at(1), urls.at(2)}));
+    SitemapImport import(http, base.path());
+    ASSERT_TRUE(import.importInto(*table, ProjectId, {site("/sitemap.xml"), base.file("local.xml")}).readable());
+
+    const QList<EngineTally> tally = submit();
+    EXPECT_EQ(fake.sitemaps(), QList<QByteArray>{(site("/") + ' ' + site("/sitemap.xml")).toUtf8()});
+    EXPECT_EQ(flags("E2"), QList<bool>({false, false, true})) << "only the local file lists /c";
+    EXPECT_EQ(of(tally, "Google").accepted, 2);
+    EXPECT_EQ(of(tally, "Google").failed, 1);
+    EXPECT_TRUE(
+        of(tally, "Google").firstFailure.startsWith("only the sitemap file " + base.file("local.xml") + " lists them"));
 }
 
 TEST_F(WebmasterRun, EachMistakeIsToldByItsOutcomeAndNoUrlIsMarkedDone)

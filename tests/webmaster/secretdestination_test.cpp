@@ -2,8 +2,8 @@
 
 #include "webmaster/secretdestination.h"
 
-using webmaster::CredentialService;
 using webmaster::credentialRefusal;
+using webmaster::CredentialService;
 
 namespace {
 
@@ -33,16 +33,15 @@ TEST(SecretDestination, ADownloadedListReachesOnlyTheServicesOwnHostsOverHttps)
          "to ssl.bing.com.evil.example,"},
         {"clear text to the service's host", "http://ssl.bing.com/", CredentialService::Bing, true,
          "to http://ssl.bing.com/, which is no https:// address"},
-        {"the owner's host in the owner's list", "https://api.lee.example:8443/", CredentialService::Google, false,
-         ""},
+        {"the owner's host in the owner's list", "https://api.lee.example:8443/", CredentialService::Google, false, ""},
         {"clear text in the owner's list", "http://api.lee.example/", CredentialService::Google, false,
          "no https:// address"},
         {"the configured test server", "https://test.lee.example:9443/", CredentialService::Google, true, ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.behaviour);
-        const QString why = credentialRefusal(c.address, c.service,
-                                              {"engines205.txt", c.downloaded, "http://test.lee.example:8080"});
+        const QString why =
+            credentialRefusal(c.address, c.service, {"engines205.txt", c.downloaded, "http://test.lee.example:8080"});
         EXPECT_EQ(why.isEmpty(), c.refusal.isEmpty()) << why.toStdString();
         EXPECT_TRUE(why.contains(c.refusal)) << why.toStdString();
     }
