@@ -3,6 +3,7 @@
 #include "checks/sitemapdiscovery.h"
 #include "net/fetch.h"
 #include "project/enginestate.h"
+#include "project/sitemapfileonly.h"
 #include "project/urltable.h"
 #include "project/w3cdatetime.h"
 
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -60,17 +63,28 @@ SitemapImportResult SitemapImport::read(const QStringList &arguments)
     const QStringList fileOrUrls = discovered(arguments, result);
     if (!result.readable())
         return result;
+    if (fileOrUrls.size() > MaxSitemaps) {
+        result.error = QStringLiteral("%1 sitemaps to read in one import, more than %2; the project's URLs are left "
+                                      "as they are")
+                           .arg(fileOrUrls.size())
+                           .arg(MaxSitemaps);
+        return result;
+    }
     result.sitemaps = fileOrUrls;
     m_sitemapsSeen = QSet<QString>(fileOrUrls.cbegin(), fileOrUrls.cend());
     m_urlsSeen.clear();
     m_files = 0;
     m_urlSetsRead = 0;
     m_firstTextual = {};
+    m_addressKeys.clear();
+    m_filesAndAddresses = std::any_of(fileOrUrls.cbegin(), fileOrUrls.cend(), isUrl) &&
+                          !std::all_of(fileOrUrls.cbegin(), fileOrUrls.cend(), isUrl);
     QStringList named;
     for (const QString &fileOrUrl : fileOrUrls) {
         if (named.contains(fileOrUrl))
             continue;
         named << fileOrUrl;
+        m_underAddress = isUrl(fileOrUrl);
         if (readSitemap(fileOrUrl, 0, nullptr, result) == Read::Failed)
             break;
     }
@@ -90,8 +104,14 @@ SitemapImportResult SitemapImport::read(const QStringList &arguments)
                                 named.join(QStringLiteral(", ")),
                                 named.size() == 1 ? QStringLiteral("holds") : QStringLiteral("hold"), why);
     }
+    if (result.readable() && m_filesAndAddresses) {
+        for (const SitemapEntry &entry : result.entries)
+            if (!m_addressKeys.contains(SitemapFileOnly::key(entry.url)))
+                result.fileOnly << entry.url;
+    }
     m_sitemapsSeen.clear();
     m_urlsSeen.clear();
+    m_addressKeys.clear();
     if (!result.readable())
         result.entries.clear();
     return result;
@@ -102,6 +122,8 @@ SitemapImportResult SitemapImport::importInto(UrlTable &table, int projectId, co
     SitemapImportResult result = read(fileOrUrls);
     if (!result.readable())
         return result;
+    // Written before the URLs: a failure here changes nothing.
+    SitemapFileOnly::write(table.query(), projectId, result.fileOnly);
     const int textual = table.replaceProjectUrlsFromSitemap(projectId, result.entries);
     // An engine that takes sitemaps rather than URLs is given these.
     EngineState(table).setSitemaps(projectId, result.sitemaps);
@@ -119,11 +141,9 @@ SitemapImportResult SitemapImport::importInto(UrlTable &table, int projectId, co
 SitemapImport::Read SitemapImport::readSitemap(const QString &name, int level, const Origin *origin,
                                                SitemapImportResult &result)
 {
+    // The count is checked before an index's sitemaps are fetched; this guards a redirect's share.
     if (++m_files > MaxSitemaps) {
-        result.error = QStringLiteral("%1, line %2: more than %3 sitemaps to read in one import")
-                           .arg(origin->file)
-                           .arg(origin->line)
-                           .arg(MaxSitemaps);
+        result.error = tooMany(origin ? origin->file : name);
         return Read::Failed;
     }
     SitemapReader reader(name);
@@ -155,6 +175,8 @@ SitemapImport::Read SitemapImport::readSitemap(const QString &name, int level, c
     if (reader.kind() == SitemapReader::Kind::UrlSet) {
         ++m_urlSetsRead;
         for (SitemapEntry &entry : reader.takeEntries()) {
+            if (m_filesAndAddresses && m_underAddress)
+                m_addressKeys.insert(SitemapFileOnly::key(entry.url));
             if (!m_urlsSeen.isNew(result.entries, entry.url))
                 continue;
             if (m_firstTextual.file.isEmpty() && isTextual(entry))
@@ -172,6 +194,11 @@ SitemapImport::Read SitemapImport::readSitemap(const QString &name, int level, c
     // The children are judged by where the index really is, after its redirects.
     const QString host = isUrl(name) ? QUrl(finalUrl.isEmpty() ? name : finalUrl).host() : QString();
     const QList<SitemapEntry> children = reader.takeEntries();
+    // Refused before the first is fetched: a hostile index must not cost a thousand downloads first.
+    if (m_files + children.size() > MaxSitemaps) {
+        result.error = tooMany(name);
+        return Read::Failed;
+    }
     qsizetype elsewhere = 0;
     for (const SitemapEntry &child : children) {
         if (!host.isEmpty() && QUrl(child.url).host().compare(host, Qt::CaseInsensitive) != 0) {
@@ -242,6 +269,13 @@ QString SitemapImport::readFile(const QString &path, SitemapReader &reader)
     }
     reader.finish();
     return QString();
+}
+
+QString SitemapImport::tooMany(const QString &index) const
+{
+    return QStringLiteral("%1 lists sitemaps past the %2 one import reads; the project's URLs are left as they are")
+        .arg(index)
+        .arg(MaxSitemaps);
 }
 
 void SitemapImport::warn(SitemapImportResult &result, SitemapWarning warning)

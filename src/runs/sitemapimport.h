@@ -29,6 +29,9 @@ struct SitemapImportResult
     // The sitemaps the import was told or found: each argument as given, a
     // site root or robots.txt address replaced by the sitemaps its robots.txt names.
     QStringList sitemaps;
+    // The entries' URLs that only local sitemap files listed, when the import
+    // has sitemap addresses too: an engine given the addresses does not get them.
+    QStringList fileOnly;
     // Why nothing can be imported, naming the file; "" when all was read. E.g.
     // sitemap.xml, line 12, column 7: Opening and ending tag mismatch.
     QString error;
@@ -85,7 +88,8 @@ public:
     // UrlTable::replaceProjectUrlsFromSitemap(), adding one warning when
     // lastmods that are no W3C datetime were compared as text; otherwise
     // changes nothing. The project remembers the sitemaps read (those found
-    // in a robots.txt, not the robots.txt) for the engines that take sitemaps.
+    // in a robots.txt, not the robots.txt) for the engines that take sitemaps,
+    // and which of its URLs only sitemap files list (SitemapFileOnly).
     // Throws UrlTableError when the table fails, having changed nothing.
     SitemapImportResult importInto(UrlTable &table, int projectId, const QStringList &fileOrUrls);
     SitemapImportResult importInto(UrlTable &table, int projectId, const QString &fileOrUrl)
@@ -115,12 +119,18 @@ private:
     QString fetch(const QString &url, SitemapReader &reader, QString *finalUrl);
     QString readFile(const QString &path, SitemapReader &reader);
     void warn(SitemapImportResult &result, SitemapWarning warning);
+    // Why an import that would read more than MaxSitemaps files is refused, naming the index.
+    QString tooMany(const QString &index) const;
 
     THTTPClient &m_http;
     QString m_baseDirectory;
     int m_timeoutSeconds;
     QSet<QString> m_sitemapsSeen;
     EntryUrlIndex m_urlsSeen; // the URLs of the result's entries
+    // An import of files and addresses both notes the URLs the addresses' sitemaps list.
+    bool m_filesAndAddresses = false;
+    bool m_underAddress = false; // the sitemap read now was reached from an address
+    QSet<quint64> m_addressKeys;
     int m_files = 0;
     int m_urlSetsRead = 0;
     // Where the first lastmod compared as text stands; reason holds the lastmod.

@@ -1,8 +1,10 @@
 #include "runs/webmasterengines.h"
 
 #include "engines/enginelist.h"
+#include "engines/enginelistdownload.h"
 #include "net/httpclient.h"
 #include "project/enginestate.h"
+#include "project/sitemapfileonly.h"
 #include "project/urlpass.h"
 #include "project/urltable.h"
 #include "runs/indexnow.h"
@@ -16,6 +18,7 @@
 #include "webmaster/googletoken.h"
 #include "webmaster/quotapacer.h"
 #include "webmaster/searchconsole.h"
+#include "webmaster/secretdestination.h"
 #include "webmaster/serviceaccount.h"
 
 #include <QDateTime>
@@ -187,26 +190,34 @@ void WebmasterEngines::submitToGoogle(qsizetype index, const EngineSection &sect
     const QString &engine = m_run.m_engines.at(index).name;
     const ProjectSettings &settings = m_run.m_setup.settings;
     const QString &property = settings.googleProperty;
-    const QStringList urls = pending(index);
+    QStringList urls = pending(index);
     if (urls.isEmpty())
         return;
+    const QByteArray base = engineField(section, EngineField::Action).toUtf8();
+    if (const QString why = refusal(base, CredentialService::Google); !why.isEmpty())
+        return unusable(index, property, urls, why);
     if (property.isEmpty())
         return unusable(index, property, urls,
                         QStringLiteral("the project names no Search Console property ([Google] Property)"));
     // Search Console reads sitemaps from the site; a file here is of no use to it.
-    QStringList addresses;
+    QStringList addresses, files;
     for (const QString &sitemap : EngineState(m_run.m_table).sitemaps(settings.projectId)) {
         if (isWebAddress(sitemap))
             addresses << sitemap;
         else
-            m_run.writeNotice(QStringLiteral("%1: the sitemap file %2 is not submitted: Search Console takes "
-                                             "sitemap addresses only")
-                                  .arg(engine, sitemap));
+            files << sitemap;
     }
+    for (const QString &file : files)
+        m_run.writeNotice(QStringLiteral("%1: the sitemap file %2 is not submitted: Search Console takes "
+                                         "sitemap addresses only")
+                              .arg(engine, file));
     if (addresses.isEmpty())
         return unusable(index, property, urls,
                         QStringLiteral("the project has no sitemap address to give Search Console; import one "
                                        "with /sitemap"));
+    urls = coveredByAddresses(index, property, urls, files);
+    if (urls.isEmpty())
+        return;
     const QString keyFile = googleKeyFilePath(settings.googleKeyFile);
     if (keyFile.isEmpty())
         return unusable(index, property, urls,
@@ -218,7 +229,6 @@ void WebmasterEngines::submitToGoogle(qsizetype index, const EngineSection &sect
 
     GoogleToken token(key.account, [this] { return nowMs() / 1000; });
     SearchConsole console(token, m_run.m_http, {m_run.m_setup.timeoutSeconds(), interruption()});
-    const QByteArray base = engineField(section, EngineField::Action).toUtf8();
     m_run.tallyOf(index).sent += int(urls.size());
     for (const QString &address : addresses) {
         m_run.status(QStringLiteral("%1: submitting the sitemap %2").arg(engine, address), StatusKind::Url);
@@ -248,6 +258,9 @@ void WebmasterEngines::submitToBing(qsizetype index, const EngineSection &sectio
     if (urls.isEmpty())
         return;
     const QString site = settings.bingSite;
+    const QByteArray base = engineField(section, EngineField::Action).toUtf8();
+    if (const QString why = refusal(base, CredentialService::Bing); !why.isEmpty())
+        return unusable(index, site, urls, why);
     if (settings.bingKeyFile.isEmpty())
         return unusable(index, site, urls, QStringLiteral("the project names no Bing API key file ([Bing] KeyFile)"));
     const BingApiKey key = readBingApiKey(keyFilePath(settings.bingKeyFile));
@@ -256,7 +269,6 @@ void WebmasterEngines::submitToBing(qsizetype index, const EngineSection &sectio
 
     BingWebmaster bing(m_run.m_http, key.key, m_run.m_setup.timeoutSeconds());
     bing.setStopCheck(interruption());
-    const QByteArray base = engineField(section, EngineField::Action).toUtf8();
     // The URLs by the site Bing knows them under, in the view's order.
     QStringList sites;
     QHash<QString, QStringList> urlsOf;
@@ -333,6 +345,9 @@ void WebmasterEngines::searchGoogle(qsizetype index, const EngineSection &sectio
     const QStringList urls = viewUrls();
     if (urls.isEmpty())
         return;
+    const QByteArray inspectAddress = engineField(section, EngineField::SearchAction).toUtf8();
+    if (const QString why = refusal(inspectAddress, CredentialService::Google); !why.isEmpty())
+        return unusable(index, property, urls, why);
     if (property.isEmpty())
         return unusable(index, property, urls,
                         QStringLiteral("the project names no Search Console property ([Google] Property)"));
@@ -347,7 +362,6 @@ void WebmasterEngines::searchGoogle(qsizetype index, const EngineSection &sectio
 
     GoogleToken token(key.account, [this] { return nowMs() / 1000; });
     SearchConsole console(token, m_run.m_http, {m_run.m_setup.timeoutSeconds(), interruption()});
-    const QByteArray inspectAddress = engineField(section, EngineField::SearchAction).toUtf8();
     const RunSetup::WebmasterPace &pace = m_run.m_setup.pace;
     EngineState state(m_run.m_table);
     const QDate day = googleQuotaDay(nowMs());
@@ -418,6 +432,9 @@ void WebmasterEngines::searchBing(qsizetype index, const EngineSection &section)
     const QStringList urls = viewUrls();
     if (urls.isEmpty())
         return;
+    const QByteArray base = engineField(section, EngineField::SearchAction).toUtf8();
+    if (const QString why = refusal(base, CredentialService::Bing); !why.isEmpty())
+        return unusable(index, settings.bingSite, urls, why);
     if (settings.bingKeyFile.isEmpty())
         return unusable(index, settings.bingSite, urls,
                         QStringLiteral("the project names no Bing API key file ([Bing] KeyFile)"));
@@ -427,7 +444,6 @@ void WebmasterEngines::searchBing(qsizetype index, const EngineSection &section)
 
     BingWebmaster bing(m_run.m_http, key.key, m_run.m_setup.timeoutSeconds());
     bing.setStopCheck(interruption());
-    const QByteArray base = engineField(section, EngineField::SearchAction).toUtf8();
     EngineState state(m_run.m_table);
     const auto prepare = [&](const QString &url) {
         Run::UrlRequest prepared;
@@ -482,6 +498,29 @@ QStringList WebmasterEngines::pending(qsizetype index)
     return urls;
 }
 
+QStringList WebmasterEngines::coveredByAddresses(qsizetype index, const QString &property, const QStringList &urls,
+                                                 const QStringList &files)
+{
+    if (files.isEmpty())
+        return urls;
+    const QSet<quint64> fileOnly = SitemapFileOnly::read(m_run.m_table.query(), m_run.m_setup.settings.projectId);
+    QStringList covered, left;
+    for (const QString &url : urls)
+        (fileOnly.contains(SitemapFileOnly::key(url)) ? left : covered) << url;
+    if (!left.isEmpty()) {
+        recordCall(index,
+                   withReason(Outcome::Failed,
+                              (files.size() == 1 ? QStringLiteral("only the sitemap file %1 lists them")
+                                                 : QStringLiteral("only the sitemap files %1 list them"))
+                                      .arg(files.join(QStringLiteral(", "))) +
+                                  QStringLiteral(", and Search Console takes sitemap addresses only: put it on the "
+                                                 "site and import its address")),
+                   property, left);
+        stepsDone(left.size());
+    }
+    return covered;
+}
+
 QStringList WebmasterEngines::viewUrls()
 {
     UrlPass pass(m_run.m_table, QString());
@@ -514,6 +553,13 @@ QString WebmasterEngines::keyFilePath(const QString &name) const
 {
     // The engine list lives in the base directory, and so does a project's relative key file.
     return QDir(QFileInfo(m_run.m_setup.autoListPath).absolutePath()).absoluteFilePath(name);
+}
+
+QString WebmasterEngines::refusal(const QByteArray &address, CredentialService service) const
+{
+    const QString &list = m_run.m_setup.autoListPath;
+    return credentialRefusal(address, service,
+                             {QFileInfo(list).fileName(), isDownloadedEngineList(list), m_run.m_setup.testServer});
 }
 
 qint64 WebmasterEngines::nowMs() const

@@ -14,6 +14,7 @@ struct EngineSection;
 namespace webmaster {
 struct GoogleCall;
 struct BingResult;
+enum class CredentialService;
 } // namespace webmaster
 
 // The engines reached through a webmaster API instead of a form, named by the
@@ -22,7 +23,9 @@ struct BingResult;
 // inspection at QC_Search_Action) and Bing's webmaster API ("bingwebmaster":
 // QC_Action is the JSON base, and with QC_Search_PostData=bingwebmaster its
 // search is GetUrlInfo at QC_Search_Action). Their addresses are used as the
-// list gives them, in test mode too: the form-echo server speaks no API.
+// list gives them, in test mode too (the form-echo server speaks no API), as
+// long as a key or token may go there: a downloaded list reaches only the
+// services' own hosts, and a refused address makes the engine unusable.
 enum class WebmasterKind { None, SearchConsole, BingWebmaster };
 
 WebmasterKind submissionKind(const EngineSection &section);
@@ -75,6 +78,10 @@ private:
     // those the run's page checks keep back (recorded NotIndexable, or
     // UnchangedContent and marked done); the others are counted as done.
     QStringList pending(qsizetype index);
+    // The urls a sitemap address covers; those only the project's sitemap files
+    // list are recorded as failed (Search Console is never given a file).
+    QStringList coveredByAddresses(qsizetype index, const QString &property, const QStringList &urls,
+                                   const QStringList &files);
     // Every URL of the view, in its order.
     QStringList viewUrls();
     // Records EngineUnusable for the URLs with why, as one call for site.
@@ -83,6 +90,9 @@ private:
     void recordCall(qsizetype index, const RequestResult &result, const QString &site, const QStringList &urls);
     // URL-and-engine steps gone through without one request each.
     void stepsDone(qsizetype count);
+    // Why the service's key or token must not go to address, "" when it may
+    // (credentialRefusal(): the documented hosts, or a list the owner keeps).
+    QString refusal(const QByteArray &address, webmaster::CredentialService service) const;
     // A key file named in the project: an absolute path, or one in the base directory.
     QString keyFilePath(const QString &name) const;
     qint64 nowMs() const;

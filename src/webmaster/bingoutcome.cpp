@@ -1,7 +1,7 @@
 #include "webmaster/bingoutcome.h"
 
 #include "net/fetch.h"
-#include "net/urlcodec.h"
+#include "webmaster/scrub.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -10,18 +10,8 @@ namespace webmaster {
 
 namespace {
 
-// What a log line takes of a text the server chose.
-constexpr qsizetype MaxServerText = 300;
-
-QString printable(const QString &text)
-{
-    QString line = text.left(MaxServerText);
-    for (QChar &c : line) {
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
-            c = QLatin1Char(' ');
-    }
-    return line.trimmed();
-}
+// What a message shows of a status line, as the fetch shows one.
+constexpr qsizetype StatusLineChars = 200;
 
 BingOutcome outcomeOfErrorCode(int code, const QString &message)
 {
@@ -128,58 +118,53 @@ bool bingOutcomeStopsEngine(BingOutcome outcome)
     }
 }
 
-QString withoutSecret(QString text, const QByteArray &secret)
-{
-    if (secret.isEmpty())
-        return text;
-    TURLCodec codec;
-    codec.setInputString(secret);
-    const QString spellings[] = {QString::fromUtf8(secret), QString::fromLatin1(codec.Encode()),
-                                 QString::fromLatin1(secret.toPercentEncoding())};
-    for (const QString &spelling : spellings)
-        text.replace(spelling, QStringLiteral("…"), Qt::CaseInsensitive);
-    return text;
-}
-
 BingResult classifyBingFetch(const net::FetchResult &fetch, const QByteArray &secret)
 {
     using Outcome = net::FetchResult::Outcome;
+    const QList<QByteArray> secrets{secret};
+    // A network error may name the address asked, and the address carries the key.
+    const QString fetchText = scrubbed(fetch.text, secrets);
     BingResult result;
     switch (fetch.outcome) {
     case Outcome::Failed:
-        result = failed(BingOutcome::NetworkError, fetch.text);
+        result = failed(BingOutcome::NetworkError, fetchText);
         break;
     case Outcome::TimedOut:
-        result = failed(BingOutcome::TimedOut, fetch.text);
+        result = failed(BingOutcome::TimedOut, fetchText);
         break;
     case Outcome::Stopped:
         result = failed(BingOutcome::Stopped, QString());
         break;
     case Outcome::TooLarge:
     case Outcome::RedirectRefused:
-        result = failed(BingOutcome::BadAnswer, fetch.text);
+        result = failed(BingOutcome::BadAnswer, fetchText);
         break;
     case Outcome::Success:
     case Outcome::HttpStatus: {
-        const QJsonObject error = QJsonDocument::fromJson(fetch.body).object();
+        const QJsonDocument answer = QJsonDocument::fromJson(fetch.body);
+        const QJsonObject error = answer.object();
         const QJsonValue code = error.value(QLatin1String("ErrorCode"));
         if (code.isDouble() && code.toInt() != 0) {
-            const QString message = printable(error.value(QLatin1String("Message")).toString());
+            const QString message = scrubbed(error.value(QLatin1String("Message")).toString(), secrets).trimmed();
             result = failed(outcomeOfErrorCode(code.toInt(), message),
                             QStringLiteral("ErrorCode %1%2")
                                 .arg(code.toInt())
                                 .arg(message.isEmpty() ? QString() : QStringLiteral(", ") + message));
             result.errorCode = code.toInt();
-        } else if (fetch.ok()) {
+        } else if (fetch.ok() && error.contains(QLatin1String("d"))) {
             result.outcome = BingOutcome::Ok;
+        } else if (fetch.ok()) {
+            // A proxy's page or a captive portal answers 200 too: only the API's {"d": ...} is its answer.
+            result =
+                failed(BingOutcome::BadAnswer, QStringLiteral("HTTP %1 without the API's JSON").arg(fetch.statusCode));
         } else {
-            result = failed(outcomeOfStatus(fetch.statusCode), net::printableStatusLine(fetch.statusLine));
+            result = failed(outcomeOfStatus(fetch.statusCode),
+                            scrubbed(QString::fromLatin1(fetch.statusLine), secrets, StatusLineChars));
         }
         result.httpStatus = fetch.statusCode;
         break;
     }
     }
-    result.message = withoutSecret(result.message, secret);
     return result;
 }
 

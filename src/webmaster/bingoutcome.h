@@ -70,12 +70,10 @@ struct BingResult
 
 // Classifies a fetch of the API: the network's outcome, then the API's error
 // JSON ({"ErrorCode":N,"Message":"…"}), then the status. A 2xx without an
-// error is Ok; the caller reads its answer. Every text taken over from the
-// answer or the fetch has secret (and its query-encoded form) replaced by "…",
-// so even a server that echoes the request cannot put the key in a message.
+// error is Ok only when its body is the API's JSON ({"d": ...}); the caller
+// reads its answer. Every text taken over from the answer or the fetch is
+// scrubbed() of secret before it is cut or joined, so even a server that
+// echoes the request cannot put the key, or a part of it, in a message.
 BingResult classifyBingFetch(const net::FetchResult &fetch, const QByteArray &secret);
-
-// text with every occurrence of secret (raw and percent-encoded) replaced by "…".
-QString withoutSecret(QString text, const QByteArray &secret);
 
 } // namespace webmaster

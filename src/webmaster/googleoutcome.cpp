@@ -10,7 +10,8 @@ namespace webmaster {
 
 namespace {
 
-constexpr qsizetype MaxMessageChars = 300;
+// What a message shows of a status line, as the fetch shows one.
+constexpr qsizetype StatusLineChars = 200;
 
 // What an error body says, in either of Google's two shapes.
 struct ErrorBody
@@ -89,22 +90,6 @@ bool googleOutcomeEndsEngine(GoogleOutcome outcome)
            outcome == GoogleOutcome::QuotaExhausted || outcome == GoogleOutcome::BadAddress;
 }
 
-QString scrubbed(const QString &text, const QList<QByteArray> &secrets)
-{
-    QString result = text;
-    for (const QByteArray &secret : secrets) {
-        if (!secret.isEmpty())
-            result.replace(QString::fromLatin1(secret), QStringLiteral("[hidden]"));
-    }
-    for (QChar &c : result) {
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char(' ');
-    }
-    if (result.size() > MaxMessageChars)
-        result = result.left(MaxMessageChars) + QStringLiteral("...");
-    return result;
-}
-
 GoogleCall classifyGoogleAnswer(const net::FetchResult &fetched, const QString &what, const QList<QByteArray> &secrets)
 {
     GoogleCall call;
@@ -116,7 +101,7 @@ GoogleCall classifyGoogleAnswer(const net::FetchResult &fetched, const QString &
         return call;
     case Fetched::TimedOut:
         call.outcome = GoogleOutcome::TimedOut;
-        call.message = what + QStringLiteral(" failed: ") + fetched.text;
+        call.message = what + QStringLiteral(" failed: ") + scrubbed(fetched.text, secrets);
         return call;
     case Fetched::Stopped:
         call.outcome = GoogleOutcome::Stopped;
@@ -144,7 +129,8 @@ GoogleCall classifyGoogleAnswer(const net::FetchResult &fetched, const QString &
                        (apiMessage.isEmpty() ? scrubbed(error.status, secrets) : apiMessage);
         return call;
     }
-    call.message = what + QStringLiteral(" failed: ") + net::printableStatusLine(fetched.statusLine);
+    call.message = what + QStringLiteral(" failed: ") +
+                   scrubbed(QString::fromLatin1(fetched.statusLine), secrets, StatusLineChars);
     if (code >= 300 && code < 400 && !fetched.location.isEmpty())
         call.message += QStringLiteral(": it leads to ") + scrubbed(QString::fromLatin1(fetched.location), secrets);
     else if (!apiMessage.isEmpty())

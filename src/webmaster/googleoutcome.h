@@ -5,6 +5,8 @@
 #include <QString>
 #include <functional>
 
+#include "webmaster/scrub.h"
+
 namespace net {
 struct FetchResult;
 }
@@ -61,9 +63,5 @@ struct GoogleCallOptions
 // submission"). secrets are cut out of every text that goes into the message,
 // should a server echo one.
 GoogleCall classifyGoogleAnswer(const net::FetchResult &fetched, const QString &what, const QList<QByteArray> &secrets);
-
-// text with every occurrence of each non-empty secret replaced by "[hidden]",
-// control characters replaced by blanks and cut to 300 characters.
-QString scrubbed(const QString &text, const QList<QByteArray> &secrets);
 
 } // namespace webmaster

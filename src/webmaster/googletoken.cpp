@@ -16,6 +16,8 @@ const QString ExchangeName = QStringLiteral("the token exchange");
 constexpr qint64 MaxTokenAnswerBytes = 64 * 1024;
 // What an answer without expires_in is taken to give: Google's tokens last an hour.
 constexpr qint64 DefaultLifetimeSeconds = 3600;
+// The most a token is held, whatever the answer claims: Google's last an hour.
+constexpr qint64 MaxLifetimeSeconds = 24 * 3600;
 
 // A token goes into a header line: only the characters of RFC 6750's b64token.
 bool usableToken(const QByteArray &token)
@@ -102,9 +104,11 @@ GoogleToken::Bearer GoogleToken::exchange(THTTPClient &http, const GoogleCallOpt
         result.call.message = ExchangeName + QStringLiteral(" failed: the answer holds no usable access_token");
         return result;
     }
-    const qint64 lifetime = answer.value(QLatin1String("expires_in")).toInteger(DefaultLifetimeSeconds);
+    // The server's number is read as a double (JSON has no other) and bounded before any sum.
+    const double claimed = answer.value(QLatin1String("expires_in")).toDouble(double(DefaultLifetimeSeconds));
+    const qint64 lifetime = claimed > 0 ? qint64(qMin(claimed, double(MaxLifetimeSeconds))) : 0;
     m_token = token;
-    m_expiresAt = issuedAt + qMax<qint64>(lifetime, 0);
+    m_expiresAt = issuedAt + lifetime;
     result.token = token;
     result.fresh = true;
     return result;

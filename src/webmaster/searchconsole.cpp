@@ -61,7 +61,8 @@ UrlInspection SearchConsole::inspect(const QByteArray &inspectAddress, const QSt
     }
     const QJsonObject index = status.toObject();
     inspection.verdict = index.value(QLatin1String("verdict")).toString().toLatin1();
-    inspection.coverageState = scrubbed(index.value(QLatin1String("coverageState")).toString(), {});
+    // Google's words go into the report: the token that fetched them is cut out, should they echo it.
+    inspection.coverageState = scrubbed(index.value(QLatin1String("coverageState")).toString(), m_token.secrets());
     inspection.lastCrawlTime =
         QDateTime::fromString(index.value(QLatin1String("lastCrawlTime")).toString(), Qt::ISODateWithMs).toUTC();
     inspection.listed = inspection.verdict == "PASS";

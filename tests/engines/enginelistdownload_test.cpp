@@ -20,13 +20,16 @@ const QByteArray manualList = "[Webmaster]\r\nQC_Action=http://engine.example/ad
 
 TEST(EngineListDownload, AListBehindARedirectReplacesTheLocalOneAndAFailureKeepsIt)
 {
-    qctest::LoopbackPeer list, moved, missing, loop;
+    qctest::LoopbackPeer list, moved, missing, loop, endless;
     list.readRequest().send("HTTP/1.0 200 OK\r\n\r\n" + manualList).closeConnection();
     ASSERT_TRUE(list.start());
     moved.readRequest().send("HTTP/1.0 301 Moved\r\nLocation: " + list.url("/new.txt") + "\r\n\r\n").closeConnection();
     missing.readRequest().send("HTTP/1.0 404 Not Found\r\n\r\n<html>gone</html>").closeConnection();
     loop.readRequest().send("HTTP/1.0 302 Found\r\nLocation: /manual.txt\r\n\r\n").closeConnection();
-    for (qctest::LoopbackPeer *peer : {&moved, &missing, &loop})
+    endless.readRequest()
+        .send("HTTP/1.0 200 OK\r\n\r\n" + manualList + QByteArray(MaxEngineListBytes, ';'))
+        .closeConnection();
+    for (qctest::LoopbackPeer *peer : {&moved, &missing, &loop, &endless})
         ASSERT_TRUE(peer->start());
 
     const struct
@@ -39,6 +42,8 @@ TEST(EngineListDownload, AListBehindARedirectReplacesTheLocalOneAndAFailureKeeps
         {"an error page", missing.url("/manual.txt"), ListDownload::Result::Failed, "HTTP/1.0 404 Not Found"},
         {"a redirect to itself", loop.url("/manual.txt"), ListDownload::Result::Failed,
          "redirect loop at " + loop.url("/manual.txt")},
+        {"a list past any list's size", endless.url("/manual.txt"), ListDownload::Result::Failed,
+         "larger than 1048576 bytes"},
         {"a moved list", moved.url("/manual.txt"), ListDownload::Result::Replaced, ""},
     };
     qctest::ScopedBaseDir dir;
@@ -51,8 +56,12 @@ TEST(EngineListDownload, AListBehindARedirectReplacesTheLocalOneAndAFailureKeeps
         EXPECT_EQ(download.result, c.result);
         EXPECT_EQ(download.reason, c.reason);
         EXPECT_EQ(qctest::readFile(path), download.replaced() ? manualList : QByteArray("old"));
+        EXPECT_EQ(isDownloadedEngineList(path), download.replaced()) << "a list of the owner's is no download";
         EXPECT_FALSE(QFile::exists(path + QStringLiteral(".download")));
     }
+    // Edited, the download becomes the owner's list.
+    qctest::writeFile(path, manualList + "; mine\r\n");
+    EXPECT_FALSE(isDownloadedEngineList(path));
 }
 
 TEST(EngineListRefresh, BuiltInListsAreWrittenOnlyWhereNoListCouldBeHad)

@@ -255,6 +255,34 @@ TEST_F(SitemapImportTest, SeveralSitemapsAreOneImportAndAnImportWithoutPagesIsRe
 
 namespace {
 
+TEST_F(SitemapImportTest, MoreThanAThousandSitemapsAreRefusedBeforeOneIsFetched)
+{
+    QByteArray robots = "User-agent: *\n";
+    QList<QByteArray> listed;
+    for (int i = 0; i <= SitemapImport::MaxSitemaps; ++i) {
+        listed << web.url("/s" + QByteArray::number(i) + ".xml");
+        robots += "Sitemap: " + listed.last() + "\n";
+    }
+    web.addFile("robots.txt", robots);
+    web.addFile("index.xml", index(listed));
+    table.replaceProjectUrls(5, {QStringLiteral("http://old/")});
+    const QString left = QStringLiteral("; the project's URLs are left as they are");
+    const struct
+    {
+        QString argument;
+        QString error;
+    } cases[] = {
+        {url("/"), "1001 sitemaps to read in one import, more than 1000" + left},
+        {url("/index.xml"), url("/index.xml") + " lists sitemaps past the 1000 one import reads" + left},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.argument.toStdString());
+        SitemapImport import(http, dir.path());
+        EXPECT_EQ(import.importInto(table, 5, c.argument).error, c.error);
+        EXPECT_EQ(rows(), QStringList{"http://old/: 30"});
+    }
+}
+
 TEST_F(SitemapImportTest, ASiteRootOrItsRobotsTxtStandsForTheSitemapsItNames)
 {
     web.addFile("pages.xml", urlset({"http://a/", "http://b/"}));

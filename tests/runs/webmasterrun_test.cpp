@@ -3,6 +3,7 @@
 
 #include "project/enginestate.h"
 #include "runs/runsummary.h"
+#include "runs/sitemapimport.h"
 #include "support/runs/farmrun.h"
 #include "support/scopedenvironment.h"
 #include "support/testcertificates.h"
@@ -249,6 +250,61 @@ TEST_F(WebmasterRun, WithPageChecksANoindexPageStaysOutAndAnUnchangedSiteSendsNo
     EXPECT_FALSE(anyRequestFailed(submit()));
     EXPECT_EQ(bing.batches().size(), 1);
     EXPECT_EQ(fake.sitemaps().size(), 1);
+}
+
+TEST_F(WebmasterRun, ADownloadedListSendsNoKeyOrTokenBeyondTheServicesOwnHostsAndTheOwnersListDoes)
+{
+    // The list the fakes are in, served over http and downloaded before each run: an attacker's list.
+    farm.server().addFile("lists/auto.txt", qctest::readFile(setup.autoListPath));
+    setup.settings.downloadEngines = true;
+    setup.autoListUrl = QString::fromUtf8(farm.url("/lists/auto.txt"));
+    setup.manualListUrl = QString::fromUtf8(farm.url("/lists/missing.txt"));
+    const QList<EngineTally> submitted = submit();
+    const QList<EngineTally> searched = search();
+
+    EXPECT_EQ(fake.requests(), 0);
+    EXPECT_TRUE(bing.requests().isEmpty());
+    for (const auto &[engine, secret] : {std::pair{"Google", "the Google access token"}, {"Bing", "the Bing API key"}})
+        for (const QList<EngineTally> &tally : {submitted, searched}) {
+            EXPECT_EQ(of(tally, engine).failed, 3) << engine;
+            EXPECT_EQ(of(tally, engine).firstFailure,
+                      QStringLiteral("The engine list engines205.txt was downloaded and sends %1 to 127.0.0.1, which "
+                                     "is no host of %2's; nothing is sent (an address of your own belongs in a list "
+                                     "kept locally, with the download off)")
+                          .arg(secret, engine));
+        }
+    EXPECT_EQ(flags("E1"), QList<bool>({false, false, false})) << "IndexNow takes part as ever";
+    EXPECT_EQ(flags("E2"), QList<bool>({true, true, true}));
+
+    // The owner takes the list over: edited here, not downloaded, it is the owner's word.
+    setup.settings.downloadEngines = false;
+    qctest::writeFile(setup.autoListPath, qctest::readFile(setup.autoListPath) + "\r\n");
+    submit();
+    EXPECT_EQ(fake.sitemaps().size(), 1);
+    EXPECT_EQ(bing.batches().size(), 1);
+}
+
+TEST_F(WebmasterRun, GoogleTakesOnlyTheUrlsOfTheSitemapAddressesItIsGiven)
+{
+    setup.settings.chosenEngines = {"Google"};
+    const auto urlset = [](const QStringList &locs) {
+        QByteArray xml = "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">";
+        for (const QString &loc : locs)
+            xml += "<url><loc>" + loc.toUtf8() + "</loc></url>";
+        return xml + "</urlset>\n";
+    };
+    farm.server().addFile("sitemap.xml", urlset({urls.at(0), urls.at(1)}));
+    qctest::writeFile(base.file("local.xml"), urlset({urls.at(1), urls.at(2)}));
+    SitemapImport import(http, base.path());
+    ASSERT_TRUE(import.importInto(*table, ProjectId, {site("/sitemap.xml"), base.file("local.xml")}).readable());
+
+    const QList<EngineTally> tally = submit();
+    EXPECT_EQ(fake.sitemaps(), QList<QByteArray>{(site("/") + ' ' + site("/sitemap.xml")).toUtf8()});
+    EXPECT_EQ(flags("E2"), QList<bool>({false, false, true})) << "only the local file lists /c";
+    EXPECT_EQ(of(tally, "Google").accepted, 2);
+    EXPECT_EQ(of(tally, "Google").failed, 1);
+    EXPECT_TRUE(
+        of(tally, "Google").firstFailure.startsWith("only the sitemap file " + base.file("local.xml") + " lists them"));
 }
 
 TEST_F(WebmasterRun, EachMistakeIsToldByItsOutcomeAndNoUrlIsMarkedDone)

@@ -104,7 +104,8 @@ QByteArray GoogleFake::token(const Request &request)
                                            "reasonable timeframe. Check your iat and exp values in the JWT claim.");
     const QByteArray issued = "ya29.fake-" + QByteArray::number(m_tokens.size() + 1) + "-a1b2c3d4e5f6";
     m_tokens.append(issued);
-    return googleJsonAnswer(200, R"({"access_token":")" + issued + R"(","expires_in":3599,"token_type":"Bearer"})");
+    return googleJsonAnswer(200, R"({"access_token":")" + issued + R"(","expires_in":)" + expiresIn +
+                                     R"(,"token_type":"Bearer"})");
 }
 
 QByteArray GoogleFake::api(const Request &request)

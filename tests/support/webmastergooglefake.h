@@ -18,7 +18,8 @@ namespace qctest {
 //
 //   POST {tokenPath}                           checks the assertion (signature
 //       through verifySignature; header alg/typ/kid; iss, scope, aud,
-//       iat/exp against clock) and hands out "ya29.fake-<n>" for 3599 s, or
+//       iat/exp against clock) and hands out "ya29.fake-<n>-a1b2c3d4e5f6" for
+//       expiresIn (3599) s, or
 //       400 invalid_grant with Google's kind of description
 //   PUT  /webmasters/v3/sites/{site}/sitemaps/{feed}     200, recorded
 //   POST /v1/urlInspection/index:inspect                 the URL's index status
@@ -42,6 +43,8 @@ public:
     QSet<QString> forbiddenProperties;
     int quota = -1;                             // inspections answered before 429; -1: no end
     QHash<QByteArray, QJsonObject> indexStatus; // URL -> indexStatusResult
+    // The token answer's expires_in, as the JSON spells it.
+    QByteArray expiresIn = "3599";
     // A hostile Google: every error message repeats the request's Authorization and body.
     bool echoCredentials = false;
 

@@ -114,9 +114,17 @@ TEST(BingOutcome, AnswersMapToOneOutcomeAndAMessageWithoutTheKey)
          "the answer is not the API's: larger than 1048576 bytes"},
         {"a server that echoes the key", Fetch::HttpStatus, "HTTP/1.1 400 Bad key Secret0123456789",
          R"({"ErrorCode":3,"Message":"key Secret0123456789 (secret0123456789)\r\nrefused"})", BingOutcome::InvalidKey,
-         true, true, "the API key is not valid: ErrorCode 3, key … (…)  refused"},
+         true, true, "the API key is not valid: ErrorCode 3, key [hidden] ([hidden])  refused"},
+        {"a key at the cut of a long message", Fetch::HttpStatus, "HTTP/1.1 400 Bad Request",
+         R"({"ErrorCode":3,"Message":")" + QByteArray(290, 'x') + key + R"("})", BingOutcome::InvalidKey, true, true,
+         "the API key is not valid: ErrorCode 3, " + QString(290, 'x') + "[hidden]"},
+        {"a 200 that is no answer of the API", Fetch::Success, "HTTP/1.1 200 OK", "<html>Welcome</html>",
+         BingOutcome::BadAnswer, true, false, "the answer is not the API's: HTTP 200 without the API's JSON"},
+        {"a network error that names the address", Fetch::Failed,
+         "160: handshake failed at https://x.example/?apikey=" + key, "", BingOutcome::NetworkError, true, false,
+         "network error: 160: handshake failed at https://x.example/?apikey=[hidden]"},
         {"a status text that echoes the key", Fetch::HttpStatus, "HTTP/1.1 404 No Secret0123456789", "",
-         BingOutcome::BadAnswer, true, false, "the answer is not the API's: HTTP/1.1 404 No …"},
+         BingOutcome::BadAnswer, true, false, "the answer is not the API's: HTTP/1.1 404 No [hidden]"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.behaviour);

@@ -130,6 +130,28 @@ TEST_F(GoogleSearchConsole, OneTokenServesEveryCallUntilItNearlyExpires)
     EXPECT_EQ(m_fake.tokens().size(), 3);
 }
 
+TEST_F(GoogleSearchConsole, ATokenHeldPastAnyLifetimeIsRenewedAndGooglesWordsNeverCarryIt)
+{
+    // An answer that claims a lifetime past any clock would be held for ever, or overflow the sum.
+    m_fake.expiresIn = "9223372036854774784"; // the largest double below 2^63
+    const QByteArray first = "ya29.fake-1-a1b2c3d4e5f6";
+    m_fake.indexStatus.insert("https://site.example/a",
+                              {{"verdict", "NEUTRAL"}, {"coverageState", QString::fromLatin1("seen with " + first)}});
+    GoogleToken token(m_account, [this] { return m_now; });
+    SearchConsole console(token, m_http);
+    const QByteArray address = m_server.url("/v1/urlInspection/index:inspect");
+    const UrlInspection inspection = console.inspect(address, "sc-domain:site.example", "https://site.example/a");
+    ASSERT_TRUE(inspection.call.ok()) << inspection.call.message.toStdString();
+    EXPECT_EQ(m_fake.tokens(), QList<QByteArray>{first});
+    EXPECT_EQ(inspection.coverageState, "seen with [hidden]");
+    EXPECT_TRUE(console.inspect(address, "sc-domain:site.example", "https://site.example/b").call.ok());
+    EXPECT_EQ(token.exchanges(), 1);
+
+    m_now += 2 * 24 * 3600;
+    EXPECT_TRUE(console.inspect(address, "sc-domain:site.example", "https://site.example/b").call.ok());
+    EXPECT_EQ(token.exchanges(), 2) << "no token is held for more than a day";
+}
+
 TEST_F(GoogleSearchConsole, RefusalsSayWhatToDoAndNeverRepeatASecret)
 {
     m_fake.forbiddenProperties = {"https://other.example/"};
