@@ -111,6 +111,9 @@ StartupFlags ParseCommandLine(const QStringList &arguments)
     }
     if (flags.UrlListFlag && flags.SitemapFlag)
         flags.UsageErrors << QStringLiteral("\"/urllist\" and \"/sitemap\" cannot both be given");
+    // The checks belong to a submission run: alone they would do nothing and say nothing.
+    if (flags.CheckFlag && !flags.RunFlag)
+        flags.UsageErrors << QStringLiteral("\"/check\" needs \"/run\": the pages are checked before a submission run");
     if (!flags.LoadFlag) {
         for (const auto &[set, name] :
              {std::pair{flags.UrlListFlag, "/urllist"}, std::pair{flags.SitemapFlag, "/sitemap"},
