@@ -54,7 +54,7 @@ QString RunSummary(const QList<EngineTally> &submission, const QList<EngineTally
 {
     QString text;
     for (const QString &notice : notices)
-        text += notice + u'\n';
+        text += plainNetworkErrors(notice) + u'\n';
     bool heading = false;
     for (const EngineTally &e : submission) {
         if (!e.chosen)
