@@ -225,8 +225,7 @@ void SubmissionRun::checkBacklog(const QString &engine)
         return;
     // A quota is no failure, but a backlog that lasts weeks is something to act on.
     const QString text =
-        QStringLiteral("%1: %2 waited for the engine's quota for more than %3 days (the oldest "
-                       "since %4)")
+        QStringLiteral("%1: %2 waited for the engine's quota for more than %3 days (the oldest since %4)")
             .arg(engine, old == 1 ? QStringLiteral("1 URL has") : QStringLiteral("%1 URLs have").arg(old))
             .arg(BacklogDays)
             .arg(oldest.toString(QStringLiteral("yyyy-MM-dd")));
