@@ -37,12 +37,15 @@ void EngineState::createTables(ProjectQuery &query)
     query.exec(QStringLiteral("create table if not exists urls2_quota (Engine TEXT, Scope TEXT, Day TEXT, "
                               "Used INTEGER, primary key (Engine, Scope, Day))"));
     query.exec(QStringLiteral("create table if not exists urls2_notbefore (Engine TEXT primary key, Until TEXT)"));
+    query.exec(QStringLiteral("create table if not exists urls2_waiting (Projectid REAL, Engine TEXT, Url TEXT, "
+                              "Since TEXT, primary key (Projectid, Engine, Url))"));
 }
 
 void EngineState::forgetProject(ProjectQuery &query, int projectId)
 {
     query.exec(QStringLiteral("delete from urls2_sitemaps where Projectid = ?"), {projectId});
     query.exec(QStringLiteral("delete from urls2_answered where Projectid = ?"), {projectId});
+    query.exec(QStringLiteral("delete from urls2_waiting where Projectid = ?"), {projectId});
 }
 
 template <typename Work> void EngineState::write(Work &&work)
@@ -150,4 +153,28 @@ void EngineState::setNotBefore(const QString &engine, const QDateTime &until)
         else
             m_table.query().exec(QStringLiteral("delete from urls2_notbefore where Engine = ?"), {engine});
     });
+}
+
+QHash<QString, QDateTime> EngineState::setWaiting(int projectId, const QString &engine, const QStringList &urls,
+                                                  const QDateTime &now)
+{
+    QSqlQuery &query = m_table.query().select(
+        QStringLiteral("select Url, Since from urls2_waiting where Projectid = ? and Engine = ?"), {projectId, engine});
+    QHash<QString, QDateTime> before;
+    while (query.next())
+        before.insert(query.value(0).toString(), instantOf(query.value(1)));
+    query.finish();
+    QHash<QString, QDateTime> since;
+    for (const QString &url : urls)
+        since.insert(url, before.value(url, now.toUTC()));
+    if (since == before)
+        return since;
+    write([&] {
+        ProjectQuery &write = m_table.query();
+        write.exec(QStringLiteral("delete from urls2_waiting where Projectid = ? and Engine = ?"), {projectId, engine});
+        for (auto it = since.cbegin(); it != since.cend(); ++it)
+            write.exec(QStringLiteral("insert into urls2_waiting (Projectid, Engine, Url, Since) values (?, ?, ?, ?)"),
+                       {projectId, engine, it.key(), instantText(it.value())});
+    });
+    return since;
 }

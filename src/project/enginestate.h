@@ -13,8 +13,8 @@ class UrlTable;
 // urls2.db: the sitemaps a project imported last (an engine that takes sitemaps
 // rather than URLs is given those), when an engine last answered a search for
 // each URL (a search held to a daily quota asks the longest-unasked URLs
-// first), how much of an engine's daily quota is used, and until when an
-// engine asked not to be asked again.
+// first), how much of an engine's daily quota is used, until when an engine
+// asked not to be asked again, and since when URLs have waited for a quota.
 //
 // Engines are kept by name, not by flag column: a new engine list may move an
 // engine to another column, and its quota and answers stay its own. Writes go
@@ -56,6 +56,12 @@ public:
     QDateTime notBefore(const QString &engine, const QDateTime &now);
     // Keeps until; an invalid until forgets it.
     void setNotBefore(const QString &engine, const QDateTime &until);
+
+    // The project's URLs that wait for the engine's quota (its day quota, its
+    // Retry-After) after a run: a URL new to the wait begins it at now, one no
+    // longer waiting is forgotten. Returns since when each of urls has waited.
+    QHash<QString, QDateTime> setWaiting(int projectId, const QString &engine, const QStringList &urls,
+                                         const QDateTime &now);
 
 private:
     template <typename Work> void write(Work &&work);

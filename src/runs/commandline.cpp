@@ -37,21 +37,28 @@ const char CommandLineUsage[] =
     "  /newkey        make an IndexNow key for a project that has none and save it in the project\n"
     "  /keyfile DIR   write the project's IndexNow key file <key>.txt into the directory DIR\n"
     "  /run           submit every URL still to submit to the chosen engines\n"
-    "  /check         check every page before the run: send only what changed and may be indexed\n"
+    "  /check         with /run: check every page first; send only what changed and may be indexed\n"
     "  /search        ask the chosen engines which URLs they do not list yet\n"
     "  /exit          end the program after the steps above\n"
-    "  /debug         show diagnostic lines and the working page\n"
+    "  /debug         show diagnostic lines and the working page; without a window, the\n"
+    "                 run's status lines go to standard error\n"
     "  /test          send requests to the test server instead of the engines\n"
     "  -h, --help     this text\n"
     "  --version      the program's version\n"
     "\n"
     "Run with /exit, or without a display, the program ends by itself with status\n"
-    "  0  every step ran and every request was answered (nothing is printed)\n"
+    "  0  every step ran and every request was answered; URLs waiting for an engine's quota\n"
+    "     or for the time its Retry-After named are no failure\n"
     "  1  a step could not run (project, URL list, sitemap, sender, engine list, IndexNow key,\n"
     "     a file that cannot be written, directory in use)\n"
     "  2  the command line is wrong\n"
-    "  3  the run finished, but some requests failed or timed out\n"
-    "and, unless the status is 0, a summary per engine on standard error.\n";
+    "  3  the run finished, but something needs looking at: requests failed or timed out\n"
+    "     (a 429 among them, with the time to wait), pages could not be checked, the project\n"
+    "     chooses an engine no engine list holds, a site does not publish the IndexNow key,\n"
+    "     or URLs have waited for an engine's quota for more than 7 days\n"
+    "Unless the status is 0, a summary per engine goes to standard error. With status 0\n"
+    "nothing is printed, but for lines of a URL list or sitemap that were passed over\n"
+    "and, with /debug, the run's status lines.\n";
 
 StartupFlags ParseCommandLine(const QStringList &arguments)
 {
@@ -111,6 +118,9 @@ StartupFlags ParseCommandLine(const QStringList &arguments)
     }
     if (flags.UrlListFlag && flags.SitemapFlag)
         flags.UsageErrors << QStringLiteral("\"/urllist\" and \"/sitemap\" cannot both be given");
+    // The checks belong to a submission run: alone they would do nothing and say nothing.
+    if (flags.CheckFlag && !flags.RunFlag)
+        flags.UsageErrors << QStringLiteral("\"/check\" needs \"/run\": the pages are checked before a submission run");
     if (!flags.LoadFlag) {
         for (const auto &[set, name] :
              {std::pair{flags.UrlListFlag, "/urllist"}, std::pair{flags.SitemapFlag, "/sitemap"},

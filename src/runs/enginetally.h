@@ -20,6 +20,7 @@ struct EngineTally
     int keyMissing = 0;        // not sent: the URL's host does not publish the IndexNow key
     int notIndexable = 0;      // not sent: the page check found the page may not be indexed
     int unchanged = 0;         // not sent: the page check found the content the engine last accepted
+    int notChecked = 0;        // not sent: the page check could not check the page
     int departedAnnounced = 0; // pages that went away whose announcement the engine accepted
     int departedRefused = 0;   // pages that went away whose announcement it did not: tried again next run
     bool unsearchable = false;

@@ -10,6 +10,8 @@
 #include <QLocale>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 // An HTTP date as servers send it ("Sun, 06 Nov 1994 08:49:37 GMT"); invalid for anything else.
@@ -103,12 +105,17 @@ QDateTime retryUntil(int statusCode, const QByteArray &retryAfter, const QDateTi
     if ((statusCode != 429 && statusCode != 503) || retryAfter.isEmpty())
         return {};
     QDateTime until;
-    bool number = false;
-    const qlonglong seconds = retryAfter.toLongLong(&number);
-    if (number && seconds >= 0)
-        until = now.addSecs(qMin<qint64>(seconds, MaxRetryAfterSeconds));
-    else if (!number)
-        until = httpDate(retryAfter);
+    const QByteArray value = retryAfter.trimmed();
+    const bool number =
+        !value.isEmpty() && std::all_of(value.cbegin(), value.cend(), [](char c) { return c >= '0' && c <= '9'; });
+    if (number) {
+        // Too many digits for a number is more than any cap: the cap it is.
+        bool fits = false;
+        const qlonglong seconds = value.toLongLong(&fits);
+        until = now.addSecs(fits ? qMin<qint64>(seconds, MaxRetryAfterSeconds) : MaxRetryAfterSeconds);
+    } else {
+        until = httpDate(value);
+    }
     if (!until.isValid() || until <= now)
         return {};
     // A server's clock or a hostile date never keeps the engine away for longer than a day.

@@ -365,6 +365,20 @@ const OutcomeRule Rules[] = {
      Untold,
      NotSearched,
      Untold},
+    {Outcome::NotChecked,
+     {F::Keep, Free, Ends::Nothing, nullptr, &T::notChecked},
+     {K::Plain,
+      [](const Context &c) {
+          return QStringLiteral("Not submitted, could not be checked (") + c.result.reason + QStringLiteral("): ") +
+                 c.subject.url;
+      },
+      [](const Context &c) {
+          return notSubmittedReportRow(c.subject.url,
+                                       QStringLiteral("could not be checked (") + c.result.reason + u')');
+      }},
+     Untold,
+     NotSearched,
+     Untold},
 };
 static_assert(std::size(Rules) == OutcomeCount, "one rule per outcome");
 

@@ -40,8 +40,12 @@ enum class Outcome {
     // The URL is to submit (its sitemap lastmod changed, say), but the page check finds
     // the content the engine last accepted: nothing is sent and the URL counts as done.
     UnchangedContent,
+    // The page check could not check the page (no answer, a 5xx, robots.txt unreadable):
+    // nothing is known of it, so nothing is sent, the URL stays to do, and the run is
+    // told as troubled (see PageCheckPass::uncheckedHosts()) rather than each URL failed.
+    NotChecked,
 };
-inline constexpr int OutcomeCount = int(Outcome::UnchangedContent) + 1;
+inline constexpr int OutcomeCount = int(Outcome::NotChecked) + 1;
 
 // The facts behind an outcome; what they mean is the table's business.
 struct RequestResult
@@ -49,7 +53,7 @@ struct RequestResult
     RequestResult(Outcome what = Outcome::Failed) : outcome(what) {}
 
     Outcome outcome;
-    // Failed, TooManyRequests, KeyMissing, QuotaReached, EngineUnusable, NotIndexable: why, in a few words
+    // Failed, TooManyRequests, KeyMissing, QuotaReached, EngineUnusable, NotIndexable, NotChecked: why, in a few words
     QString reason;
     QString detail;     // Listed, NotListed: what the engine says of the URL ("URL is unknown to Google"), or ""
     QString location;   // Redirected, Moved: where to

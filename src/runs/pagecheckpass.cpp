@@ -4,6 +4,7 @@
 #include "project/urltable.h"
 
 #include <QSet>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -73,23 +74,24 @@ bool PageCheckPass::check(const checks::PageCheckOptions &options, const Hooks &
     for (qsizetype i = 0; i < results.size(); ++i) {
         const checks::PageCheckResult &result = results.at(i);
         const QString url = i < urls.size() ? urls.at(i) : departed.at(i - urls.size());
-        // Without an answer the page's last known state stands, for this run's decisions too.
-        const bool judged = result.verdict.kind != PageVerdict::Kind::Unreachable;
-        if (judged)
+        // A page that could not be checked leaves its last check stored as it was: nothing new is known.
+        const bool checked = result.verdict.checked();
+        if (checked)
             records.insert(url, recordOf(result, now));
+        else
+            m_unchecked.append({url, result.verdict.text});
         if (i >= urls.size()) {
-            const QString status = result.statusLine.isEmpty()
-                                       ? result.verdict.text
-                                       : QStringLiteral("answers ") + net::printableStatusLine(result.statusLine);
-            m_departed.append({url, status, isGone(result), {}});
-        } else if (judged || !previous.contains(url)) {
-            m_results.insert(url, result);
+            QString status = QStringLiteral("could not be checked (") + result.verdict.text + u')';
+            if (checked)
+                status = result.statusLine.isEmpty()
+                             ? result.verdict.text
+                             : QStringLiteral("answers ") + net::printableStatusLine(result.statusLine);
+            m_departed.append({url, status, checked && isGone(result), {}, checked});
         } else {
-            // The previous check's verdict and fingerprint stand in for the one that could not be made.
+            // Its verdict says why nothing goes out for it; it has no fingerprint to compare.
             checks::PageCheckResult kept = result;
-            const PageState::Check &last = previous[url];
-            kept.verdict = verdictOf(last);
-            kept.fingerprint = last.fingerprint;
+            if (!checked)
+                kept.fingerprint.clear();
             m_results.insert(url, kept);
         }
     }
@@ -99,7 +101,7 @@ bool PageCheckPass::check(const checks::PageCheckOptions &options, const Hooks &
     int unindexable = 0, changed = 0;
     for (qsizetype i = 0; i < urls.size(); ++i) {
         const checks::PageCheckResult &result = m_results[urls.at(i)];
-        unindexable += result.verdict.indexable() ? 0 : 1;
+        unindexable += result.verdict.indexable() || !result.verdict.checked() ? 0 : 1;
         const auto last = previous.constFind(urls.at(i));
         changed +=
             last != previous.cend() && !result.fingerprint.isEmpty() && result.fingerprint != last->fingerprint ? 1 : 0;
@@ -113,6 +115,30 @@ bool PageCheckPass::check(const checks::PageCheckOptions &options, const Hooks &
             .arg(std::count_if(m_departed.cbegin(), m_departed.cend(), [](const Departed &d) { return d.gone; }))
             .arg(m_departed.size()));
     return true;
+}
+
+QStringList PageCheckPass::uncheckedHosts() const
+{
+    QStringList hosts;
+    QHash<QString, int> count;
+    QHash<QString, QString> firstCause;
+    for (const Unchecked &page : m_unchecked) {
+        const QString host = QUrl(page.url).host();
+        if (!count.contains(host)) {
+            hosts << host;
+            firstCause.insert(host, page.cause);
+        }
+        ++count[host];
+    }
+    QStringList lines;
+    for (const QString &host : std::as_const(hosts)) {
+        const int n = count.value(host);
+        lines << QStringLiteral("%1: %2 could not be checked (%3)")
+                     .arg(host.isEmpty() ? QStringLiteral("(no host)") : host,
+                          n == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(n),
+                          firstCause.value(host));
+    }
+    return lines;
 }
 
 void PageCheckPass::prepareEngine(const QString &engine, const QString &column)
@@ -142,6 +168,11 @@ std::optional<RequestResult> PageCheckPass::refusal(const QString &engine, const
     const auto it = m_results.constFind(url);
     if (it == m_results.cend())
         return std::nullopt;
+    if (!it->verdict.checked()) {
+        RequestResult kept(Outcome::NotChecked);
+        kept.reason = it->verdict.text;
+        return kept;
+    }
     if (!it->verdict.indexable()) {
         RequestResult kept(Outcome::NotIndexable);
         kept.reason = it->verdict.text;

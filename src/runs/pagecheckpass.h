@@ -26,9 +26,12 @@ class UrlTable;
 //  - a page done for the engine with no accepted fingerprint (accepted before
 //    the checks) takes its current one, so the first checked run does not
 //    send a whole site again.
-// A URL the check could not judge (none was recorded) goes as it would
-// without checks. Pages that went away and answer 404 or 410 are announced to
-// the bulk IndexNow engines until each accepted the announcement once.
+//  - a page that could not be checked (no answer, a 5xx, robots.txt unreadable)
+//    is not sent and keeps its flags (NotChecked); its last stored check stays.
+// A URL the check did not see (none was recorded) goes as it would without
+// checks. Pages that went away and answer 404 or 410 are announced to the bulk
+// IndexNow engines until each accepted the announcement once; one that could
+// not be checked is not.
 //
 // Writes go through PageState and the URL table's flags; they throw the
 // table's UrlTableError.
@@ -42,6 +45,7 @@ public:
         QString state;     // "answers <status line>", or why no answer came
         bool gone = false; // it answers 404 or 410: its deletion is announced
         QStringList told;  // what became of its announcements in this run, one text per engine
+        bool checked = true;
     };
 
     struct Hooks
@@ -54,16 +58,20 @@ public:
     PageCheckPass(UrlTable &table, int projectId);
 
     // Checks the project's URLs and the departed ones (options as given) and
-    // records the results; a result the check could not judge (a network
-    // failure, a stop) leaves the previous check in place. Returns false when
-    // stopped, having recorded nothing.
+    // records the results; a page that could not be checked (a network
+    // failure, a 5xx, robots.txt unreadable) leaves the previous check in place.
+    // Returns false when stopped, having recorded nothing.
     bool check(const checks::PageCheckOptions &options, const Hooks &hooks);
 
     // Before an engine's walk: the first fingerprints of pages done before the
     // checks, and the flags of changed pages set again for column.
     void prepareEngine(const QString &engine, const QString &column);
-    // Why url is not sent to the engine (NotIndexable with the verdict's text,
-    // UnchangedContent); nullopt when it goes as it would without checks.
+    // The pages that could not be checked, one line per host in the order met:
+    // "ann.example: 803 pages could not be checked (<the first one's cause>)".
+    QStringList uncheckedHosts() const;
+
+    // Why url is not sent to the engine (NotChecked or NotIndexable with the
+    // verdict's text, UnchangedContent); nullopt when it goes as it would without checks.
     std::optional<RequestResult> refusal(const QString &engine, const QString &url) const;
     // The engine accepted urls: their current fingerprints become its accepted ones.
     void accepted(const QString &engine, const QStringList &urls);
@@ -85,5 +93,11 @@ private:
     int m_projectId;
     QHash<QString, checks::PageCheckResult> m_results; // the project's URLs, judged
     QList<Departed> m_departed;
+    struct Unchecked
+    {
+        QString url;
+        QString cause;
+    };
+    QList<Unchecked> m_unchecked;                          // listed and departed, in the order checked
     QHash<QString, QHash<QString, QByteArray>> m_accepted; // engine -> url -> fingerprint
 };

@@ -96,6 +96,7 @@ bool Run::begin()
     m_answerCounter = 0;
     m_done = 0;
     m_fatalError.clear();
+    m_faults.clear();
     countSteps();
     // A run works with the list it downloads: a fresh directory gets its engines so.
     bool builtIn = false;
@@ -123,6 +124,7 @@ bool Run::begin()
         m_observer.engineListMissing(m_setup.autoListPath);
         return false;
     }
+    findUnknownEngines();
     if (std::none_of(m_tally.cbegin(), m_tally.cend(), [](const EngineTally &t) { return t.chosen; })) {
         m_observer.nothingChosen();
         return false;
@@ -138,6 +140,25 @@ bool Run::begin()
     m_localHost = QString::fromUtf8(m_http.LocalHost());
     QDir().mkpath(m_setup.projectDir);
     return true;
+}
+
+void Run::findUnknownEngines()
+{
+    QStringList known, unknown;
+    for (const EngineCatalogue::Engine &engine : m_engines.engines())
+        known << engine.name;
+    for (const QString &name : m_setup.settings.chosenEngines)
+        if (!known.contains(name))
+            unknown << name;
+    unknown.sort();
+    // A misspelt name would otherwise leave an engine unasked, run after run, without a word.
+    for (const QString &name : std::as_const(unknown)) {
+        const QString text = QStringLiteral("The project chooses \"%1\" under [Search Engines], but no engine list "
+                                            "holds an engine of that name; the engines are: %2")
+                                 .arg(name, known.join(QStringLiteral(", ")));
+        status(text, StatusKind::Failure);
+        m_faults << text;
+    }
 }
 
 QString Run::missingSenderField() const
@@ -405,6 +426,8 @@ void Run::walkEngine(qsizetype index, const UrlWork &work)
 
 void Run::record(EngineTally &tally, const RequestResult &result, const OutcomeSubject &subject)
 {
+    if (result.outcome == Outcome::QuotaReached)
+        m_waitingForQuota[subject.engine] += subject.urls.isEmpty() ? QStringList{subject.url} : subject.urls;
     tell(result, subject);
     countOutcome(tally, result, subject);
 }

@@ -10,6 +10,7 @@
 #include "runs/requeststep.h"
 #include "runs/runsetup.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -59,6 +60,11 @@ public:
     // What the run could not do that is no engine's fault (an IndexNow key
     // file not published, say), one line each, for the unattended summary.
     const QStringList &notices() const { return m_notices; }
+    // What the run found wrong outside its requests, one line each for the
+    // unattended summary: pages that could not be checked (per host), engines
+    // the project chooses that no engine list holds, URLs that have waited
+    // for an engine's quota for more than a week. Any of them is a run to look at.
+    const QStringList &faults() const { return m_faults; }
     // Why the run stopped early because a file it must write could not be written
     // (the URL table, the report, a search log), "" when it did not. Such a run
     // sent nothing after the failure and told the observer's runFailed() once.
@@ -143,15 +149,19 @@ protected:
     TURLCodec m_codec;
     QString m_localHost;
     QStringList m_notices;
+    QStringList m_faults;
     // The page checks of a submission run that checks pages, once they are done; null otherwise. Every
     // engine kind asks it what to send and tells it what was taken.
     std::unique_ptr<PageCheckPass> m_pages;
-    int m_answerCounter = 0; // numbers the saved answers through the run
+    QHash<QString, QStringList> m_waitingForQuota; // engine -> the URLs recorded as QuotaReached in this run
+    int m_answerCounter = 0;                       // numbers the saved answers through the run
     int m_done = 0;
     int m_total = 1;
 
 private:
     bool begin();
+    // Each name the project chooses that the engine list lacks becomes a fault and a failure line.
+    void findUnknownEngines();
     // The first sender field a chosen engine's template needs and the project
     // leaves empty: "First Name", "Last Name" or "Email"; "" when none is missing.
     QString missingSenderField() const;

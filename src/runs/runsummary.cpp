@@ -1,11 +1,36 @@
 #include "runs/runsummary.h"
 
+#include <QRegularExpression>
+
 namespace {
+
+// A network error as its log line numbers it, "10061: [10061] Connection refused" (or
+// "[10061] Connection refused"), in the words a mail reader knows: "connection refused (10061)".
+QString plainNetworkErrors(QString text)
+{
+    static const QRegularExpression numbered(QStringLiteral("(?:(\\d+): )?\\[(\\d+)\\] ([^()]+?)(?=$|\\)|;)"));
+    QRegularExpressionMatch match;
+    qsizetype from = 0;
+    while ((match = numbered.match(text, from)).hasMatch()) {
+        if (!match.captured(1).isEmpty() && match.captured(1) != match.captured(2)) {
+            from = match.capturedEnd();
+            continue;
+        }
+        QString words = match.captured(3);
+        if (!words.isEmpty() && (words.size() < 2 || !words.at(1).isUpper()))
+            words[0] = words.at(0).toLower();
+        const QString plain = words + QStringLiteral(" (") + match.captured(2) + u')';
+        text.replace(match.capturedStart(), match.capturedLength(), plain);
+        from = match.capturedStart() + plain.size();
+    }
+    return text;
+}
 
 // "; first failure: <why>" for an engine that had one, "" otherwise.
 QString firstFailure(const EngineTally &e)
 {
-    return e.firstFailure.isEmpty() ? QString() : QStringLiteral("; first failure: ") + e.firstFailure;
+    return e.firstFailure.isEmpty() ? QString()
+                                    : QStringLiteral("; first failure: ") + plainNetworkErrors(e.firstFailure);
 }
 
 // "1 URL", "2 URLs": the summary counts URLs.
@@ -19,7 +44,7 @@ QString urls(int count)
 bool anyRequestFailed(const QList<EngineTally> &tally)
 {
     for (const EngineTally &engine : tally)
-        if (engine.failed > 0 || engine.timedOut > 0 || engine.keyMissing > 0 ||
+        if (engine.failed > 0 || engine.timedOut > 0 || engine.keyMissing > 0 || engine.notChecked > 0 ||
             (engine.chosen && !engine.listProblem.isEmpty()))
             return true;
     return false;
@@ -29,7 +54,7 @@ QString RunSummary(const QList<EngineTally> &submission, const QList<EngineTally
 {
     QString text;
     for (const QString &notice : notices)
-        text += notice + u'\n';
+        text += plainNetworkErrors(notice) + u'\n';
     bool heading = false;
     for (const EngineTally &e : submission) {
         if (!e.chosen)
@@ -57,6 +82,8 @@ QString RunSummary(const QList<EngineTally> &submission, const QList<EngineTally
             text += QStringLiteral(", %1 not submitted as they may not be indexed").arg(e.notIndexable);
         if (e.unchanged > 0)
             text += QStringLiteral(", %1 not sent again with unchanged content").arg(e.unchanged);
+        if (e.notChecked > 0)
+            text += QStringLiteral(", %1 could not be checked").arg(e.notChecked);
         if (e.departedAnnounced + e.departedRefused > 0)
             text += QStringLiteral(", %1 pages that went away announced, %2 to announce again")
                         .arg(e.departedAnnounced)

@@ -16,6 +16,16 @@
 
 #include <algorithm>
 
+namespace {
+
+// A time as the run's lines give it, in UTC: "2025-03-01 13:30:00".
+QString utcText(const QDateTime &when)
+{
+    return when.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+} // namespace
+
 QString SubmissionRun::senderTemplate(const EngineSection &section) const
 {
     return engineField(section, EngineField::PostData);
@@ -140,8 +150,15 @@ void SubmissionRun::checkPages()
     hooks.progress = [this](int done, int total) { m_observer.runProgress(done, total); };
     hooks.status = [this](const QString &text) { status(text, StatusKind::Phase); };
     // A stopped check decides nothing: the stop ends the run before any engine.
-    if (pass->check(options, hooks))
-        m_pages = std::move(pass);
+    if (!pass->check(options, hooks))
+        return;
+    // Told per host, not per URL: a site that is down is one thing to fix.
+    for (const QString &line : pass->uncheckedHosts()) {
+        status(line, StatusKind::Failure);
+        writeReport(ReportText, noticeReportRow(line));
+        m_faults << line;
+    }
+    m_pages = std::move(pass);
 }
 
 void SubmissionRun::tellDepartedPages()
@@ -153,9 +170,10 @@ void SubmissionRun::tellDepartedPages()
         return;
     writeReport(ReportEngineHeading, QStringLiteral("Pages that went away"));
     for (const PageCheckPass::Departed &page : pages) {
-        const QString text =
-            page.url + QStringLiteral(": ") + page.state + QStringLiteral("; ") +
-            (page.told.isEmpty() ? QStringLiteral("not announced, the page is still there") : page.told.join(u"; "));
+        const QString text = page.url + QStringLiteral(": ") + page.state + QStringLiteral("; ") +
+                             (!page.told.isEmpty() ? page.told.join(u"; ")
+                              : page.checked       ? QStringLiteral("not announced, the page is still there")
+                                                   : QStringLiteral("not announced"));
         status(text, StatusKind::Plain);
         writeReport(ReportText, noticeReportRow(text));
     }
@@ -172,18 +190,48 @@ void SubmissionRun::submitToEngine(qsizetype index, const EngineSection &section
         m_pages->prepareEngine(engine, m_engines.at(index).column);
     if (const WebmasterKind kind = submissionKind(section); kind != WebmasterKind::None) {
         WebmasterEngines(*this).submit(index, section, kind);
-        engineDone();
-        return;
+    } else {
+        const bool indexNow = IndexNow::usesKey(section);
+        if (indexNow)
+            checkIndexNowKeys();
+        if (IndexNow::isBulkEngine(section))
+            submitIndexNow(index, section);
+        else
+            submitForm(index, section, indexNow);
     }
-    const bool indexNow = IndexNow::usesKey(section);
-    if (indexNow)
-        checkIndexNowKeys();
-    if (IndexNow::isBulkEngine(section))
-        submitIndexNow(index, section);
-    else
-        submitForm(index, section, indexNow);
+    checkBacklog(engine);
     // The grid shows the flags as the engine left them, also after a stop.
     engineDone();
+}
+
+void SubmissionRun::checkBacklog(const QString &engine)
+{
+    const QStringList waiting = m_waitingForQuota.take(engine);
+    // A walk cut short did not see every URL that waits: what it saw proves nothing.
+    if (m_control.stopRequested() || m_control.skipEngineRequested())
+        return;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QHash<QString, QDateTime> since =
+        EngineState(m_table).setWaiting(m_setup.settings.projectId, engine, waiting, now);
+    int old = 0;
+    QDateTime oldest = now;
+    for (const QDateTime &began : since) {
+        if (began < now.addDays(-BacklogDays)) {
+            ++old;
+            oldest = qMin(oldest, began);
+        }
+    }
+    if (old == 0)
+        return;
+    // A quota is no failure, but a backlog that lasts weeks is something to act on.
+    const QString text =
+        QStringLiteral("%1: %2 waited for the engine's quota for more than %3 days (the oldest since %4)")
+            .arg(engine, old == 1 ? QStringLiteral("1 URL has") : QStringLiteral("%1 URLs have").arg(old))
+            .arg(BacklogDays)
+            .arg(oldest.toString(QStringLiteral("yyyy-MM-dd")));
+    status(text, StatusKind::Failure);
+    writeReport(ReportText, noticeReportRow(text));
+    m_faults << text;
 }
 
 void SubmissionRun::submitForm(qsizetype index, const EngineSection &section, bool indexNow)
@@ -380,7 +428,12 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
                 request.localFile = m_setup.projectDir + QLatin1Char('/') + ResponseFileNameFor(m_answerCounter);
             request.timeoutSeconds = m_setup.timeoutSeconds();
             tally.sent += int(size);
-            const RequestResult result = IndexNow::readAnswer(m_step.send(request), target);
+            RequestResult result = IndexNow::readAnswer(m_step.send(request), target);
+            const QDateTime until = IndexNow::retryUntil(statusCodeOf(result.statusLine.toUtf8()), result.retryAfter,
+                                                         QDateTime::currentDateTimeUtc());
+            // The run that was told to wait says until when; the runs that merely wait are silent.
+            if (until.isValid() && isFailure(result.outcome))
+                result.reason += QStringLiteral("; Retry-After: not before %1 UTC").arg(utcText(until));
             ++m_answerCounter;
             QStringList pages, gone;
             for (const QString &url : batch)
@@ -405,7 +458,7 @@ void SubmissionRun::submitIndexNow(qsizetype index, const EngineSection &section
             done += int(pages.size());
             m_control.clearSkipUrl();
             m_http.setAction(httpResetHeaders);
-            const bool away = keepsAway(engine, result);
+            const bool away = keepsAway(engine, until);
             engineOver =
                 away || endsEngine(result.outcome) || m_control.stopRequested() || m_control.skipEngineRequested();
         }
@@ -432,8 +485,7 @@ bool SubmissionRun::waitsForRetryAfter(qsizetype index, const QStringList &autho
         return false;
     // The engine's own wish, kept from an earlier run: its URLs wait, and that is no failure.
     RequestResult waiting(Outcome::QuotaReached);
-    waiting.reason = QStringLiteral("the engine's Retry-After (not before %1 UTC)")
-                         .arg(until.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    waiting.reason = QStringLiteral("the engine's Retry-After (not before %1 UTC)").arg(utcText(until));
     QStringList urls, gone;
     for (const QString &authority : authorities)
         for (const QString &url : urlsOf.value(authority))
@@ -447,15 +499,13 @@ bool SubmissionRun::waitsForRetryAfter(qsizetype index, const QStringList &autho
     return true;
 }
 
-bool SubmissionRun::keepsAway(const QString &engine, const RequestResult &result)
+bool SubmissionRun::keepsAway(const QString &engine, const QDateTime &until)
 {
-    const QDateTime until = IndexNow::retryUntil(statusCodeOf(result.statusLine.toUtf8()), result.retryAfter,
-                                                 QDateTime::currentDateTimeUtc());
     if (!until.isValid())
         return false;
     EngineState(m_table).setNotBefore(engine, until);
     status(QStringLiteral("%1 asks not to be asked before %2 UTC: it is asked nothing more until then")
-               .arg(engine, until.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
+               .arg(engine, utcText(until)),
            StatusKind::Plain);
     return true;
 }

@@ -44,9 +44,13 @@ private:
     // to come: its URLs wait (told once, no failure). True when it waits.
     bool waitsForRetryAfter(qsizetype index, const QStringList &authorities, const QHash<QString, QStringList> &urlsOf,
                             const QSet<QString> &deletions);
-    // An answer with a Retry-After keeps the engine away until then, in this run and the next
-    // ones (EngineState::setNotBefore()). True when it does.
-    bool keepsAway(const QString &engine, const RequestResult &result);
+    // An answer whose Retry-After gave until (valid) keeps the engine away until then, in this
+    // run and the next ones (EngineState::setNotBefore()). True when it does.
+    bool keepsAway(const QString &engine, const QDateTime &until);
+    // After an engine: the URLs that wait for its quota are kept with the date each began to
+    // wait, and those waiting for more than BacklogDays make a fault.
+    void checkBacklog(const QString &engine);
+    static constexpr int BacklogDays = 7;
     // Before the first IndexNow engine: which hosts publish the project's key.
     void checkIndexNowKeys();
     // KeyMissing, with why, when the URL may not go to an IndexNow engine.

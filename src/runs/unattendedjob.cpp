@@ -53,10 +53,11 @@ int UnattendedJob::run()
 
     const int status = steps();
     if (status != Success) {
-        const QString headline =
-            status == RequestsFailed
-                ? QStringLiteral("quillcast: the run finished, but some requests failed or timed out\n")
-                : QStringLiteral("quillcast: a step could not run (see above)\n");
+        QString headline = QStringLiteral("quillcast: a step could not run (see above)\n");
+        if (status == RequestsFailed)
+            headline = anyRequestFailed(m_submitTally) || anyRequestFailed(m_searchTally)
+                           ? QStringLiteral("quillcast: the run finished, but some requests failed or timed out\n")
+                           : QStringLiteral("quillcast: the run finished, but something needs looking at\n");
         report(headline + RunSummary(m_submitTally, m_searchTally, m_runNotices));
     }
     return status;
@@ -110,7 +111,8 @@ int UnattendedJob::steps()
         if (m_stepFailed)
             return StepFailed;
     }
-    return anyRequestFailed(m_submitTally) || anyRequestFailed(m_searchTally) ? RequestsFailed : Success;
+    return anyRequestFailed(m_submitTally) || anyRequestFailed(m_searchTally) || m_runFaulted ? RequestsFailed
+                                                                                              : Success;
 }
 
 bool UnattendedJob::openProject()
@@ -167,7 +169,12 @@ void UnattendedJob::runOnce(bool search)
                                                 : m_services->submissionRun(setup, *m_table, observer);
         run->run();
         m_lastTally = run->tally();
-        m_runNotices += run->notices();
+        // The submission and the search both read the project's choice: a line is told once.
+        for (const QStringList &lines : {run->notices(), run->faults()})
+            for (const QString &line : lines)
+                if (!m_runNotices.contains(line))
+                    m_runNotices << line;
+        m_runFaulted = m_runFaulted || !run->faults().isEmpty();
         // A run that could not write its files has said why through runFailed().
         if (!run->fatalError().isEmpty())
             m_stepFailed = true;
@@ -205,8 +212,12 @@ void UnattendedJob::stepFailed(const RunRefusal &refusal)
     stepFailed(refusal.caption, refusal.text);
 }
 
-void UnattendedJob::statusLine(const QString &, StatusKind)
-{}
+void UnattendedJob::statusLine(const QString &text, StatusKind)
+{
+    // With /debug, the lines the window's status log would show.
+    if (m_flags.DebugMode)
+        report(text);
+}
 
 void UnattendedJob::searchAnswerShown(const QString &answer)
 {

@@ -25,8 +25,9 @@ struct RunSetup;
 // search) on the core, without a window, under a QCoreApplication. The base
 // directory is locked through all the steps when there is any. What a window
 // would show in a box goes to standard error as "caption: text"; lines of input
-// passed over and a lock held by another program as "quillcast: text"; and
-// unless all went well, the summary of the runs (RunSummary()).
+// passed over and a lock held by another program as "quillcast: text"; with
+// /debug, every status line of the runs; and unless all went well, the summary
+// of the runs (RunSummary()).
 class UnattendedJob : private RunObserver
 {
 public:
@@ -44,8 +45,12 @@ public:
     // ran and every request was answered, 1 when a step could not run (the URL
     // table cannot be opened, the base directory is locked, the project cannot
     // be opened, an import or a key step failed, a run refused to start or
-    // could not write its files), 3 when a run finished with failed requests.
-    // Run once.
+    // could not write its files), 3 when a run finished with failed or timed-out
+    // requests, an IndexNow key not published, a broken engine list section,
+    // pages that could not be checked, a chosen engine that no list holds, or
+    // URLs that have waited for an engine's quota for more than a week
+    // (Run::faults()). (2, a wrong command line, ends the program before a job
+    // is made.) Run once.
     int run();
 
 private:
@@ -88,4 +93,5 @@ private:
     QList<EngineTally> m_searchTally;
     QStringList m_runNotices;  // what the runs could not do, for the summary
     bool m_stepFailed = false; // a step could not run: the job ends with status 1
+    bool m_runFaulted = false; // a run found something wrong besides its requests: status 3
 };

@@ -262,6 +262,8 @@ TEST(IndexNowParts, RetryAfterKeepsTheEngineAwayForAtMostADay)
         {"seconds", 429, "120", now.addSecs(120)},
         {"an HTTP date", 503, "Sat, 01 Mar 2025 13:30:00 GMT", now.addSecs(90 * 60)},
         {"more than a day is a day", 429, "999999999999", now.addDays(1)},
+        {"more digits than a number holds is a day", 429, "99999999999999999999999", now.addDays(1)},
+        {"blanks around the seconds", 429, " 60 ", now.addSecs(60)},
         {"a date far ahead is a day", 429, "Fri, 01 Mar 2030 00:00:00 GMT", now.addDays(1)},
         {"a date gone by", 429, "Sat, 01 Mar 2025 11:00:00 GMT", {}},
         {"no number, no date", 429, "soon", {}},

@@ -26,6 +26,7 @@ std::string counted(const EngineTally &t)
         {"keyMissing", t.keyMissing},
         {"notIndexable", t.notIndexable},
         {"unchanged", t.unchanged},
+        {"notChecked", t.notChecked},
         {"unsearchable", int(t.unsearchable)},
     };
     for (const auto &[name, count] : columns)
@@ -66,6 +67,7 @@ TEST(OutcomeTable, EveryOutcomeDecidesTheFlagTheLimitTheTallyAndWhatGoesOn)
         {Outcome::EngineUnusable, false, false, "failed=3", "why", "engine ends"},
         {Outcome::NotIndexable, false, false, "notIndexable=3", "", ""},
         {Outcome::UnchangedContent, true, false, "unchanged=3", "", ""},
+        {Outcome::NotChecked, false, false, "notChecked=3", "", ""},
     };
     static_assert(std::size(cases) == OutcomeCount, "every outcome has its case");
     for (const auto &c : cases) {

@@ -3,8 +3,10 @@
 // the pages that went away are announced once, and a Retry-After outlives the run.
 
 #include "project/enginestate.h"
+#include "project/pagestate.h"
 #include "runs/runsummary.h"
 #include "runs/sitemapimport.h"
+#include "support/loopbacklisten.h"
 #include "support/runs/farmrun.h"
 
 #include <QFile>
@@ -13,6 +15,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 
@@ -195,15 +198,59 @@ TEST_F(PageCheckRun, ARefusedDeletionIsAnnouncedAgainUntilTakenAndAPageStillTher
     EXPECT_EQ(run(), QList<QStringList>());
 }
 
+TEST_F(PageCheckRun, AChangedPageThatCouldNotBeCheckedIsNotSentNorMarkedDoneAndItsLastCheckStands)
+{
+    // A site that is down: a loopback port nothing listens on any more.
+    quint16 port = 0;
+    const int fd = qctest::listenOnLoopback(&port);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    const QString down = QStringLiteral("http://127.0.0.1:%1/news").arg(port);
+    put("p1", page("<p>p1</p>"));
+    table->replaceProjectUrls(ProjectId, {site("p1"), down});
+    // The last check found the page, and IndexNow took it as it was then; its sitemap says it changed since.
+    PageState::Check last;
+    last.fingerprint = "fp-of-last-week";
+    last.statusLine = "HTTP/1.1 200 OK";
+    last.checked = QDateTime::currentDateTimeUtc().addDays(-7);
+    PageState(*table).setChecks(ProjectId, {{down, last}});
+    PageState(*table).setAccepted(ProjectId, "IndexNow", {{down, last.fingerprint}});
+
+    QList<EngineTally> tally;
+    EXPECT_EQ(run(&tally), QList<QStringList>({{site("p1")}}));
+    EXPECT_EQ(flags("E1"), QList<bool>({false, true})) << "the page still owes the engine its change";
+    EXPECT_EQ(tally.at(0).notChecked, 1);
+    EXPECT_EQ(tally.at(0).unchanged + tally.at(0).notIndexable, 0);
+    EXPECT_TRUE(anyRequestFailed(tally));
+    const PageState::Check stored = PageState(*table).checks(ProjectId).value(down);
+    EXPECT_EQ(stored.fingerprint, last.fingerprint);
+    EXPECT_EQ(stored.checked, last.checked);
+
+    const QStringList failures = observer.texts(StatusKind::Failure).filter("could not be checked");
+    ASSERT_EQ(failures.size(), 1) << observer.texts().join('\n').toStdString();
+    EXPECT_TRUE(failures.at(0).startsWith("127.0.0.1: 1 page could not be checked (robots.txt: "))
+        << failures.at(0).toStdString();
+    const QByteArray rows = reportRows();
+    EXPECT_TRUE(rows.contains(">" + down.toUtf8() + "</a></td><td>Not submitted: could not be checked (robots.txt: "))
+        << rows.toStdString();
+    EXPECT_TRUE(rows.contains(qctest::reportWideRow(failures.at(0).toHtmlEscaped().toUtf8()))) << rows.toStdString();
+}
+
 TEST_F(PageCheckRun, ARetryAfterKeepsTheEngineAwayInTheNextRunWithoutAFailure)
 {
     setup.checkPages = false;
     table->replaceProjectUrls(ProjectId, sites({"x", "y"}));
     answer("429 Too Many Requests\nRetry-After: 3600\n");
-    EXPECT_EQ(run(), QList<QStringList>({sites({"x", "y"})}));
+    QList<EngineTally> told;
+    EXPECT_EQ(run(&told), QList<QStringList>({sites({"x", "y"})}));
     const QDateTime until = EngineState(*table).notBefore("IndexNow", QDateTime::currentDateTimeUtc());
     ASSERT_TRUE(until.isValid()) << observer.texts().join('\n').toStdString();
     EXPECT_GT(until, QDateTime::currentDateTimeUtc().addSecs(3000));
+    // The run that was told to wait says until when, in the report and the summary.
+    const QString notBefore = "Retry-After: not before " + until.toString("yyyy-MM-dd HH:mm:ss") + " UTC";
+    EXPECT_TRUE(anyRequestFailed(told));
+    EXPECT_TRUE(RunSummary(told, {}).contains(notBefore)) << RunSummary(told, {}).toStdString();
+    EXPECT_TRUE(reportRows().contains(notBefore.toUtf8())) << reportRows().toStdString();
 
     answer("200 OK\n");
     QList<EngineTally> tally;
@@ -217,6 +264,16 @@ TEST_F(PageCheckRun, ARetryAfterKeepsTheEngineAwayInTheNextRunWithoutAFailure)
     const QByteArray rows = reportRows();
     EXPECT_TRUE(rows.contains("Retry-After (not before " + until.toString("yyyy-MM-dd HH:mm:ss").toUtf8() + " UTC)"))
         << rows.toStdString();
+
+    // URLs that have waited for more than a week are a backlog to act on: the count and the oldest date.
+    const QDateTime began = QDateTime::currentDateTimeUtc().addDays(-9);
+    EngineState(*table).setWaiting(ProjectId, "IndexNow", {}, began);
+    EngineState(*table).setWaiting(ProjectId, "IndexNow", {site("x")}, began);
+    observer = {};
+    EXPECT_EQ(run(), QList<QStringList>());
+    EXPECT_EQ(observer.texts(StatusKind::Failure),
+              QStringList({"IndexNow: 1 URL has waited for the engine's quota for more than 7 days (the oldest since " +
+                           began.toString("yyyy-MM-dd") + ")"}));
 }
 
 } // namespace

@@ -19,6 +19,8 @@ struct JobCase
     int status;
     int requests;
     QByteArray says; // a line of what the job writes; "" when it must write nothing
+    QByteArray moreChoices = "";
+    QStringList moreSwitches = {};
 };
 
 void PrintTo(const JobCase &c, std::ostream *os)
@@ -43,11 +45,14 @@ TEST_P(UnattendedJobTest, ImportsSubmitsAndTellsWhatWentWrong)
     qctest::writeFile(base.file("engines205.txt"), qctest::engineSection("Alpha", alpha));
     qctest::writeFile(base.file("site.qlc"), "[Setup]\nProject ID=1\n[Submit]\nDownload Engines=0\nTimeout=5\n"
                                              "[Info]\nFirst Name=Ann\nLast Name=Lee\n[Emails]\nEmail0=a@lee.example\n"
-                                             "[Search Engines]\nAlpha=1\n");
+                                             "[Search Engines]\nAlpha=1\n" +
+                                                 c.moreChoices);
     qctest::writeFile(base.file("urls.txt"), c.urlList);
 
     QByteArray written;
-    UnattendedJob job(base.path(), ParseCommandLine({"quillcast", "/load", "site.qlc", "/urllist", "urls.txt", "/run"}),
+    UnattendedJob job(base.path(),
+                      ParseCommandLine(QStringList{"quillcast", "/load", "site.qlc", "/urllist", "urls.txt", "/run"} +
+                                       c.moreSwitches),
                       JobIdentity{"Quillcast", "http://home.example/", "quillcast.jpg", "http://lists.example/a.txt",
                                   "http://lists.example/m.txt"},
                       [&written](const QByteArray &bytes) { written += bytes; });
@@ -63,10 +68,17 @@ TEST_P(UnattendedJobTest, ImportsSubmitsAndTellsWhatWentWrong)
 
 INSTANTIATE_TEST_SUITE_P(
     Job, UnattendedJobTest,
-    ::testing::Values(JobCase{"ListSubmittedSilently", "http://a.example/\nhttp://b.example/\n", 0, 2, ""},
-                      JobCase{"ListWithoutValidUrlRefused", "# the site\nftp://a.example/\n", 1, 0,
-                              "URL List not imported: urls.txt holds no valid URL (1 line, rejected); the project's "
-                              "URLs are left as they are"}),
+    ::testing::Values(
+        JobCase{"ListSubmittedSilently", "http://a.example/\nhttp://b.example/\n", 0, 2, ""},
+        JobCase{"ListWithoutValidUrlRefused", "# the site\nftp://a.example/\n", 1, 0,
+                "URL List not imported: urls.txt holds no valid URL (1 line, rejected); the project's "
+                "URLs are left as they are"},
+        // A misspelt choice would leave the engine unasked run after run without a word.
+        JobCase{"UnknownEngineNamed", "http://a.example/\n", 3, 1,
+                "The project chooses \"alpha\" under [Search Engines], but no engine list holds an "
+                "engine of that name; the engines are: Alpha",
+                "alpha=1\n"},
+        JobCase{"DebugShowsTheRunsLines", "http://a.example/\n", 0, 1, "Submitting URL's to Alpha", "", {"/debug"}}),
     [](const ::testing::TestParamInfo<JobCase> &info) { return std::string(info.param.name); });
 
 } // namespace
