@@ -10,8 +10,10 @@
 #include <limits>
 #include <optional>
 
-ProfileWriteError::ProfileWriteError(const QString &path)
-    : std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString())
+ProfileWriteError::ProfileWriteError(const QString &path, const QString &reason)
+    : std::runtime_error((reason.isEmpty() ? QStringLiteral("Unable to write to %1").arg(path)
+                                           : QStringLiteral("Unable to write to %1: %2").arg(path, reason))
+                             .toStdString())
 {}
 
 namespace {
@@ -236,8 +238,9 @@ void save(const QString &path, const Document &doc)
 {
     QSaveFile file(path);
     const QByteArray bytes = doc.bytes();
+    // The system's reason ("No space left on device") goes with the file's name.
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw ProfileWriteError(path);
+        throw ProfileWriteError(path, file.errorString());
 }
 
 bool hasEdgeBlank(const QString &name)
