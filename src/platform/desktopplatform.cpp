@@ -42,8 +42,7 @@ QString QtFileFilter(const QString &filter)
 DesktopPlatform::DesktopPlatform(Display display)
 {
     const QString name = QGuiApplication::platformName();
-    m_headless = display == Display::Detect &&
-                 (name == QLatin1String("offscreen") || name == QLatin1String("minimal"));
+    m_headless = display == Display::Detect && (name == QLatin1String("offscreen") || name == QLatin1String("minimal"));
 }
 
 Platform::Button DesktopPlatform::messageBox(QWidget *parent, const QString &text, const QString &caption,

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QSaveFile>
 #include <QStringDecoder>
+
+#include <cerrno>
 #include <limits>
 #include <optional>
 
@@ -238,9 +240,13 @@ void save(const QString &path, const Document &doc)
 {
     QSaveFile file(path);
     const QByteArray bytes = doc.bytes();
-    // The system's reason ("No space left on device") goes with the file's name.
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw ProfileWriteError(path, file.errorString());
+    // The system's reason ("No space left on device") goes with the file's name;
+    // a failed flush in commit() leaves Qt's text empty, the error number does not.
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        const int systemError = errno;
+        throw ProfileWriteError(path, systemError != 0 ? qt_error_string(systemError) : file.errorString());
+    }
 }
 
 bool hasEdgeBlank(const QString &name)

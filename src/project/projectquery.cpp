@@ -56,11 +56,13 @@ UrlTableError ProjectQuery::failure(const QSqlQuery &query, int systemError, con
     const QSqlError error = query.lastError();
     const int primary = error.nativeErrorCode().toInt() & 0xff;
     if (primary == SqliteIoError || primary == SqliteFull) {
-        const QString path = QFileInfo(QSqlDatabase::database(m_connectionName, false).databaseName()).absoluteFilePath();
+        const QString path =
+            QFileInfo(QSqlDatabase::database(m_connectionName, false).databaseName()).absoluteFilePath();
         QString reason = storageReason(path, systemError, primary == SqliteFull);
         if (reason.isEmpty())
             reason = errorText(error, fallback);
-        return UrlTableError(QStringLiteral("Unable to write to %1: %2").arg(path, reason), UrlTableError::Kind::Storage);
+        return UrlTableError(QStringLiteral("Unable to write to %1: %2").arg(path, reason),
+                             UrlTableError::Kind::Storage);
     }
     return UrlTableError(errorText(error, fallback));
 }

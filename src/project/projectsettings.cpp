@@ -4,8 +4,8 @@
 #include "project/settingskeys.h"
 
 #include <QRandomGenerator>
-#include <QSet>
 #include <QSaveFile>
+#include <QSet>
 
 #include <algorithm>
 #include <limits>
@@ -72,8 +72,7 @@ QStringList emailsOf(const ProfileFile &project)
         if (digits && number >= 0 && name.at(prefix.size()).isDigit())
             numbered.append({number, value});
     }
-    std::stable_sort(numbered.begin(), numbered.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::stable_sort(numbered.begin(), numbered.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     QStringList emails;
     for (const auto &entry : numbered)
         emails.append(entry.second);

@@ -194,9 +194,9 @@ TEST_F(Projects, ATimeoutWrittenOutsideTheBoxsRangeIsTakenAsTheNearestBound)
         const char *written;
         const char *shown;
         int seconds;
-    } cases[] = {{"0", "15", 15},    {"abc", "15", 15}, {"", "15", 15}, {"300", "120", 120}, {"121", "120", 120},
-                 {"4", "5", 5},      {"-7", "5", 5},    {"45", "45", 45}, {"abc", "15", 15},   {"90 s", "90", 90},
-                 {"0", "15", 15}};
+    } cases[] = {{"0", "15", 15},     {"abc", "15", 15},  {"", "15", 15}, {"300", "120", 120},
+                 {"121", "120", 120}, {"4", "5", 5},      {"-7", "5", 5}, {"45", "45", 45},
+                 {"abc", "15", 15},   {"90 s", "90", 90}, {"0", "15", 15}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.written);
         qctest::writeFile(base.file("t.qlc"),
