@@ -80,7 +80,7 @@ TMainForm::TMainForm(Platform &platform, const StartupFlags &startup, QWidget *p
     m_lastProjectName = AppTitle + QStringLiteral(" Project");
     m_pageControl->setCurrentWidget(m_settingsPage);
     if (m_startup.DebugMode)
-        m_platform.messageBox(this, m_startup.ParameterText, QStringLiteral("All Parameters"), Platform::Ok);
+        m_platform.messageBox(this, ParametersWithValues(m_startup), QStringLiteral("All Parameters"), Platform::Ok);
     if (!QFileInfo::exists(m_session.listsDir()))
         QDir().mkdir(m_session.listsDir());
     // The working page only in debug mode.
@@ -249,6 +249,8 @@ void TMainForm::showProject()
     m_outside->fileSeen(m_session.file());
     m_pageControl->setCurrentWidget(m_infoPage);
     m_submitPage->log().clear();
+    // What the command line got wrong stays in view when a project opens.
+    showCommandLineMistakes();
     m_statusBar->showProjectId(projectId());
     m_urlTable->setFilter(projectId());
     m_outside->tableSeen();
@@ -440,12 +442,17 @@ void TMainForm::FormActivate()
     // project or start another run.
     if (!m_startupDone) {
         m_startupDone = true;
-        // A mistake on the command line is told and passed over.
-        for (const QString &error : m_startup.UsageErrors)
-            m_submitPage->log().AddStatusLine(QStringLiteral("Command line: ") + error, StatusKind::Failure);
+        showCommandLineMistakes();
         runCommandLine();
     }
     m_engineCommands->loadManualList();
+}
+
+void TMainForm::showCommandLineMistakes()
+{
+    // A mistake on the command line is told and passed over.
+    for (const QString &error : m_startup.UsageErrors)
+        m_submitPage->log().AddStatusLine(QStringLiteral("Command line: ") + error, StatusKind::Failure);
 }
 
 void TMainForm::runCommandLine()
@@ -522,6 +529,12 @@ bool TMainForm::startRun(bool search)
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    // The title bar's close asks about unsaved changes as File > Exit does; a
+    // run in progress keeps its project until it has stopped.
+    if (!RunInProgress() && !closeIfModified()) {
+        event->ignore();
+        return;
+    }
     if (RunInProgress()) {
         runControl().stop();
         m_closedDuringRun = true;

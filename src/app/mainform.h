@@ -117,6 +117,8 @@ private:
     // Runs Close when the project is modified; false when the user cancelled.
     bool closeIfModified();
     void showFailure(const std::exception &failure);
+    // The command line's mistakes as lines of the status log.
+    void showCommandLineMistakes();
     // The command line's steps (StartupSteps) on this window.
     void runCommandLine();
     // False when the run did not start, was refused or could not write its files.

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 ManualPage::ManualPage(QWidget *parent) : QWidget(parent)
@@ -93,7 +94,11 @@ ManualPage::ManualPage(QWidget *parent) : QWidget(parent)
     layout->addWidget(m_right, 1);
     enableGoButtons();
 
-    connect(m_engines, &QListWidget::itemClicked, this, &ManualPage::engineClicked);
+    // The engine under the selection is shown whether the mouse or the keys moved it.
+    connect(m_engines, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *current) {
+        if (current)
+            emit engineClicked();
+    });
     connect(m_refresh, &QPushButton::clicked, this, &ManualPage::refreshClicked);
     connect(m_goHome, &QPushButton::clicked, this, [this] { emit openRequested(m_homeUrl->text()); });
     connect(m_goAdd, &QPushButton::clicked, this, [this] { emit openRequested(m_addUrl->text()); });
@@ -101,8 +106,12 @@ ManualPage::ManualPage(QWidget *parent) : QWidget(parent)
 
 void ManualPage::setEngines(const QStringList &names)
 {
-    m_engines->clear();
-    m_engines->addItems(names);
+    {
+        // A new list shows no engine until one is chosen.
+        const QSignalBlocker quiet(m_engines);
+        m_engines->clear();
+        m_engines->addItems(names);
+    }
     for (QLineEdit *edit : {m_name, m_homeUrl, m_addUrl, m_mode, m_responseTime})
         edit->clear();
     for (QPlainTextEdit *memo : {m_likes, m_dislikes, m_comments})

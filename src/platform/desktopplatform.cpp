@@ -1,5 +1,7 @@
 #include "platform/desktopplatform.h"
 
+#include "platform/filenameicons.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -37,10 +39,10 @@ QString QtFileFilter(const QString &filter)
     return filters.join(QLatin1String(";;"));
 }
 
-DesktopPlatform::DesktopPlatform()
+DesktopPlatform::DesktopPlatform(Display display)
 {
     const QString name = QGuiApplication::platformName();
-    m_headless = name == QLatin1String("offscreen") || name == QLatin1String("minimal");
+    m_headless = display == Display::Detect && (name == QLatin1String("offscreen") || name == QLatin1String("minimal"));
 }
 
 Platform::Button DesktopPlatform::messageBox(QWidget *parent, const QString &text, const QString &caption,
@@ -91,7 +93,13 @@ void DesktopPlatform::showError(QWidget *parent, const QString &message)
 
 static QString runFileDialog(QWidget *parent, const Platform::FileDialog &dialog, QFileDialog::AcceptMode mode)
 {
+    // Qt's own dialog with icons by name: a desktop's native dialog (and Qt's
+    // default icons) open every listed file to guess its type, which would drop
+    // SQLite's locks on the URL table in the base directory.
+    FileNameIcons icons;
     QFileDialog fileDialog(parent, dialog.title, dialog.directory, QtFileFilter(dialog.filter));
+    fileDialog.setOption(QFileDialog::DontUseNativeDialog);
+    fileDialog.setIconProvider(&icons);
     fileDialog.setObjectName(dialog.objectName);
     fileDialog.setAcceptMode(mode);
     fileDialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);

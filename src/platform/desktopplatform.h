@@ -10,7 +10,10 @@
 class DesktopPlatform : public Platform
 {
 public:
-    DesktopPlatform();
+    // Shown: the boxes and dialogs are shown even without a display (for a test
+    // that drives them offscreen).
+    enum class Display { Detect, Shown };
+    explicit DesktopPlatform(Display display = Display::Detect);
 
     Button messageBox(QWidget *parent, const QString &text, const QString &caption, Buttons buttons,
                       Icon icon = Icon::None) override;

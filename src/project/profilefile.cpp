@@ -7,11 +7,15 @@
 #include <QList>
 #include <QSaveFile>
 #include <QStringDecoder>
+
+#include <cerrno>
 #include <limits>
 #include <optional>
 
-ProfileWriteError::ProfileWriteError(const QString &path)
-    : std::runtime_error(QStringLiteral("Unable to write to %1").arg(path).toStdString())
+ProfileWriteError::ProfileWriteError(const QString &path, const QString &reason)
+    : std::runtime_error((reason.isEmpty() ? QStringLiteral("Unable to write to %1").arg(path)
+                                           : QStringLiteral("Unable to write to %1: %2").arg(path, reason))
+                             .toStdString())
 {}
 
 namespace {
@@ -236,8 +240,13 @@ void save(const QString &path, const Document &doc)
 {
     QSaveFile file(path);
     const QByteArray bytes = doc.bytes();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw ProfileWriteError(path);
+    // The system's reason ("No space left on device") goes with the file's name;
+    // a failed flush in commit() leaves Qt's text empty, the error number does not.
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        const int systemError = errno;
+        throw ProfileWriteError(path, systemError != 0 ? qt_error_string(systemError) : file.errorString());
+    }
 }
 
 bool hasEdgeBlank(const QString &name)

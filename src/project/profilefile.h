@@ -10,7 +10,8 @@
 class ProfileWriteError : public std::runtime_error
 {
 public:
-    explicit ProfileWriteError(const QString &path);
+    // "Unable to write to <path>: <reason>", or without the reason when there is none.
+    explicit ProfileWriteError(const QString &path, const QString &reason = {});
     QString text() const { return QString::fromUtf8(what()); }
 };
 

@@ -2,8 +2,13 @@
 
 #include "project/urltable.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
+
+#include <cerrno>
+#include <sys/statvfs.h>
 
 namespace {
 
@@ -17,7 +22,50 @@ QString errorText(const QSqlError &error, const QString &fallback)
     return text.isEmpty() ? fallback : text;
 }
 
+// SQLite's primary result codes for a full disk and for a failed system call.
+constexpr int SqliteIoError = 10;
+constexpr int SqliteFull = 13;
+
+// Why the system refused a write to the database file. SQLite says only
+// "database or disk is full" or "disk I/O error"; the error number the failing
+// call left is the system's own reason. SQLite also probes for files that may
+// not exist, so only the numbers a write ends with are taken.
+QString storageReason(const QString &path, int systemError, bool full)
+{
+    switch (systemError) {
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT:
+    case EIO:
+    case EROFS:
+        return qt_error_string(systemError);
+    default:
+        break;
+    }
+    struct statvfs space = {};
+    const QByteArray directory = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (full || (::statvfs(directory.constData(), &space) == 0 && space.f_bavail == 0))
+        return qt_error_string(ENOSPC);
+    return {};
+}
+
 } // namespace
+
+UrlTableError ProjectQuery::failure(const QSqlQuery &query, int systemError, const QString &fallback) const
+{
+    const QSqlError error = query.lastError();
+    const int primary = error.nativeErrorCode().toInt() & 0xff;
+    if (primary == SqliteIoError || primary == SqliteFull) {
+        const QString path =
+            QFileInfo(QSqlDatabase::database(m_connectionName, false).databaseName()).absoluteFilePath();
+        QString reason = storageReason(path, systemError, primary == SqliteFull);
+        if (reason.isEmpty())
+            reason = errorText(error, fallback);
+        return UrlTableError(QStringLiteral("Unable to write to %1: %2").arg(path, reason),
+                             UrlTableError::Kind::Storage);
+    }
+    return UrlTableError(errorText(error, fallback));
+}
 
 ProjectQuery::ProjectQuery(const QString &connectionName) : m_connectionName(connectionName)
 {}
@@ -29,16 +77,22 @@ QSqlQuery &ProjectQuery::prepared(const QString &statement, const QVariantList &
     if (it == m_statements.end()) {
         QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
         query.setForwardOnly(true);
-        if (!query.prepare(statement))
-            throw UrlTableError(errorText(query.lastError(), QStringLiteral("Cannot prepare: ") + statement));
+        errno = 0;
+        if (!query.prepare(statement)) {
+            const int systemError = errno;
+            throw failure(query, systemError, QStringLiteral("Cannot prepare: ") + statement);
+        }
         it = m_statements.insert(statement, query);
     }
     QSqlQuery &query = it.value();
     query.finish();
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
-    if (!query.exec())
-        throw UrlTableError(errorText(query.lastError(), QStringLiteral("Cannot execute: ") + statement));
+    errno = 0;
+    if (!query.exec()) {
+        const int systemError = errno;
+        throw failure(query, systemError, QStringLiteral("Cannot execute: ") + statement);
+    }
     return query;
 }
 

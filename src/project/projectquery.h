@@ -8,12 +8,22 @@
 #include <stdexcept>
 
 // A failure of the URL table: the database's own message, or the reason a
-// statement was refused before it reached the database.
+// statement was refused before it reached the database. A storage failure (a
+// full disk, an I/O error) is told whole, with the file and the system's
+// reason: "Unable to write to /base/urls2.db: No space left on device".
 class UrlTableError : public std::runtime_error
 {
 public:
-    explicit UrlTableError(const QString &message) : std::runtime_error(message.toStdString()) {}
+    enum class Kind { Statement, Storage };
+    explicit UrlTableError(const QString &message, Kind kind = Kind::Statement)
+        : std::runtime_error(message.toStdString()), m_kind(kind)
+    {}
     QString message() const { return QString::fromStdString(what()); }
+    // A storage failure's message names the file already.
+    bool isStorage() const { return m_kind == Kind::Storage; }
+
+private:
+    Kind m_kind;
 };
 
 // The single statement object every statement on urls2 goes through. Statement
@@ -70,6 +80,9 @@ public:
 
 private:
     QSqlQuery &prepared(const QString &statement, const QVariantList &values);
+    // The error for a statement the database refused; systemError is the error
+    // number the refusal left (0 for none).
+    UrlTableError failure(const QSqlQuery &query, int systemError, const QString &fallback) const;
 
     QString m_connectionName;
     QHash<QString, QSqlQuery> m_statements;

@@ -5,8 +5,9 @@
 
 #include <QRandomGenerator>
 #include <QSaveFile>
+#include <QSet>
 
-#include <cstdlib>
+#include <algorithm>
 #include <limits>
 
 namespace Keys = SettingsKeys;
@@ -54,6 +55,30 @@ int projectIdOf(const QString &text)
     return value <= std::numeric_limits<int>::max() ? int(value) : 0;
 }
 
+// The addresses of the Emails section in the order of their numbers. A file
+// edited by hand may skip numbers; every address is kept all the same.
+QStringList emailsOf(const ProfileFile &project)
+{
+    const QString prefix = QString::fromLatin1(Keys::EmailKeyFormat).section(QLatin1Char('%'), 0, 0);
+    QList<QPair<qint64, QString>> numbered;
+    QSet<QString> seen; // a key written twice is read once
+    for (const auto &[name, value] : project.keyValues(QLatin1String(Keys::EmailsSection))) {
+        if (!name.startsWith(prefix, Qt::CaseInsensitive) || name.size() == prefix.size() || value.isEmpty() ||
+            seen.contains(name.toLower()))
+            continue;
+        seen.insert(name.toLower());
+        bool digits = false;
+        const qint64 number = QStringView(name).mid(prefix.size()).toLongLong(&digits);
+        if (digits && number >= 0 && name.at(prefix.size()).isDigit())
+            numbered.append({number, value});
+    }
+    std::stable_sort(numbered.begin(), numbered.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    QStringList emails;
+    for (const auto &entry : numbered)
+        emails.append(entry.second);
+    return emails;
+}
+
 } // namespace
 
 int leadingInteger(const QString &text)
@@ -84,20 +109,16 @@ ProjectSettings ProjectSettings::load(const QString &path)
     settings.manualListAddress = readKey(project, Keys::ManualList);
     settings.downloadEngines = readBoolKey(project, Keys::DownloadEngines);
     settings.timeoutText = readKey(project, Keys::Timeout);
-    // Written by hand beyond the box's range, it would turn into the box's last value.
-    if (const int seconds = leadingInteger(settings.timeoutText); seconds != 0)
-        settings.timeoutText = QString::number(qBound(MinTimeoutSeconds, seconds, MaxTimeoutSeconds));
+    // Written by hand beyond the box's range, it would turn into the box's last value;
+    // without a number the box shows what a run waits, the default.
+    const int seconds = leadingInteger(settings.timeoutText);
+    settings.timeoutText = seconds == 0 ? QLatin1String(Keys::Timeout.defaultValue)
+                                        : QString::number(qBound(MinTimeoutSeconds, seconds, MaxTimeoutSeconds));
     settings.statusLog = readBoolKey(project, Keys::StatusLog);
     settings.firstName = readKey(project, Keys::FirstName);
     settings.middleInitial = readKey(project, Keys::MiddleInitial);
     settings.lastName = readKey(project, Keys::LastName);
-    const QString emails = QLatin1String(Keys::EmailsSection);
-    const qsizetype count = project.keyNames(emails).size();
-    for (qsizetype i = 0; i < count; ++i) {
-        const QString line = project.readString(emails, emailKey(i), QString());
-        if (!line.isEmpty())
-            settings.emails.append(line);
-    }
+    settings.emails = emailsOf(project);
     settings.exciteLanguage = readKey(project, Keys::ExciteLanguage);
     settings.exciteLocation = readKey(project, Keys::ExciteLocation);
     settings.exciteCategory = readKey(project, Keys::ExciteCategory);
@@ -225,8 +246,9 @@ QString ProjectSettings::pickSenderEmail() const
 {
     if (emails.isEmpty())
         return {};
+    // The system-seeded generator: each start picks its own sequence of senders.
     for (int attempt = 0; attempt < 1001; ++attempt) {
-        const QString &line = emails.at((std::rand() % 32768) % emails.size());
+        const QString &line = emails.at(QRandomGenerator::global()->bounded(emails.size()));
         if (!line.isEmpty())
             return line;
     }

@@ -48,9 +48,9 @@ struct ProjectSettings
     // that the URL table stores it exactly; anything else gives 0 (see
     // projectIdProblem()). A timeout outside MinTimeoutSeconds to
     // MaxTimeoutSeconds becomes the nearer bound; one without digits, or 0,
-    // stays as written. The e-mail lines are read by number as long as the
-    // section has keys, so a gap in the numbering loses the lines after it;
-    // empty lines are not kept. Never throws.
+    // becomes the default a run waits (15). The e-mail lines are read in the
+    // order of their numbers, gaps passed over; empty lines are not kept.
+    // Never throws.
     static ProjectSettings load(const QString &path);
     // Writes every key to path. listedEngines are the engines of the engine
     // list: each one is written when chosen and removed when not; keys of

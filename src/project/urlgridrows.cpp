@@ -8,6 +8,12 @@ qint64 UrlGridRows::appendRow(const std::optional<QString> &url, const QString &
 {
     QStringList columns;
     QVariantList values;
+    // A row added while a project is open is that project's: without its ID no
+    // view would show it again and no project's delete would remove it.
+    if (const std::optional<int> project = m_table.filterProjectId()) {
+        columns << QStringLiteral("Projectid");
+        values << *project;
+    }
     if (url) {
         columns << QStringLiteral("Url");
         values << UrlTable::storedText(*url);

@@ -7,7 +7,7 @@ class UrlTable;
 
 // The grid's row operations on the URL table, through the table's connection:
 // one row at a time, addressed by rowid, as a record set edits. A row appended
-// here gets no Projectid, so it matches no project filter. The flag column, when
+// here belongs to the project of the table's filter (no project without one). The flag column, when
 // given, must be E1 ... E30 (UrlTableError otherwise, nothing written).
 //
 // Each call writes (throwing UrlTableError "Unable to write to ..." like the

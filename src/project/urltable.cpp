@@ -112,6 +112,8 @@ void UrlTable::createSchema()
 
 UrlTableError UrlTable::writeFailure(const UrlTableError &failure) const
 {
+    if (failure.isStorage())
+        return failure;
     return UrlTableError(
         QStringLiteral("Unable to write to %1: %2").arg(QFileInfo(m_filePath).absoluteFilePath(), failure.message()));
 }

@@ -15,8 +15,8 @@ class UrlTable;
 // It works like a record set with one pending row: editing a cell (setData)
 // puts that row in edit state, insertAt() adds an unsaved row; post() writes
 // the pending row, cancel() drops it. Editing another row first posts the
-// pending one. A row posted from insertAt() gets no Projectid and no flags
-// other than one set in the grid, so under a project filter it leaves the view.
+// pending one. A row posted from insertAt() belongs to the filter's project
+// and gets no flags other than one set in the grid.
 //
 // Failures never throw out of the model: operations return false and emit
 // failed() with the database's message. The row ids are the table's full view;

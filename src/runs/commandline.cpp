@@ -140,16 +140,21 @@ QString MisplacedBaseDirectory(const QString &baseDir, const StartupFlags &flags
         return {};
     const QDir base(baseDir);
     const QString table = QString::fromLatin1(UrlTableFileName);
-    if (QFileInfo::exists(base.filePath(table)))
-        return {};
     const QFileInfo project(base.filePath(flags.LoadArgument));
     if (!project.isFile())
         return {};
+    // Whether the base directory holds a table proves nothing: a start in the
+    // wrong place may have left an empty one there. The project's own directory
+    // with a table of its own is where its URLs are.
     const QDir projectDir = project.absoluteDir();
     if (projectDir.canonicalPath() == base.canonicalPath() || !QFileInfo::exists(projectDir.filePath(table)))
         return {};
     const QString where = QDir::cleanPath(projectDir.absolutePath());
-    return QStringLiteral("the base directory %1 holds no %2, but %3 (where %4 is) does: start in %3 (cd %3) so "
-                          "that the project's URLs and what they were sent are found.")
-        .arg(QDir::cleanPath(base.absolutePath()), table, where, project.fileName());
+    const QString here = QDir::cleanPath(base.absolutePath());
+    const QString found = QFileInfo::exists(base.filePath(table))
+                              ? QStringLiteral("the base directory %1 is not %3, where %4 and its %2 are")
+                              : QStringLiteral("the base directory %1 holds no %2, but %3 (where %4 is) does");
+    return found.arg(here, table, where, project.fileName()) +
+           QStringLiteral(": start in %1 (cd %1) so that the project's URLs and what they were sent are found.")
+               .arg(where);
 }

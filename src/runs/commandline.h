@@ -45,14 +45,16 @@ struct StartupFlags
 // are passed over here.
 StartupFlags ParseCommandLine(const QStringList &arguments);
 
-// A project loaded from another directory whose data is not in the base
-// directory: baseDir holds no urls2.db, but the project file's own directory
-// does. Then the text that says where to start, e.g.
+// A project loaded from another directory whose own directory holds a
+// urls2.db: its URLs are there, not in baseDir. Then the text that says where
+// to start, e.g.
 //   the base directory /root holds no urls2.db, but /home/ann/qc (where
 //   mysite.qlc is) does: start in /home/ann/qc (cd /home/ann/qc) so that the
 //   project's URLs and what they were sent are found.
-// "" otherwise (no "/load", the project file missing, or nothing misplaced).
-// Looks at the file system only; creates nothing.
+// (or "the base directory /root is not /home/ann/qc, where mysite.qlc and its
+// urls2.db are: ..." when baseDir holds a urls2.db as well).
+// "" otherwise (no "/load", the project file missing, the project in baseDir,
+// or no urls2.db beside it). Looks at the file system only; creates nothing.
 QString MisplacedBaseDirectory(const QString &baseDir, const StartupFlags &flags);
 
 // The usage text of --help.

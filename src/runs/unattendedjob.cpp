@@ -38,18 +38,8 @@ UnattendedJob::~UnattendedJob() = default;
 
 int UnattendedJob::run()
 {
-    try {
-        m_table = std::make_unique<UrlTable>(m_session.baseDir());
-    } catch (const std::exception &failure) {
-        // Before anything else: the program has not told its name yet.
-        tellBox(QCoreApplication::applicationName(), QString::fromUtf8(failure.what()));
-        return StepFailed;
-    }
-    m_services = std::make_unique<RunServices>(m_identity.appTitle.toUtf8());
     if (m_flags.DebugMode)
         tellBox(QStringLiteral("All Parameters"), m_flags.ParameterText);
-    if (!QFileInfo::exists(m_session.listsDir()))
-        QDir().mkdir(m_session.listsDir());
 
     const int status = steps();
     if (status != Success) {
@@ -67,6 +57,10 @@ int UnattendedJob::steps()
 {
     if (!m_flags.LoadFlag)
         return Success;
+    // A start that ends here leaves the base directory as it found it: no URL
+    // table, no lists directory and no lock file for a project that cannot be opened.
+    if (!openProject())
+        return StepFailed;
     // One piece of work from the import to the search: no other run slips in between.
     BaseLock lock(m_session.baseDir());
     if (m_flags.hasWork()) {
@@ -83,7 +77,7 @@ int UnattendedJob::steps()
             return StepFailed;
         }
     }
-    if (!openProject())
+    if (!openTable())
         return StepFailed;
     if (m_flags.NewKeyFlag) {
         const QString error = m_session.makeIndexNowKey();
@@ -119,9 +113,6 @@ bool UnattendedJob::openProject()
 {
     m_engines = EngineCatalogue::load(m_session.autoListPath());
     m_session.open(m_flags.LoadArgument);
-    // A project without a valid ID owns no URLs: the list is not imported into nowhere.
-    if (m_session.id() > 0 && (m_flags.UrlListFlag || m_flags.SitemapFlag) && !importUrls())
-        m_stepFailed = true;
     if (m_session.id() == 0) {
         // An ID the table cannot hold exactly would mix this project's URLs with another's.
         const QString problem = m_session.idProblem();
@@ -129,6 +120,22 @@ bool UnattendedJob::openProject()
                 problem.isEmpty() ? m_session.file() : m_session.file() + QStringLiteral(": ") + problem);
         return false;
     }
+    return true;
+}
+
+bool UnattendedJob::openTable()
+{
+    try {
+        m_table = std::make_unique<UrlTable>(m_session.baseDir());
+    } catch (const std::exception &failure) {
+        tellBox(QCoreApplication::applicationName(), QString::fromUtf8(failure.what()));
+        return false;
+    }
+    m_services = std::make_unique<RunServices>(m_identity.appTitle.toUtf8());
+    if (!QFileInfo::exists(m_session.listsDir()))
+        QDir().mkdir(m_session.listsDir());
+    if ((m_flags.UrlListFlag || m_flags.SitemapFlag) && !importUrls())
+        m_stepFailed = true;
     m_table->setFilter(m_session.id());
     return !m_stepFailed;
 }

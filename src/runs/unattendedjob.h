@@ -57,7 +57,12 @@ private:
     enum ExitStatus { Success = 0, StepFailed = 1, RequestsFailed = 3 };
 
     int steps();
+    // Reads the "/load" project; false, having said why, when it has no valid ID.
+    // Creates nothing.
     bool openProject();
+    // Opens (or creates) the URL table and the lists directory and imports the
+    // command line's URLs; false, having said why, when a step failed.
+    bool openTable();
     bool importUrls();
     void runOnce(bool search);
     RunSetup runSetup() const;

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
+#include <QTest>
 
 using qctest::WindowTest;
 
@@ -190,8 +191,10 @@ TEST_F(Engines, ManualPageShowsTheClickedEngine)
     find<QPushButton>("ManualAddURLBitBtn")->click();
     EXPECT_EQ(platform.ofKind("shell").last().text, QStringLiteral("http://one.example/add"));
 
-    box->setCurrentRow(1);
-    window().engineCommands().showManualEngine();
+    // The keys move the selection as the mouse does.
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Down);
+    EXPECT_EQ(find<QLineEdit>("ManualEngineNameEdit")->text(), QStringLiteral("Hand Two"));
     EXPECT_EQ(find<QLineEdit>("ManualAddURLEdit")->text(), QString());
     EXPECT_FALSE(find<QPushButton>("ManualAddURLBitBtn")->isEnabled());
     EXPECT_TRUE(find<QPushButton>("ManualHomeURLBitBtn")->isEnabled());

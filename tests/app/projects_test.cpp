@@ -17,6 +17,8 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include <cstdlib>
+
 using qctest::WindowTest;
 
 namespace {
@@ -103,13 +105,17 @@ TEST_F(Projects, SettingsSurviveSaveCloseAndOpen)
     EXPECT_EQ(platform.ofKind("open").last().fileDialog.title, QStringLiteral("Open a Quillcast Project"));
 }
 
-TEST_F(Projects, EmailKeysAreReadByNumberUpToTheirCount)
+TEST_F(Projects, EmailKeysWithGapsKeepEveryAddressThroughASave)
 {
-    qctest::writeFile(base.file("gap.qlc"), "[Setup]\r\nProject ID=7\r\n[Emails]\r\nEmail0=a@x\r\nEmail5=f@x\r\n");
+    qctest::writeFile(base.file("gap.qlc"), "[Setup]\r\nProject ID=7\r\n[Emails]\r\nEmail5=f@x\r\nEmail0=a@x\r\n"
+                                            "Email12=m@x\r\nEmail2=\r\nEmailX=not@x\r\n");
     platform.fileAnswers.enqueue(base.file("gap.qlc"));
     window().openProject();
-    EXPECT_EQ(find<QPlainTextEdit>("InfoEmailMemo")->toPlainText(), QStringLiteral("a@x"));
+    EXPECT_EQ(find<QPlainTextEdit>("InfoEmailMemo")->toPlainText(), QStringLiteral("a@x\nf@x\nm@x"));
     EXPECT_EQ(window().projectId(), 7);
+    find<QLineEdit>("InfoFirstNameEdit")->setText("Ann");
+    window().saveProject();
+    EXPECT_TRUE(projectBytes(base.file("gap.qlc")).contains("[Emails]\r\nEmail0=a@x\r\nEmail1=f@x\r\nEmail2=m@x\r\n["));
 }
 
 TEST_F(Projects, EngineChoiceMatchesNamesExactlyAndKeepsUnknownEngines)
@@ -181,15 +187,16 @@ TEST_F(Projects, FilesWithoutAValidIdAreRefused)
 
 TEST_F(Projects, ATimeoutWrittenOutsideTheBoxsRangeIsTakenAsTheNearestBound)
 {
-    // What a run waits is the file's value within the bounds; 0 leaves the run its default (a fresh
-    // window's box shows 15).
+    // What a run waits is the file's value within the bounds; without one it waits its default, 15
+    // seconds, whatever the box showed before.
     const struct
     {
         const char *written;
         const char *shown;
         int seconds;
-    } cases[] = {{"0", "15", 0}, {"abc", "15", 0}, {"", "15", 0},    {"300", "120", 120}, {"121", "120", 120},
-                 {"4", "5", 5},  {"-7", "5", 5},   {"45", "45", 45}, {"90 s", "90", 90}};
+    } cases[] = {{"0", "15", 15},     {"abc", "15", 15},  {"", "15", 15}, {"300", "120", 120},
+                 {"121", "120", 120}, {"4", "5", 5},      {"-7", "5", 5}, {"45", "45", 45},
+                 {"abc", "15", 15},   {"90 s", "90", 90}, {"0", "15", 15}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.written);
         qctest::writeFile(base.file("t.qlc"),
@@ -248,6 +255,23 @@ TEST_F(Projects, CloseAnswersYesNoAndCancel)
     EXPECT_EQ(platform.ofKind("message").last().text,
               QStringLiteral("Do you want to save the current settings for this project?"));
     EXPECT_EQ(platform.ofKind("message").last().buttons, Platform::Yes | Platform::No | Platform::Cancel);
+}
+
+TEST_F(Projects, ClosingTheWindowWithUnsavedChangesAsksAsExitDoes)
+{
+    const QString path = newProject();
+    window().saveProject();
+    window().show();
+    find<QLineEdit>("InfoFirstNameEdit")->setText("Ann");
+    platform.answers.enqueue(Platform::Cancel);
+    EXPECT_FALSE(window().close());
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_EQ(platform.ofKind("message").last().text,
+              QStringLiteral("Do you want to save the current settings for this project?"));
+
+    platform.answers.enqueue(Platform::Yes);
+    EXPECT_TRUE(window().close());
+    EXPECT_EQ(ProfileFile(path).readString("Info", "First Name", ""), QStringLiteral("Ann"));
 }
 
 TEST_F(Projects, AProjectFileThatCannotBeWrittenIsReportedAndKeptOpen)
@@ -345,6 +369,17 @@ TEST_F(Projects, SenderEmailIsANonEmptyLineOfTheEmailBox)
     }
     find<QPlainTextEdit>("InfoEmailMemo")->setPlainText("\n\n");
     EXPECT_EQ(window().currentSettings().pickSenderEmail(), QString());
+
+    // The choice does not follow the C library's generator, which every start seeds alike.
+    find<QPlainTextEdit>("InfoEmailMemo")->setPlainText("a@x\nb@x\nc@x\nd@x");
+    const auto picks = [&] {
+        std::srand(1);
+        QStringList picked;
+        for (int i = 0; i < 64; ++i)
+            picked << window().currentSettings().pickSenderEmail();
+        return picked;
+    };
+    EXPECT_NE(picks(), picks());
 }
 
 class IndexNowKey : public Projects

@@ -225,7 +225,17 @@ TEST_F(Unattended, DataThatWouldBeLostOrMixedUpEndsWithStatusOne)
               "quillcast: the base directory " + file("home").toUtf8() + " holds no urls2.db, but " +
                   base.path().toUtf8() + " (where site.qlc is) does: start in " + base.path().toUtf8() + " (cd " +
                   base.path().toUtf8() + ") so that the project's URLs and what they were sent are found.\n");
-    EXPECT_FALSE(QFile::exists(file("home/urls2.db")));
+    for (const char *made : {"home/urls2.db", "home/lists", "home/quillcast.lock"})
+        EXPECT_FALSE(QFile::exists(file(made))) << made;
+    // A table an older start left there does not make the wrong place right.
+    {
+        UrlTable stale(file("home"));
+    }
+    const Outcome absolute = run({"/load", file("site.qlc"), "/run", "/exit"}, file("home"));
+    EXPECT_EQ(absolute.exitCode, 1);
+    EXPECT_TRUE(absolute.standardError.contains("start in " + base.path().toUtf8() + " (cd "))
+        << absolute.standardError.toStdString();
+    EXPECT_TRUE(farm.received().isEmpty());
 
     // An ID the table would round would share its rows with another project.
     ProfileFile(file("site.qlc")).writeString("Setup", "Project ID", "99999999999");
@@ -321,6 +331,24 @@ TEST_F(Unattended, AProjectThatCannotBeOpenedEndsTheProgramWithStatusOne)
     EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_TRUE(outcome.standardError.contains("Cannot open project")) << outcome.standardError.toStdString();
     EXPECT_TRUE(farm.received().isEmpty());
+}
+
+TEST_F(Unattended, AStartThatEndsBeforeTheProjectIsOpenLeavesNothingBehind)
+{
+    qctest::writeFile(file("noid.qlc"), "[Setup]\r\nProject ID=x\r\n");
+    qctest::writeFile(file("urls.txt"), "http://a.example/\r\n");
+    const QStringList starts[] = {
+        {"/load", "missing.qlc", "/run", "/exit"},
+        {"/load", "noid.qlc", "/urllist", "urls.txt", "/exit"},
+        {"/urllist", "urls.txt", "/exit"},
+        {"/exit"},
+    };
+    for (const QStringList &arguments : starts) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        EXPECT_TRUE(run(arguments).finished);
+        for (const char *made : {"urls2.db", "lists", "quillcast.lock"})
+            EXPECT_FALSE(QFile::exists(file(made))) << made;
+    }
 }
 
 TEST_F(Unattended, AWrongCommandLineEndsTheProgramWithStatusTwo)

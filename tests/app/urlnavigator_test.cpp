@@ -128,7 +128,7 @@ TEST_F(UrlNavigatorTest, DeleteAsksFirstAndDeletesOnlyOnYes)
     EXPECT_EQ(grid->currentIndex().row(), 1);
 }
 
-TEST_F(UrlNavigatorTest, InsertedRowIsStoredWithoutProjectAndLeavesTheView)
+TEST_F(UrlNavigatorTest, InsertedRowBelongsToTheOpenProject)
 {
     QSignalSpy posted(&model, &UrlTableModel::afterPost);
     click("Insert");
@@ -139,13 +139,16 @@ TEST_F(UrlNavigatorTest, InsertedRowIsStoredWithoutProjectAndLeavesTheView)
     editor->setText(QStringLiteral("http://typed.example/"));
     click("Post");
 
-    EXPECT_EQ(model.rowCount(), 3);
     EXPECT_EQ(posted.count(), 1);
     EXPECT_FALSE(button("Post")->isEnabled());
-    table.clearFilter();
-    EXPECT_EQ(table.rowCount(), 5);
+    EXPECT_EQ(model.rowCount(), 4);
+    ASSERT_EQ(table.rowCount(), 4);
     EXPECT_EQ(table.url(table.rowIds().last()), QStringLiteral("http://typed.example/"));
     EXPECT_EQ(table.flag(table.rowIds().last(), QStringLiteral("E1")), std::optional<bool>(false));
+    // The project's delete takes it along.
+    table.deleteProject(1);
+    table.clearFilter();
+    EXPECT_EQ(storedUrls(), QStringList{"http://other.example/"});
 }
 
 TEST_F(UrlNavigatorTest, CancelDropsUnsavedChanges)

@@ -231,6 +231,14 @@ TEST_F(UrlList, CommandLineMistakesAreToldAndPassedOver)
     EXPECT_EQ(log->lineCount(), 2);
     window().openProject();
     EXPECT_EQ(platform.ofKind("open").size(), 1);
+
+    // A project that opens later leaves them in view.
+    qctest::writeFile(base.file("p.qlc"), "[Setup]\r\nProject ID=4\r\n");
+    platform.fileAnswers.enqueue(base.file("p.qlc"));
+    window().openProject();
+    ASSERT_EQ(window().projectId(), 4);
+    EXPECT_EQ(log->lineCount(), 2);
+    EXPECT_EQ(log->lineText(1), QStringLiteral("Command line: \"/run\" needs a project named by \"/load\""));
 }
 
 TEST_F(UrlList, LoadingANameThatIsNoProjectReportsIt)

@@ -259,7 +259,8 @@ TEST(ProfileFileWrite, FailedWritesThrowAndLeaveTheFile)
         ProfileFile(noDirectory).writeString("a", "k", "1");
         FAIL() << "no error for a missing directory";
     } catch (const ProfileWriteError &error) {
-        EXPECT_EQ(error.text(), "Unable to write to " + noDirectory);
+        EXPECT_EQ(error.text().toStdString(),
+                  ("Unable to write to " + noDirectory + ": No such file or directory").toStdString());
     }
     EXPECT_THROW(ProfileFile(dir.path()).writeString("a", "k", "1"), ProfileWriteError) << "a directory";
     EXPECT_THROW(ProfileFile("/dev/null").writeString("a", "k", "1"), ProfileWriteError) << "not a regular file";

@@ -512,7 +512,7 @@ TEST(UrlTableOpen, AFileThatIsNoDatabaseIsReportedAndLeftAsItWas)
     EXPECT_THROW(UrlTable table(dir.file(QStringLiteral("no/such/dir"))), UrlTableError);
 }
 
-TEST_F(UrlTableTest, GridInsertedRowGetsNoProjectAndLeavesTheFilteredView)
+TEST_F(UrlTableTest, GridInsertedRowBelongsToTheFilteredProject)
 {
     table.addUrl(1, QStringLiteral("first"));
     table.setFilter(1);
@@ -522,11 +522,11 @@ TEST_F(UrlTableTest, GridInsertedRowGetsNoProjectAndLeavesTheFilteredView)
     ASSERT_EQ(model.rowCount(), 2);
     ASSERT_TRUE(model.setData(model.index(row, 0), QStringLiteral("typed")));
     ASSERT_TRUE(model.post());
-    EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.rowCount(), 2);
     EXPECT_EQ(posted.count(), 1);
     const QList<StoredRow> rows = stored();
     ASSERT_EQ(rows.size(), 2);
-    EXPECT_TRUE(rows.at(1).projectId.isNull());
+    EXPECT_EQ(rows.at(1).projectId.toInt(), 1);
     EXPECT_EQ(rows.at(1).url, QStringLiteral("typed"));
     EXPECT_TRUE(allFlags(rows.at(1), QVariant()));
 }

@@ -183,8 +183,12 @@ TEST(CommandLine, AProjectWhoseDataLiesInItsOwnDirectoryNamesWhereToStart)
                                                  ") so that the project's URLs and what they were sent are found.");
     EXPECT_EQ(misplaced("here.qlc"), QString());
     EXPECT_EQ(misplaced("../qc/missing.qlc"), QString()) << "told as a project that cannot be opened";
+    // A table that a start in the wrong place left behind does not silence the guard.
     qctest::writeFile(base + "/urls2.db", "");
-    EXPECT_EQ(misplaced(site + "/mysite.qlc"), QString()) << "the base directory has data of its own";
+    EXPECT_EQ(misplaced(site + "/mysite.qlc"),
+              "the base directory " + base + " is not " + site + ", where mysite.qlc and its urls2.db are: start in " +
+                  site + " (cd " + site + ") so that the project's URLs and what they were sent are found.");
+    EXPECT_EQ(misplaced("here.qlc"), QString());
 }
 
 } // namespace

@@ -17,6 +17,8 @@ protected:
     // Creates the window with these arguments after the program's path.
     TMainForm &start(const QStringList &arguments = {});
     TMainForm &window() { return *m_window; }
+    // Ends the window as the program's end would: its URL table closes.
+    void finish() { m_window.reset(); }
     ScriptedPlatform platform;
     ScopedBaseDir base;
 
