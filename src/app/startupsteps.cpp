@@ -9,31 +9,6 @@
 
 #include <optional>
 
-QString ParametersWithValues(const StartupFlags &flags)
-{
-    QStringList lines = flags.ParameterText.split(QLatin1Char('\n'));
-    // The switch that took a value last is the one whose value counts.
-    const auto lastLine = [&lines](const char *name) { return lines.lastIndexOf(QLatin1String(name)); };
-    const auto addValue = [&lines](qsizetype line, const QString &value) {
-        if (line > 0)
-            lines[line] += QLatin1Char(' ') + value;
-    };
-    if (flags.LoadFlag)
-        addValue(lastLine("/load"), flags.LoadArgument);
-    if (flags.UrlListFlag)
-        addValue(lastLine("/urllist"), flags.UrlListArgument);
-    if (flags.KeyFileFlag)
-        addValue(lastLine("/keyfile"), flags.KeyFileArgument);
-    qsizetype line = 0;
-    for (const QString &sitemap : flags.SitemapArguments) {
-        line = lines.indexOf(QLatin1String("/sitemap"), line + 1);
-        addValue(line, sitemap);
-        if (line < 0)
-            break;
-    }
-    return lines.join(QLatin1Char('\n'));
-}
-
 StartupSteps::StartupSteps(const StartupFlags &flags, ProjectSession &session, DirectoryLock &lock, Platform &platform,
                            QWidget *parent, Window window)
     : m_flags(flags), m_session(session), m_lock(lock), m_platform(platform), m_parent(parent),

@@ -14,9 +14,6 @@ struct StartupFlags;
 // from "/urllist" or "/sitemap"), then "/newkey", "/keyfile", "/run" and
 // "/search", in this order, under one hold of the base directory. A step that
 // fails has said why in a box and ends the steps; the window stays open.
-// The "All Parameters" text: every argument as the command line listed it,
-// lower-cased, each switch that took a file or directory followed by it as given.
-QString ParametersWithValues(const StartupFlags &flags);
 
 class StartupSteps
 {

@@ -158,3 +158,28 @@ QString MisplacedBaseDirectory(const QString &baseDir, const StartupFlags &flags
            QStringLiteral(": start in %1 (cd %1) so that the project's URLs and what they were sent are found.")
                .arg(where);
 }
+
+QString ParametersWithValues(const StartupFlags &flags)
+{
+    QStringList lines = flags.ParameterText.split(QLatin1Char('\n'));
+    // The switch that took a value last is the one whose value counts.
+    const auto lastLine = [&lines](const char *name) { return lines.lastIndexOf(QLatin1String(name)); };
+    const auto addValue = [&lines](qsizetype line, const QString &value) {
+        if (line > 0)
+            lines[line] += QLatin1Char(' ') + value;
+    };
+    if (flags.LoadFlag)
+        addValue(lastLine("/load"), flags.LoadArgument);
+    if (flags.UrlListFlag)
+        addValue(lastLine("/urllist"), flags.UrlListArgument);
+    if (flags.KeyFileFlag)
+        addValue(lastLine("/keyfile"), flags.KeyFileArgument);
+    qsizetype line = 0;
+    for (const QString &sitemap : flags.SitemapArguments) {
+        line = lines.indexOf(QLatin1String("/sitemap"), line + 1);
+        addValue(line, sitemap);
+        if (line < 0)
+            break;
+    }
+    return lines.join(QLatin1Char('\n'));
+}

@@ -59,3 +59,7 @@ QString MisplacedBaseDirectory(const QString &baseDir, const StartupFlags &flags
 
 // The usage text of --help.
 extern const char CommandLineUsage[];
+
+// The "All Parameters" text: every argument as the command line listed it,
+// lower-cased, each switch that took a file or directory followed by it as given.
+QString ParametersWithValues(const StartupFlags &flags);

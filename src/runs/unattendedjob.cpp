@@ -39,7 +39,7 @@ UnattendedJob::~UnattendedJob() = default;
 int UnattendedJob::run()
 {
     if (m_flags.DebugMode)
-        tellBox(QStringLiteral("All Parameters"), m_flags.ParameterText);
+        tellBox(QStringLiteral("All Parameters"), ParametersWithValues(m_flags));
 
     const int status = steps();
     if (status != Success) {

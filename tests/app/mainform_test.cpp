@@ -77,15 +77,6 @@ TEST_F(StartUp, DebugModeShowsAllParametersAndTheHiddenPage)
     EXPECT_TRUE(pages->isTabVisible(pages->indexOf(find<QWidget>("HiddenTabSheet"))));
 }
 
-TEST_F(StartUp, AllParametersShowsTheValuesWithTheirSwitches)
-{
-    start({"/debug", "/load", "Old.qlc", "/LOAD", "/sitemap", "A.xml", "/load", "Site.qlc", "/sitemap", "B.xml",
-           "/keyfile", "/srv/Www"});
-    EXPECT_EQ(platform.ofKind("message").first().text,
-              QStringLiteral("/usr/bin/quillcast\n/debug\n/load\n/load\n/sitemap A.xml\n/load Site.qlc\n"
-                             "/sitemap B.xml\n/keyfile /srv/Www\n"));
-}
-
 TEST_F(StartUp, WithoutDebugModeNoBoxAndNoHiddenPage)
 {
     TMainForm &form = start({"/LOAD", "x.qlc"});

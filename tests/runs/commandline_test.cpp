@@ -162,6 +162,11 @@ TEST(CommandLine, ParameterTextListsTheArgumentsLowerCasedButNotTheFileNamesTake
     EXPECT_EQ(parse({"/debug", "a", "B"}).ParameterText, QStringLiteral("/opt/quill/quillcast\n/debug\na\nb\n"));
     EXPECT_EQ(parse({"/load", "Site.qlc", "/LOAD"}).ParameterText,
               QStringLiteral("/opt/quill/quillcast\n/load\n/load\n"));
+    // "All Parameters" adds to each switch the value it took; the last /load counts.
+    EXPECT_EQ(ParametersWithValues(parse({"/debug", "/load", "Old.qlc", "/LOAD", "/sitemap", "A.xml", "/load",
+                                          "Site.qlc", "/sitemap", "B.xml", "/keyfile", "/srv/Www"})),
+              QStringLiteral("/opt/quill/quillcast\n/debug\n/load\n/load\n/sitemap A.xml\n/load Site.qlc\n"
+                             "/sitemap B.xml\n/keyfile /srv/Www\n"));
 }
 
 TEST(CommandLine, AProjectWhoseDataLiesInItsOwnDirectoryNamesWhereToStart)

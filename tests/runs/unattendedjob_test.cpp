@@ -78,7 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "The project chooses \"alpha\" under [Search Engines], but no engine list holds an "
                 "engine of that name; the engines are: Alpha",
                 "alpha=1\n"},
-        JobCase{"DebugShowsTheRunsLines", "http://a.example/\n", 0, 1, "Submitting URL's to Alpha", "", {"/debug"}}),
+        JobCase{"DebugShowsTheRunsLines", "http://a.example/\n", 0, 1, "Submitting URL's to Alpha", "", {"/debug"}},
+        JobCase{"DebugShowsTheParametersWithTheirValues", "http://a.example/\n", 0, 1, "/urllist urls.txt", "",
+                {"/debug"}}),
     [](const ::testing::TestParamInfo<JobCase> &info) { return std::string(info.param.name); });
 
 } // namespace
