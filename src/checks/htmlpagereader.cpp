@@ -125,7 +125,7 @@ private:
         sax.cdataBlock = sax.characters;
         context = htmlCreatePushParserCtxt(&sax, &m_reader, nullptr, 0, nullptr, XML_CHAR_ENCODING_NONE);
         if (context != nullptr)
-            htmlCtxtUseOptions(context, parseOptions);
+            readsUtf8();
     }
 
     // htmlCtxtReset drops the input a push parser reads from: a new one is
@@ -147,8 +147,16 @@ private:
             return false;
         }
         context->progressive = 1;
-        htmlCtxtUseOptions(context, parseOptions);
+        readsUtf8();
         return true;
+    }
+
+    // The decoder hands on UTF-8: the parser is told so, and told to take no
+    // <meta> for a reason to read otherwise (nor to guess, as it would).
+    void readsUtf8()
+    {
+        htmlCtxtUseOptions(context, parseOptions);
+        xmlSwitchEncoding(context, XML_CHAR_ENCODING_UTF8);
     }
 
     HtmlPageReader &m_reader;

@@ -1,5 +1,7 @@
 #include "checks/pagedecoder.h"
 
+#include "checks/charsetprescan.h"
+
 #include <cerrno>
 #include <iconv.h>
 
@@ -8,11 +10,6 @@ namespace checks {
 namespace {
 
 const iconv_t noConverter = reinterpret_cast<iconv_t>(-1);
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
 
 bool isLetter(char c)
 {
@@ -80,155 +77,7 @@ bool converterKnows(const QByteArray &label)
     return true;
 }
 
-// One attribute of a tag in the prescan, from at; at is left after it.
-struct PrescanAttribute
-{
-    QByteArray name, value;
-    bool found = false;
-};
-
-PrescanAttribute nextAttribute(QByteArrayView text, qsizetype &at)
-{
-    PrescanAttribute attribute;
-    while (at < text.size() && (isBlank(text[at]) || text[at] == '/'))
-        ++at;
-    if (at >= text.size() || text[at] == '>')
-        return attribute;
-    const qsizetype nameStart = at;
-    while (at < text.size() && !isBlank(text[at]) && text[at] != '/' && text[at] != '>' &&
-           (text[at] != '=' || at == nameStart))
-        ++at;
-    attribute.name = text.sliced(nameStart, at - nameStart).toByteArray().toLower();
-    attribute.found = true;
-    while (at < text.size() && isBlank(text[at]))
-        ++at;
-    if (at >= text.size() || text[at] != '=')
-        return attribute;
-    ++at;
-    while (at < text.size() && isBlank(text[at]))
-        ++at;
-    if (at >= text.size())
-        return attribute;
-    if (text[at] == '"' || text[at] == '\'') {
-        const char quote = text[at++];
-        const qsizetype end = text.indexOf(quote, at);
-        const qsizetype stop = end < 0 ? text.size() : end;
-        attribute.value = text.sliced(at, stop - at).toByteArray();
-        at = end < 0 ? stop : stop + 1;
-        return attribute;
-    }
-    const qsizetype valueStart = at;
-    while (at < text.size() && !isBlank(text[at]) && text[at] != '>')
-        ++at;
-    attribute.value = text.sliced(valueStart, at - valueStart).toByteArray();
-    return attribute;
-}
-
-// The charset a <meta content="text/html; charset=..."> names, "" when none.
-QByteArray charsetInContent(QByteArrayView content)
-{
-    const QByteArray lower = content.toByteArray().toLower();
-    qsizetype at = 0;
-    for (;;) {
-        at = lower.indexOf("charset", at);
-        if (at < 0)
-            return {};
-        at += 7;
-        while (at < lower.size() && isBlank(lower[at]))
-            ++at;
-        if (at < lower.size() && lower[at] == '=')
-            break;
-    }
-    ++at;
-    while (at < lower.size() && isBlank(lower[at]))
-        ++at;
-    if (at < lower.size() && (lower[at] == '"' || lower[at] == '\'')) {
-        const qsizetype end = lower.indexOf(lower[at], at + 1);
-        return end < 0 ? QByteArray() : lower.mid(at + 1, end - at - 1);
-    }
-    qsizetype end = at;
-    while (end < lower.size() && !isBlank(lower[end]) && lower[end] != ';')
-        ++end;
-    return lower.mid(at, end - at);
-}
-
 } // namespace
-
-QByteArray charsetOf(QByteArrayView contentType)
-{
-    const QByteArray type = contentType.toByteArray().toLower();
-    qsizetype semicolon = type.indexOf(';');
-    while (semicolon >= 0) {
-        const qsizetype next = type.indexOf(';', semicolon + 1);
-        const QByteArray parameter = type.mid(semicolon + 1, next < 0 ? -1 : next - semicolon - 1).trimmed();
-        if (parameter.startsWith("charset") && parameter.mid(7).trimmed().startsWith('=')) {
-            QByteArray value = parameter.mid(parameter.indexOf('=') + 1).trimmed();
-            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
-                value = value.mid(1, value.size() - 2);
-            return value.trimmed();
-        }
-        semicolon = next;
-    }
-    return {};
-}
-
-QByteArray prescanCharset(QByteArrayView start, const std::function<bool(const QByteArray &)> &known)
-{
-    qsizetype at = 0;
-    while (at < start.size()) {
-        const QByteArrayView rest = start.sliced(at);
-        if (rest.startsWith("<!--")) {
-            // "<!-->" is a whole comment, as browsers read it.
-            const qsizetype end = start.indexOf("-->", at + 2);
-            at = end < 0 ? start.size() : end + 3;
-            continue;
-        }
-        if (rest.size() >= 6 && rest.first(5).compare("<meta", Qt::CaseInsensitive) == 0 &&
-            (isBlank(rest[5]) || rest[5] == '/')) {
-            at += 5;
-            QByteArray httpEquiv, content, charset;
-            bool haveHttpEquiv = false, haveContent = false, haveCharset = false;
-            for (PrescanAttribute attribute = nextAttribute(start, at); attribute.found;
-                 attribute = nextAttribute(start, at)) {
-                // The first of each name counts, as in a browser.
-                if (attribute.name == "http-equiv" && !haveHttpEquiv) {
-                    haveHttpEquiv = true;
-                    httpEquiv = attribute.value.trimmed().toLower();
-                } else if (attribute.name == "content" && !haveContent) {
-                    haveContent = true;
-                    content = attribute.value;
-                } else if (attribute.name == "charset" && !haveCharset) {
-                    haveCharset = true;
-                    charset = attribute.value;
-                }
-            }
-            QByteArray label = haveCharset ? charset : QByteArray();
-            if (!haveCharset && haveContent && httpEquiv == "content-type")
-                label = charsetInContent(content);
-            label = cleanLabel(label);
-            if (!label.isEmpty() && known(label))
-                return label;
-            continue;
-        }
-        if (rest.size() >= 2 && rest[0] == '<' && (isLetter(rest[1]) || (rest[1] == '/' && rest.size() >= 3 &&
-                                                                         isLetter(rest[2])))) {
-            // Any other tag: its attributes are passed over whole, quoted '>' and all.
-            at += 2;
-            while (at < start.size() && !isBlank(start[at]) && start[at] != '>')
-                ++at;
-            while (nextAttribute(start, at).found) {
-            }
-            continue;
-        }
-        if (rest.startsWith("<!") || rest.startsWith("</") || rest.startsWith("<?")) {
-            const qsizetype end = start.indexOf('>', at);
-            at = end < 0 ? start.size() : end + 1;
-            continue;
-        }
-        ++at;
-    }
-    return {};
-}
 
 PageDecoder::PageDecoder() = default;
 
@@ -280,7 +129,8 @@ bool PageDecoder::choose(QByteArray label, bool fromMeta)
         m_encoding = "utf-8";
         return true;
     }
-    const iconv_t converter = iconv_open("UTF-8", utf16.isEmpty() ? converterName(label).constData() : utf16.constData());
+    const iconv_t converter =
+        iconv_open("UTF-8", utf16.isEmpty() ? converterName(label).constData() : utf16.constData());
     if (converter == noConverter)
         return false;
     m_converter = converter;
@@ -307,9 +157,9 @@ void PageDecoder::decide(QByteArrayView start)
                                  {"\xFE\xFF", 2, "utf-16be"},
                                  {"\xFF\xFE", 2, "utf-16le"}};
     if (start.startsWith("\xEF\xBB\xBF")) {
-        // Passed on with its mark, which the parser drops itself.
         m_state = State::PassOn;
         m_encoding = "utf-8";
+        m_bomSize = 3;
         return;
     }
     for (const Mark &mark : marks) {
@@ -320,14 +170,19 @@ void PageDecoder::decide(QByteArrayView start)
     }
     if (!m_headerCharset.isEmpty() && choose(m_headerCharset, false))
         return;
-    const auto known = [](const QByteArray &label) {
-        return isUtf8Label(label) || !utf16Name(label).isEmpty() || converterKnows(label);
+    const auto known = [](const QByteArray &raw) {
+        const QByteArray label = cleanLabel(raw);
+        return !label.isEmpty() && (isUtf8Label(label) || !utf16Name(label).isEmpty() || converterKnows(label));
     };
     const QByteArray label = prescanCharset(start.first(qMin(start.size(), PrescanSize)), known);
     if (!label.isEmpty() && choose(label, true))
         return;
-    // Nothing declared: the parser reads the bytes as it always has.
-    m_state = State::PassOn;
+    // Nothing declared: one byte is one character, as the parser has always
+    // read such a page (and a browser nearly so), and as its fingerprint was taken.
+    m_converter = iconv_open("UTF-8", "ISO-8859-1");
+    m_state = m_converter == noConverter ? State::PassOn : State::Convert;
+    if (m_converter == noConverter)
+        m_converter = nullptr;
 }
 
 QByteArrayView PageDecoder::feed(QByteArrayView piece, QByteArray &scratch)
@@ -340,14 +195,7 @@ QByteArrayView PageDecoder::feed(QByteArrayView piece, QByteArray &scratch)
         const bool headerDecides = !m_headerCharset.isEmpty() && m_held.size() >= 4;
         if (!headerDecides && m_held.size() < PrescanSize)
             return {};
-        decide(m_held);
-        QByteArray held;
-        held.swap(m_held);
-        if (m_state == State::PassOn) {
-            scratch = std::move(held);
-            return scratch;
-        }
-        return feed(QByteArrayView(held).sliced(qMin(m_bomSize, held.size())), scratch);
+        return release(scratch, false);
     }
     case State::PassOn:
         return piece;
@@ -363,24 +211,28 @@ QByteArrayView PageDecoder::feed(QByteArrayView piece, QByteArray &scratch)
 
 QByteArrayView PageDecoder::finish(QByteArray &scratch)
 {
-    if (m_state == State::Sniffing) {
-        decide(m_held);
-        QByteArray held;
-        held.swap(m_held);
-        if (m_state == State::PassOn) {
-            scratch = std::move(held);
-            return scratch;
-        }
-        if (m_state == State::Convert) {
-            scratch.resize(0);
-            convert(QByteArrayView(held).sliced(qMin(m_bomSize, held.size())), scratch, true);
-        }
-    } else if (m_state == State::Convert) {
-        scratch.resize(0);
-        convert({}, scratch, true);
-    } else {
+    if (m_state == State::Sniffing)
+        return release(scratch, true);
+    if (m_state != State::Convert)
         return {};
+    scratch.resize(0);
+    convert({}, scratch, true);
+    return scratch;
+}
+
+QByteArrayView PageDecoder::release(QByteArray &scratch, bool atEnd)
+{
+    decide(m_held);
+    QByteArray held;
+    held.swap(m_held);
+    const qsizetype bom = qMin(m_bomSize, held.size());
+    if (m_state == State::PassOn) {
+        scratch = held.sliced(bom);
+        return scratch;
     }
+    scratch.resize(0);
+    if (m_state == State::Convert)
+        convert(QByteArrayView(held).sliced(bom), scratch, atEnd);
     return scratch;
 }
 

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-#include <functional>
 
 namespace checks {
 
@@ -11,9 +10,10 @@ namespace checks {
 // UTF-8, so that the HTML parser never picks an encoding of its own: a byte
 // order mark first (UTF-8, UTF-16LE, UTF-16BE, UTF-32), then the charset of
 // the Content-Type header, then a <meta charset> or <meta http-equiv> found in
-// the page's first 1024 bytes. A page that names none, or UTF-8, goes on as
-// it came. Labels the system's converter does not know are passed over, as a
-// browser passes them over.
+// the page's first 1024 bytes. A UTF-8 page goes on as it came, without its
+// byte order mark; a page that names no encoding is read as Latin-1, one byte
+// one character, as the parser always read it. Labels the system's converter
+// does not know are passed over, as a browser passes them over.
 //
 // The page could not be read (failure() says why) when a <meta> names an
 // encoding in which its own ASCII could not have been written (UTF-32,
@@ -42,7 +42,7 @@ public:
 
     // "" while the page reads; else "cannot read the page's encoding: <label>".
     const QString &failure() const { return m_failure; }
-    // The encoding decided on, in lower case ("" until decided; "utf-8" when passed on as it came).
+    // The encoding decided on, in lower case; "" until decided and for a page that names none.
     const QByteArray &encoding() const { return m_encoding; }
 
 private:
@@ -52,12 +52,14 @@ private:
     // Where the page is in its reading.
     enum class State {
         Sniffing, // bytes held until the encoding is known
-        PassOn,   // UTF-8 or undeclared: bytes go on unchanged
+        PassOn,   // UTF-8: bytes go on unchanged
         Convert,  // bytes go through the converter
         Failed,   // failure() is set; nothing goes on
     };
 
     void decide(QByteArrayView start);
+    // Decides on the bytes held and returns them decoded.
+    QByteArrayView release(QByteArray &scratch, bool atEnd);
     // Tries label as the page's encoding; false when it names none the converter knows.
     bool choose(QByteArray label, bool fromMeta);
     void convert(QByteArrayView bytes, QByteArray &out, bool atEnd);
@@ -69,18 +71,10 @@ private:
     QByteArray m_held;       // Sniffing: the page's first bytes
     qsizetype m_bomSize = 0; // bytes of the byte order mark, dropped before conversion
     QByteArray m_encoding;
-    QByteArray m_carry; // Convert: an incomplete sequence at the end of the last piece
-    bool m_asciiBased = true; // Convert: bad bytes read as U+FFFD rather than failing the page
+    QByteArray m_carry;          // Convert: an incomplete sequence at the end of the last piece
+    bool m_asciiBased = true;    // Convert: bad bytes read as U+FFFD rather than failing the page
     void *m_converter = nullptr; // iconv_t
     QString m_failure;
 };
-
-// The charset parameter of a Content-Type value, lower case and unquoted; "" when none.
-QByteArray charsetOf(QByteArrayView contentType);
-
-// The label a <meta charset> or <meta http-equiv="content-type"> names in the
-// first bytes of a page, skipping comments, as a browser's prescan finds it;
-// labels for which known() is false are passed over. "" when none.
-QByteArray prescanCharset(QByteArrayView start, const std::function<bool(const QByteArray &)> &known);
 
 } // namespace checks

@@ -42,7 +42,7 @@ constexpr qsizetype maxRobotsHeader = 64 * 1024;
 // one blank after the colon).
 bool fillsLineBuffer(const QByteArray &field, const QByteArray &value)
 {
-    const qsizetype size = field.isEmpty()    ? 1 + value.size()
+    const qsizetype size = field.isEmpty()   ? 1 + value.size()
                            : value.isEmpty() ? field.size()
                                              : field.size() + 1 + value.size();
     return size >= LineBuffer::m_lenBuffer - 1;
@@ -176,8 +176,8 @@ void PageFetchRun::header(const QByteArray &field, const QByteArray &value)
             return;
         m_open->append(field.isEmpty() ? " " + value : value.isEmpty() ? field : field + ':' + value);
         if (m_inRobots && m_robots.size() > m_openLimit && m_headerSignals.unreadable.isEmpty())
-            m_headerSignals.unreadable = QStringLiteral("cannot read the page's X-Robots-Tag: longer than %1 KiB")
-                                             .arg(maxRobotsHeader / 1024);
+            m_headerSignals.unreadable =
+                QStringLiteral("cannot read the page's X-Robots-Tag: longer than %1 KiB").arg(maxRobotsHeader / 1024);
         return;
     }
     endHeader();
