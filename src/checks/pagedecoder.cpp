@@ -177,6 +177,20 @@ void PageDecoder::decide(QByteArrayView start)
     const QByteArray label = prescanCharset(start.first(qMin(start.size(), PrescanSize)), known);
     if (!label.isEmpty() && choose(label, true))
         return;
+    // Wide text with neither mark nor label still shows in its zero bytes:
+    // ASCII markup leaves them in fixed places. Read as Latin-1, as a browser
+    // would, its noindex would go unseen.
+    static const Mark zeros[] = {{"x\0x\0", 4, "utf-16le"},
+                                 {"\0x\0x", 4, "utf-16be"},
+                                 {"x\0\0\0", 4, "utf-32le"},
+                                 {"\0\0\0x", 4, "utf-32be"}};
+    for (const Mark &pattern : zeros) {
+        bool fits = start.size() >= pattern.size;
+        for (qsizetype i = 0; fits && i < pattern.size; ++i)
+            fits = (start[i] == 0) == (pattern.bytes[i] == 0);
+        if (fits && choose(pattern.label, false))
+            return;
+    }
     // Nothing declared: one byte is one character, as the parser has always
     // read such a page (and a browser nearly so), and as its fingerprint was taken.
     m_converter = iconv_open("UTF-8", "ISO-8859-1");

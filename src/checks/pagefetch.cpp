@@ -83,8 +83,7 @@ private:
     QByteArray *m_open = nullptr;
     qsizetype m_openLimit = 0;
     bool m_lastPieceFull = false;
-    bool m_inRobots = false;
-    QByteArray m_robots;
+    QByteArray m_robots; // the X-Robots-Tag under way, when m_open points here
     Sink m_sink = Sink::None;
     std::optional<PageFingerprint> m_rawHash;
 };
@@ -159,7 +158,6 @@ void PageFetchRun::startAnswer()
     m_headerSignals = {};
     m_open = nullptr;
     m_lastPieceFull = false;
-    m_inRobots = false;
     m_robots.clear();
     m_sink = Sink::None;
     m_rawHash.reset();
@@ -175,7 +173,7 @@ void PageFetchRun::header(const QByteArray &field, const QByteArray &value)
         if (m_open == nullptr || m_open->size() > m_openLimit)
             return;
         m_open->append(field.isEmpty() ? " " + value : value.isEmpty() ? field : field + ':' + value);
-        if (m_inRobots && m_robots.size() > m_openLimit && m_headerSignals.unreadable.isEmpty())
+        if (m_open == &m_robots && m_robots.size() > m_openLimit && m_headerSignals.unreadable.isEmpty())
             m_headerSignals.unreadable =
                 QStringLiteral("cannot read the page's X-Robots-Tag: longer than %1 KiB").arg(maxRobotsHeader / 1024);
         return;
@@ -193,19 +191,20 @@ void PageFetchRun::header(const QByteArray &field, const QByteArray &value)
     else if (is("retry-after"))
         m_open = &m_retryAfter;
     else if (is("x-robots-tag"))
-        m_open = &m_robots, m_openLimit = maxRobotsHeader, m_inRobots = true;
+        m_open = &m_robots;
+    if (m_open == &m_robots)
+        m_openLimit = maxRobotsHeader;
     if (m_open != nullptr)
         *m_open = value.left(m_openLimit + 1);
 }
 
 void PageFetchRun::endHeader()
 {
-    if (m_inRobots && m_robots.size() <= maxRobotsHeader)
+    if (m_open == &m_robots && m_robots.size() <= maxRobotsHeader)
         m_headerSignals.takeRobotsHeader(m_robots);
-    m_inRobots = false;
-    m_robots.clear();
-    if (m_open != nullptr)
+    else if (m_open != nullptr)
         *m_open = m_open->trimmed().left(m_openLimit);
+    m_robots.clear();
     m_open = nullptr;
 }
 

@@ -59,6 +59,7 @@ TEST(PageReading, TheEncodingIsDecidedBeforeTheParserReads)
         {"UTF-16BE with a byte order mark", "text/html", "\xFE\xFF" + utf16be, PageVerdict::noindexMeta()},
         {"UTF-16 named by the header only", "text/html; charset=UTF-16", utf16le, PageVerdict::noindexMeta()},
         {"UTF-16BE named by the header, quoted", "text/html;charset=\"utf-16be\"", utf16be, PageVerdict::noindexMeta()},
+        {"UTF-16 with neither mark nor label", "", utf16le, PageVerdict::noindexMeta()},
         {"the byte order mark over the header", "text/html; charset=windows-1252", "\xFF\xFE" + utf16le,
          PageVerdict::noindexMeta()},
         {"UTF-32 named by the header and so written", "text/html; charset=utf-32le",
