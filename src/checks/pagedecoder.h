@@ -10,10 +10,11 @@ namespace checks {
 // UTF-8, so that the HTML parser never picks an encoding of its own: a byte
 // order mark first (UTF-8, UTF-16LE, UTF-16BE, UTF-32), then the charset of
 // the Content-Type header, then a <meta charset> or <meta http-equiv> found in
-// the page's first 1024 bytes. A UTF-8 page goes on as it came, without its
+// the page's first 1024 bytes, then UTF-16 or UTF-32 told by the zero bytes
+// ASCII markup leaves in them. A UTF-8 page goes on as it came, without its
 // byte order mark; a page that names no encoding is read as Latin-1, one byte
 // one character, as the parser always read it. Labels the system's converter
-// does not know are passed over, as a browser passes them over.
+// (iconv) does not know are passed over, as a browser passes them over.
 //
 // The page could not be read (failure() says why) when a <meta> names an
 // encoding in which its own ASCII could not have been written (UTF-32,
