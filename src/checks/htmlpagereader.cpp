@@ -60,8 +60,9 @@ void ignoreError(void *, const xmlError *)
 void ignoreMessage(void *, const char *, ...)
 {}
 
-constexpr int parseOptions =
-    HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NODEFDTD;
+// IGNORE_ENC: a <meta charset> never switches the parser; the decoder has decided.
+constexpr int parseOptions = HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
+                             HTML_PARSE_NODEFDTD | HTML_PARSE_IGNORE_ENC;
 
 } // namespace
 
@@ -124,7 +125,7 @@ private:
         sax.cdataBlock = sax.characters;
         context = htmlCreatePushParserCtxt(&sax, &m_reader, nullptr, 0, nullptr, XML_CHAR_ENCODING_NONE);
         if (context != nullptr)
-            htmlCtxtUseOptions(context, parseOptions);
+            readsUtf8();
     }
 
     // htmlCtxtReset drops the input a push parser reads from: a new one is
@@ -146,21 +147,31 @@ private:
             return false;
         }
         context->progressive = 1;
-        htmlCtxtUseOptions(context, parseOptions);
+        readsUtf8();
         return true;
+    }
+
+    // The decoder hands on UTF-8: the parser is told so, and told to take no
+    // <meta> for a reason to read otherwise (nor to guess, as it would).
+    void readsUtf8()
+    {
+        htmlCtxtUseOptions(context, parseOptions);
+        xmlSwitchEncoding(context, XML_CHAR_ENCODING_UTF8);
     }
 
     HtmlPageReader &m_reader;
 };
 
-HtmlPageReader::HtmlPageReader(const QByteArray &pageUrl) : m_base(pageUrl), m_parser(std::make_unique<Parser>(*this))
+HtmlPageReader::HtmlPageReader(const QByteArray &pageUrl, QByteArrayView contentType)
+    : m_base(pageUrl), m_parser(std::make_unique<Parser>(*this))
 {
     m_pending.reserve(BlockSize);
+    m_decoder.restart(contentType);
 }
 
 HtmlPageReader::~HtmlPageReader() = default;
 
-void HtmlPageReader::restart(const QByteArray &pageUrl)
+void HtmlPageReader::restart(const QByteArray &pageUrl, QByteArrayView contentType)
 {
     m_parser->reset();
     m_base = pageUrl;
@@ -171,12 +182,42 @@ void HtmlPageReader::restart(const QByteArray &pageUrl)
     m_inBody = false;
     m_finished = false;
     m_pending.resize(0);
+    m_decoder.restart(contentType);
+    m_guard.restart();
 }
 
 void HtmlPageReader::feed(QByteArrayView piece)
 {
-    if (m_finished || m_parser->context == nullptr)
+    if (m_finished || m_parser->context == nullptr || !m_signals.unreadable.isEmpty())
         return;
+    parse(m_decoder.feed(piece, m_decoded));
+    if (!m_decoder.failure().isEmpty())
+        giveUp(m_decoder.failure());
+}
+
+void HtmlPageReader::giveUp(const QString &why)
+{
+    if (!m_signals.unreadable.isEmpty())
+        return;
+    m_signals.unreadable = why;
+    // What came before is read to its end: a noindex in it was said all the same.
+    m_parser->used = true;
+    htmlParseChunk(m_parser->context, m_pending.constData(), int(m_pending.size()), 1);
+    m_pending.resize(0);
+}
+
+void HtmlPageReader::parse(QByteArrayView text)
+{
+    if (text.isEmpty() || !m_signals.unreadable.isEmpty())
+        return;
+    const qsizetype within = m_guard.take(text);
+    feedParser(text.first(within));
+    if (within < text.size())
+        giveUp(m_guard.failure());
+}
+
+void HtmlPageReader::feedParser(QByteArrayView piece)
+{
     m_parser->used = true;
     // libxml2's recovery from broken markup depends on where its chunks end, so
     // it is given blocks of one fixed size whatever the network's slicing: the
@@ -202,13 +243,18 @@ void HtmlPageReader::finish()
 {
     if (m_finished)
         return;
-    if (m_parser->context != nullptr) {
+    if (m_parser->context != nullptr && m_signals.unreadable.isEmpty()) {
+        parse(m_decoder.finish(m_decoded));
+        if (!m_decoder.failure().isEmpty())
+            giveUp(m_decoder.failure());
+    }
+    if (m_parser->context != nullptr && m_signals.unreadable.isEmpty()) {
         m_parser->used = true;
         htmlParseChunk(m_parser->context, m_pending.constData(), int(m_pending.size()), 1);
     }
     m_pending.resize(0);
     m_finished = true;
-    m_fingerprintResult = m_fingerprint.result();
+    m_fingerprintResult = m_signals.unreadable.isEmpty() ? m_fingerprint.result() : QByteArray();
 }
 
 void HtmlPageReader::startElement(QByteArrayView name, const unsigned char **attributes)
@@ -273,9 +319,9 @@ void HtmlPageReader::characters(QByteArrayView text)
         m_fingerprint.text(text);
 }
 
-PageReading readHtmlPage(const QByteArray &pageUrl, QByteArrayView page)
+PageReading readHtmlPage(const QByteArray &pageUrl, QByteArrayView page, QByteArrayView contentType)
 {
-    HtmlPageReader reader(pageUrl);
+    HtmlPageReader reader(pageUrl, contentType);
     reader.feed(page);
     reader.finish();
     return {reader.pageSignals(), reader.fingerprint()};

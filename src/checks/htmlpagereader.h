@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <memory>
 
+#include "checks/markupguard.h"
+#include "checks/pagedecoder.h"
 #include "checks/pagefingerprint.h"
 #include "checks/pagesignals.h"
 
@@ -18,11 +20,19 @@ namespace checks {
 //
 // A canonical link counts only before the page's <body> (where crawlers look
 // for it), and a <base href> before it changes what it is resolved against.
+//
+// The page's encoding is the PageDecoder's to decide, never the parser's, and
+// its markup passes a MarkupGuard before the parser sees it: the parser's work
+// grows with the page's bytes and no faster, and is done while the page
+// arrives, inside the fetch's timeout and its stop. A page that cannot be read
+// within those bounds could not be read: pageSignals().unreadable says why,
+// the fingerprint is "", and nothing more of it is parsed.
 class HtmlPageReader
 {
 public:
-    // pageUrl: the final address, that relative links are resolved against.
-    explicit HtmlPageReader(const QByteArray &pageUrl);
+    // pageUrl: the final address, that relative links are resolved against;
+    // contentType: the page's Content-Type header, whose charset counts.
+    explicit HtmlPageReader(const QByteArray &pageUrl, QByteArrayView contentType = {});
     ~HtmlPageReader();
     HtmlPageReader(const HtmlPageReader &) = delete;
     HtmlPageReader &operator=(const HtmlPageReader &) = delete;
@@ -30,7 +40,7 @@ public:
     // Starts another page, as a new reader would, keeping the parser: a
     // check reads thousands of pages, and making a parser for each costs more
     // than resetting one.
-    void restart(const QByteArray &pageUrl);
+    void restart(const QByteArray &pageUrl, QByteArrayView contentType = {});
 
     void feed(QByteArrayView piece);
     // Ends the page; then signals() and fingerprint() hold the whole page's.
@@ -38,7 +48,7 @@ public:
 
     // What the HTML said (the header signals are the caller's to add).
     const PageSignals &pageSignals() const { return m_signals; }
-    // The content hash; "" before finish().
+    // The content hash; "" before finish() and for a page that could not be read.
     QByteArray fingerprint() const { return m_fingerprintResult; }
 
 private:
@@ -48,11 +58,19 @@ private:
     void startElement(QByteArrayView name, const unsigned char **attributes);
     void endElement(QByteArrayView name);
     void characters(QByteArrayView text);
+    // Decoded text on its way to the parser, through the guard.
+    void parse(QByteArrayView text);
+    // Text within bounds to the parser, in blocks of BlockSize.
+    void feedParser(QByteArrayView piece);
+    void giveUp(const QString &why);
 
     QByteArray m_base;
     PageSignals m_signals;
     PageFingerprint m_fingerprint;
     QByteArray m_fingerprintResult;
+    PageDecoder m_decoder;
+    MarkupGuard m_guard;
+    QByteArray m_decoded; // the decoder's output for the piece under way
     std::unique_ptr<Parser> m_parser;
     int m_skipDepth = 0; // inside <script> or <style>
     bool m_inBody = false;
@@ -68,6 +86,6 @@ struct PageReading
     PageSignals pageSignals;
     QByteArray fingerprint;
 };
-PageReading readHtmlPage(const QByteArray &pageUrl, QByteArrayView page);
+PageReading readHtmlPage(const QByteArray &pageUrl, QByteArrayView page, QByteArrayView contentType = {});
 
 } // namespace checks

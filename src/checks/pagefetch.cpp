@@ -5,6 +5,7 @@
 #include "checks/htmlpagereader.h"
 #include "net/fetch.h"
 #include "net/httpclient.h"
+#include "net/linebuf.h"
 #include "net/redirectchain.h"
 
 namespace checks {
@@ -32,6 +33,20 @@ bool is2xx(int code)
 
 // Header values kept from one answer; a hostile server's flood of headers is capped.
 constexpr qsizetype maxHeaderValue = 4096;
+// An X-Robots-Tag longer than this could not be read: cutting it might cut off its noindex.
+constexpr qsizetype maxRobotsHeader = 64 * 1024;
+
+// The client hands a header line longer than its line buffer on in pieces, the
+// first filling the buffer whole; a line that fits is shorter by its CR LF.
+// The size of the piece given as field and value, at least (the client drops
+// one blank after the colon).
+bool fillsLineBuffer(const QByteArray &field, const QByteArray &value)
+{
+    const qsizetype size = field.isEmpty()   ? 1 + value.size()
+                           : value.isEmpty() ? field.size()
+                                             : field.size() + 1 + value.size();
+    return size >= LineBuffer::m_lenBuffer - 1;
+}
 
 // One page's fetch: the answer's headers and body as net::Fetch tells them.
 class PageFetchRun
@@ -49,6 +64,8 @@ private:
 
     void startAnswer();
     void header(const QByteArray &field, const QByteArray &value);
+    // The header under way is whole: an X-Robots-Tag's directives count.
+    void endHeader();
     void startBody();
     void takeBody(QByteArrayView piece);
     // Ends the body's reading: the fingerprint, the HTML's signals beside the headers'.
@@ -61,6 +78,12 @@ private:
     // The answer under way: after the fetch, the final one's.
     QByteArray m_contentType, m_etag, m_lastModified, m_retryAfter;
     PageSignals m_headerSignals;
+    // The header line under way, which a folded line or a cut piece continues:
+    // where its value goes (nullptr for one not kept) and how long it may grow.
+    QByteArray *m_open = nullptr;
+    qsizetype m_openLimit = 0;
+    bool m_lastPieceFull = false;
+    QByteArray m_robots; // the X-Robots-Tag under way, when m_open points here
     Sink m_sink = Sink::None;
     std::optional<PageFingerprint> m_rawHash;
 };
@@ -87,6 +110,7 @@ PageFetchResult PageFetchRun::run()
         return true;
     };
     const net::FetchResult fetched = net::Fetch(m_http, request);
+    endHeader();
 
     PageFetchResult result;
     result.finalUrl = fetched.finalUrl;
@@ -132,37 +156,68 @@ void PageFetchRun::startAnswer()
     m_lastModified.clear();
     m_retryAfter.clear();
     m_headerSignals = {};
+    m_open = nullptr;
+    m_lastPieceFull = false;
+    m_robots.clear();
     m_sink = Sink::None;
     m_rawHash.reset();
 }
 
 void PageFetchRun::header(const QByteArray &field, const QByteArray &value)
 {
+    const bool continues = field.isEmpty() || m_lastPieceFull;
+    m_lastPieceFull = fillsLineBuffer(field, value);
+    if (continues) {
+        // A folded line continues the one before, its fold read as a blank; a
+        // piece of a long line continues it as it stands.
+        if (m_open == nullptr || m_open->size() > m_openLimit)
+            return;
+        m_open->append(field.isEmpty() ? " " + value : value.isEmpty() ? field : field + ':' + value);
+        if (m_open == &m_robots && m_robots.size() > m_openLimit && m_headerSignals.unreadable.isEmpty())
+            m_headerSignals.unreadable =
+                QStringLiteral("cannot read the page's X-Robots-Tag: longer than %1 KiB").arg(maxRobotsHeader / 1024);
+        return;
+    }
+    endHeader();
     const auto is = [&field](const char *name) { return field.trimmed().compare(name, Qt::CaseInsensitive) == 0; };
-    QByteArray *kept = nullptr;
+    m_open = nullptr;
+    m_openLimit = maxHeaderValue;
     if (is("content-type"))
-        kept = &m_contentType;
+        m_open = &m_contentType;
     else if (is("etag"))
-        kept = &m_etag;
+        m_open = &m_etag;
     else if (is("last-modified"))
-        kept = &m_lastModified;
+        m_open = &m_lastModified;
     else if (is("retry-after"))
-        kept = &m_retryAfter;
+        m_open = &m_retryAfter;
     else if (is("x-robots-tag"))
-        m_headerSignals.takeRobotsHeader(value.trimmed().left(maxHeaderValue));
-    if (kept != nullptr)
-        *kept = value.trimmed().left(maxHeaderValue);
+        m_open = &m_robots;
+    if (m_open == &m_robots)
+        m_openLimit = maxRobotsHeader;
+    if (m_open != nullptr)
+        *m_open = value.left(m_openLimit + 1);
+}
+
+void PageFetchRun::endHeader()
+{
+    if (m_open == &m_robots && m_robots.size() <= maxRobotsHeader)
+        m_headerSignals.takeRobotsHeader(m_robots);
+    else if (m_open != nullptr)
+        *m_open = m_open->trimmed().left(m_openLimit);
+    m_robots.clear();
+    m_open = nullptr;
 }
 
 void PageFetchRun::startBody()
 {
+    endHeader();
     // Only a 2xx body is judged; a 2xx is never a redirect, so it is the final answer's.
     if (!is2xx(net::statusCodeOf(m_http.ResponseStatusLine())))
         return;
     if (namesHtml(m_contentType)) {
         m_sink = Sink::Html;
         // The reader resolves links against the address this answer came from.
-        m_reader.restart(m_http.URL());
+        m_reader.restart(m_http.URL(), m_contentType);
     } else {
         m_sink = Sink::Bytes;
         m_rawHash.emplace();
@@ -184,6 +239,8 @@ QByteArray PageFetchRun::finishBody()
         m_reader.finish();
         m_headerSignals.noindexMeta = m_reader.pageSignals().noindexMeta;
         m_headerSignals.canonical = m_reader.pageSignals().canonical;
+        if (m_headerSignals.unreadable.isEmpty())
+            m_headerSignals.unreadable = m_reader.pageSignals().unreadable;
         return m_reader.fingerprint();
     case Sink::Bytes:
         return m_rawHash->result();

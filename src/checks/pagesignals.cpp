@@ -34,9 +34,18 @@ bool robotsDirectivesForbidIndexing(QByteArrayView directives)
         const qsizetype colon = token.indexOf(':');
         if (colon >= 0 && !isValuedDirective(token.first(colon).trimmed()))
             token = token.sliced(colon + 1).trimmed();
-        if (token.compare(QByteArrayView("noindex"), Qt::CaseInsensitive) == 0 ||
-            token.compare(QByteArrayView("none"), Qt::CaseInsensitive) == 0)
-            return true;
+        // A folded header line reads as blanks: "nofollow noindex" holds noindex too.
+        qsizetype at = 0;
+        while (at < token.size()) {
+            qsizetype blank = at;
+            while (blank < token.size() && !QChar::isSpace(uchar(token[blank])))
+                ++blank;
+            const QByteArrayView word = token.sliced(at, blank - at);
+            if (word.compare(QByteArrayView("noindex"), Qt::CaseInsensitive) == 0 ||
+                word.compare(QByteArrayView("none"), Qt::CaseInsensitive) == 0)
+                return true;
+            at = blank + 1;
+        }
     }
     return false;
 }
@@ -86,6 +95,8 @@ PageVerdict PageSignals::verdict(const QByteArray &finalUrl) const
         return PageVerdict::noindexHeader();
     if (noindexMeta)
         return PageVerdict::noindexMeta();
+    if (!unreadable.isEmpty())
+        return PageVerdict::unreachable(unreadable);
     // Most canonical links name the page in its own spelling: that needs no parsing.
     if (!canonical.isEmpty() && canonical != finalUrl && normalizedAddress(canonical) != normalizedAddress(finalUrl))
         return PageVerdict::canonicalElsewhere(canonical);

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
 #include "checks/pageverdict.h"
 
@@ -21,12 +22,17 @@ struct PageSignals
     bool noindexHeader = false;
     bool noindexMeta = false;
     QByteArray canonical; // the first canonical link, resolved and encoded; "" when none
+    // Why the signals could not be read with confidence ("cannot read the
+    // page's encoding: utf-32"); "" when they could. A noindex found all the
+    // same still counts: it was read.
+    QString unreadable;
 
     // One X-Robots-Tag header value; several headers are fed one by one.
     void takeRobotsHeader(QByteArrayView value);
 
     // The verdict for a page whose final address is finalUrl: noindex in a
-    // header first, then in the HTML, then a canonical link to another address.
+    // header first, then in the HTML, then signals that could not be read (the
+    // page could not be checked), then a canonical link to another address.
     PageVerdict verdict(const QByteArray &finalUrl) const;
 };
 
