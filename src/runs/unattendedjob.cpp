@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -34,6 +35,18 @@ UnattendedJob::UnattendedJob(const QString &baseDir, const StartupFlags &flags, 
       m_session(baseDir)
 {}
 
+namespace {
+
+// The headline says requests failed only when some did: pages that could not be
+// checked, an unknown engine or a week-long wait need looking at, but no request failed.
+bool requestsFailedOrTimedOut(const QList<EngineTally> &tally)
+{
+    return std::any_of(tally.cbegin(), tally.cend(),
+                       [](const EngineTally &e) { return e.failed > 0 || e.timedOut > 0; });
+}
+
+} // namespace
+
 UnattendedJob::~UnattendedJob() = default;
 
 int UnattendedJob::run()
@@ -45,7 +58,7 @@ int UnattendedJob::run()
     if (status != Success) {
         QString headline = QStringLiteral("quillcast: a step could not run (see above)\n");
         if (status == RequestsFailed)
-            headline = anyRequestFailed(m_submitTally) || anyRequestFailed(m_searchTally)
+            headline = requestsFailedOrTimedOut(m_submitTally) || requestsFailedOrTimedOut(m_searchTally)
                            ? QStringLiteral("quillcast: the run finished, but some requests failed or timed out\n")
                            : QStringLiteral("quillcast: the run finished, but something needs looking at\n");
         report(headline + RunSummary(m_submitTally, m_searchTally, m_runNotices));

@@ -61,7 +61,7 @@ TEST_P(UnattendedJobTest, ImportsSubmitsAndTellsWhatWentWrong)
     if (c.says.isEmpty())
         EXPECT_EQ(written, "");
     else
-        EXPECT_TRUE(written.contains("\n" + c.says + "\n")) << written.toStdString();
+        EXPECT_TRUE(("\n" + written).contains("\n" + c.says + "\n")) << written.toStdString();
     // The report's picture comes from the program itself, as with the window.
     EXPECT_EQ(QFile::exists(base.file("quillcast.jpg")), c.requests > 0);
 }
@@ -78,6 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "The project chooses \"alpha\" under [Search Engines], but no engine list holds an "
                 "engine of that name; the engines are: Alpha",
                 "alpha=1\n"},
+        // No request failed: the headline must not say so.
+        JobCase{"UnknownEngineNeedsLookingAt", "http://a.example/\n", 3, 1,
+                "quillcast: the run finished, but something needs looking at", "alpha=1\n"},
         JobCase{"DebugShowsTheRunsLines", "http://a.example/\n", 0, 1, "Submitting URL's to Alpha", "", {"/debug"}},
         JobCase{"DebugShowsTheParametersWithTheirValues", "http://a.example/\n", 0, 1, "/urllist urls.txt", "",
                 {"/debug"}}),
