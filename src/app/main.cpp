@@ -1,18 +1,23 @@
 #include "app/constants.h"
-#include "app/mainform.h"
-#include "platform/desktopplatform.h"
 #include "runs/commandline.h"
 #include "runs/unattendedjob.h"
+#ifdef QC_WITH_WINDOW
+#include "app/windowstart.h"
+#endif
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
+
+#ifndef QC_WITH_WINDOW
+// The one way this build differs from the desktop program's command line.
+const char NoWindowNote[] = "\nThis build has no window: it always ends after the steps above, as if /exit\n"
+                            "were given.\n";
+#endif
 
 bool hasArgument(int argc, char *argv[], const char *name)
 {
@@ -20,6 +25,14 @@ bool hasArgument(int argc, char *argv[], const char *name)
         if (std::strcmp(argv[i], name) == 0)
             return true;
     return false;
+}
+
+void writeUsage(std::FILE *stream)
+{
+    std::fputs(CommandLineUsage, stream);
+#ifndef QC_WITH_WINDOW
+    std::fputs(NoWindowNote, stream);
+#endif
 }
 
 // Unattended, Qt's own notices (a missing XDG_RUNTIME_DIR, fonts) would make
@@ -35,18 +48,7 @@ void writeError(const QString &text)
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
-// Started with "/exit", or where no window can show, the program is the
-// unattended job: no window is made, and nothing waits for a user.
-bool startsUnattended(int argc, char *argv[])
-{
-    if (hasArgument(argc, argv, "/exit"))
-        return true;
-    const QByteArray platformName = qgetenv("QT_QPA_PLATFORM");
-    if (platformName.isEmpty())
-        return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    return platformName == "offscreen" || platformName == "minimal";
-}
-
+// The unattended job: no window is made, and nothing waits for a user.
 int runUnattended(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -55,7 +57,7 @@ int runUnattended(int argc, char *argv[])
         for (const QString &error : flags.UsageErrors)
             writeError(QStringLiteral("quillcast: ") + error);
         std::fputs("\n", stderr);
-        std::fputs(CommandLineUsage, stderr);
+        writeUsage(stderr);
         return 2;
     }
     // A cron job whose "cd" was forgotten would start an empty URL table here
@@ -69,43 +71,24 @@ int runUnattended(int argc, char *argv[])
     return job.run();
 }
 
-int runWindow(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    // With a window, a mistake on the command line is told in its status log and passed over.
-    const StartupFlags flags = ParseCommandLine(QCoreApplication::arguments());
-    // The base directory is locked by the window only while a run or an
-    // import works in it: a cron run beside an idle window is welcome.
-    DesktopPlatform platform;
-    std::unique_ptr<TMainForm> window;
-    try {
-        window = std::make_unique<TMainForm>(platform, flags);
-    } catch (const std::exception &failure) {
-        // A URL table that cannot be opened ends the program before its window shows.
-        platform.showError(nullptr, QString::fromUtf8(failure.what()));
-        return 1;
-    }
-    window->show();
-    // Some platforms never activate a window.
-    QTimer::singleShot(0, window.get(), [&window] { window->FormActivate(); });
-    return app.exec();
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
     // --help and --version answer without opening a window.
     if (hasArgument(argc, argv, "--help") || hasArgument(argc, argv, "-h")) {
-        std::fputs(CommandLineUsage, stdout);
+        writeUsage(stdout);
         return 0;
     }
     if (hasArgument(argc, argv, "--version")) {
         std::puts("Quillcast " QC_VERSION);
         return 0;
     }
-    if (!startsUnattended(argc, argv))
-        return runWindow(argc, argv);
+#ifdef QC_WITH_WINDOW
+    // Without "/exit", and where a window can show, the program is the window.
+    if (!hasArgument(argc, argv, "/exit") && WindowCanShow())
+        return RunWindow(argc, argv);
+#endif
     if (!hasArgument(argc, argv, "/debug"))
         qInstallMessageHandler(quietMessages);
     // Qt's own event dispatcher costs less per pass than the glib one, and a run
