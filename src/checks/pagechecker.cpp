@@ -237,6 +237,7 @@ void Worker::checkPage(PageFetcher &pages, const PageQueue::Task &task)
     request.etag = page.previous.etag;
     request.lastModified = page.previous.lastModified;
     request.timeoutSeconds = m_state.options.timeoutSeconds;
+    request.scope = m_state.options.scope;
     request.stopRequested = [this] { return stopped(); };
     const PageFetchResult fetched = pages.fetch(request);
     ++result.tries;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 
+#include "checks/pagefingerprint.h"
 #include "checks/pageverdict.h"
 
 namespace checks {
@@ -72,6 +73,8 @@ struct PageCheckOptions
     // pages of it not judged yet could not be checked. A Retry-After too large
     // to count in stays a wait too long, never none.
     std::chrono::milliseconds maxWait = std::chrono::minutes(2);
+    // What of an HTML page the fingerprint takes ([Checks] Content).
+    ContentScope scope = ContentScope::Page;
 };
 
 // Fetches a site's pages several at a time and judges each: robots.txt

@@ -70,6 +70,11 @@ private:
     void takeBody(QByteArrayView piece);
     // Ends the body's reading: the fingerprint, the HTML's signals beside the headers'.
     QByteArray finishBody();
+    // A hash as a stored fingerprint: with the rule that made it.
+    QByteArray withRule(const QByteArray &hash) const
+    {
+        return hash.isEmpty() ? hash : fingerprintRule(m_request.scope) + ':' + hash;
+    }
 
     THTTPClient &m_http;
     HtmlPageReader &m_reader;
@@ -217,7 +222,7 @@ void PageFetchRun::startBody()
     if (namesHtml(m_contentType)) {
         m_sink = Sink::Html;
         // The reader resolves links against the address this answer came from.
-        m_reader.restart(m_http.URL(), m_contentType);
+        m_reader.restart(m_http.URL(), m_contentType, m_request.scope);
     } else {
         m_sink = Sink::Bytes;
         m_rawHash.emplace();
@@ -243,11 +248,11 @@ QByteArray PageFetchRun::finishBody()
             m_headerSignals.unreadable = m_reader.pageSignals().unreadable;
         return m_reader.fingerprint();
     case Sink::Bytes:
-        return m_rawHash->result();
+        return withRule(m_rawHash->result());
     case Sink::None:
         break;
     }
-    return PageFingerprint().result(); // the answer ended before its body began
+    return withRule(PageFingerprint().result()); // the answer ended before its body began
 }
 
 } // namespace

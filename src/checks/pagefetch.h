@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "checks/pagefingerprint.h"
 #include "checks/pagesignals.h"
 
 class THTTPClient;
@@ -28,6 +29,8 @@ struct PageFetchRequest
     // Body bytes read at most: a crawler judges a page by its start, and so
     // does the check (the signals and the hash are of the bytes read).
     qint64 maxBytes = 16 * 1024 * 1024;
+    // What of an HTML page the fingerprint takes.
+    ContentScope scope = ContentScope::Page;
     // Polled while the fetch waits: true ends it (Stopped).
     std::function<bool()> stopRequested;
 };
