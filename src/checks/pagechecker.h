@@ -17,6 +17,9 @@ struct PreviousCheck
     QByteArray lastModified;
     QByteArray fingerprint;
     PageVerdict verdict; // what a 304 carries over
+    // The raw hash the fingerprint was read from: a body that hashes to it
+    // again keeps the fingerprint and the HTML's signals without being parsed.
+    QByteArray rawHash;
 };
 
 struct PageCheckInput
@@ -42,6 +45,7 @@ struct PageCheckResult
     // ones unless it sent new ones.
     QByteArray etag;
     QByteArray lastModified;
+    QByteArray rawHash;       // what PageFetchResult::rawHash says; on a 304 the previous one
     bool notModified = false; // a 304: unchanged since the previous check
     int tries = 0;            // requests made for the page (each retry of a 429 or 503 adds one)
 

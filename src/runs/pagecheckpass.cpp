@@ -30,6 +30,7 @@ PageState::Check recordOf(const checks::PageCheckResult &result, const QDateTime
     check.verdictText = result.verdict.text;
     check.statusLine = net::printableStatusLine(result.statusLine);
     check.checked = now;
+    check.rawHash = result.rawHash;
     return check;
 }
 
@@ -57,7 +58,7 @@ bool PageCheckPass::check(const checks::PageCheckOptions &options, const Hooks &
         checks::PageCheckInput input;
         input.url = url.toUtf8();
         if (const auto it = previous.constFind(url); it != previous.cend())
-            input.previous = {it->etag, it->lastModified, it->fingerprint, verdictOf(*it)};
+            input.previous = {it->etag, it->lastModified, it->fingerprint, verdictOf(*it), it->rawHash};
         inputs << input;
     }
     hooks.status(QStringLiteral("Checking %1 pages").arg(inputs.size()));
