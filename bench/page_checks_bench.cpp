@@ -47,12 +47,11 @@ int main(int argc, char **argv)
                 std::fprintf(stderr, "page_checks_bench: %s: %s\n", result.url.constData(),
                              qPrintable(result.verdict.text));
             indexable += result.verdict.indexable() ? 1 : 0;
-            const bool counts = before.isEmpty() ? !result.fingerprint.isEmpty()
-                                                 : result.fingerprint == before.at(i).fingerprint;
+            const bool counts =
+                before.isEmpty() ? !result.fingerprint.isEmpty() : result.fingerprint == before.at(i).fingerprint;
             hashed += counts ? 1 : 0;
         }
-        std::printf("%s %lld %d %d %.6f\n", name, static_cast<long long>(results.size()), indexable, hashed,
-                    seconds);
+        std::printf("%s %lld %d %d %.6f\n", name, static_cast<long long>(results.size()), indexable, hashed, seconds);
         std::fflush(stdout);
         return results;
     };

@@ -372,8 +372,7 @@ void HtmlPageReader::characters(QByteArrayView text)
         hashInto([&](PageFingerprint &fingerprint) { fingerprint.text(text); });
 }
 
-PageReading readHtmlPage(const QByteArray &pageUrl, QByteArrayView page, QByteArrayView contentType,
-                         ContentScope scope)
+PageReading readHtmlPage(const QByteArray &pageUrl, QByteArrayView page, QByteArrayView contentType, ContentScope scope)
 {
     HtmlPageReader reader(pageUrl, contentType, scope);
     reader.feed(page);

@@ -75,8 +75,8 @@ struct PageFetchResult
     // transfer coding), and over all else its reading depends on (the
     // fingerprint rule, the Content-Type, the address); "" otherwise.
     QByteArray rawHash;
-    bool parsed = false;     // the body went through the HTML reader
-    bool cut = false;        // the body went past maxBytes and was judged on its start
+    bool parsed = false; // the body went through the HTML reader
+    bool cut = false;    // the body went past maxBytes and was judged on its start
 
     bool answered() const { return outcome == Outcome::Answered; }
 };

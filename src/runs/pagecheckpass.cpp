@@ -104,10 +104,10 @@ bool PageCheckPass::check(const checks::PageCheckOptions &options, const Hooks &
         const checks::PageCheckResult &result = m_results[urls.at(i)];
         unindexable += result.verdict.indexable() || !result.verdict.checked() ? 0 : 1;
         const auto last = previous.constFind(urls.at(i));
-        changed += last != previous.cend() && !result.fingerprint.isEmpty() && result.fingerprint != last->fingerprint &&
-                           checks::ruleOf(result.fingerprint) == checks::ruleOf(last->fingerprint)
-                       ? 1
-                       : 0;
+        // A fingerprint of another rule says nothing of a change.
+        const bool comparable =
+            last != previous.cend() && checks::ruleOf(result.fingerprint) == checks::ruleOf(last->fingerprint);
+        changed += comparable && !result.fingerprint.isEmpty() && result.fingerprint != last->fingerprint ? 1 : 0;
     }
     hooks.status(
         QStringLiteral("Checked %1 pages: %2 may not be indexed, %3 changed since the last check; %4 of %5 "

@@ -155,8 +155,8 @@ TEST_F(CheckedSite, EachPageGetsItsVerdict)
     for (const int i : {0, 1}) {
         EXPECT_FALSE(first[i].etag.isEmpty());
         EXPECT_FALSE(first[i].lastModified.isEmpty());
-        again.append(PageCheckInput{pages[i].url,
-                                    {first[i].etag, first[i].lastModified, first[i].fingerprint, first[i].verdict, {}}});
+        again.append(PageCheckInput{
+            pages[i].url, {first[i].etag, first[i].lastModified, first[i].fingerprint, first[i].verdict, {}}});
     }
     const QList<PageCheckResult> second = check(again);
     for (const int i : {0, 1}) {
@@ -185,11 +185,9 @@ TEST_F(CheckedSite, ABodyThatHashesAsBeforeIsNotParsedAgain)
         const char *path;
         bool keeps; // the previous fingerprint and signals stand
     } cases[] = {
-        {"/plain.html", true},
-        {"/meta-noindex.html", true},
-        {"/canonical-other.html", true},
-        {"/cgi-bin/noindex.cgi", false}, // a header noindex hid what the HTML said
-        {"/huge.html", false},           // past what is held: parsed as it arrives
+        {"/plain.html", true},           {"/meta-noindex.html", true},
+        {"/canonical-other.html", true}, {"/cgi-bin/noindex.cgi", false}, // a header noindex hid what the HTML said
+        {"/huge.html", false},                                            // past what is held: parsed as it arrives
         {"/edited.html", false},
     };
     web.addFile("edited.html", htmlPage(""));

@@ -189,7 +189,8 @@ TEST(PageFingerprint, AnAssetCountsWithoutItsVersionAndContentHash)
     };
     for (const auto &c : cases)
         EXPECT_EQ(checks::PageFingerprint::assetAddress(c.url), c.reduced) << c.url.toStdString();
-    EXPECT_EQ(checks::PageFingerprint::assetList(" a.1f2e3d.jpg?v=1 1x,b.jpg 2x , c,d.jpg"), "a.jpg 1x,b.jpg 2x,c,d.jpg ,");
+    EXPECT_EQ(checks::PageFingerprint::assetList(" a.1f2e3d.jpg?v=1 1x,b.jpg 2x , c,d.jpg"),
+              "a.jpg 1x,b.jpg 2x,c,d.jpg ,");
 }
 
 TEST(PageFingerprint, AThemeUpdateLeavesItAloneAndContentMainOnlyTheMainContent)
@@ -240,8 +241,8 @@ TEST(PageFingerprint, AThemeUpdateLeavesItAloneAndContentMainOnlyTheMainContent)
          true},
         {"<div>A</div><article>B</article><article>C</article>", "<div>A</div><article>B</article><article>X</article>",
          false},
-        {"<div>A</div><div role=\"main\"><p>B</p></div><p>C</p>", "<div>X</div><div role=\"main\"><p>B</p></div><p>X</p>",
-         true},
+        {"<div>A</div><div role=\"main\"><p>B</p></div><p>C</p>",
+         "<div>X</div><div role=\"main\"><p>B</p></div><p>X</p>", true},
         {"<div>A</div><div role=\"main\"><p>B</p></div>", "<div>A</div><div role=\"main\"><p>X</p></div>", false},
         {"<p>A</p>", "<p>X</p>", false},
     };
