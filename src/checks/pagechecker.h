@@ -97,7 +97,9 @@ struct PageCheckOptions
 //
 // The pages are fetched by `workers` threads, each with its own HTTP client
 // and event loop, from one queue that keeps the per-host limit. Bodies stream
-// through the HTML reader and the hash and are never held.
+// through the HTML reader and the hash and are never held whole; on a
+// re-check, a body is held (up to PageFetcher's bound) until its raw hash
+// tells whether it needs parsing at all.
 class PageChecker
 {
 public:

@@ -48,7 +48,8 @@ struct PageFetchRequest
 
 // What the page answered. The body is never kept: it streams through the
 // HTML reader (an answer whose Content-Type names no HTML, through the hash
-// as bytes) while it arrives.
+// as bytes) while it arrives; a re-check holds it, up to a bound, only until
+// its raw hash is known.
 struct PageFetchResult
 {
     enum class Outcome {
