@@ -1,4 +1,5 @@
-// Any page under any of a few Content-Type headers, read whole and in slices:
+// Any page under any of a few Content-Type headers, for the whole page or its
+// main content, read whole and in slices:
 // the encoding decided, the signals, the fingerprint and whether the page could
 // be read at all do not depend on how the bytes arrived.
 #include <cstddef>
@@ -25,14 +26,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     };
     const QByteArrayView contentType(contentTypes[data[0] % std::size(contentTypes)]);
     const qsizetype step = 1 + data[0] / std::size(contentTypes) % 13;
+    const checks::ContentScope scope =
+        data[0] / (std::size(contentTypes) * 13) % 2 ? checks::ContentScope::Main : checks::ContentScope::Page;
     const QByteArrayView page(reinterpret_cast<const char *>(data + 1), static_cast<qsizetype>(size - 1));
     const QByteArray url = QByteArrayLiteral("https://site.example/dir/page.html");
 
-    checks::HtmlPageReader whole(url, contentType);
+    checks::HtmlPageReader whole(url, contentType, scope);
     whole.feed(page);
     whole.finish();
 
-    checks::HtmlPageReader sliced(url, contentType);
+    checks::HtmlPageReader sliced(url, contentType, scope);
     for (qsizetype at = 0; at < page.size(); at += step)
         sliced.feed(page.sliced(at, qMin(step, page.size() - at)));
     sliced.finish();

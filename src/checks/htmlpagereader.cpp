@@ -162,21 +162,32 @@ private:
     HtmlPageReader &m_reader;
 };
 
-HtmlPageReader::HtmlPageReader(const QByteArray &pageUrl, QByteArrayView contentType)
+HtmlPageReader::HtmlPageReader(const QByteArray &pageUrl, QByteArrayView contentType, ContentScope scope)
     : m_base(pageUrl), m_parser(std::make_unique<Parser>(*this))
 {
     m_pending.reserve(BlockSize);
-    m_decoder.restart(contentType);
+    restart(pageUrl, contentType, scope);
 }
 
 HtmlPageReader::~HtmlPageReader() = default;
 
-void HtmlPageReader::restart(const QByteArray &pageUrl, QByteArrayView contentType)
+void HtmlPageReader::restart(const QByteArray &pageUrl, QByteArrayView contentType, ContentScope scope)
 {
     m_parser->reset();
     m_base = pageUrl;
     m_signals = {};
     m_fingerprint.reset();
+    m_scope = scope;
+    if (scope == ContentScope::Main) {
+        if (!m_regions)
+            m_regions = std::make_unique<Region[]>(RegionCount);
+        for (int i = 0; i < RegionCount; ++i) {
+            m_regions[i].hash.reset();
+            m_regions[i].openedAt = -1;
+            m_regions[i].seen = false;
+        }
+    }
+    m_depth = 0;
     m_fingerprintResult.clear();
     m_skipDepth = 0;
     m_inBody = false;
@@ -254,11 +265,35 @@ void HtmlPageReader::finish()
     }
     m_pending.resize(0);
     m_finished = true;
-    m_fingerprintResult = m_signals.unreadable.isEmpty() ? m_fingerprint.result() : QByteArray();
+    m_fingerprintResult.clear();
+    if (!m_signals.unreadable.isEmpty())
+        return;
+    PageFingerprint *taken = &m_fingerprint;
+    if (m_scope == ContentScope::Main) {
+        taken = &m_regions[BodyRegion].hash;
+        for (const RegionKind kind : {MainRegion, ArticleRegion, RoleRegion})
+            if (m_regions[kind].seen) {
+                taken = &m_regions[kind].hash;
+                break;
+            }
+    }
+    const QByteArray hash = taken->result();
+    if (!hash.isEmpty())
+        m_fingerprintResult = fingerprintRule(m_scope) + ':' + hash;
+}
+
+template <typename Hash> void HtmlPageReader::hashInto(Hash &&hash)
+{
+    if (m_scope == ContentScope::Page)
+        return hash(m_fingerprint);
+    for (int i = 0; i < RegionCount; ++i)
+        if (m_regions[i].openedAt >= 0)
+            hash(m_regions[i].hash);
 }
 
 void HtmlPageReader::startElement(QByteArrayView name, const unsigned char **attributes)
 {
+    ++m_depth;
     if (m_skipDepth > 0)
         return;
     // Views into libxml2's strings, valid for this call; names are copied only
@@ -267,7 +302,7 @@ void HtmlPageReader::startElement(QByteArrayView name, const unsigned char **att
     const QByteArrayView element = lowered(name, elementScratch);
     if (element == "body")
         m_inBody = true;
-    QByteArrayView metaName, inputType, rel, href, content;
+    QByteArrayView metaName, inputType, rel, href, content, role;
     for (const unsigned char **at = attributes; at != nullptr && at[0] != nullptr; at += 2) {
         const QByteArrayView attribute = lowered(view(at[0]), attributeScratch);
         const QByteArrayView value = view(at[1]);
@@ -281,6 +316,8 @@ void HtmlPageReader::startElement(QByteArrayView name, const unsigned char **att
             href = value;
         else if (attribute == "content")
             content = value;
+        else if (attribute == "role")
+            role = value;
     }
     metaName = element == "meta" ? lowered(metaName, metaNameScratch) : QByteArrayView();
     const bool hiddenInput = element == "input" && inputType.compare("hidden", Qt::CaseInsensitive) == 0;
@@ -296,11 +333,22 @@ void HtmlPageReader::startElement(QByteArrayView name, const unsigned char **att
         !href.trimmed().isEmpty())
         m_signals.canonical = resolvedAddress(m_base, href);
 
-    m_fingerprint.startElement(element);
+    if (m_scope == ContentScope::Main) {
+        const bool opens[RegionCount] = {element == "body", element == "main", element == "article",
+                                         role.trimmed().compare("main", Qt::CaseInsensitive) == 0};
+        for (int i = 0; i < RegionCount; ++i)
+            if (opens[i] && m_regions[i].openedAt < 0) {
+                m_regions[i].openedAt = m_depth;
+                m_regions[i].seen = true;
+            }
+    }
+    hashInto([&](PageFingerprint &fingerprint) { fingerprint.startElement(element); });
     for (const unsigned char **at = attributes; at != nullptr && at[0] != nullptr; at += 2) {
         const QByteArrayView attribute = lowered(view(at[0]), attributeScratch);
-        if (PageFingerprint::attributeMatters(element, attribute, metaName, hiddenInput ? "hidden" : ""))
-            m_fingerprint.attribute(attribute, view(at[1]));
+        const PageFingerprint::Use use =
+            PageFingerprint::attributeUse(element, attribute, metaName, hiddenInput ? "hidden" : "", rel);
+        if (use != PageFingerprint::Use::Skipped)
+            hashInto([&](PageFingerprint &fingerprint) { fingerprint.attribute(use, attribute, view(at[1])); });
     }
     if (PageFingerprint::skipsInside(element))
         ++m_skipDepth;
@@ -311,17 +359,22 @@ void HtmlPageReader::endElement(QByteArrayView name)
     QByteArray scratch;
     if (m_skipDepth > 0 && PageFingerprint::skipsInside(lowered(name, scratch)))
         --m_skipDepth;
+    if (m_scope == ContentScope::Main)
+        for (int i = 0; i < RegionCount; ++i)
+            if (m_regions[i].openedAt == m_depth)
+                m_regions[i].openedAt = -1;
+    m_depth = qMax(m_depth - 1, 0);
 }
 
 void HtmlPageReader::characters(QByteArrayView text)
 {
     if (m_skipDepth == 0)
-        m_fingerprint.text(text);
+        hashInto([&](PageFingerprint &fingerprint) { fingerprint.text(text); });
 }
 
-PageReading readHtmlPage(const QByteArray &pageUrl, QByteArrayView page, QByteArrayView contentType)
+PageReading readHtmlPage(const QByteArray &pageUrl, QByteArrayView page, QByteArrayView contentType, ContentScope scope)
 {
-    HtmlPageReader reader(pageUrl, contentType);
+    HtmlPageReader reader(pageUrl, contentType, scope);
     reader.feed(page);
     reader.finish();
     return {reader.pageSignals(), reader.fingerprint()};

@@ -31,8 +31,10 @@ class HtmlPageReader
 {
 public:
     // pageUrl: the final address, that relative links are resolved against;
-    // contentType: the page's Content-Type header, whose charset counts.
-    explicit HtmlPageReader(const QByteArray &pageUrl, QByteArrayView contentType = {});
+    // contentType: the page's Content-Type header, whose charset counts;
+    // scope: what of the page the fingerprint takes.
+    explicit HtmlPageReader(const QByteArray &pageUrl, QByteArrayView contentType = {},
+                            ContentScope scope = ContentScope::Page);
     ~HtmlPageReader();
     HtmlPageReader(const HtmlPageReader &) = delete;
     HtmlPageReader &operator=(const HtmlPageReader &) = delete;
@@ -40,7 +42,7 @@ public:
     // Starts another page, as a new reader would, keeping the parser: a
     // check reads thousands of pages, and making a parser for each costs more
     // than resetting one.
-    void restart(const QByteArray &pageUrl, QByteArrayView contentType = {});
+    void restart(const QByteArray &pageUrl, QByteArrayView contentType = {}, ContentScope scope = ContentScope::Page);
 
     void feed(QByteArrayView piece);
     // Ends the page; then signals() and fingerprint() hold the whole page's.
@@ -48,7 +50,8 @@ public:
 
     // What the HTML said (the header signals are the caller's to add).
     const PageSignals &pageSignals() const { return m_signals; }
-    // The content hash; "" before finish() and for a page that could not be read.
+    // The content hash with its rule ("v2:<hex>"); "" before finish() and for
+    // a page that could not be read.
     QByteArray fingerprint() const { return m_fingerprintResult; }
 
 private:
@@ -63,10 +66,27 @@ private:
     // Text within bounds to the parser, in blocks of BlockSize.
     void feedParser(QByteArrayView piece);
     void giveUp(const QString &why);
+    // Calls hash(fingerprint) for every fingerprint that takes what is read now.
+    template <typename Hash> void hashInto(Hash &&hash);
+
+    // With ContentScope::Main, the parts of the page that may be its main
+    // content, each hashed on its own while it is open: the body, the <main>
+    // elements, the <article>s, the elements with role="main". finish() takes
+    // the first of main, article, role and body that the page has.
+    enum RegionKind { BodyRegion, MainRegion, ArticleRegion, RoleRegion, RegionCount };
+    struct Region
+    {
+        PageFingerprint hash;
+        int openedAt = -1; // the depth of the element that opened it; -1 while closed
+        bool seen = false;
+    };
 
     QByteArray m_base;
     PageSignals m_signals;
-    PageFingerprint m_fingerprint;
+    PageFingerprint m_fingerprint; // the whole page's, with ContentScope::Page
+    ContentScope m_scope = ContentScope::Page;
+    std::unique_ptr<Region[]> m_regions; // made when a page is first read with ContentScope::Main
+    int m_depth = 0;                     // elements open
     QByteArray m_fingerprintResult;
     PageDecoder m_decoder;
     MarkupGuard m_guard;
@@ -86,6 +106,7 @@ struct PageReading
     PageSignals pageSignals;
     QByteArray fingerprint;
 };
-PageReading readHtmlPage(const QByteArray &pageUrl, QByteArrayView page, QByteArrayView contentType = {});
+PageReading readHtmlPage(const QByteArray &pageUrl, QByteArrayView page, QByteArrayView contentType = {},
+                         ContentScope scope = ContentScope::Page);
 
 } // namespace checks

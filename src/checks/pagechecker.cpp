@@ -237,6 +237,10 @@ void Worker::checkPage(PageFetcher &pages, const PageQueue::Task &task)
     request.etag = page.previous.etag;
     request.lastModified = page.previous.lastModified;
     request.timeoutSeconds = m_state.options.timeoutSeconds;
+    request.scope = m_state.options.scope;
+    if (!page.previous.rawHash.isEmpty() && !page.previous.fingerprint.isEmpty())
+        if (const std::optional<PageSignals> html = htmlSignalsBehind(page.previous.verdict))
+            request.readBefore = PageFetchRequest::ReadBefore{page.previous.rawHash, page.previous.fingerprint, *html};
     request.stopRequested = [this] { return stopped(); };
     const PageFetchResult fetched = pages.fetch(request);
     ++result.tries;
@@ -271,6 +275,7 @@ void Worker::checkPage(PageFetcher &pages, const PageQueue::Task &task)
         result.verdict = page.previous.verdict;
         result.etag = fetched.etag.isEmpty() ? page.previous.etag : fetched.etag;
         result.lastModified = fetched.lastModified.isEmpty() ? page.previous.lastModified : fetched.lastModified;
+        result.rawHash = page.previous.rawHash;
         return finish(task);
     }
     result.etag = fetched.etag;
@@ -282,6 +287,7 @@ void Worker::checkPage(PageFetcher &pages, const PageQueue::Task &task)
     else
         result.verdict = fetched.pageSignals.verdict(fetched.finalUrl);
     result.fingerprint = fetched.fingerprint;
+    result.rawHash = fetched.rawHash;
     finish(task);
 }
 

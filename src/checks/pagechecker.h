@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 
+#include "checks/pagefingerprint.h"
 #include "checks/pageverdict.h"
 
 namespace checks {
@@ -16,6 +17,9 @@ struct PreviousCheck
     QByteArray lastModified;
     QByteArray fingerprint;
     PageVerdict verdict; // what a 304 carries over
+    // The raw hash the fingerprint was read from: a body that hashes to it
+    // again keeps the fingerprint and the HTML's signals without being parsed.
+    QByteArray rawHash;
 };
 
 struct PageCheckInput
@@ -41,6 +45,7 @@ struct PageCheckResult
     // ones unless it sent new ones.
     QByteArray etag;
     QByteArray lastModified;
+    QByteArray rawHash;       // what PageFetchResult::rawHash says; on a 304 the previous one
     bool notModified = false; // a 304: unchanged since the previous check
     int tries = 0;            // requests made for the page (each retry of a 429 or 503 adds one)
 
@@ -72,6 +77,8 @@ struct PageCheckOptions
     // pages of it not judged yet could not be checked. A Retry-After too large
     // to count in stays a wait too long, never none.
     std::chrono::milliseconds maxWait = std::chrono::minutes(2);
+    // What of an HTML page the fingerprint takes ([Checks] Content).
+    ContentScope scope = ContentScope::Page;
 };
 
 // Fetches a site's pages several at a time and judges each: robots.txt
@@ -90,7 +97,9 @@ struct PageCheckOptions
 //
 // The pages are fetched by `workers` threads, each with its own HTTP client
 // and event loop, from one queue that keeps the per-host limit. Bodies stream
-// through the HTML reader and the hash and are never held.
+// through the HTML reader and the hash and are never held whole; on a
+// re-check, a body is held (up to PageFetcher's bound) until its raw hash
+// tells whether it needs parsing at all.
 class PageChecker
 {
 public:

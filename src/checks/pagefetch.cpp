@@ -52,8 +52,8 @@ bool fillsLineBuffer(const QByteArray &field, const QByteArray &value)
 class PageFetchRun
 {
 public:
-    PageFetchRun(THTTPClient &http, HtmlPageReader &reader, const PageFetchRequest &request)
-        : m_http(http), m_reader(reader), m_request(request)
+    PageFetchRun(THTTPClient &http, HtmlPageReader &reader, QByteArray &held, const PageFetchRequest &request)
+        : m_http(http), m_reader(reader), m_held(held), m_request(request)
     {}
 
     PageFetchResult run();
@@ -70,9 +70,17 @@ private:
     void takeBody(QByteArrayView piece);
     // Ends the body's reading: the fingerprint, the HTML's signals beside the headers'.
     QByteArray finishBody();
+    // The held body to the reader: it is read as usual from here on.
+    void parseHeld();
+    // A hash as a stored fingerprint: with the rule that made it.
+    QByteArray withRule(const QByteArray &hash) const
+    {
+        return hash.isEmpty() ? hash : fingerprintRule(m_request.scope) + ':' + hash;
+    }
 
     THTTPClient &m_http;
     HtmlPageReader &m_reader;
+    QByteArray &m_held;
     const PageFetchRequest &m_request;
 
     // The answer under way: after the fetch, the final one's.
@@ -85,8 +93,17 @@ private:
     bool m_lastPieceFull = false;
     QByteArray m_robots; // the X-Robots-Tag under way, when m_open points here
     Sink m_sink = Sink::None;
-    std::optional<PageFingerprint> m_rawHash;
+    std::optional<PageFingerprint> m_rawHash; // a body that is no HTML: its fingerprint
+    // Every 2xx body's raw hash, for the next check; and whether its HTML is
+    // held rather than parsed while that hash may match the previous one.
+    std::optional<PageFingerprint> m_bytesSeen;
+    bool m_holding = false;
+    bool m_parsed = false;
 };
+
+// The most of a body held unparsed: a page past it is parsed as it arrives,
+// so that a check's workers never hold more than this each.
+constexpr qsizetype maxHeld = 1024 * 1024;
 
 PageFetchResult PageFetchRun::run()
 {
@@ -143,8 +160,11 @@ PageFetchResult PageFetchRun::run()
     result.lastModified = m_lastModified;
     result.retryAfter = m_retryAfter;
     result.cut = fetched.cut;
-    if (is2xx(result.statusCode))
+    if (is2xx(result.statusCode)) {
         result.fingerprint = finishBody();
+        result.rawHash = m_bytesSeen ? m_bytesSeen->result() : QByteArray();
+        result.parsed = m_parsed;
+    }
     result.pageSignals = m_headerSignals;
     return result;
 }
@@ -161,6 +181,10 @@ void PageFetchRun::startAnswer()
     m_robots.clear();
     m_sink = Sink::None;
     m_rawHash.reset();
+    m_bytesSeen.reset();
+    m_holding = false;
+    m_parsed = false;
+    m_held.resize(0);
 }
 
 void PageFetchRun::header(const QByteArray &field, const QByteArray &value)
@@ -214,10 +238,16 @@ void PageFetchRun::startBody()
     // Only a 2xx body is judged; a 2xx is never a redirect, so it is the final answer's.
     if (!is2xx(net::statusCodeOf(m_http.ResponseStatusLine())))
         return;
+    // What the reading depends on besides the bytes goes first, each on a line of its own.
+    m_bytesSeen.emplace();
+    const QByteArray url = m_http.URL();
+    for (const QByteArray &part : {fingerprintRule(m_request.scope), m_contentType, url})
+        m_bytesSeen->addBytes(part.left(maxHeaderValue).replace('\n', ' ') + '\n');
     if (namesHtml(m_contentType)) {
         m_sink = Sink::Html;
-        // The reader resolves links against the address this answer came from.
-        m_reader.restart(m_http.URL(), m_contentType);
+        m_holding = m_request.readBefore.has_value();
+        if (!m_holding)
+            parseHeld();
     } else {
         m_sink = Sink::Bytes;
         m_rawHash.emplace();
@@ -226,16 +256,46 @@ void PageFetchRun::startBody()
 
 void PageFetchRun::takeBody(QByteArrayView piece)
 {
-    if (m_sink == Sink::Html)
+    if (m_bytesSeen)
+        m_bytesSeen->addBytes(piece);
+    if (m_sink == Sink::Html) {
+        if (m_holding && m_held.size() + piece.size() <= maxHeld) {
+            m_held.append(piece);
+            return;
+        }
+        if (m_holding)
+            parseHeld();
         m_reader.feed(piece);
-    else if (m_sink == Sink::Bytes)
+    } else if (m_sink == Sink::Bytes) {
         m_rawHash->addBytes(piece);
+    }
+}
+
+void PageFetchRun::parseHeld()
+{
+    m_holding = false;
+    m_parsed = true;
+    // The reader resolves links against the address this answer came from.
+    m_reader.restart(m_http.URL(), m_contentType, m_request.scope);
+    m_reader.feed(m_held);
+    m_held.resize(0);
 }
 
 QByteArray PageFetchRun::finishBody()
 {
     switch (m_sink) {
     case Sink::Html:
+        if (m_holding) {
+            const PageFetchRequest::ReadBefore &before = *m_request.readBefore;
+            if (m_bytesSeen->result() == before.rawHash) {
+                m_holding = false;
+                m_held.resize(0);
+                m_headerSignals.noindexMeta = before.html.noindexMeta;
+                m_headerSignals.canonical = before.html.canonical;
+                return before.fingerprint;
+            }
+            parseHeld();
+        }
         m_reader.finish();
         m_headerSignals.noindexMeta = m_reader.pageSignals().noindexMeta;
         m_headerSignals.canonical = m_reader.pageSignals().canonical;
@@ -243,11 +303,11 @@ QByteArray PageFetchRun::finishBody()
             m_headerSignals.unreadable = m_reader.pageSignals().unreadable;
         return m_reader.fingerprint();
     case Sink::Bytes:
-        return m_rawHash->result();
+        return withRule(m_rawHash->result());
     case Sink::None:
         break;
     }
-    return PageFingerprint().result(); // the answer ended before its body began
+    return withRule(PageFingerprint().result()); // the answer ended before its body began
 }
 
 } // namespace
@@ -259,7 +319,7 @@ PageFetcher::~PageFetcher() = default;
 
 PageFetchResult PageFetcher::fetch(const PageFetchRequest &request)
 {
-    return PageFetchRun(m_http, *m_reader, request).run();
+    return PageFetchRun(m_http, *m_reader, m_held, request).run();
 }
 
 PageFetchResult fetchPage(THTTPClient &http, const PageFetchRequest &request)

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "checks/pagefingerprint.h"
 #include "checks/pagesignals.h"
 
 class THTTPClient;
@@ -28,13 +29,27 @@ struct PageFetchRequest
     // Body bytes read at most: a crawler judges a page by its start, and so
     // does the check (the signals and the hash are of the bytes read).
     qint64 maxBytes = 16 * 1024 * 1024;
+    // What of an HTML page the fingerprint takes.
+    ContentScope scope = ContentScope::Page;
+    // What the previous check read from the page. An HTML body whose raw hash
+    // is rawHash again is not parsed: the fingerprint and the HTML's signals
+    // stand as they were (the same bytes always read the same). The body is
+    // then held until its end, up to a bound past which it is parsed as usual.
+    struct ReadBefore
+    {
+        QByteArray rawHash;
+        QByteArray fingerprint;
+        PageSignals html;
+    };
+    std::optional<ReadBefore> readBefore;
     // Polled while the fetch waits: true ends it (Stopped).
     std::function<bool()> stopRequested;
 };
 
 // What the page answered. The body is never kept: it streams through the
 // HTML reader (an answer whose Content-Type names no HTML, through the hash
-// as bytes) while it arrives.
+// as bytes) while it arrives; a re-check holds it, up to a bound, only until
+// its raw hash is known.
 struct PageFetchResult
 {
     enum class Outcome {
@@ -57,7 +72,12 @@ struct PageFetchResult
     QByteArray retryAfter;
     PageSignals pageSignals; // headers always; the HTML's for a 2xx answer
     QByteArray fingerprint;  // of a 2xx answer's body, "" otherwise
-    bool cut = false;        // the body went past maxBytes and was judged on its start
+    // A 2xx answer's: SHA-256 over the body's bytes as received (after the
+    // transfer coding), and over all else its reading depends on (the
+    // fingerprint rule, the Content-Type, the address); "" otherwise.
+    QByteArray rawHash;
+    bool parsed = false; // the body went through the HTML reader
+    bool cut = false;    // the body went past maxBytes and was judged on its start
 
     bool answered() const { return outcome == Outcome::Answered; }
 };
@@ -85,6 +105,7 @@ public:
 private:
     THTTPClient &m_http;
     std::unique_ptr<HtmlPageReader> m_reader;
+    QByteArray m_held; // a body held until its raw hash is known; kept for its capacity
 };
 
 // One page with a fetcher of its own (PageFetcher::fetch).

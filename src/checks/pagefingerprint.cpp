@@ -1,5 +1,6 @@
 #include "checks/pagefingerprint.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -35,7 +36,61 @@ bool namesToken(QByteArrayView name)
     return false;
 }
 
+bool isBlank(char c)
+{
+    return classOf(c) == Blank;
+}
+
+bool isContentHash(QByteArrayView piece)
+{
+    if (piece.size() < 4)
+        return false;
+    bool digit = false, letter = false;
+    for (const char c : piece) {
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))
+            letter = true;
+        else
+            return false;
+    }
+    // All digits are numbers and dates, never taken for a hash; letters alone
+    // spell words (face, added, decade) up to 7 long.
+    return letter && (digit || piece.size() >= 8);
+}
+
+// Whether a link's rel names a file the page loads rather than another page:
+// a stylesheet, a preload or prefetch, an icon of any kind, a manifest.
+bool relNamesAsset(QByteArrayView rel)
+{
+    qsizetype at = 0;
+    while (at < rel.size()) {
+        while (at < rel.size() && isBlank(rel[at]))
+            ++at;
+        qsizetype end = at;
+        while (end < rel.size() && !isBlank(rel[end]))
+            ++end;
+        const QByteArray word = rel.sliced(at, end - at).toByteArray().toLower();
+        at = end;
+        if (word == "stylesheet" || word == "preload" || word == "modulepreload" || word == "prefetch" ||
+            word == "manifest" || word.endsWith("icon"))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
+
+QByteArray fingerprintRule(ContentScope scope)
+{
+    return scope == ContentScope::Main ? QByteArrayLiteral("v2-main") : QByteArrayLiteral("v2");
+}
+
+QByteArray ruleOf(QByteArrayView stored)
+{
+    const qsizetype colon = stored.indexOf(':');
+    return colon < 0 ? QByteArrayLiteral("v1") : stored.first(colon).toByteArray();
+}
 
 PageFingerprint::PageFingerprint() : m_hash(EVP_MD_CTX_new())
 {
@@ -59,16 +114,114 @@ void PageFingerprint::reset()
     }
 }
 
-bool PageFingerprint::attributeMatters(QByteArrayView element, QByteArrayView attribute, QByteArrayView metaName,
-                                       QByteArrayView inputType)
+PageFingerprint::Use PageFingerprint::attributeUse(QByteArrayView element, QByteArrayView attribute,
+                                                   QByteArrayView metaName, QByteArrayView inputType,
+                                                   QByteArrayView rel)
 {
-    if (attribute == "href" || attribute == "src" || attribute == "alt" || attribute == "title")
-        return true;
+    if (attribute == "href")
+        return element == "link" && relNamesAsset(rel) ? Use::Asset : Use::Whole;
+    if (attribute == "src")
+        return element == "script" || element == "img" || element == "source" ? Use::Asset : Use::Whole;
+    if (attribute == "srcset")
+        return element == "img" || element == "source" ? Use::AssetList : Use::Skipped;
+    if (attribute == "alt" || attribute == "title")
+        return Use::Whole;
     if (attribute == "content")
-        return element == "meta" && !namesToken(metaName);
+        return element == "meta" && !namesToken(metaName) ? Use::Whole : Use::Skipped;
     if (attribute == "value")
-        return element != "input" || inputType != "hidden";
-    return false;
+        return element != "input" || inputType != "hidden" ? Use::Whole : Use::Skipped;
+    return Use::Skipped;
+}
+
+void PageFingerprint::attribute(Use use, QByteArrayView name, QByteArrayView value)
+{
+    switch (use) {
+    case Use::Skipped:
+        return;
+    case Use::Whole:
+        return attribute(name, value);
+    case Use::Asset:
+        return attribute(name, assetAddress(value.trimmed()));
+    case Use::AssetList:
+        return attribute(name, assetList(value));
+    }
+}
+
+QByteArray PageFingerprint::assetAddress(QByteArrayView url)
+{
+    url = url.first(std::min(url.indexOf('?') < 0 ? url.size() : url.indexOf('?'),
+                             url.indexOf('#') < 0 ? url.size() : url.indexOf('#')));
+    // The host is no file name: only the path is reduced.
+    qsizetype pathStart = 0;
+    const qsizetype scheme = url.indexOf("://");
+    if (scheme >= 0 || url.startsWith("//")) {
+        const qsizetype slash = url.indexOf('/', scheme >= 0 ? scheme + 3 : 2);
+        pathStart = slash < 0 ? url.size() : slash;
+    }
+    QByteArray reduced = url.first(pathStart).toByteArray();
+    reduced.reserve(url.size());
+    const auto separates = [](char c) { return c == '.' || c == '-'; };
+    qsizetype at = pathStart;
+    while (at < url.size()) {
+        if (url[at] == '/') {
+            reduced += '/';
+            ++at;
+            continue;
+        }
+        qsizetype end = at;
+        while (end < url.size() && url[end] != '/' && !separates(url[end]))
+            ++end;
+        const QByteArrayView piece = url.sliced(at, end - at);
+        if (isContentHash(piece)) {
+            // Its separator goes with it: the one before, or after when it opens
+            // the segment; a segment that is a hash alone goes with its slash.
+            if (!reduced.isEmpty() && separates(reduced.back()))
+                reduced.chop(1);
+            else if (end < url.size() && (separates(url[end]) || url[end] == '/'))
+                ++end;
+            at = end;
+            continue;
+        }
+        reduced += piece;
+        at = end;
+        if (at < url.size() && separates(url[at]))
+            reduced += url[at++];
+    }
+    return reduced;
+}
+
+QByteArray PageFingerprint::assetList(QByteArrayView srcset)
+{
+    // Candidates are "address [descriptor]" between commas; an address may hold commas of its own.
+    QByteArray list;
+    qsizetype at = 0;
+    while (at < srcset.size()) {
+        while (at < srcset.size() && (isBlank(srcset[at]) || srcset[at] == ','))
+            ++at;
+        qsizetype end = at;
+        while (end < srcset.size() && !isBlank(srcset[end]))
+            ++end;
+        QByteArrayView address = srcset.sliced(at, end - at);
+        QByteArrayView descriptor;
+        if (address.endsWith(',')) {
+            while (address.endsWith(','))
+                address.chop(1);
+        } else {
+            qsizetype comma = srcset.indexOf(',', end);
+            if (comma < 0)
+                comma = srcset.size();
+            descriptor = srcset.sliced(end, comma - end).trimmed();
+            end = comma;
+        }
+        at = end;
+        if (address.isEmpty())
+            continue;
+        list += assetAddress(address);
+        list += ' ';
+        list += descriptor;
+        list += ',';
+    }
+    return list;
 }
 
 bool PageFingerprint::skipsInside(QByteArrayView element)

@@ -22,6 +22,27 @@ bool isWebScheme(const QString &scheme)
 
 } // namespace
 
+std::optional<PageSignals> htmlSignalsBehind(const PageVerdict &verdict)
+{
+    PageSignals html;
+    switch (verdict.kind) {
+    case PageVerdict::Kind::Indexable:
+        return html;
+    case PageVerdict::Kind::NoindexMeta:
+        html.noindexMeta = true;
+        return html;
+    case PageVerdict::Kind::CanonicalElsewhere: {
+        const QString prefix = PageVerdict::canonicalElsewhere({}).text;
+        if (!verdict.text.startsWith(prefix))
+            return std::nullopt;
+        html.canonical = verdict.text.mid(prefix.size()).toUtf8();
+        return html;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
 bool robotsDirectivesForbidIndexing(QByteArrayView directives)
 {
     qsizetype from = 0;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <optional>
 
 #include "checks/pageverdict.h"
 
@@ -35,6 +36,12 @@ struct PageSignals
     // page could not be checked), then a canonical link to another address.
     PageVerdict verdict(const QByteArray &finalUrl) const;
 };
+
+// The HTML's part of the signals that gave a page's verdict, when the verdict
+// tells it whole: none for an indexable page (a canonical to the page itself
+// counts as none), a meta noindex, a canonical elsewhere. nullopt for a verdict
+// that hides them (a noindex header, a redirect, a page not read).
+std::optional<PageSignals> htmlSignalsBehind(const PageVerdict &verdict);
 
 // Whether a robots directive list ("noindex, nofollow", "googlebot: none",
 // "unavailable_after: 25 Jun 2030 15:00:00 GMT") holds noindex or none, in any

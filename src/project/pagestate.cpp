@@ -22,7 +22,15 @@ void PageState::createTables(ProjectQuery &query)
 {
     query.exec(QStringLiteral("create table if not exists urls2_pagecheck (Projectid REAL, Url TEXT, ETag BLOB, "
                               "LastModified BLOB, Fingerprint BLOB, VerdictKind INTEGER, VerdictText TEXT, "
-                              "StatusLine TEXT, Checked TEXT, primary key (Projectid, Url))"));
+                              "StatusLine TEXT, Checked TEXT, RawHash BLOB, primary key (Projectid, Url))"));
+    // A file of an older version has the table without the raw hash: it gains the column, empty.
+    QSqlQuery &columns = query.select(QStringLiteral("pragma table_info(urls2_pagecheck)"));
+    bool hasRawHash = false;
+    while (columns.next())
+        hasRawHash = hasRawHash || columns.value(1).toString().compare(u"RawHash", Qt::CaseInsensitive) == 0;
+    columns.finish();
+    if (!hasRawHash)
+        query.exec(QStringLiteral("alter table urls2_pagecheck add column RawHash BLOB"));
     query.exec(QStringLiteral("create table if not exists urls2_accepted (Projectid REAL, Engine TEXT, Url TEXT, "
                               "Fingerprint BLOB, primary key (Projectid, Engine, Url))"));
     query.exec(QStringLiteral("create table if not exists urls2_deleted (Projectid REAL, Engine TEXT, Url TEXT, "
@@ -61,8 +69,8 @@ template <typename Work> void PageState::write(Work &&work)
 QHash<QString, PageState::Check> PageState::checks(int projectId)
 {
     QSqlQuery &query = m_table.query().select(
-        QStringLiteral("select Url, ETag, LastModified, Fingerprint, VerdictKind, VerdictText, StatusLine, Checked "
-                       "from urls2_pagecheck where Projectid = ?"),
+        QStringLiteral("select Url, ETag, LastModified, Fingerprint, VerdictKind, VerdictText, StatusLine, Checked, "
+                       "RawHash from urls2_pagecheck where Projectid = ?"),
         {projectId});
     QHash<QString, Check> result;
     while (query.next()) {
@@ -74,6 +82,7 @@ QHash<QString, PageState::Check> PageState::checks(int projectId)
         check.verdictText = query.value(5).toString();
         check.statusLine = query.value(6).toString();
         check.checked = QDateTime::fromString(query.value(7).toString(), Qt::ISODateWithMs).toUTC();
+        check.rawHash = query.value(8).toByteArray();
         result.insert(query.value(0).toString(), check);
     }
     query.finish();
@@ -86,10 +95,10 @@ void PageState::setChecks(int projectId, const QHash<QString, Check> &checks)
         for (auto it = checks.cbegin(); it != checks.cend(); ++it) {
             const Check &c = it.value();
             query.exec(QStringLiteral("insert or replace into urls2_pagecheck (Projectid, Url, ETag, LastModified, "
-                                      "Fingerprint, VerdictKind, VerdictText, StatusLine, Checked) "
-                                      "values (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                                      "Fingerprint, VerdictKind, VerdictText, StatusLine, Checked, RawHash) "
+                                      "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                        {projectId, it.key(), c.etag, c.lastModified, c.fingerprint, c.verdictKind, c.verdictText,
-                        c.statusLine, instantText(c.checked)});
+                        c.statusLine, instantText(c.checked), c.rawHash});
         }
     });
 }

@@ -40,6 +40,9 @@ public:
         QString verdictText; // "" when the page may be indexed
         QString statusLine;
         QDateTime checked; // UTC
+        // The hash of the bytes the fingerprint was read from, with what else
+        // its reading depends on; "" when none was taken (a file of an older version).
+        QByteArray rawHash;
     };
 
     explicit PageState(UrlTable &table);

@@ -129,6 +129,8 @@ ProjectSettings ProjectSettings::load(const QString &path)
     settings.bingSite = readKey(project, Keys::BingSite);
     settings.checkPages = readBoolKey(project, Keys::CheckPages);
     settings.checkPerHost = qBound(1, leadingInteger(readKey(project, Keys::CheckPerHost)), 16);
+    settings.checkMainContent =
+        readKey(project, Keys::CheckContent).trimmed().compare(u"main", Qt::CaseInsensitive) == 0;
     const QString chosen = QLatin1String(Keys::SearchEnginesSection);
     for (const auto &[name, value] : project.keyValues(chosen))
         if (leadingInteger(value) != 0 && !settings.chosenEngines.contains(name))

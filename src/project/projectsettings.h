@@ -42,6 +42,8 @@ struct ProjectSettings
     QString bingSite;       // the site as Bing knows it; "" : each URL's "scheme://host/"
     bool checkPages = false; // fetch every page before a submission run
     int checkPerHost = 4;    // page checks at once per host, 1 to 16
+    // Content=main: a page's fingerprint takes its main content only.
+    bool checkMainContent = false;
 
     // Reads path; a missing file or key gives the default. The project ID must
     // be a whole number from 1 to 2147483647 written in decimal digits alone, so

@@ -44,5 +44,6 @@ inline constexpr Key BingKeyFile{"Bing", "KeyFile", ""};
 inline constexpr Key BingSite{"Bing", "Site", ""};
 inline constexpr Key CheckPages{"Checks", "Pages", "0"};
 inline constexpr Key CheckPerHost{"Checks", "PerHost", "4"};
+inline constexpr Key CheckContent{"Checks", "Content", "page"}; // "main": the fingerprint takes the main content
 
 } // namespace SettingsKeys

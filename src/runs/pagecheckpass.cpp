@@ -30,6 +30,7 @@ PageState::Check recordOf(const checks::PageCheckResult &result, const QDateTime
     check.verdictText = result.verdict.text;
     check.statusLine = net::printableStatusLine(result.statusLine);
     check.checked = now;
+    check.rawHash = result.rawHash;
     return check;
 }
 
@@ -57,7 +58,7 @@ bool PageCheckPass::check(const checks::PageCheckOptions &options, const Hooks &
         checks::PageCheckInput input;
         input.url = url.toUtf8();
         if (const auto it = previous.constFind(url); it != previous.cend())
-            input.previous = {it->etag, it->lastModified, it->fingerprint, verdictOf(*it)};
+            input.previous = {it->etag, it->lastModified, it->fingerprint, verdictOf(*it), it->rawHash};
         inputs << input;
     }
     hooks.status(QStringLiteral("Checking %1 pages").arg(inputs.size()));
@@ -103,8 +104,10 @@ bool PageCheckPass::check(const checks::PageCheckOptions &options, const Hooks &
         const checks::PageCheckResult &result = m_results[urls.at(i)];
         unindexable += result.verdict.indexable() || !result.verdict.checked() ? 0 : 1;
         const auto last = previous.constFind(urls.at(i));
-        changed +=
-            last != previous.cend() && !result.fingerprint.isEmpty() && result.fingerprint != last->fingerprint ? 1 : 0;
+        // A fingerprint of another rule says nothing of a change.
+        const bool comparable =
+            last != previous.cend() && checks::ruleOf(result.fingerprint) == checks::ruleOf(last->fingerprint);
+        changed += comparable && !result.fingerprint.isEmpty() && result.fingerprint != last->fingerprint ? 1 : 0;
     }
     hooks.status(
         QStringLiteral("Checked %1 pages: %2 may not be indexed, %3 changed since the last check; %4 of %5 "
@@ -150,8 +153,9 @@ void PageCheckPass::prepareEngine(const QString &engine, const QString &column)
         if (it == m_results.cend() || it->fingerprint.isEmpty() || !it->verdict.indexable())
             continue;
         const QByteArray known = accepted.value(row.url);
-        if (known.isEmpty()) {
-            // Accepted before the checks existed: what the page is now is what the engine has.
+        if (known.isEmpty() || checks::ruleOf(known) != checks::ruleOf(it->fingerprint)) {
+            // Accepted before the checks existed, or fingerprinted by another rule (another
+            // version, another [Checks] Content): what the page is now is what the engine has.
             if (row.flag.has_value() && !*row.flag)
                 first.insert(row.url, it->fingerprint);
         } else if (known != it->fingerprint && !row.flag.value_or(false)) {

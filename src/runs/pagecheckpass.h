@@ -24,8 +24,9 @@ class UrlTable;
 //  - a page to submit whose fingerprint is the one the engine last accepted is
 //    not sent (UnchangedContent, which marks it done);
 //  - a page done for the engine with no accepted fingerprint (accepted before
-//    the checks) takes its current one, so the first checked run does not
-//    send a whole site again.
+//    the checks), or with one made by another fingerprint rule (another
+//    version, another [Checks] Content), takes its current one, so neither the
+//    first checked run nor a change of rule sends a whole site again.
 //  - a page that could not be checked (no answer, a 5xx, robots.txt unreadable)
 //    is not sent and keeps its flags (NotChecked); its last stored check stays.
 // A URL the check did not see (none was recorded) goes as it would without

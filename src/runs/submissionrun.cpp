@@ -144,6 +144,7 @@ void SubmissionRun::checkPages()
     options.perHost = qBound(1, m_setup.settings.checkPerHost, 16);
     options.workers = qMax(options.workers, options.perHost);
     options.timeoutSeconds = m_setup.timeoutSeconds();
+    options.scope = m_setup.settings.checkMainContent ? checks::ContentScope::Main : checks::ContentScope::Page;
     auto pass = std::make_unique<PageCheckPass>(m_table, m_setup.settings.projectId);
     PageCheckPass::Hooks hooks;
     hooks.stopRequested = [this] { return m_control.stopRequested(); };

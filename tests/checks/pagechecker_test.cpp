@@ -155,8 +155,8 @@ TEST_F(CheckedSite, EachPageGetsItsVerdict)
     for (const int i : {0, 1}) {
         EXPECT_FALSE(first[i].etag.isEmpty());
         EXPECT_FALSE(first[i].lastModified.isEmpty());
-        again.append(PageCheckInput{pages[i].url,
-                                    {first[i].etag, first[i].lastModified, first[i].fingerprint, first[i].verdict}});
+        again.append(PageCheckInput{
+            pages[i].url, {first[i].etag, first[i].lastModified, first[i].fingerprint, first[i].verdict, {}}});
     }
     const QList<PageCheckResult> second = check(again);
     for (const int i : {0, 1}) {
@@ -176,6 +176,49 @@ TEST_F(CheckedSite, EachPageGetsItsVerdict)
     EXPECT_EQ(third[0].statusCode, 200);
     EXPECT_FALSE(third[0].notModified);
     EXPECT_EQ(third[0].fingerprint, first[0].fingerprint);
+}
+
+TEST_F(CheckedSite, ABodyThatHashesAsBeforeIsNotParsedAgain)
+{
+    const struct
+    {
+        const char *path;
+        bool keeps; // the previous fingerprint and signals stand
+    } cases[] = {
+        {"/plain.html", true},           {"/meta-noindex.html", true},
+        {"/canonical-other.html", true}, {"/cgi-bin/noindex.cgi", false}, // a header noindex hid what the HTML said
+        {"/huge.html", false},                                            // past what is held: parsed as it arrives
+        {"/edited.html", false},
+    };
+    web.addFile("edited.html", htmlPage(""));
+    QList<PageCheckInput> pages;
+    for (const auto &c : cases)
+        pages.append(PageCheckInput{web.url(c.path), {}});
+    const QList<PageCheckResult> first = check(pages);
+    web.addFile("edited.html", htmlPage("", "<p>Other text.</p>"));
+
+    // Served without validators: every page comes whole again.
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        ASSERT_FALSE(first[i].rawHash.isEmpty()) << pages[i].url.toStdString();
+        pages[i].previous = {{}, {}, "v2:as-stored", first[i].verdict, first[i].rawHash};
+    }
+    const QList<PageCheckResult> second = check(pages);
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        SCOPED_TRACE(pages[i].url.toStdString());
+        EXPECT_EQ(second[i].statusCode, 200);
+        EXPECT_EQ(second[i].verdict, first[i].verdict);
+        EXPECT_EQ(second[i].rawHash == first[i].rawHash, i != 5);
+        EXPECT_EQ(second[i].fingerprint == "v2:as-stored", cases[i].keeps);
+    }
+
+    // Another Content setting reads every page again.
+    checks::PageCheckOptions main = quickOptions();
+    main.scope = checks::ContentScope::Main;
+    const QList<PageCheckResult> third = check(pages, main);
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        EXPECT_TRUE(third[i].fingerprint.startsWith("v2-main:")) << pages[i].url.toStdString();
+        EXPECT_NE(third[i].rawHash, first[i].rawHash);
+    }
 }
 
 TEST_F(CheckedSite, AStopEndsTheCheckWithThePagesLeftStopped)

@@ -153,7 +153,7 @@ TEST(PageFingerprint, WhatChangesOnEveryRequestLeavesItAlone)
     };
     // Stored fingerprints are compared across runs: a page hashes as it always has.
     const QByteArray reference = checks::readHtmlPage(page, base).fingerprint;
-    EXPECT_EQ(reference, "17b9be233b7acf28019e72d6e744e5830ee280123c09d39c14258428bc9dc962");
+    EXPECT_EQ(reference, "v2:17b9be233b7acf28019e72d6e744e5830ee280123c09d39c14258428bc9dc962");
     for (const auto &c : cases) {
         SCOPED_TRACE(c.behaviour);
         EXPECT_EQ(checks::readHtmlPage(page, c.other).fingerprint == reference, c.same);
@@ -167,6 +167,93 @@ TEST(PageFingerprint, WhatChangesOnEveryRequestLeavesItAlone)
         reader.finish();
         EXPECT_EQ(reader.fingerprint(), reference) << "slices of " << slice;
     }
+}
+
+TEST(PageFingerprint, AnAssetCountsWithoutItsVersionAndContentHash)
+{
+    const struct
+    {
+        QByteArray url, reduced;
+    } cases[] = {
+        {"/wp-content/themes/t/style.css?ver=6.4.2", "/wp-content/themes/t/style.css"},
+        {"https://cdn.example/app.3f9a1c2b.css#x", "https://cdn.example/app.css"},
+        {"/main-4f2a.js", "/main.js"},
+        {"/chunk.3f9a1c2b.min.js", "/chunk.min.js"},
+        {"/3F9A1C2B.js", "/js"},
+        {"/build/deadbeef/app.js", "/build/app.js"},
+        {"https://cafe-4b2a.example/face.png", "https://cafe-4b2a.example/face.png"},
+        {"/img/added-cafe-decade.jpg", "/img/added-cafe-decade.jpg"},
+        {"/2024/01/banner-20240115.jpg", "/2024/01/banner-20240115.jpg"},
+        {"/a1b.css", "/a1b.css"},
+        {"/logo-v2.png", "/logo-v2.png"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(checks::PageFingerprint::assetAddress(c.url), c.reduced) << c.url.toStdString();
+    EXPECT_EQ(checks::PageFingerprint::assetList(" a.1f2e3d.jpg?v=1 1x,b.jpg 2x , c,d.jpg"),
+              "a.jpg 1x,b.jpg 2x,c,d.jpg ,");
+}
+
+TEST(PageFingerprint, AThemeUpdateLeavesItAloneAndContentMainOnlyTheMainContent)
+{
+    const QByteArray base =
+        "<html><head><title>Post</title><link rel=\"stylesheet\" href=\"/style.css?ver=6.4\">"
+        "<link rel=\"icon\" href=\"/favicon.a1b2c3d4.ico\"><link rel=\"canonical\" href=\"/post?p=1\">"
+        "<script src=\"/app.3f9a1c2b.js\"></script></head><body><nav><a href=\"/?p=2\">Menu</a></nav>"
+        "<main><p>Body text</p><img src=\"/pic.png?v=1\" srcset=\"/pic-4f2a.png 2x\"></main>"
+        "<footer>(c) 2025</footer></body></html>";
+    const auto with = [&](const QByteArray &from, const QByteArray &to) {
+        QByteArray copy = base;
+        return copy.replace(from, to);
+    };
+    using checks::ContentScope;
+    const struct
+    {
+        const char *behaviour;
+        QByteArray other;
+        bool samePage, sameMain;
+    } cases[] = {
+        {"a new theme version", with("ver=6.4", "ver=6.5"), true, true},
+        {"renamed hashed assets", with("a1b2c3d4", "99887766aa").replace("3f9a1c2b", "0c0ffee1"), true, true},
+        {"an image's new cache buster", with("?v=1", "?v=2").replace("4f2a", "5e3b"), true, true},
+        {"another image", with("/pic.png", "/other.png"), false, false},
+        {"another canonical query", with("/post?p=1", "/post?p=3"), false, true},
+        {"a page link's query", with("/?p=2", "/?p=4"), false, true},
+        {"a new footer", with("(c) 2025", "(c) 2026"), false, true},
+        {"an edited main text", with("Body text", "New text"), false, false},
+    };
+    for (const ContentScope scope : {ContentScope::Page, ContentScope::Main}) {
+        const QByteArray reference = checks::readHtmlPage(page, base, {}, scope).fingerprint;
+        EXPECT_TRUE(reference.startsWith(checks::fingerprintRule(scope) + ':'));
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.behaviour);
+            EXPECT_EQ(checks::readHtmlPage(page, c.other, {}, scope).fingerprint == reference,
+                      scope == ContentScope::Page ? c.samePage : c.sameMain);
+        }
+    }
+
+    // Without <main>, the articles count, then role="main", then the body.
+    const struct
+    {
+        QByteArray html, changed;
+        bool same;
+    } fallbacks[] = {
+        {"<div>A</div><article>B</article><article>C</article>", "<div>X</div><article>B</article><article>C</article>",
+         true},
+        {"<div>A</div><article>B</article><article>C</article>", "<div>A</div><article>B</article><article>X</article>",
+         false},
+        {"<div>A</div><div role=\"main\"><p>B</p></div><p>C</p>",
+         "<div>X</div><div role=\"main\"><p>B</p></div><p>X</p>", true},
+        {"<div>A</div><div role=\"main\"><p>B</p></div>", "<div>A</div><div role=\"main\"><p>X</p></div>", false},
+        {"<p>A</p>", "<p>X</p>", false},
+    };
+    for (const auto &c : fallbacks) {
+        SCOPED_TRACE(c.changed.toStdString());
+        EXPECT_EQ(checks::readHtmlPage(page, c.html, {}, ContentScope::Main).fingerprint ==
+                      checks::readHtmlPage(page, c.changed, {}, ContentScope::Main).fingerprint,
+                  c.same);
+    }
+    EXPECT_EQ(checks::ruleOf("17b9be23"), "v1");
+    EXPECT_EQ(checks::ruleOf("v2-main:17b9be23"), "v2-main");
 }
 
 TEST(PageFingerprint, TextHashesAlikeWhateverItsBlanksAndSlices)

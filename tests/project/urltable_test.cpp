@@ -1,3 +1,4 @@
+#include "project/pagestate.h"
 #include "project/urlgridrows.h"
 #include "project/urltable.h"
 #include "project/urltablemodel.h"
@@ -604,4 +605,25 @@ TEST_F(UrlTableTest, TheGridFollowsTheTablesChangesAndARunsFlagsAreAnnouncedPerC
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(model.rowCount(), 3);
     EXPECT_EQ(model.data(model.index(2, 0)), QStringLiteral("http://c/"));
+}
+
+TEST_F(UrlTableTest, PageChecksStoredByAnOlderVersionKeepWorkingAndGainTheRawHash)
+{
+    {
+        QSqlQuery query(QSqlDatabase::database(table.connectionName()));
+        ASSERT_TRUE(query.exec("drop table urls2_pagecheck"));
+        ASSERT_TRUE(query.exec("create table urls2_pagecheck (Projectid REAL, Url TEXT, ETag BLOB, LastModified BLOB, "
+                               "Fingerprint BLOB, VerdictKind INTEGER, VerdictText TEXT, StatusLine TEXT, "
+                               "Checked TEXT, primary key (Projectid, Url))"));
+        ASSERT_TRUE(query.exec("insert into urls2_pagecheck values (1, 'https://a.example/', '\"e\"', '', "
+                               "'17b9be23', 0, '', 'HTTP/1.1 200 OK', '2025-01-06T00:00:00.000Z')"));
+    }
+    UrlTable upgraded{dir.path()};
+    PageState state(upgraded);
+    PageState::Check check = state.checks(1).value("https://a.example/");
+    EXPECT_EQ(check.fingerprint, "17b9be23");
+    EXPECT_EQ(check.rawHash, QByteArray());
+    check.rawHash = "raw";
+    state.setChecks(1, {{"https://a.example/", check}});
+    EXPECT_EQ(state.checks(1).value("https://a.example/").rawHash, "raw");
 }

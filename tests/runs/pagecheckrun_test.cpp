@@ -173,6 +173,41 @@ TEST_F(PageCheckRun, TheWeeklyRunSendsWhatReallyChangedAndAnnouncesTheDeletedPag
     EXPECT_EQ(weeklyRun(), QList<QStringList>());
 }
 
+TEST_F(PageCheckRun, ANewFingerprintRuleOrContentSettingSendsNothingAndAThemeUpdateNeither)
+{
+    const auto themed = [](const QByteArray &text, const QByteArray &version) {
+        return page("<main><p>" + text + "</p></main><footer>f</footer>",
+                    "<link rel=\"stylesheet\" href=\"/style.css?ver=" + version + "\">");
+    };
+    put("p1", themed("One", "1"));
+    put("p2", themed("Two", "1"));
+    table->replaceProjectUrls(ProjectId, {site("p1"), site("p2")});
+    EXPECT_EQ(run(), QList<QStringList>({sites({"p1", "p2"})}));
+
+    // Checked and accepted by the first rule, whose fingerprints carried no rule; then the theme is updated.
+    PageState state(*table);
+    QHash<QString, QByteArray> accepted = state.accepted(ProjectId, "IndexNow");
+    QHash<QString, PageState::Check> checked = state.checks(ProjectId);
+    ASSERT_EQ(accepted.size(), 2);
+    for (auto &fingerprint : accepted)
+        fingerprint = fingerprint.mid(fingerprint.indexOf(':') + 1);
+    for (auto &check : checked)
+        check.fingerprint = check.fingerprint.mid(check.fingerprint.indexOf(':') + 1);
+    state.setAccepted(ProjectId, "IndexNow", accepted);
+    state.setChecks(ProjectId, checked);
+    put("p1", themed("One", "2"));
+    put("p2", themed("Two", "2"));
+    EXPECT_EQ(run(), QList<QStringList>());
+
+    put("p1", themed("One, edited", "2"));
+    EXPECT_EQ(run(), QList<QStringList>({sites({"p1"})}));
+
+    setup.settings.checkMainContent = true;
+    put("p2", themed("Two", "3").replace("<footer>f", "<footer>g"));
+    EXPECT_EQ(run(), QList<QStringList>());
+    EXPECT_EQ(flags("E1"), QList<bool>({false, false}));
+}
+
 TEST_F(PageCheckRun, ARefusedDeletionIsAnnouncedAgainUntilTakenAndAPageStillThereNotAtAll)
 {
     for (const char *name : {"a", "gone", "kept"})
