@@ -1,18 +1,10 @@
 #include "checks/charsetprescan.h"
 
+#include "checks/htmlchars.h"
+
 namespace checks {
 
 namespace {
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-bool isLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 // One attribute of a tag in the prescan, from at; at is left after it.
 struct PrescanAttribute
@@ -24,22 +16,22 @@ struct PrescanAttribute
 PrescanAttribute nextAttribute(QByteArrayView text, qsizetype &at)
 {
     PrescanAttribute attribute;
-    while (at < text.size() && (isBlank(text[at]) || text[at] == '/'))
+    while (at < text.size() && (isHtmlBlank(text[at]) || text[at] == '/'))
         ++at;
     if (at >= text.size() || text[at] == '>')
         return attribute;
     const qsizetype nameStart = at;
-    while (at < text.size() && !isBlank(text[at]) && text[at] != '/' && text[at] != '>' &&
+    while (at < text.size() && !isHtmlBlank(text[at]) && text[at] != '/' && text[at] != '>' &&
            (text[at] != '=' || at == nameStart))
         ++at;
     attribute.name = text.sliced(nameStart, at - nameStart).toByteArray().toLower();
     attribute.found = true;
-    while (at < text.size() && isBlank(text[at]))
+    while (at < text.size() && isHtmlBlank(text[at]))
         ++at;
     if (at >= text.size() || text[at] != '=')
         return attribute;
     ++at;
-    while (at < text.size() && isBlank(text[at]))
+    while (at < text.size() && isHtmlBlank(text[at]))
         ++at;
     if (at >= text.size())
         return attribute;
@@ -52,7 +44,7 @@ PrescanAttribute nextAttribute(QByteArrayView text, qsizetype &at)
         return attribute;
     }
     const qsizetype valueStart = at;
-    while (at < text.size() && !isBlank(text[at]) && text[at] != '>')
+    while (at < text.size() && !isHtmlBlank(text[at]) && text[at] != '>')
         ++at;
     attribute.value = text.sliced(valueStart, at - valueStart).toByteArray();
     return attribute;
@@ -68,20 +60,20 @@ QByteArray charsetInContent(QByteArrayView content)
         if (at < 0)
             return {};
         at += 7;
-        while (at < lower.size() && isBlank(lower[at]))
+        while (at < lower.size() && isHtmlBlank(lower[at]))
             ++at;
         if (at < lower.size() && lower[at] == '=')
             break;
     }
     ++at;
-    while (at < lower.size() && isBlank(lower[at]))
+    while (at < lower.size() && isHtmlBlank(lower[at]))
         ++at;
     if (at < lower.size() && (lower[at] == '"' || lower[at] == '\'')) {
         const qsizetype end = lower.indexOf(lower[at], at + 1);
         return end < 0 ? QByteArray() : lower.mid(at + 1, end - at - 1);
     }
     qsizetype end = at;
-    while (end < lower.size() && !isBlank(lower[end]) && lower[end] != ';')
+    while (end < lower.size() && !isHtmlBlank(lower[end]) && lower[end] != ';')
         ++end;
     return lower.mid(at, end - at);
 }
@@ -118,7 +110,7 @@ QByteArray prescanCharset(QByteArrayView start, const std::function<bool(const Q
             continue;
         }
         if (rest.size() >= 6 && rest.first(5).compare("<meta", Qt::CaseInsensitive) == 0 &&
-            (isBlank(rest[5]) || rest[5] == '/')) {
+            (isHtmlBlank(rest[5]) || rest[5] == '/')) {
             at += 5;
             QByteArray httpEquiv, content, charset;
             bool haveHttpEquiv = false, haveContent = false, haveCharset = false;
@@ -145,10 +137,10 @@ QByteArray prescanCharset(QByteArrayView start, const std::function<bool(const Q
             continue;
         }
         if (rest.size() >= 2 && rest[0] == '<' &&
-            (isLetter(rest[1]) || (rest[1] == '/' && rest.size() >= 3 && isLetter(rest[2])))) {
+            (isAsciiLetter(rest[1]) || (rest[1] == '/' && rest.size() >= 3 && isAsciiLetter(rest[2])))) {
             // Any other tag: its attributes are passed over whole, quoted '>' and all.
             at += 2;
-            while (at < start.size() && !isBlank(start[at]) && start[at] != '>')
+            while (at < start.size() && !isHtmlBlank(start[at]) && start[at] != '>')
                 ++at;
             while (nextAttribute(start, at).found) {
             }

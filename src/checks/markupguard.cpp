@@ -1,25 +1,17 @@
 #include "checks/markupguard.h"
 
+#include "checks/htmlchars.h"
+
 #include <cstring>
 
 namespace checks {
 
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-bool isLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 // The bytes the parser starts and continues an element's or attribute's name with.
 bool startsName(char c)
 {
-    return isLetter(c) || c == '_' || c == ':' || c == '.';
+    return isAsciiLetter(c) || c == '_' || c == ':' || c == '.';
 }
 
 bool inName(char c)
@@ -116,15 +108,15 @@ qsizetype MarkupGuard::take(QByteArrayView text)
             // Its words are counted too: the parser may read a bogus tag's as attributes.
             if (c == '>' || c == '\0')
                 state = State::Text;
-            else if (!isBlank(c) && isBlank(previous) && !count())
+            else if (!isHtmlBlank(c) && isHtmlBlank(previous) && !count())
                 return m_state = state, at - text.data();
             break;
         case State::TagName:
             if (inName(c)) {
                 if (m_nameSize < int(sizeof m_name))
-                    m_name[m_nameSize] = char(isLetter(c) ? c | 0x20 : c);
+                    m_name[m_nameSize] = char(isAsciiLetter(c) ? c | 0x20 : c);
                 m_nameSize = qMin(m_nameSize + 1, int(sizeof m_name) + 1);
-            } else if (isBlank(c)) {
+            } else if (isHtmlBlank(c)) {
                 state = State::BeforeName;
             } else if (c == '>') {
                 state = afterStartTag(previous);
@@ -134,7 +126,7 @@ qsizetype MarkupGuard::take(QByteArrayView text)
             break;
         case State::BeforeName:
         case State::AfterName:
-            if (isBlank(c))
+            if (isHtmlBlank(c))
                 break;
             if (c == '>')
                 state = afterStartTag(previous);
@@ -148,7 +140,7 @@ qsizetype MarkupGuard::take(QByteArrayView text)
                 return m_state = state, at - text.data();
             break;
         case State::Name:
-            if (isBlank(c))
+            if (isHtmlBlank(c))
                 state = State::AfterName;
             else if (c == '=')
                 state = State::BeforeValue;
@@ -158,7 +150,7 @@ qsizetype MarkupGuard::take(QByteArrayView text)
                 state = State::BadName;
             break;
         case State::BadName:
-            if (isBlank(c))
+            if (isHtmlBlank(c))
                 state = State::BeforeName;
             else if (c == '>')
                 state = afterStartTag(previous);
@@ -169,7 +161,7 @@ qsizetype MarkupGuard::take(QByteArrayView text)
                 state = State::Quoted;
             } else if (c == '>') {
                 state = afterStartTag(previous);
-            } else if (!isBlank(c)) {
+            } else if (!isHtmlBlank(c)) {
                 state = State::Unquoted;
             }
             break;
@@ -178,7 +170,7 @@ qsizetype MarkupGuard::take(QByteArrayView text)
                 state = State::BeforeName;
             break;
         case State::Unquoted:
-            if (isBlank(c) || c == '\0')
+            if (isHtmlBlank(c) || c == '\0')
                 state = State::BeforeName;
             else if (c == '>')
                 state = afterStartTag(previous);
@@ -194,7 +186,7 @@ qsizetype MarkupGuard::take(QByteArrayView text)
             // Raw text ends at "</" and any letter: at the earliest the parser could end it.
             if (c == '/' && state == State::RawOpen)
                 state = State::RawSlash;
-            else if (isLetter(c) && state == State::RawSlash)
+            else if (isAsciiLetter(c) && state == State::RawSlash)
                 state = State::Skip, m_attributes = 0;
             else if (c == '\0')
                 state = State::Text;

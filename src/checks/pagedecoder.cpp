@@ -1,6 +1,7 @@
 #include "checks/pagedecoder.h"
 
 #include "checks/charsetprescan.h"
+#include "checks/htmlchars.h"
 
 #include <cerrno>
 #include <iconv.h>
@@ -11,11 +12,6 @@ namespace {
 
 const iconv_t noConverter = reinterpret_cast<iconv_t>(-1);
 
-bool isLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 // A label as the converter may be asked for it; "" for anything that could
 // smuggle options into the converter's name ("utf-8//IGNORE").
 QByteArray cleanLabel(QByteArrayView label)
@@ -24,7 +20,7 @@ QByteArray cleanLabel(QByteArrayView label)
     if (clean.size() > 40)
         return {};
     for (const char c : clean)
-        if (!(isLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == ':'))
+        if (!(isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == ':'))
             return {};
     return clean;
 }
