@@ -117,19 +117,6 @@ bool UrlCommands::replaceFromSitemaps(const QStringList &fileOrUrls)
     return true;
 }
 
-bool UrlCommands::replaceFromList(const QString &listName)
-{
-    const DirectoryLock::Scope lock(m_lock);
-    if (!lock.held())
-        return false;
-    try {
-        return tell(ReplaceUrlsFromList(m_table, m_session.id(), m_session.baseDir(), listName));
-    } catch (const std::exception &failure) {
-        showFailure(failure);
-        return false;
-    }
-}
-
 void UrlCommands::enableAllUrls()
 {
     try {

@@ -33,8 +33,25 @@ void removeProjectDirectory(const QString &path)
 
 } // namespace
 
-ProjectSession::ProjectSession(const QString &baseDir) : m_baseDir(baseDir)
+ProjectSession::ProjectSession(const QString &baseDir, EngineLoader loader) : m_baseDir(baseDir), m_loader(loader)
 {}
+
+ProjectSession::~ProjectSession() = default;
+
+UrlTable &ProjectSession::openTable()
+{
+    if (!m_table) {
+        m_table = std::make_unique<UrlTable>(m_baseDir);
+        ensureDirectory(listsDir());
+    }
+    return *m_table;
+}
+
+const EngineCatalogue &ProjectSession::loadEngines()
+{
+    m_engines = m_loader ? m_loader(autoListPath()) : EngineCatalogue();
+    return m_engines;
+}
 
 QString ProjectSession::appIniPath() const
 {
@@ -110,13 +127,13 @@ int ProjectSession::create(const QString &path, const QStringList &listedEngines
     return projectId;
 }
 
-bool ProjectSession::remove(UrlTable &table)
+bool ProjectSession::remove()
 {
     bool deleted = false;
     try {
         // A file without a valid ID owns no rows and no directory.
         if (id() > 0) {
-            table.deleteProject(id());
+            openTable().deleteProject(id());
             removeProjectDirectory(directory());
         }
         deleted = QFile::remove(m_file);
