@@ -8,8 +8,6 @@ namespace {
 
 using XmlBytes::isBlank;
 
-constexpr char CdataKeyword[] = "[CDATA[";
-
 constexpr std::array<bool, 256> textStops()
 {
     std::array<bool, 256> table{};
@@ -353,8 +351,8 @@ qsizetype XmlScanner::scan(const uchar *begin, const uchar *end)
             } else if (c == '[') {
                 if (m_elements.isEmpty())
                     return stopAtMark(QStringLiteral("A CDATA section outside the root element."));
-                m_matched = 1;
-                m_state = State::CdataOpen;
+                m_cdata.begin();
+                m_state = State::Cdata;
             } else if (c == 'D') {
                 if (m_rootSeen || m_doctypeSeen)
                     return stopAtMark(QStringLiteral("A DOCTYPE is allowed only once, before the root element."));
@@ -365,46 +363,27 @@ qsizetype XmlScanner::scan(const uchar *begin, const uchar *end)
             }
             ++p;
             break;
-        case State::CdataOpen:
-            if (char(c) != CdataKeyword[m_matched])
-                return stop(QStringLiteral("Unexpected character after \"<!\"."));
-            if (++m_matched == int(sizeof CdataKeyword) - 1)
-                m_state = State::Cdata;
-            ++p;
-            break;
         case State::Cdata: {
-            const void *bracket = std::memchr(p, ']', size_t(end - p));
-            const uchar *stopAt = bracket ? static_cast<const uchar *>(bracket) : end;
-            keep(p, stopAt);
-            p = stopAt;
-            if (bracket) {
-                m_state = State::CdataBracket;
-                ++p;
+            QByteArrayView piece;
+            switch (m_cdata.read(&p, end, &piece)) {
+            case XmlCdata::Step::More:
+                break;
+            case XmlCdata::Step::Text:
+                keep(reinterpret_cast<const uchar *>(piece.data()),
+                     reinterpret_cast<const uchar *>(piece.data()) + piece.size());
+                break;
+            case XmlCdata::Step::Brackets:
+                keepText(piece);
+                break;
+            case XmlCdata::Step::Done:
+                m_keptCr = false;
+                m_state = State::Text;
+                break;
+            case XmlCdata::Step::Fault:
+                return stop(m_cdata.fault());
             }
             break;
         }
-        case State::CdataBracket:
-            if (c == ']') {
-                m_state = State::CdataBrackets;
-                ++p;
-            } else {
-                keepText("]");
-                m_state = State::Cdata;
-            }
-            break;
-        case State::CdataBrackets:
-            if (c == '>') {
-                m_keptCr = false;
-                m_state = State::Text;
-                ++p;
-            } else if (c == ']') {
-                keepText("]");
-                ++p;
-            } else {
-                keepText("]]");
-                m_state = State::Cdata;
-            }
-            break;
 
         case State::PiTarget: {
             if (m_nameChar.take(c, m_nameLength == 0)) {

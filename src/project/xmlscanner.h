@@ -1,6 +1,7 @@
 #pragma once
 
 #include "project/utf8check.h"
+#include "project/xmlcdata.h"
 #include "project/xmldeclaration.h"
 #include "project/xmldecoder.h"
 #include "project/xmldoctype.h"
@@ -85,10 +86,7 @@ private:
         EndName,       // inside an end tag's name, m_matched bytes of the open element's matched
         EndBlank,      // after an end tag's name: blanks, then '>'
         Bang,          // after "<!"
-        CdataOpen,     // inside "<![CDATA[", m_matched bytes of it matched
-        Cdata,         // inside a CDATA section
-        CdataBracket,  // a CDATA section's ']'
-        CdataBrackets, // a CDATA section's "]]": '>' closes it
+        Cdata,         // inside a CDATA section, read by m_cdata
         PiTarget,      // inside a processing instruction's target
         Skipped,       // inside a comment or processing instruction, read by m_skip
         Declaration,   // inside the XML declaration, read by m_declaration until "?>"
@@ -119,6 +117,7 @@ private:
     XmlDoctype m_doctype;
     XmlReference m_reference;
     XmlSkip m_skip;
+    XmlCdata m_cdata;
     XmlDeclaration m_declaration;
 
     State m_state = State::Start;
