@@ -62,8 +62,7 @@ TMainForm::TMainForm(Platform &platform, const StartupFlags &startup, QWidget *p
     setStatusBar(m_statusBar);
     StatusLog &log = m_submitPage->log();
     m_binding = new SettingsBinding(m_session, *m_infoPage, *m_settingsPage, *m_submitPage, this);
-    m_urlCommands =
-        new UrlCommands(m_platform, this, m_session, urlTable(), *m_network, *m_lock, *m_settingsPage, log);
+    m_urlCommands = new UrlCommands(m_platform, this, m_session, urlTable(), *m_network, *m_lock, *m_settingsPage, log);
     m_engineCommands =
         new EngineCommands(m_platform, this, m_session, *m_binding, *m_network, *m_settingsPage, *m_manualPage, log);
     m_watcher = new RunWatcher(m_platform, this, *m_submitPage, *m_hiddenPage, m_session, this);

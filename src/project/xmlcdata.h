@@ -11,15 +11,19 @@ class XmlCdata
 {
 public:
     enum class Step {
-        More,  // every byte given was read; the section goes on
+        More,     // every byte given was read; the section goes on
         Text,     // *text is a piece of the content, in the input (line ends as they are there)
         Brackets, // *text is "]" or "]]" that turned out to be content
-        Done,  // "]]>" ended the section before *at
-        Fault, // it is broken at *at: fault() says how
+        Done,     // "]]>" ended the section before *at
+        Fault,    // it is broken at *at: fault() says how
     };
 
     // After "<![": the keyword's '[' is read.
-    void begin() { m_state = State::Keyword, m_matched = 1; }
+    void begin()
+    {
+        m_state = State::Keyword;
+        m_matched = 1;
+    }
 
     // Reads from *at up to end and moves *at past what it read; after a piece
     // of text, read on from there.

@@ -72,25 +72,25 @@ public:
 
 private:
     enum class State : quint8 {
-        Start,         // nothing read: an XML declaration may open the document
-        Text,          // character data, or blanks outside the root element
-        Reference,     // after '&', read by m_reference
-        Open,          // after '<'
-        StartName,     // inside a start tag's name
-        Tag,           // inside a start tag, after its name or an attribute
-        EmptyClose,    // after a start tag's '/': '>' must follow
-        AttrName,      // inside an attribute's name
-        AttrEq,        // after an attribute's name: blanks, then '='
-        AttrQuote,     // after '=': blanks, then the opening quote
-        AttrValue,     // inside an attribute value, up to m_quote
-        EndName,       // inside an end tag's name, m_matched bytes of the open element's matched
-        EndBlank,      // after an end tag's name: blanks, then '>'
-        Bang,          // after "<!"
-        Cdata,         // inside a CDATA section, read by m_cdata
-        PiTarget,      // inside a processing instruction's target
-        Skipped,       // inside a comment or processing instruction, read by m_skip
-        Declaration,   // inside the XML declaration, read by m_declaration until "?>"
-        Doctype,       // inside a DOCTYPE, read by m_doctype
+        Start,       // nothing read: an XML declaration may open the document
+        Text,        // character data, or blanks outside the root element
+        Reference,   // after '&', read by m_reference
+        Open,        // after '<'
+        StartName,   // inside a start tag's name
+        Tag,         // inside a start tag, after its name or an attribute
+        EmptyClose,  // after a start tag's '/': '>' must follow
+        AttrName,    // inside an attribute's name
+        AttrEq,      // after an attribute's name: blanks, then '='
+        AttrQuote,   // after '=': blanks, then the opening quote
+        AttrValue,   // inside an attribute value, up to m_quote
+        EndName,     // inside an end tag's name, m_matched bytes of the open element's matched
+        EndBlank,    // after an end tag's name: blanks, then '>'
+        Bang,        // after "<!"
+        Cdata,       // inside a CDATA section, read by m_cdata
+        PiTarget,    // inside a processing instruction's target
+        Skipped,     // inside a comment or processing instruction, read by m_skip
+        Declaration, // inside the XML declaration, read by m_declaration until "?>"
+        Doctype,     // inside a DOCTYPE, read by m_doctype
     };
 
     qsizetype scanPiece(QByteArrayView utf8);

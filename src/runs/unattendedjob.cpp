@@ -12,7 +12,6 @@
 #include "runs/runsummary.h"
 #include "runs/urlimports.h"
 
-
 #include <cstdio>
 
 namespace {
@@ -88,7 +87,8 @@ bool UnattendedJob::hold()
     report(QStringLiteral("quillcast: ") +
            (outcome == BaseLock::Outcome::Held
                 ? QStringLiteral("The directory %1 is in use by another Quillcast%2.").arg(baseDir, process)
-                : QStringLiteral("The directory %1 cannot be locked for Quillcast: %2").arg(baseDir, m_lock->errorText())));
+                : QStringLiteral("The directory %1 cannot be locked for Quillcast: %2")
+                      .arg(baseDir, m_lock->errorText())));
     m_lock.reset();
     return false;
 }

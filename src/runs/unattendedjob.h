@@ -24,8 +24,8 @@ struct RunSetup;
 // import its URL list or sitemaps, make and write its IndexNow key, submit,
 // search) on the core (CommandLineSteps), without a window, under a
 // QCoreApplication. The base directory is locked through all the steps when
-// there is any. What a window
-// would show in a box goes to standard error as "caption: text"; lines of input
+// there is any. What a window would show in a box goes to standard error as
+// "caption: text"; lines of input
 // passed over and a lock held by another program as "quillcast: text"; with
 // /debug, every status line of the runs; and unless all went well, the summary
 // of the runs (RunSummary()).
@@ -68,6 +68,7 @@ private:
     bool hold() override;
     void release() override;
     bool runStep(bool search) override;
+
     RunSetup runSetup() const;
 
     // A box nobody can answer: its caption and text on standard error.

@@ -1,5 +1,5 @@
-#include "runs/commandline.h"
 #include "project/projectsession.h"
+#include "runs/commandline.h"
 #include "runs/commandlinesteps.h"
 #include "runs/runservices.h"
 #include "support/tempdir.h"
