@@ -8,7 +8,7 @@
 #include "engines/enginelist.h"
 #include "engines/ui/advancedengineform.h"
 #include "platform/platform.h"
-#include "project/projectsession.h"
+#include "project/session/projectsession.h"
 #include "runs/runservices.h"
 #include "runs/ui/statuslog.h"
 

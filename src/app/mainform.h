@@ -2,7 +2,7 @@
 
 #include "app/windowcommands.h"
 #include "engines/enginecatalogue.h"
-#include "project/projectsession.h"
+#include "project/session/projectsession.h"
 #include "runs/commandline.h"
 #include "runs/enginetally.h"
 

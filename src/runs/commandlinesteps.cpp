@@ -1,7 +1,7 @@
 #include "runs/commandlinesteps.h"
 
-#include "project/projectsession.h"
-#include "project/urltable.h"
+#include "project/session/projectsession.h"
+#include "project/store/urltable.h"
 #include "runs/commandline.h"
 #include "runs/urlimports.h"
 

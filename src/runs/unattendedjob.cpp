@@ -1,9 +1,9 @@
 #include "runs/unattendedjob.h"
 
-#include "project/baselock.h"
-#include "project/profilefile.h"
-#include "project/settingskeys.h"
-#include "project/urltable.h"
+#include "project/session/baselock.h"
+#include "project/session/profilefile.h"
+#include "project/session/settingskeys.h"
+#include "project/store/urltable.h"
 #include "runs/builtinpictures.h"
 #include "runs/run.h"
 #include "runs/runrefusal.h"

@@ -2,7 +2,7 @@
 
 #include "runs/runsetup.h"
 
-#include "project/projectsession.h"
+#include "project/session/projectsession.h"
 #include "runs/commandline.h"
 #include "runs/commandlinesteps.h"
 #include "runs/enginetally.h"

@@ -1,6 +1,6 @@
-#include "project/profilefile.h"
-#include "project/projectsession.h"
-#include "project/urltable.h"
+#include "project/session/profilefile.h"
+#include "project/session/projectsession.h"
+#include "project/store/urltable.h"
 #include "support/tempdir.h"
 
 #include <QDir>

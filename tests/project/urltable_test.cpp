@@ -1,6 +1,6 @@
-#include "project/urlgridrows.h"
-#include "project/urltable.h"
-#include "project/urltablemodel.h"
+#include "project/store/urlgridrows.h"
+#include "project/store/urltable.h"
+#include "project/store/urltablemodel.h"
 #include "support/tempdir.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "project/projectsession.h"
+#include "project/session/projectsession.h"
 #include "runs/commandline.h"
 #include "runs/commandlinesteps.h"
 #include "runs/runservices.h"
