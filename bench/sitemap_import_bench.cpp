@@ -10,8 +10,8 @@
 // seconds>", and for the imports then the read seconds and the table seconds of the
 // first and the second (the table's: opening it and the replacement).
 #include "net/httpclient.h"
-#include "project/urllist.h"
-#include "project/urltable.h"
+#include "project/readers/urllist.h"
+#include "project/store/urltable.h"
 #include "runs/sitemapimport.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 //   url_import_bench updates DIR LIST N   imports LIST, then times N per-URL flag updates
 //                                         (the first N lines, whose URLs are distinct)
 // Each mode prints one line "<mode> <rows> <seconds>".
-#include "project/urltable.h"
+#include "project/store/urltable.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,13 @@
-# qc_core_library(NAME DIR LIBS...): a widget-free library of one subsystem,
-# built from every .cpp file directly in DIR.
+# qc_core_library(NAME [SUBDIRS dirs...] LIBS...): a widget-free library of one
+# subsystem, built from every .cpp file directly in its directory and in the
+# SUBDIRS named (a ui/ folder beside them belongs to the window).
 function(qc_core_library name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SUBDIRS;LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  foreach(dir IN LISTS ARG_SUBDIRS)
+    file(GLOB dir_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.h)
+    list(APPEND sources ${dir_sources})
+  endforeach()
   list(FILTER sources INCLUDE REGEX "\\.cpp$|\\.h$")
   if(sources MATCHES "\\.cpp")
     add_library(${name} STATIC ${sources})

@@ -1,7 +1,7 @@
 // Any bytes as a profile file (and as an engine list): every listing and read must hold,
 // and a write must read back without changing any other value.
 #include "engines/enginelist.h"
-#include "project/profilefile.h"
+#include "project/session/profilefile.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 // limits or the URL check, and the slices the bytes arrive in must not change
 // the outcome. A first byte with its high bit set has the harness compress the
 // rest, so the fuzzer reaches the XML behind inflate as well as broken gzip data.
-#include "project/sitemapreader.h"
-#include "project/urllistparser.h"
+#include "project/readers/sitemapreader.h"
+#include "project/readers/urllistparser.h"
 
 #include <QSet>
 #include <cstdint>

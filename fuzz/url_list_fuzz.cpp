@@ -1,6 +1,6 @@
 // Any bytes as a URL list: what is kept must be a URL the checker accepts, once, and
 // neither the slices the bytes arrive in nor anything else may change the outcome.
-#include "project/urllistparser.h"
+#include "project/readers/urllistparser.h"
 
 #include <QSet>
 #include <cstdint>

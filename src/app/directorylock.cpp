@@ -1,7 +1,7 @@
 #include "app/directorylock.h"
 
 #include "platform/platform.h"
-#include "project/baselock.h"
+#include "project/session/baselock.h"
 
 DirectoryLock::DirectoryLock(Platform &platform, QWidget *parent, const QString &baseDir)
     : m_platform(platform), m_parent(parent), m_baseDir(baseDir), m_lock(std::make_unique<BaseLock>(baseDir))

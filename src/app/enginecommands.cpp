@@ -8,7 +8,7 @@
 #include "engines/enginelist.h"
 #include "engines/ui/advancedengineform.h"
 #include "platform/platform.h"
-#include "project/projectsession.h"
+#include "project/session/projectsession.h"
 #include "runs/runservices.h"
 #include "runs/ui/statuslog.h"
 
@@ -34,13 +34,19 @@ EngineCommands::EngineCommands(Platform &platform, QWidget *parent, ProjectSessi
 
 void EngineCommands::loadEngineList()
 {
-    m_engines = EngineCatalogue::load(m_session.autoListPath());
-    if (m_engines.isCut())
+    m_session.loadEngines();
+    showEngineList();
+}
+
+void EngineCommands::showEngineList()
+{
+    const EngineCatalogue &engines = m_session.engines();
+    if (engines.isCut())
         m_log.AddStatusLine(QStringLiteral("The engine list names %1 engines; only the first %2 are listed.")
-                                .arg(m_engines.listedCount())
+                                .arg(engines.listedCount())
                                 .arg(EngineCatalogue::MaxEngines),
                             StatusKind::Heading);
-    m_settingsPage.setEngines(m_engines.names());
+    m_settingsPage.setEngines(engines.names());
 }
 
 void EngineCommands::loadManualList()
@@ -69,7 +75,7 @@ QStringList EngineCommands::fetchLists()
 
 void EngineCommands::followRun(const EngineCatalogue &engines)
 {
-    if (engines.sameColumns(m_engines))
+    if (engines.sameColumns(m_session.engines()))
         return;
     loadEngineList();
     m_binding.showChosenEngines();

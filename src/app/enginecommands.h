@@ -18,7 +18,7 @@ class QWidget;
 // The commands on the engine lists: loading the automatic list into the
 // catalogue and the check list and the manual list into the manual page,
 // downloading both, choosing every engine or none, and the Excite settings.
-// The catalogue the window and its runs work with is the one kept here.
+// The catalogue the window and its runs work with is the session's.
 class EngineCommands : public QObject
 {
     Q_OBJECT
@@ -28,11 +28,11 @@ public:
     EngineCommands(Platform &platform, QWidget *parent, ProjectSession &session, SettingsBinding &binding,
                    const RunServices &services, SettingsPage &settingsPage, ManualPage &manualPage, StatusLog &log);
 
-    const EngineCatalogue &catalogue() const { return m_engines; }
-
-    // Loads the automatic list into the catalogue and the check list, all
-    // unchecked; a list cut at the catalogue's limit is told in the status log.
+    // Loads the automatic list into the session's catalogue and shows it.
     void loadEngineList();
+    // The session's catalogue in the check list, all unchecked; a list cut at
+    // the catalogue's limit is told in the status log.
+    void showEngineList();
     void loadManualList();
     // Downloads both lists from where the project's settings say, telling each
     // problem in the status log. Returns what went wrong when neither list was
@@ -77,5 +77,4 @@ private:
     ManualPage &m_manualPage;
     StatusLog &m_log;
     TAdvancedEngineForm *m_exciteForm;
-    EngineCatalogue m_engines;
 };

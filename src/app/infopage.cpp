@@ -3,7 +3,7 @@
 #include "app/hints.h"
 #include "app/memolines.h"
 #include "app/named.h"
-#include "project/projectsettings.h"
+#include "project/session/projectsettings.h"
 
 #include <QFrame>
 #include <QGridLayout>

@@ -20,8 +20,8 @@
 #include "app/windowplacement.h"
 #include "app/windowstatusbar.h"
 #include "platform/platform.h"
-#include "project/urltable.h"
-#include "project/urltablemodel.h"
+#include "project/store/urltable.h"
+#include "project/store/urltablemodel.h"
 #include "runs/run.h"
 #include "runs/runcontrol.h"
 #include "runs/runservices.h"
@@ -45,17 +45,16 @@ using namespace Quillcast;
 TMainForm::TMainForm(Platform &platform, const StartupFlags &startup, QWidget *parent)
     : QMainWindow(parent), m_startup(startup), m_platform(platform),
       // Everything the program reads and writes lives in the current directory at start-up.
-      m_session(QDir::currentPath())
+      m_session(QDir::currentPath(), EngineCatalogue::load)
 {
     setObjectName(QStringLiteral("MainForm"));
     // The URL table opens with the window; a table that cannot be opened ends the
     // program (the caller shows the error).
-    m_urlTable = std::make_unique<UrlTable>(baseDir());
-    m_urlModel = new UrlTableModel(*m_urlTable, this);
+    m_urlModel = new UrlTableModel(m_session.openTable(), this);
     // The network side sends the program's title as the user agent.
     m_network = std::make_unique<RunServices>(AppTitle.toUtf8());
     m_lock = std::make_unique<DirectoryLock>(m_platform, this, baseDir());
-    m_outside = std::make_unique<OutsideChanges>(*m_urlTable);
+    m_outside = std::make_unique<OutsideChanges>(urlTable());
 
     m_commands = WindowCommands::create(*this);
     createPages();
@@ -63,8 +62,7 @@ TMainForm::TMainForm(Platform &platform, const StartupFlags &startup, QWidget *p
     setStatusBar(m_statusBar);
     StatusLog &log = m_submitPage->log();
     m_binding = new SettingsBinding(m_session, *m_infoPage, *m_settingsPage, *m_submitPage, this);
-    m_urlCommands =
-        new UrlCommands(m_platform, this, m_session, *m_urlTable, *m_network, *m_lock, *m_settingsPage, log);
+    m_urlCommands = new UrlCommands(m_platform, this, m_session, urlTable(), *m_network, *m_lock, *m_settingsPage, log);
     m_engineCommands =
         new EngineCommands(m_platform, this, m_session, *m_binding, *m_network, *m_settingsPage, *m_manualPage, log);
     m_watcher = new RunWatcher(m_platform, this, *m_submitPage, *m_hiddenPage, m_session, this);
@@ -81,8 +79,6 @@ TMainForm::TMainForm(Platform &platform, const StartupFlags &startup, QWidget *p
     m_pageControl->setCurrentWidget(m_settingsPage);
     if (m_startup.DebugMode)
         m_platform.messageBox(this, ParametersWithValues(m_startup), QStringLiteral("All Parameters"), Platform::Ok);
-    if (!QFileInfo::exists(m_session.listsDir()))
-        QDir().mkdir(m_session.listsDir());
     // The working page only in debug mode.
     m_pageControl->setTabVisible(m_pageControl->indexOf(m_hiddenPage), m_startup.DebugMode);
     RestoreWindowPlacement(*this, m_session.appIniPath());
@@ -171,11 +167,6 @@ RunControl &TMainForm::runControl() const
     return m_network->control();
 }
 
-const EngineCatalogue &TMainForm::engines() const
-{
-    return m_engineCommands->catalogue();
-}
-
 bool TMainForm::RunInProgress() const
 {
     return m_network && m_network->control().inProgress();
@@ -219,7 +210,7 @@ void TMainForm::RefreshControls()
     // A state pass runs inside event handlers: a failing count shows nothing
     // rather than throw through the event loop.
     try {
-        m_settingsPage->setUrlCount(QString::number(m_urlTable->rowCount()));
+        m_settingsPage->setUrlCount(QString::number(urlTable().rowCount()));
     } catch (const std::exception &) {
         m_settingsPage->setUrlCount(QString());
     }
@@ -252,7 +243,7 @@ void TMainForm::showProject()
     // What the command line got wrong stays in view when a project opens.
     showCommandLineMistakes();
     m_statusBar->showProjectId(projectId());
-    m_urlTable->setFilter(projectId());
+    urlTable().setFilter(projectId());
     m_outside->tableSeen();
     setWindowTitle(AppTitle + QStringLiteral(" : ") + m_session.file());
 }
@@ -288,14 +279,14 @@ void TMainForm::openProject()
         const QString title = QStringLiteral("Open a ") + AppTitle + QStringLiteral(" Project");
         const QString chosen = m_platform.openFileName(this, ProjectFileDialog(baseDir(), title));
         if (!chosen.isEmpty())
-            openProjectFile(chosen, false);
+            openProjectFile(chosen);
     } catch (const std::exception &failure) {
         showFailure(failure);
     }
     RefreshControls();
 }
 
-bool TMainForm::openProjectFile(const QString &path, bool fromCommandLine)
+void TMainForm::openProjectFile(const QString &path)
 {
     m_engineCommands->loadEngineList();
     const bool valid = m_session.open(path);
@@ -306,19 +297,11 @@ bool TMainForm::openProjectFile(const QString &path, bool fromCommandLine)
     if (!valid) {
         // An ID the table cannot hold exactly would mix this project's URLs with another's.
         const QString problem = m_session.idProblem();
-        if (fromCommandLine)
-            m_platform.messageBox(this, problem.isEmpty() ? m_session.file() : m_session.file() + ": " + problem,
-                                  QStringLiteral("Cannot open project"), Platform::Ok);
-        else
-            m_platform.messageBox(this,
-                                  problem.isEmpty() ? QStringLiteral("This project has an invalid ID")
-                                                    : QStringLiteral("This project has an invalid ID: ") + problem,
-                                  QStringLiteral("Error"), Platform::Ok);
-        return false;
+        m_platform.messageBox(this,
+                              problem.isEmpty() ? QStringLiteral("This project has an invalid ID")
+                                                : QStringLiteral("This project has an invalid ID: ") + problem,
+                              QStringLiteral("Error"), Platform::Ok);
     }
-    if (fromCommandLine && m_startup.UrlListFlag && !m_urlCommands->replaceFromList(m_startup.UrlListArgument))
-        return false;
-    return !fromCommandLine || !m_startup.SitemapFlag || m_urlCommands->replaceFromSitemaps(m_startup.SitemapArguments);
 }
 
 bool TMainForm::closeIfModified()
@@ -400,7 +383,7 @@ void TMainForm::deleteProject()
                 closeProject();
                 return;
             }
-            deleted = m_session.remove(*m_urlTable);
+            deleted = m_session.remove();
         }
         if (deleted)
             m_platform.messageBox(this, QStringLiteral("Project has been deleted"), QStringLiteral("Finished"),
@@ -458,16 +441,18 @@ void TMainForm::showCommandLineMistakes()
 void TMainForm::runCommandLine()
 {
     StartupSteps::Window steps;
-    steps.open = [this](const QString &path) {
-        bool opened = false;
-        try {
-            opened = openProjectFile(path, true);
-        } catch (const std::exception &failure) {
-            showFailure(failure);
-        }
+    steps.opened = [this] {
+        m_engineCommands->showEngineList();
+        showProject();
+        // The publisher's list addresses that the refresh fills in are no change of the user's.
+        RefreshControls();
+        m_modified = false;
+        QApplication::processEvents();
+    };
+    steps.busy = [this](bool on) { SetBusyCursor(on ? 1 : 0); };
+    steps.imported = [this] {
         RefreshControls();
         QApplication::processEvents();
-        return opened;
     };
     steps.keyMade = [this] {
         // Saved already: the window holds no change of its own because of it.
@@ -482,7 +467,7 @@ void TMainForm::runCommandLine()
         QApplication::processEvents();
         return ran;
     };
-    StartupSteps(m_startup, m_session, *m_lock, m_platform, this, steps).run();
+    StartupSteps(m_startup, m_session, *m_network, *m_lock, m_platform, this, m_submitPage->log(), steps).run();
 }
 
 void TMainForm::submit()
@@ -510,8 +495,8 @@ bool TMainForm::startRun(bool search)
         if (!search && setup.settings.statusLog)
             EnsurePictureFile(baseDir(), ReportImageFile);
         m_watcher->begin();
-        const std::unique_ptr<Run> run = search ? m_network->searchRun(setup, *m_urlTable, *m_watcher)
-                                                : m_network->submissionRun(setup, *m_urlTable, *m_watcher);
+        const std::unique_ptr<Run> run = search ? m_network->searchRun(setup, urlTable(), *m_watcher)
+                                                : m_network->submissionRun(setup, urlTable(), *m_watcher);
         run->run();
         m_lastTally = run->tally();
         ran = !m_watcher->refused() && run->fatalError().isEmpty();

@@ -2,7 +2,7 @@
 
 #include "app/windowcommands.h"
 #include "engines/enginecatalogue.h"
-#include "project/projectsession.h"
+#include "project/session/projectsession.h"
 #include "runs/commandline.h"
 #include "runs/enginetally.h"
 
@@ -57,9 +57,9 @@ public:
     QString reportPath() const { return m_session.reportPath(); }
     bool isModified() const { return m_modified; }
     Platform &platform() const { return m_platform; }
-    UrlTable &urlTable() const { return *m_urlTable; }
+    UrlTable &urlTable() const { return m_session.table(); }
     RunControl &runControl() const;
-    const EngineCatalogue &engines() const;
+    const EngineCatalogue &engines() const { return m_session.engines(); }
     // The open project's settings as the pages show them now.
     const ProjectSettings &currentSettings() const { return m_session.settings(); }
     // Per engine, what the last run did (empty before the first run).
@@ -110,10 +110,8 @@ private:
 
     // The session's project in the pages, unmodified, with its URLs in the grid.
     void showProject();
-    // Opens path; from the command line, an invalid ID is told with the path and
-    // the URL list or sitemaps replace the project's URLs. False, having said
-    // why, when the ID is refused or an import changed nothing.
-    bool openProjectFile(const QString &path, bool fromCommandLine);
+    // Opens the project file the user chose; an invalid ID is told in a box.
+    void openProjectFile(const QString &path);
     // Runs Close when the project is modified; false when the user cancelled.
     bool closeIfModified();
     void showFailure(const std::exception &failure);
@@ -132,8 +130,7 @@ private:
 
     StartupFlags m_startup;
     Platform &m_platform;
-    ProjectSession m_session;
-    std::unique_ptr<UrlTable> m_urlTable;
+    ProjectSession m_session; // the project, its URL table and the engine catalogue
     std::unique_ptr<RunServices> m_network; // the HTTP client and the network jobs over it
     std::unique_ptr<DirectoryLock> m_lock;
     std::unique_ptr<OutsideChanges> m_outside;

@@ -1,6 +1,6 @@
 #include "app/outsidechanges.h"
 
-#include "project/urltable.h"
+#include "project/store/urltable.h"
 
 #include <QCryptographicHash>
 #include <QFile>

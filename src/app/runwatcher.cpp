@@ -3,7 +3,7 @@
 #include "app/hiddenpage.h"
 #include "app/submitpage.h"
 #include "platform/platform.h"
-#include "project/projectsession.h"
+#include "project/session/projectsession.h"
 #include "runs/runrefusal.h"
 #include "runs/ui/paintthrottle.h"
 #include "runs/ui/statuslog.h"

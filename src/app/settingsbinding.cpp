@@ -3,7 +3,7 @@
 #include "app/infopage.h"
 #include "app/settingspage.h"
 #include "app/submitpage.h"
-#include "project/projectsession.h"
+#include "project/session/projectsession.h"
 
 SettingsBinding::SettingsBinding(ProjectSession &session, InfoPage &info, SettingsPage &settings, SubmitPage &submit,
                                  QObject *parent)

@@ -4,9 +4,9 @@
 #include "app/hints.h"
 #include "app/named.h"
 #include "engines/ui/enginechecklist.h"
-#include "project/projectsettings.h"
+#include "project/session/projectsettings.h"
+#include "project/store/urltablemodel.h"
 #include "project/ui/urlnavigator.h"
-#include "project/urltablemodel.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

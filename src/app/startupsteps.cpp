@@ -2,46 +2,73 @@
 
 #include "app/directorylock.h"
 #include "platform/platform.h"
-#include "project/projectsession.h"
-#include "runs/commandline.h"
+#include "runs/ui/statuslog.h"
 
 #include <QStringList>
 
-#include <optional>
-
-StartupSteps::StartupSteps(const StartupFlags &flags, ProjectSession &session, DirectoryLock &lock, Platform &platform,
-                           QWidget *parent, Window window)
-    : m_flags(flags), m_session(session), m_lock(lock), m_platform(platform), m_parent(parent),
+StartupSteps::StartupSteps(const StartupFlags &flags, ProjectSession &session, const RunServices &services,
+                           DirectoryLock &lock, Platform &platform, QWidget *parent, StatusLog &log, Window window)
+    : m_steps(flags, session, services, *this), m_lock(lock), m_platform(platform), m_parent(parent), m_log(log),
       m_window(std::move(window))
 {}
 
 void StartupSteps::run()
 {
-    if (!m_flags.LoadFlag)
-        return;
-    // One piece of work from the import to the search: no other run slips in between.
-    std::optional<DirectoryLock::Scope> lock;
-    if (m_flags.hasWork() && !lock.emplace(m_lock).held())
-        return;
-    if (!m_window.open(m_flags.LoadArgument))
-        return;
-    if (m_flags.NewKeyFlag && !keyStepDone(m_session.makeIndexNowKey(), ProjectSession::KeyNotMadeCaption))
-        return;
-    if (m_flags.KeyFileFlag &&
-        !keyStepDone(m_session.writeIndexNowKeyFile(m_flags.KeyFileArgument), ProjectSession::KeyFileNotWrittenCaption))
-        return;
-    if (m_flags.RunFlag && !m_window.run(false))
-        return;
-    if (m_flags.SearchFlag)
-        m_window.run(true);
+    try {
+        m_steps.run();
+    } catch (const std::exception &failure) {
+        failed(failure);
+    }
 }
 
-bool StartupSteps::keyStepDone(const QString &error, const QString &caption)
+void StartupSteps::tell(const QString &caption, const QString &text, CommandLineSteps::Tone tone)
 {
-    if (!error.isEmpty()) {
-        m_platform.messageBox(m_parent, error, caption, Platform::Ok, Platform::Icon::Error);
-        return false;
-    }
+    const Platform::Icon icon = tone == CommandLineSteps::Tone::Stop    ? Platform::Icon::Stop
+                                : tone == CommandLineSteps::Tone::Error ? Platform::Icon::Error
+                                                                        : Platform::Icon::None;
+    m_platform.messageBox(m_parent, text, caption, Platform::Ok, icon);
+}
+
+void StartupSteps::failed(const std::exception &failure)
+{
+    m_platform.showError(m_parent, QString::fromUtf8(failure.what()));
+}
+
+void StartupSteps::imported(const QStringList &skipped, const QString &doneLine)
+{
+    for (const QString &line : skipped)
+        m_log.AddStatusLine(line, StatusKind::Failure);
+    if (!doneLine.isEmpty())
+        m_log.AddStatusLine(doneLine, StatusKind::Plain);
+    m_window.imported();
+}
+
+bool StartupSteps::hold()
+{
+    return m_lock.acquire();
+}
+
+void StartupSteps::release()
+{
+    m_lock.release();
+}
+
+void StartupSteps::projectOpened()
+{
+    m_window.opened();
+}
+
+void StartupSteps::busy(bool on)
+{
+    m_window.busy(on);
+}
+
+void StartupSteps::keyMade()
+{
     m_window.keyMade();
-    return true;
+}
+
+bool StartupSteps::runStep(bool search)
+{
+    return m_window.run(search);
 }

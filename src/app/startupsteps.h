@@ -1,29 +1,34 @@
 #pragma once
 
+#include "runs/commandlinesteps.h"
+
 #include <QString>
 #include <functional>
 
 class DirectoryLock;
 class Platform;
 class ProjectSession;
+class RunServices;
+class StatusLog;
 class QWidget;
 struct StartupFlags;
 
-// The command line's steps when the window runs them (with a display and
-// without "/exit"): open the "/load" project (the window also replaces its URLs
-// from "/urllist" or "/sitemap"), then "/newkey", "/keyfile", "/run" and
-// "/search", in this order, under one hold of the base directory. A step that
-// fails has said why in a box and ends the steps; the window stays open.
-
-class StartupSteps
+// The command line's steps (CommandLineSteps) when the window runs them (with a
+// display and without "/exit"): a failure is told in a box and ends the steps,
+// and the window stays open; what an import passed over goes to the status
+// log; the base directory is held through all the steps that write.
+class StartupSteps : private CommandLineSteps::Host
 {
 public:
     // What the steps ask of the window.
     struct Window
     {
-        // Opens the project file named on the command line and imports its URLs;
-        // false when it has no valid ID or an import failed.
-        std::function<bool(const QString &path)> open;
+        // The session has read the project file: the window shows it.
+        std::function<void()> opened;
+        // A sitemap import is under way.
+        std::function<void(bool on)> busy;
+        // An import has run: the window shows the project's URLs afresh.
+        std::function<void()> imported;
         // The session's key changed in its file: the pages show it.
         std::function<void()> keyMade;
         // Runs a submission or a search; false when it did not run to its end.
@@ -31,19 +36,26 @@ public:
     };
 
     // Everything given must outlive the steps; boxes are shown over parent.
-    StartupSteps(const StartupFlags &flags, ProjectSession &session, DirectoryLock &lock, Platform &platform,
-                 QWidget *parent, Window window);
+    StartupSteps(const StartupFlags &flags, ProjectSession &session, const RunServices &services, DirectoryLock &lock,
+                 Platform &platform, QWidget *parent, StatusLog &log, Window window);
 
     void run();
 
 private:
-    // "" is a key step done; anything else is told under caption.
-    bool keyStepDone(const QString &error, const QString &caption);
+    void tell(const QString &caption, const QString &text, CommandLineSteps::Tone tone) override;
+    void failed(const std::exception &failure) override;
+    void imported(const QStringList &skipped, const QString &doneLine) override;
+    bool hold() override;
+    void release() override;
+    void projectOpened() override;
+    void busy(bool on) override;
+    void keyMade() override;
+    bool runStep(bool search) override;
 
-    const StartupFlags &m_flags;
-    ProjectSession &m_session;
+    CommandLineSteps m_steps;
     DirectoryLock &m_lock;
     Platform &m_platform;
     QWidget *m_parent;
+    StatusLog &m_log;
     Window m_window;
 };

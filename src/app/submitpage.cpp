@@ -2,7 +2,7 @@
 
 #include "app/hints.h"
 #include "app/named.h"
-#include "project/projectsettings.h"
+#include "project/session/projectsettings.h"
 #include "runs/ui/gauge.h"
 #include "runs/ui/statuslog.h"
 #include "runs/ui/timeoutmeter.h"

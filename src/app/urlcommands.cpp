@@ -3,8 +3,8 @@
 #include "app/directorylock.h"
 #include "app/settingspage.h"
 #include "platform/platform.h"
-#include "project/projectsession.h"
-#include "project/urltable.h"
+#include "project/session/projectsession.h"
+#include "project/store/urltable.h"
 #include "runs/sitemapimport.h"
 #include "runs/ui/statuslog.h"
 #include "runs/urlimports.h"
@@ -115,19 +115,6 @@ bool UrlCommands::replaceFromSitemaps(const QStringList &fileOrUrls)
         return false;
     m_log.AddStatusLine(import.doneLine, StatusKind::Plain);
     return true;
-}
-
-bool UrlCommands::replaceFromList(const QString &listName)
-{
-    const DirectoryLock::Scope lock(m_lock);
-    if (!lock.held())
-        return false;
-    try {
-        return tell(ReplaceUrlsFromList(m_table, m_session.id(), m_session.baseDir(), listName));
-    } catch (const std::exception &failure) {
-        showFailure(failure);
-        return false;
-    }
 }
 
 void UrlCommands::enableAllUrls()

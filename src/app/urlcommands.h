@@ -27,11 +27,9 @@ public:
     UrlCommands(Platform &platform, QWidget *parent, ProjectSession &session, UrlTable &table,
                 const RunServices &services, DirectoryLock &lock, SettingsPage &settingsPage, StatusLog &log);
 
-    // The project's URLs become those of the list file (relative to the base
-    // directory), or the pages of the sitemaps together. False, having changed
-    // nothing and said why, when the input cannot be read or yields no valid
-    // URL, or the base directory is held elsewhere.
-    bool replaceFromList(const QString &listName);
+    // The project's URLs become the pages of the sitemaps together. False,
+    // having changed nothing and said why, when the input cannot be read or
+    // yields no valid URL, or the base directory is held elsewhere.
     bool replaceFromSitemaps(const QStringList &fileOrUrls);
 
 public slots:

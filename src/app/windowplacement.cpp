@@ -1,7 +1,7 @@
 #include "app/windowplacement.h"
 
-#include "project/profilefile.h"
-#include "project/settingskeys.h"
+#include "project/session/profilefile.h"
+#include "project/session/settingskeys.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,6 +1,6 @@
 #include "engines/enginelist.h"
 
-#include "project/profilefile.h"
+#include "project/session/profilefile.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,7 +1,7 @@
 #include "runs/pagecheckpass.h"
 
 #include "net/fetch.h"
-#include "project/urltable.h"
+#include "project/store/urltable.h"
 
 #include <QSet>
 #include <QUrl>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "checks/pagechecker.h"
-#include "project/pagestate.h"
+#include "project/store/pagestate.h"
 #include "runs/outcome.h"
 
 #include <QHash>

@@ -2,9 +2,9 @@
 
 #include "engines/builtinlists.h"
 #include "net/httpclient.h"
-#include "project/projectquery.h"
-#include "project/urlpass.h"
-#include "project/urltable.h"
+#include "project/store/projectquery.h"
+#include "project/store/urlpass.h"
+#include "project/store/urltable.h"
 #include "runs/pagecheckpass.h"
 #include "runs/runcontrol.h"
 #include "runs/runfiles.h"

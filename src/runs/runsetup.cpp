@@ -1,8 +1,8 @@
 #include "runs/runsetup.h"
 
-#include "project/profilefile.h"
-#include "project/projectsession.h"
-#include "project/settingskeys.h"
+#include "project/session/profilefile.h"
+#include "project/session/projectsession.h"
+#include "project/session/settingskeys.h"
 #include "runs/commandline.h"
 
 RunSetup MakeRunSetup(const ProjectSession &session, const EngineCatalogue &engines, const StartupFlags &flags,

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engines/enginecatalogue.h"
-#include "project/projectsettings.h"
+#include "project/session/projectsettings.h"
 #include "runs/report.h"
 #include "webmaster/quotapacer.h"
 

@@ -2,10 +2,10 @@
 
 #include "checks/sitemapdiscovery.h"
 #include "net/fetch.h"
-#include "project/enginestate.h"
-#include "project/sitemapfileonly.h"
-#include "project/urltable.h"
-#include "project/w3cdatetime.h"
+#include "project/readers/w3cdatetime.h"
+#include "project/store/enginestate.h"
+#include "project/store/sitemapfileonly.h"
+#include "project/store/urltable.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "project/entryurlindex.h"
-#include "project/sitemapentry.h"
-#include "project/sitemapreader.h"
+#include "project/readers/entryurlindex.h"
+#include "project/readers/sitemapentry.h"
+#include "project/readers/sitemapreader.h"
 
 #include <QList>
 #include <QSet>

@@ -1,9 +1,9 @@
 #include "runs/submissionrun.h"
 
 #include "net/httpclient.h"
-#include "project/enginestate.h"
-#include "project/urlpass.h"
-#include "project/urltable.h"
+#include "project/store/enginestate.h"
+#include "project/store/urlpass.h"
+#include "project/store/urltable.h"
 #include "runs/engineform.h"
 #include "runs/indexnow.h"
 #include "runs/keycheck.h"

@@ -1,9 +1,9 @@
 #include "runs/unattendedjob.h"
 
-#include "project/baselock.h"
-#include "project/profilefile.h"
-#include "project/settingskeys.h"
-#include "project/urltable.h"
+#include "project/session/baselock.h"
+#include "project/session/profilefile.h"
+#include "project/session/settingskeys.h"
+#include "project/store/urltable.h"
 #include "runs/builtinpictures.h"
 #include "runs/run.h"
 #include "runs/runrefusal.h"
@@ -11,10 +11,6 @@
 #include "runs/runsetup.h"
 #include "runs/runsummary.h"
 #include "runs/urlimports.h"
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,7 +28,9 @@ void writeToStandardError(const QByteArray &bytes)
 UnattendedJob::UnattendedJob(const QString &baseDir, const StartupFlags &flags, const JobIdentity &identity,
                              Writer writer)
     : m_flags(flags), m_identity(identity), m_writer(writer ? std::move(writer) : Writer(writeToStandardError)),
-      m_session(baseDir)
+      m_session(baseDir, EngineCatalogue::load),
+      // The network side sends the program's title as the user agent.
+      m_services(std::make_unique<RunServices>(m_identity.appTitle.toUtf8()))
 {}
 
 namespace {
@@ -68,113 +66,62 @@ int UnattendedJob::run()
 
 int UnattendedJob::steps()
 {
-    if (!m_flags.LoadFlag)
-        return Success;
-    // A start that ends here leaves the base directory as it found it: no URL
-    // table, no lists directory and no lock file for a project that cannot be opened.
-    if (!openProject())
+    if (!CommandLineSteps(m_flags, m_session, *m_services, *this).run() || m_stepFailed)
         return StepFailed;
-    // One piece of work from the import to the search: no other run slips in between.
-    BaseLock lock(m_session.baseDir());
-    if (m_flags.hasWork()) {
-        const BaseLock::Outcome outcome = lock.tryAcquire();
-        if (outcome != BaseLock::Outcome::Acquired) {
-            const QString baseDir = m_session.baseDir();
-            const QString process =
-                lock.holderPid() > 0 ? QStringLiteral(" (process %1)").arg(lock.holderPid()) : QString();
-            report(QStringLiteral("quillcast: ") +
-                   (outcome == BaseLock::Outcome::Held
-                        ? QStringLiteral("The directory %1 is in use by another Quillcast%2.").arg(baseDir, process)
-                        : QStringLiteral("The directory %1 cannot be locked for Quillcast: %2")
-                              .arg(baseDir, lock.errorText())));
-            return StepFailed;
-        }
-    }
-    if (!openTable())
-        return StepFailed;
-    if (m_flags.NewKeyFlag) {
-        const QString error = m_session.makeIndexNowKey();
-        if (!error.isEmpty()) {
-            stepFailed(ProjectSession::KeyNotMadeCaption, error);
-            return StepFailed;
-        }
-    }
-    if (m_flags.KeyFileFlag) {
-        const QString error = m_session.writeIndexNowKeyFile(m_flags.KeyFileArgument);
-        if (!error.isEmpty()) {
-            stepFailed(ProjectSession::KeyFileNotWrittenCaption, error);
-            return StepFailed;
-        }
-    }
-    if (m_flags.RunFlag) {
-        runOnce(false);
-        m_submitTally = m_lastTally;
-        if (m_stepFailed)
-            return StepFailed;
-    }
-    if (m_flags.SearchFlag) {
-        runOnce(true);
-        m_searchTally = m_lastTally;
-        if (m_stepFailed)
-            return StepFailed;
-    }
     return anyRequestFailed(m_submitTally) || anyRequestFailed(m_searchTally) || m_runFaulted ? RequestsFailed
                                                                                               : Success;
 }
 
-bool UnattendedJob::openProject()
+void UnattendedJob::tell(const QString &caption, const QString &text, CommandLineSteps::Tone)
 {
-    m_engines = EngineCatalogue::load(m_session.autoListPath());
-    m_session.open(m_flags.LoadArgument);
-    if (m_session.id() == 0) {
-        // An ID the table cannot hold exactly would mix this project's URLs with another's.
-        const QString problem = m_session.idProblem();
-        tellBox(QStringLiteral("Cannot open project"),
-                problem.isEmpty() ? m_session.file() : m_session.file() + QStringLiteral(": ") + problem);
-        return false;
-    }
-    return true;
+    tellBox(caption, text);
 }
 
-bool UnattendedJob::openTable()
+void UnattendedJob::failed(const std::exception &failure)
 {
-    try {
-        m_table = std::make_unique<UrlTable>(m_session.baseDir());
-    } catch (const std::exception &failure) {
-        tellBox(QCoreApplication::applicationName(), QString::fromUtf8(failure.what()));
-        return false;
-    }
-    m_services = std::make_unique<RunServices>(m_identity.appTitle.toUtf8());
-    if (!QFileInfo::exists(m_session.listsDir()))
-        QDir().mkdir(m_session.listsDir());
-    if ((m_flags.UrlListFlag || m_flags.SitemapFlag) && !importUrls())
-        m_stepFailed = true;
-    m_table->setFilter(m_session.id());
-    return !m_stepFailed;
+    tellFailure(failure);
 }
 
-bool UnattendedJob::importUrls()
+void UnattendedJob::imported(const QStringList &skipped, const QString &)
 {
-    UrlImport import;
-    try {
-        import = m_flags.UrlListFlag
-                     ? ReplaceUrlsFromList(*m_table, m_session.id(), m_session.baseDir(), m_flags.UrlListArgument)
-                     : ReplaceUrlsFromSitemaps(*m_services, *m_table, m_session.id(), m_flags.SitemapArguments,
-                                               m_session.baseDir(), m_session.settings().timeoutSeconds());
-    } catch (const std::exception &failure) {
-        tellFailure(failure);
-        return false;
-    }
-    for (const QString &text : import.skipped)
+    for (const QString &text : skipped)
         report(QStringLiteral("quillcast: ") + text);
-    if (!import.imported)
-        tellBox(import.failureCaption, import.failureText);
-    return import.imported;
+}
+
+bool UnattendedJob::hold()
+{
+    m_lock = std::make_unique<BaseLock>(m_session.baseDir());
+    const BaseLock::Outcome outcome = m_lock->tryAcquire();
+    if (outcome == BaseLock::Outcome::Acquired)
+        return true;
+    const QString baseDir = m_session.baseDir();
+    const QString process =
+        m_lock->holderPid() > 0 ? QStringLiteral(" (process %1)").arg(m_lock->holderPid()) : QString();
+    report(QStringLiteral("quillcast: ") +
+           (outcome == BaseLock::Outcome::Held
+                ? QStringLiteral("The directory %1 is in use by another Quillcast%2.").arg(baseDir, process)
+                : QStringLiteral("The directory %1 cannot be locked for Quillcast: %2")
+                      .arg(baseDir, m_lock->errorText())));
+    m_lock.reset();
+    return false;
+}
+
+void UnattendedJob::release()
+{
+    m_lock.reset();
+}
+
+bool UnattendedJob::runStep(bool search)
+{
+    m_session.table().setFilter(m_session.id());
+    runOnce(search);
+    (search ? m_searchTally : m_submitTally) = m_lastTally;
+    return !m_stepFailed;
 }
 
 RunSetup UnattendedJob::runSetup() const
 {
-    return MakeRunSetup(m_session, m_engines, m_flags, m_identity);
+    return MakeRunSetup(m_session, m_session.engines(), m_flags, m_identity);
 }
 
 void UnattendedJob::runOnce(bool search)
@@ -185,8 +132,8 @@ void UnattendedJob::runOnce(bool search)
         if (!search && setup.settings.statusLog)
             EnsurePictureFile(m_session.baseDir(), m_identity.reportImageFile);
         RunObserver &observer = *this;
-        const std::unique_ptr<Run> run = search ? m_services->searchRun(setup, *m_table, observer)
-                                                : m_services->submissionRun(setup, *m_table, observer);
+        const std::unique_ptr<Run> run = search ? m_services->searchRun(setup, m_session.table(), observer)
+                                                : m_services->submissionRun(setup, m_session.table(), observer);
         run->run();
         m_lastTally = run->tally();
         // The submission and the search both read the project's choice: a line is told once.
@@ -199,8 +146,8 @@ void UnattendedJob::runOnce(bool search)
         if (!run->fatalError().isEmpty())
             m_stepFailed = true;
         // A run that downloaded or wrote a list works with the new one; so does the next run.
-        if (!run->engines().sameColumns(m_engines))
-            m_engines = EngineCatalogue::load(m_session.autoListPath());
+        if (!run->engines().sameColumns(m_session.engines()))
+            m_session.loadEngines();
     } catch (const std::exception &failure) {
         tellFailure(failure);
     }

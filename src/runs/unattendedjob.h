@@ -2,9 +2,9 @@
 
 #include "runs/runsetup.h"
 
-#include "engines/enginecatalogue.h"
-#include "project/projectsession.h"
+#include "project/session/projectsession.h"
 #include "runs/commandline.h"
+#include "runs/commandlinesteps.h"
 #include "runs/enginetally.h"
 #include "runs/runobserver.h"
 
@@ -15,20 +15,21 @@
 #include <functional>
 #include <memory>
 
+class BaseLock;
 class RunServices;
 struct RunRefusal;
-class UrlTable;
 struct RunSetup;
 
 // The unattended program: the steps of the command line (open the project,
 // import its URL list or sitemaps, make and write its IndexNow key, submit,
-// search) on the core, without a window, under a QCoreApplication. The base
-// directory is locked through all the steps when there is any. What a window
-// would show in a box goes to standard error as "caption: text"; lines of input
+// search) on the core (CommandLineSteps), without a window, under a
+// QCoreApplication. The base directory is locked through all the steps when
+// there is any. What a window would show in a box goes to standard error as
+// "caption: text"; lines of input
 // passed over and a lock held by another program as "quillcast: text"; with
 // /debug, every status line of the runs; and unless all went well, the summary
 // of the runs (RunSummary()).
-class UnattendedJob : private RunObserver
+class UnattendedJob : private RunObserver, private CommandLineSteps::Host
 {
 public:
     // Receives every byte the job writes for its user; standard error by default.
@@ -57,14 +58,17 @@ private:
     enum ExitStatus { Success = 0, StepFailed = 1, RequestsFailed = 3 };
 
     int steps();
-    // Reads the "/load" project; false, having said why, when it has no valid ID.
-    // Creates nothing.
-    bool openProject();
-    // Opens (or creates) the URL table and the lists directory and imports the
-    // command line's URLs; false, having said why, when a step failed.
-    bool openTable();
-    bool importUrls();
     void runOnce(bool search);
+
+    // The steps' host: a box nobody can answer goes to standard error, and the
+    // base directory is held from the first step that writes to the last.
+    void tell(const QString &caption, const QString &text, CommandLineSteps::Tone tone) override;
+    void failed(const std::exception &failure) override;
+    void imported(const QStringList &skipped, const QString &doneLine) override;
+    bool hold() override;
+    void release() override;
+    bool runStep(bool search) override;
+
     RunSetup runSetup() const;
 
     // A box nobody can answer: its caption and text on standard error.
@@ -90,9 +94,8 @@ private:
     JobIdentity m_identity;
     Writer m_writer;
     ProjectSession m_session;
-    std::unique_ptr<UrlTable> m_table;
     std::unique_ptr<RunServices> m_services;
-    EngineCatalogue m_engines;
+    std::unique_ptr<BaseLock> m_lock;
     QList<EngineTally> m_lastTally; // the last run's; a run that threw leaves the one before
     QList<EngineTally> m_submitTally;
     QList<EngineTally> m_searchTally;

@@ -1,7 +1,7 @@
 #include "runs/urlimports.h"
 
-#include "project/urllist.h"
-#include "project/urltable.h"
+#include "project/readers/urllist.h"
+#include "project/store/urltable.h"
 #include "runs/runservices.h"
 
 #include <QDir>

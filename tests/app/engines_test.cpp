@@ -4,7 +4,7 @@
 #include "app/enginecommands.h"
 #include "engines/ui/advancedengineform.h"
 #include "engines/ui/enginechecklist.h"
-#include "project/urltablemodel.h"
+#include "project/store/urltablemodel.h"
 #include "runs/ui/statuslog.h"
 #include "support/gui/windowfixture.h"
 #include "support/lighttpdfixture.h"

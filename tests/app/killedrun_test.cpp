@@ -5,7 +5,7 @@
 // script (it records before it answers) and the script is one that takes URLs
 // (200 or a redirection). Anything else would skip the URL in every later run.
 
-#include "project/urltable.h"
+#include "project/store/urltable.h"
 #include "support/enginefarm.h"
 #include "support/tempdir.h"
 

@@ -1,8 +1,8 @@
 // Projects in the window: New, Open, Save, Close, Delete and the project file.
 
 #include "engines/ui/enginechecklist.h"
-#include "project/profilefile.h"
-#include "project/urltable.h"
+#include "project/session/profilefile.h"
+#include "project/store/urltable.h"
 #include "support/gui/windowfixture.h"
 
 #include <QAction>

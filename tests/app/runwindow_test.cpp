@@ -2,8 +2,8 @@
 // reports, and forwarding Skip, Stop and the window's close to the run control.
 // What a run does is tested in tests/runs.
 
-#include "project/baselock.h"
-#include "project/urltable.h"
+#include "project/session/baselock.h"
+#include "project/store/urltable.h"
 #include "runs/runcontrol.h"
 #include "runs/ui/gauge.h"
 #include "runs/ui/statuslog.h"

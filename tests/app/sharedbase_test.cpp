@@ -3,7 +3,7 @@
 
 #include "app/projectdialogs.h"
 #include "platform/desktopplatform.h"
-#include "project/urltable.h"
+#include "project/store/urltable.h"
 #include "support/enginefarm.h"
 #include "support/gui/windowfixture.h"
 

@@ -1,10 +1,10 @@
 // The program run unattended from the command line, without a display, against
 // a local engine farm.
 
-#include "project/baselock.h"
-#include "project/profilefile.h"
-#include "project/projectsettings.h"
-#include "project/urltable.h"
+#include "project/session/baselock.h"
+#include "project/session/profilefile.h"
+#include "project/session/projectsettings.h"
+#include "project/store/urltable.h"
 #include "support/enginefarm.h"
 #include "support/tempdir.h"
 

@@ -1,6 +1,6 @@
+#include "project/store/urltable.h"
+#include "project/store/urltablemodel.h"
 #include "project/ui/urlnavigator.h"
-#include "project/urltable.h"
-#include "project/urltablemodel.h"
 #include "support/gui/scriptedplatform.h"
 #include "support/tempdir.h"
 

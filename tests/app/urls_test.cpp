@@ -1,8 +1,8 @@
 // The URL commands of the window: add, import, replace from the URL list, enable all.
 
 #include "app/urlcommands.h"
-#include "project/projectsettings.h"
-#include "project/urltable.h"
+#include "project/session/projectsettings.h"
+#include "project/store/urltable.h"
 #include "runs/ui/statuslog.h"
 #include "support/gui/windowfixture.h"
 #include "support/loopbackpeer.h"

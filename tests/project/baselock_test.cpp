@@ -1,4 +1,4 @@
-#include "project/baselock.h"
+#include "project/session/baselock.h"
 #include "support/tempdir.h"
 
 #include <csignal>

@@ -1,5 +1,5 @@
-#include "project/enginestate.h"
-#include "project/urltable.h"
+#include "project/store/enginestate.h"
+#include "project/store/urltable.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // system's reason. The limit is the size limit of a child process, so the
 // test's own files are never at risk.
 
-#include "project/pagestate.h"
-#include "project/profilefile.h"
-#include "project/urltable.h"
+#include "project/session/profilefile.h"
+#include "project/store/pagestate.h"
+#include "project/store/urltable.h"
 #include "support/tempdir.h"
 
 #include <QDir>

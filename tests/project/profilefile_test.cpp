@@ -1,4 +1,4 @@
-#include "project/profilefile.h"
+#include "project/session/profilefile.h"
 #include "support/tempdir.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "project/profilefile.h"
-#include "project/projectsession.h"
-#include "project/urltable.h"
+#include "project/session/profilefile.h"
+#include "project/session/projectsession.h"
+#include "project/store/urltable.h"
 #include "support/tempdir.h"
 
 #include <QDir>
@@ -26,11 +26,11 @@ TEST(ProjectSession, NewProjectsTakeTheNextIdAndDeletingOneLeavesTheOthersWhole)
     EXPECT_EQ(session.settings().firstName, "Ann");
     EXPECT_EQ(session.reportPath(), base.file("Projects/7/StatusLog.htm"));
     qctest::writeFile(base.file("Projects/7/PR_1.htm"), "answer");
-    UrlTable table(base.path());
+    UrlTable &table = session.openTable();
     table.addUrl(7, QStringLiteral("http://a.example/"));
     table.addUrl(8, QStringLiteral("http://b.example/"));
 
-    EXPECT_TRUE(session.remove(table));
+    EXPECT_TRUE(session.remove());
     EXPECT_FALSE(session.hasFile());
     EXPECT_FALSE(QFile::exists(base.file("a.qlc")));
     EXPECT_FALSE(QDir(base.file("Projects/7")).exists());

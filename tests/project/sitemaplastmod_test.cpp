@@ -1,5 +1,5 @@
-#include "project/urltable.h"
-#include "project/w3cdatetime.h"
+#include "project/readers/w3cdatetime.h"
+#include "project/store/urltable.h"
 #include "support/tempdir.h"
 
 #include <QSqlDatabase>

@@ -1,4 +1,4 @@
-#include "project/sitemapreader.h"
+#include "project/readers/sitemapreader.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "project/urllist.h"
+#include "project/readers/urllist.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>

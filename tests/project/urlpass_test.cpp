@@ -1,5 +1,5 @@
-#include "project/urlgridrows.h"
-#include "project/urlpass.h"
+#include "project/store/urlgridrows.h"
+#include "project/store/urlpass.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>

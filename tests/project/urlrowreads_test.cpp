@@ -1,5 +1,5 @@
-#include "project/urlgridrows.h"
-#include "project/urltable.h"
+#include "project/store/urlgridrows.h"
+#include "project/store/urltable.h"
 #include "support/tempdir.h"
 
 #include <QSqlDatabase>

@@ -1,7 +1,7 @@
-#include "project/pagestate.h"
-#include "project/urlgridrows.h"
-#include "project/urltable.h"
-#include "project/urltablemodel.h"
+#include "project/store/pagestate.h"
+#include "project/store/urlgridrows.h"
+#include "project/store/urltable.h"
+#include "project/store/urltablemodel.h"
 #include "support/tempdir.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,11 @@
+#include "project/session/projectsession.h"
 #include "runs/commandline.h"
+#include "runs/commandlinesteps.h"
+#include "runs/runservices.h"
 #include "support/tempdir.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 namespace {
@@ -194,6 +198,96 @@ TEST(CommandLine, AProjectWhoseDataLiesInItsOwnDirectoryNamesWhereToStart)
               "the base directory " + base + " is not " + site + ", where mysite.qlc and its urls2.db are: start in " +
                   site + " (cd " + site + ") so that the project's URLs and what they were sent are found.");
     EXPECT_EQ(misplaced("here.qlc"), QString());
+}
+
+// Records what the steps ask of their host, in order.
+struct RecordingHost : CommandLineSteps::Host
+{
+    QStringList events;
+    bool holdGranted = true;
+    bool runsSucceed = true;
+
+    void tell(const QString &caption, const QString &, CommandLineSteps::Tone) override { events << "tell " + caption; }
+    void failed(const std::exception &) override { events << "failed"; }
+    void imported(const QStringList &, const QString &) override { events << "imported"; }
+    bool hold() override
+    {
+        events << "hold";
+        return holdGranted;
+    }
+    void release() override { events << "release"; }
+    void projectOpened() override { events << "opened"; }
+    void keyMade() override { events << "key"; }
+    bool runStep(bool search) override
+    {
+        events << (search ? "search" : "submit");
+        return runsSucceed;
+    }
+};
+
+TEST(CommandLineSteps, RunInOrderAndTheFirstFailureEndsThem)
+{
+    enum Host { Grants, RefusesHold, RunsFail };
+    const struct
+    {
+        const char *behaviour;
+        QStringList arguments;
+        QStringList events;
+        bool done;
+        bool tableMade; // urls2.db and lists/ in the base directory afterwards
+        Host host = Grants;
+    } cases[] = {
+        {"every step, in order, under one hold",
+         {"/search", "/run", "/newkey", "/urllist", "u.txt", "/load", "p.qlc"},
+         {"opened", "hold", "imported", "key", "submit", "search", "release"},
+         true,
+         true},
+        {"a project alone takes no hold", {"/load", "p.qlc"}, {"opened"}, true, true},
+        {"a refused ID ends the steps before the hold",
+         {"/load", "bad.qlc", "/urllist", "u.txt", "/run"},
+         {"opened", "tell Cannot open project"},
+         false,
+         false},
+        {"a held directory ends the steps before the import",
+         {"/load", "p.qlc", "/urllist", "u.txt", "/run"},
+         {"opened", "hold"},
+         false,
+         false,
+         RefusesHold},
+        {"a failed import ends the steps before the key",
+         {"/load", "p.qlc", "/urllist", "none.txt", "/newkey", "/run"},
+         {"opened", "hold", "imported", "tell URL List not found", "release"},
+         false,
+         true},
+        {"a failed key file ends the steps before the run",
+         {"/load", "p.qlc", "/newkey", "/keyfile", "no/dir", "/run"},
+         {"opened", "hold", "key", "tell Key file not written", "release"},
+         false,
+         true},
+        {"a run that did not end ends the steps before the search",
+         {"/load", "p.qlc", "/run", "/search"},
+         {"opened", "hold", "submit", "release"},
+         false,
+         true,
+         RunsFail},
+    };
+    for (const auto &c : cases) {
+        qctest::ScopedBaseDir base;
+        qctest::writeFile(base.file("p.qlc"), "[Setup]\r\nProject ID=1\r\n");
+        qctest::writeFile(base.file("bad.qlc"), "[Setup]\r\nProject ID=x\r\n");
+        qctest::writeFile(base.file("u.txt"), "http://a.example/\n");
+        const StartupFlags flags = parse(c.arguments);
+        ASSERT_EQ(flags.UsageErrors, QStringList()) << c.behaviour;
+        ProjectSession session(base.path());
+        RunServices services("test");
+        RecordingHost host;
+        host.holdGranted = c.host != RefusesHold;
+        host.runsSucceed = c.host != RunsFail;
+        EXPECT_EQ(CommandLineSteps(flags, session, services, host).run(), c.done) << c.behaviour;
+        EXPECT_EQ(host.events, c.events) << c.behaviour;
+        EXPECT_EQ(QFileInfo::exists(base.file("urls2.db")), c.tableMade) << c.behaviour;
+        EXPECT_EQ(QFileInfo::exists(base.file("lists")), c.tableMade) << c.behaviour;
+    }
 }
 
 } // namespace

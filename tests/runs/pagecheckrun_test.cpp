@@ -2,8 +2,8 @@
 // endpoint of the engine farm: only what changed and may be indexed goes out,
 // the pages that went away are announced once, and a Retry-After outlives the run.
 
-#include "project/enginestate.h"
-#include "project/pagestate.h"
+#include "project/store/enginestate.h"
+#include "project/store/pagestate.h"
 #include "runs/runsummary.h"
 #include "runs/sitemapimport.h"
 #include "support/loopbacklisten.h"

@@ -1,6 +1,6 @@
 #include "net/httpclient.h"
-#include "project/enginestate.h"
-#include "project/urltable.h"
+#include "project/store/enginestate.h"
+#include "project/store/urltable.h"
 #include "runs/sitemapimport.h"
 #include "support/lighttpdfixture.h"
 #include "support/tempdir.h"

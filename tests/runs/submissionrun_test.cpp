@@ -1,7 +1,7 @@
 // The submission run against a local engine farm, watched by a recording observer.
 
 #include "engines/enginelist.h"
-#include "project/urlgridrows.h"
+#include "project/store/urlgridrows.h"
 #include "runs/runsummary.h"
 #include "runs/submissionrun.h"
 #include "runs/webmasterengines.h"

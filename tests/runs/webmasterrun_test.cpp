@@ -1,7 +1,7 @@
 // Google's Search Console and Bing's webmaster API in the submission and search
 // runs, beside an IndexNow engine: the fakes play the APIs over TLS on loopback.
 
-#include "project/enginestate.h"
+#include "project/store/enginestate.h"
 #include "runs/runsummary.h"
 #include "runs/sitemapimport.h"
 #include "support/runs/farmrun.h"

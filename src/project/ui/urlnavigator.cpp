@@ -1,7 +1,7 @@
 #include "project/ui/urlnavigator.h"
 
 #include "platform/platform.h"
-#include "project/urltablemodel.h"
+#include "project/store/urltablemodel.h"
 
 #include <QAbstractItemDelegate>
 #include <QHBoxLayout>

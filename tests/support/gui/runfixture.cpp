@@ -1,7 +1,7 @@
 #include "support/gui/runfixture.h"
 
 #include "engines/ui/enginechecklist.h"
-#include "project/urltable.h"
+#include "project/store/urltable.h"
 #include "runs/ui/statuslog.h"
 
 #include <QCheckBox>

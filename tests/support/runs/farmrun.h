@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/httpclient.h"
-#include "project/urltable.h"
+#include "project/store/urltable.h"
 #include "runs/run.h"
 #include "runs/runcontrol.h"
 #include "support/enginefarm.h"
